@@ -1,0 +1,85 @@
+#pragma once
+#include <cstdint>
+#include <string>
+
+namespace veska::platform {
+
+/// Win32 purge flags, kept as the port layer speaks them. They map onto tcflush.
+enum PurgeFlags : uint32_t {
+    kPurgeTxAbort = 0x0001,
+    kPurgeRxAbort = 0x0002,
+    kPurgeTxClear = 0x0004,
+    kPurgeRxClear = 0x0008,
+};
+
+/// Line settings of a serial device. Parity: 0 none, 1 odd, 2 even; stop bits: 0 one,
+/// 1 one and a half (taken as two), 2 two; any other value keeps the device's setting.
+struct SerialLine {
+    uint32_t baudRate = 115200;  ///< [bit/s]
+    uint8_t parity = 0;
+    uint8_t stopBits = 0;
+    bool dtrOn = true;  ///< raise DTR after open
+    bool rtsOn = true;  ///< raise RTS after open
+};
+
+/// Win32 COMMTIMEOUTS semantics, all in [ms].
+/// A read of n bytes ends after readMultiplier x n + readConstant in total, or earlier
+/// when more than readInterval passes between two bytes once the first byte has come.
+/// A write of n bytes may take writeMultiplier x n + writeConstant.
+struct SerialTimeouts {
+    uint32_t readInterval = 0;
+    uint32_t readMultiplier = 0;
+    uint32_t readConstant = 0;
+    uint32_t writeMultiplier = 1;
+    uint32_t writeConstant = 1;
+};
+
+/// A serial device over POSIX termios (a tty, a USB serial converter or a pseudo-terminal).
+/// One thread uses the port at a time, except Wake, which any thread may call to cut
+/// short a Read in progress.
+class SerialPort {
+public:
+    SerialPort();
+    ~SerialPort();
+    SerialPort(const SerialPort&) = delete;
+    SerialPort& operator=(const SerialPort&) = delete;
+
+    /// Opens the device at path for exclusive reading and writing; false when it cannot.
+    bool Open(const std::string& path);
+    void Close();
+    bool IsOpen() const { return fd_ >= 0; }
+
+    /// 8 data bits, the given parity and stop bits, no flow control, raw mode; sets DTR and
+    /// RTS as asked. Asks a USB serial driver for low latency and goes on when it refuses.
+    bool Configure(const SerialLine& line);
+    void SetTimeouts(const SerialTimeouts& timeouts) { timeouts_ = timeouts; }
+    const SerialTimeouts& Timeouts() const { return timeouts_; }
+
+    /// Discards queued data as the flags ask (RX flags: input queue, TX flags: output).
+    void Purge(uint32_t flags);
+
+    /// Reads up to count bytes by the time-out rule; false when the read call itself failed.
+    /// got is the number of bytes stored. A Wake ends the read at once with what has come.
+    bool Read(void* buffer, uint32_t count, uint32_t& got);
+    /// Writes count bytes within the write time-out; false when the write call failed.
+    bool Write(const void* buffer, uint32_t count, uint32_t& written);
+
+    /// Ends a Read in progress on another thread (and the next one, if none is running).
+    void Wake();
+    /// Forgets a pending wake-up; called before a new exchange starts.
+    void ClearWake();
+
+private:
+    int fd_ = -1;
+    int wakeRead_ = -1;   ///< self-pipe read end, polled together with fd_
+    int wakeWrite_ = -1;  ///< self-pipe write end, written by Wake
+    SerialTimeouts timeouts_;
+};
+
+/// Resolves a Windows port name to a device path. "\\.\COMn" and "COMn" become
+/// $VESKA_PORTS/COMn when that exists, else /dev/ttyS(n-1); an absolute path stays as is;
+/// any other name (with its "\\.\" prefix removed) is looked up in the port directory and
+/// otherwise returned unchanged.
+std::string ResolvePortName(const std::string& name);
+
+}  // namespace veska::platform
