@@ -1,0 +1,78 @@
+#include "bench/MotorTable.h"
+
+#include <cctype>
+#include <charconv>
+#include <fstream>
+#include <sstream>
+
+namespace veska::bench {
+namespace {
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+void SkipNonDigits(const std::string& text, size_t& p) {
+    while (p < text.size() && !IsDigit(text[p])) ++p;
+}
+
+}  // namespace
+
+MotorTable ParseMotorTable(const std::string& text) {
+    MotorTable table;
+    size_t p = 0;
+    while (table.recordCount < MotorTable::kMaxRecords) {
+        SkipNonDigits(text, p);
+        if (p >= text.size()) break;
+        size_t end = p;
+        while (end < text.size() && (IsDigit(text[end]) || text[end] == '.')) ++end;
+        if (end >= text.size()) break;  // a number must be followed by another character
+        float step = 0.0f;
+        // A run such as "1.2.3" converts its leading number; the records before it stay.
+        const auto stepResult = std::from_chars(text.data() + p, text.data() + end, step);
+        if (stepResult.ec != std::errc()) break;
+        p = end;
+
+        int32_t whole[2] = {0, 0};
+        bool complete = true;
+        for (int32_t& number : whole) {
+            SkipNonDigits(text, p);
+            end = p;
+            while (end < text.size() && IsDigit(text[end])) ++end;
+            if (p >= text.size() || end >= text.size()) {
+                complete = false;
+                break;
+            }
+            const auto result = std::from_chars(text.data() + p, text.data() + end, number);
+            if (result.ec != std::errc()) {
+                complete = false;
+                break;
+            }
+            p = end;
+        }
+        if (!complete) break;
+        const int i = table.recordCount++;
+        table.stepLength[i] = step;
+        table.travelStart[i] = whole[0];
+        table.travelLength[i] = whole[1];
+    }
+    return table;
+}
+
+MotorTable LoadMotorTable(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    if (!file) return MotorTable{};
+    std::ostringstream text;
+    text << file.rdbuf();
+    return ParseMotorTable(text.str());
+}
+
+uint8_t ChooseMotorRecord(const MotorTable& table, int16_t baseDistance, int16_t measuringRange) {
+    for (int i = 0; i < table.recordCount; ++i) {
+        if (measuringRange <= table.travelLength[i] &&
+            baseDistance + measuringRange <= table.travelStart[i] + table.travelLength[i]) {
+            return static_cast<uint8_t>(i);
+        }
+    }
+    return static_cast<uint8_t>(table.recordCount);
+}
+
+}  // namespace veska::bench

@@ -1,0 +1,29 @@
+#pragma once
+#include <array>
+#include <cstdint>
+#include <string>
+
+namespace veska::bench {
+
+/// The stages the bench can have, from "Motor.dat": at most five records.
+struct MotorTable {
+    static constexpr int kMaxRecords = 5;
+    std::array<float, kMaxRecords> stepLength{};    ///< travel per motor step [mm]
+    std::array<int32_t, kMaxRecords> travelStart{};  ///< stage start, against baseDistance [mm]
+    std::array<int32_t, kMaxRecords> travelLength{}; ///< usable travel, against measuringRange [mm]
+    int32_t recordCount = 0;                          ///< valid rows, 0..5
+};
+
+/// Parses the text of a motor table file: three numbers per record (step length with an
+/// optional point, then two whole numbers), anything but digits separating them; a number
+/// that runs to the end of the text is not taken; at most five records.
+MotorTable ParseMotorTable(const std::string& text);
+
+/// Reads the file (an empty table when it is missing or unreadable).
+MotorTable LoadMotorTable(const std::string& path);
+
+/// The first record that holds the sensor's range: measuringRange <= travelLength and
+/// baseDistance + measuringRange <= travelStart + travelLength; recordCount when none fits.
+uint8_t ChooseMotorRecord(const MotorTable& table, int16_t baseDistance, int16_t measuringRange);
+
+}  // namespace veska::bench

@@ -1,0 +1,89 @@
+#pragma once
+#include <optional>
+#include <string>
+#include <utility>
+
+#include "params/ParamView.h"
+
+namespace veska::main {
+
+/// Controls whose caption, enabled state or visibility the program logic sets.
+enum class Control {
+    WindowCaption,
+    ButtonConnect,
+    ButtonMeasure,
+    ButtonStream,
+    ButtonZero,
+    LabelRast,
+    ValueListEditorParam,
+    ComboBoxCOM,
+    ComboBoxWorkBaund,
+    ComboBoxWorkCodeDev,
+    MenuWriteToFactory,
+    // The bench form and the controls of it that the main window touches.
+    FormDebug,
+    LabelCOMMotor,
+    ComboBoxMotorCOM,
+    LabelCOMEncoder,
+    ComboBoxEncoderCOM,
+    LabelVOKT_U,
+    LabelVOKT_I,
+    LabelEncoder,
+    LabeldMORLA_Encoder,
+    RadioGroupMode,
+    TrackBarLaser,
+};
+
+/// The main window's timers.
+enum class Timer {
+    TimerMain,    ///< measurement tick, 1 ms
+    TimerAnswer,  ///< answer watchdog, 30000 ms
+    TimerMore,    ///< height animation, 1 ms
+};
+
+/// Chart point colour: the series' own default, or red (Windows colour 255).
+enum class PointColour { SeriesDefault, Red };
+
+/// What the main window logic shows. The Qt window implements it; tests use a fake that
+/// records every call. Texts are plain text, never markup.
+class MainView : public params::ParamView {
+public:
+    virtual void SetText(Control control, const std::string& text) = 0;
+    virtual void SetEnabled(Control control, bool enabled) = 0;
+    virtual void SetVisible(Control control, bool visible) = 0;
+
+    virtual void SetTimerEnabled(Timer timer, bool enabled) = 0;
+    virtual bool TimerEnabled(Timer timer) const = 0;
+    virtual void SetTimerInterval(Timer timer, int milliseconds) = 0;
+
+    /// Window height [px].
+    virtual int WindowHeight() const = 0;
+    virtual void SetWindowHeight(int pixels) = 0;
+
+    // Chart1 and its series SeriesOsc.
+    virtual void ChartClear() = 0;
+    virtual void ChartAddPoint(double y, const std::string& label, PointColour colour) = 0;
+    /// Adds many points at once, labelled firstLabel, firstLabel + 1, ... (stream stop).
+    virtual void ChartAddPoints(const float* values, int count, int firstLabel, PointColour colour) = 0;
+    /// Repaint request; the window may coalesce several into one drawing.
+    virtual void ChartRepaint() = 0;
+    virtual void ChartSetTitle(const std::string& text, bool visible) = 0;
+    virtual void ChartSetAxisTitles(const std::string& left, const std::string& bottom) = 0;
+    virtual void ChartSetFoot(const std::string& text) = 0;
+    virtual void SetBottomAxisAutomatic(bool automatic) = 0;
+    virtual void SetBottomAxisRange(double minimum, double maximum) = 0;
+    virtual void SetLeftAxisAutomatic(bool automatic) = 0;
+    virtual void SetLeftAxisRange(double minimum, double maximum) = 0;
+    /// Check marks of the chart menu items "X Automatic Scaling" and "Y Automatic Scaling ".
+    virtual void SetAutoScaleChecks(bool xChecked, bool yChecked) = 0;
+
+    /// Save dialog of the measurement data; nullopt when cancelled.
+    virtual std::optional<std::string> AskSaveDataFile() = 0;
+    /// The range dialog shown modally with two percentages; returns them when it closes.
+    virtual std::pair<int, int> ShowRangeDialog(int beginPercent, int endPercent) = 0;
+    virtual void ShowAboutBox() = 0;
+    /// Selects item 0 of the bench form's mode list.
+    virtual void SelectBenchModeItem(int index) = 0;
+};
+
+}  // namespace veska::main

@@ -1,0 +1,106 @@
+#pragma once
+#include <memory>
+#include <string>
+
+#include "link/MorlaInterface.h"
+#include "main/MainView.h"
+#include "main/ProgramState.h"
+#include "platform/Clock.h"
+#include "platform/D2xx.h"
+
+namespace veska::params {
+class ParamTransfer;
+class ParamFileCommands;
+}  // namespace veska::params
+
+namespace veska::main {
+
+class MeasurementCycle;
+class StreamAcquisition;
+
+/// Options fixed when the program starts.
+struct StartOptions {
+    std::string languageDirectory;          ///< empty: lang::FindLanguageDirectory()
+    std::string motorTablePath = "Motor.dat";
+    bool debugBuild = false;                ///< makes the factory bench reachable
+};
+
+/// The main window's logic, free of widgets: every event handler of the window is a call
+/// here, every effect goes through MainView. Owns the sensor link and the parts of the
+/// logic; the program state is owned by the caller (the composition root).
+class MainWindow {
+public:
+    MainWindow(ProgramState& state, MainView& view, platform::Clock& clock,
+               platform::D2xx* usb, StartOptions options);
+    ~MainWindow();
+    MainWindow(const MainWindow&) = delete;
+    MainWindow& operator=(const MainWindow&) = delete;
+
+    // Start-up and shutdown.
+    void FormCreate();
+    void FormShow();
+    void FormResize();
+    void FormClose();
+    void TimerMoreTimer();
+
+    // Connection.
+    void ButtonConnectClick();
+    void ComboBoxCOMChange(const std::string& text);
+    void ComboBoxWorkBaundChange(const std::string& text);
+    void ComboBoxWorkCodeDevChange(const std::string& text);
+    void TimerAnswerTimer();
+    /// Opens the sensor port at baudRate (ClosePort first); reports a failure by message box.
+    bool OpenSensorPort();
+
+    // Chart and buffer.
+    void ButtonZeroClick();
+    void SaveClick();
+    void ClearClick();
+    void XAutomaticScalingClick();
+    void YAutomaticScalingClick();
+
+    // Measurement and stream.
+    void ButtonMeasureClick();
+    void TimerMainTimer();
+    void ButtonStreamClick();
+    /// Interface-thread refresh while a stream runs: newest value in LabelRast, the bottom
+    /// axis window. Called by the window's display timer.
+    void StreamDisplayTick();
+
+    // Parameter grid events.
+    void ValueListEditorParamSelectCell(int newRow);
+    void ValueListEditorParamExit();
+    /// Returns false when the menu must not open (the edited text did not convert).
+    bool ValueListEditorParamContextPopup();
+    void ValueListEditorParamEditButtonClick();
+    /// Returns true when the character may go into the cell.
+    bool ValueListEditorParamKeyPress(char c, int textLength);
+    params::ParamTransfer& Params() { return *params_; }
+    params::ParamFileCommands& ParamFiles() { return *paramFiles_; }
+
+    link::TMORLAInterface& Sensor() { return sensor_; }
+    ProgramState& State() { return state_; }
+    bool DebugBuild() const { return options_.debugBuild; }
+
+private:
+    void Connect();
+    void Disconnect();
+    void ShowIdentity();
+    void ShowNoIdentity();
+    void StopStreamForTeardown();
+    void HideBenchPortControls();
+    bool Identify();
+
+    ProgramState& state_;
+    MainView& view_;
+    platform::Clock& clock_;
+    platform::D2xx* usb_;
+    StartOptions options_;
+    link::TMORLAInterface sensor_;
+    std::unique_ptr<params::ParamTransfer> params_;
+    std::unique_ptr<params::ParamFileCommands> paramFiles_;
+    std::unique_ptr<MeasurementCycle> measurement_;
+    std::unique_ptr<StreamAcquisition> stream_;
+};
+
+}  // namespace veska::main
