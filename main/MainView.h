@@ -20,6 +20,32 @@ enum class Control {
     ComboBoxWorkBaund,
     ComboBoxWorkCodeDev,
     MenuWriteToFactory,
+    // Static captions set from the language texts at start.
+    Label5,    ///< baud rate title
+    Label10,   ///< port title
+    Label4,    ///< net address title
+    Label18,   ///< device type title
+    Label6,    ///< serial number title
+    Label17,   ///< release title
+    Label7,    ///< base distance title
+    Label8,    ///< range title
+    LabelModel,
+    LabelSerNum,
+    LabelRelease,
+    LabelBase,
+    LabelRange,
+    PopupMenuLoad,
+    PopupMenuRead,
+    PopupMenuCompare,
+    PopupMenuLoadAll,
+    PopupMenuReadAll,
+    PopupMenuCompareAll,
+    PopupMenuFLASH,
+    PopupMenuDefault,
+    MenuSave,          ///< chart menu "Save data to file"
+    MenuClear,         ///< chart menu "Clear"
+    GridTitles,        ///< the two column titles joined by CR LF
+    ChartTitle,
     // The bench form and the controls of it that the main window touches.
     FormDebug,
     LabelCOMMotor,
@@ -82,8 +108,10 @@ public:
     /// The range dialog shown modally with two percentages; returns them when it closes.
     virtual std::pair<int, int> ShowRangeDialog(int beginPercent, int endPercent) = 0;
     virtual void ShowAboutBox() = 0;
-    /// Selects item 0 of the bench form's mode list.
+    /// Selects an item of the bench form's mode list.
     virtual void SelectBenchModeItem(int index) = 0;
+    /// Selects an item of the port combo (3 = "COM4").
+    virtual void SelectPortItem(int index) = 0;
 };
 
 }  // namespace veska::main
