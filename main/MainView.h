@@ -29,11 +29,7 @@ enum class Control {
     Label17,   ///< release title
     Label7,    ///< base distance title
     Label8,    ///< range title
-    LabelModel,
-    LabelSerNum,
-    LabelRelease,
-    LabelBase,
-    LabelRange,
+    // The identity labels are set through ParamView::SetIdentityLabel.
     PopupMenuLoad,
     PopupMenuRead,
     PopupMenuCompare,
