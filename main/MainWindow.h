@@ -5,6 +5,7 @@
 #include "link/MorlaInterface.h"
 #include "main/MainView.h"
 #include "main/ProgramState.h"
+#include "params/ParamGrid.h"
 #include "platform/Clock.h"
 #include "platform/D2xx.h"
 
@@ -15,6 +16,7 @@ class ParamFileCommands;
 
 namespace veska::main {
 
+class BenchHooks;
 class MeasurementCycle;
 class StreamAcquisition;
 
@@ -66,15 +68,19 @@ public:
     /// Interface-thread refresh while a stream runs: newest value in LabelRast, the bottom
     /// axis window. Called by the window's display timer.
     void StreamDisplayTick();
+    bool MeasurementRunning() const;
 
     // Parameter grid events.
-    void ValueListEditorParamSelectCell(int newRow);
+    // Each first takes the edited cell over; a text that does not convert is shown with the
+    // general error display and the event goes no further (false).
+    /// A grid row (1..37) is about to be selected; false keeps the old row current.
+    bool ValueListEditorParamSelectCell(int newRow);
     void ValueListEditorParamExit();
-    /// Returns false when the menu must not open (the edited text did not convert).
+    /// False when the menu must not open.
     bool ValueListEditorParamContextPopup();
     void ValueListEditorParamEditButtonClick();
-    /// Returns true when the character may go into the cell.
-    bool ValueListEditorParamKeyPress(char c, int textLength);
+    /// The key filter of the cell editor; a refused key has already beeped.
+    params::KeyResult ValueListEditorParamKeyPress(char32_t c, const std::string& editorText);
     params::ParamTransfer& Params() { return *params_; }
     params::ParamFileCommands& ParamFiles() { return *paramFiles_; }
 
@@ -83,11 +89,13 @@ public:
     bool DebugBuild() const { return options_.debugBuild; }
 
 private:
+    void ApplyLanguage();
+    bool ReportGridResult(const params::GridResult& result);
+    void ShowZeroValue();
     void Connect();
     void Disconnect();
     void ShowIdentity();
     void ShowNoIdentity();
-    void StopStreamForTeardown();
     void HideBenchPortControls();
     bool Identify();
 
@@ -99,6 +107,7 @@ private:
     link::TMORLAInterface sensor_;
     std::unique_ptr<params::ParamTransfer> params_;
     std::unique_ptr<params::ParamFileCommands> paramFiles_;
+    std::unique_ptr<BenchHooks> bench_;
     std::unique_ptr<MeasurementCycle> measurement_;
     std::unique_ptr<StreamAcquisition> stream_;
 };

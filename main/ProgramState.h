@@ -22,7 +22,7 @@ struct ProgramState {
     link::ConnectionState conn;
     params::ParamTable table = params::BuiltInParamTable();
     params::ValueStores values;
-    params::ParamGrid grid;
+    params::ParamGrid grid{table, texts};
     bench::MotorTable motorTable;
 
     SampleBuffer samples;                  ///< stream thread writes while streaming

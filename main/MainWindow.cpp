@@ -1,0 +1,407 @@
+#include "main/MainWindow.h"
+
+#include <algorithm>
+
+#include "bench/MotorTable.h"
+#include "lang/Language.h"
+#include "link/PortSelection.h"
+#include "link/Status.h"
+#include "main/MeasurementCycle.h"
+#include "main/StreamAcquisition.h"
+#include "params/ParamCodings.h"
+#include "params/ParamFile.h"
+#include "params/ParamGrid.h"
+#include "params/ParamTransfer.h"
+#include "params/SensorPortOpen.h"
+
+namespace veska::main {
+namespace {
+
+constexpr const char* kReleaseCaption = "(Setup program: rel.2.0)";
+constexpr const char* kDebugReleaseCaption = " DEBUG (Setup program: rel.2.0)";
+constexpr const char* kAdapterPortName = "\\\\.\\USB_PELRIN";
+constexpr int kPortItemCom4 = 3;
+constexpr int kHeightStep = 100;  // [px] per animation tick
+
+using params::IdentityLabel;
+using params::kMbIconExclamation;
+using params::kMbIconStop;
+
+}  // namespace
+
+MainWindow::MainWindow(ProgramState& state, MainView& view, platform::Clock& clock,
+                       platform::D2xx* usb, StartOptions options)
+    : state_(state), view_(view), clock_(clock), usb_(usb), options_(std::move(options)),
+      sensor_(clock) {
+    sensor_.Port().SetUsbBackend(usb_);
+    params::ParamContext context{sensor_,      state_.conn, state_.table, state_.values,
+                                 state_.grid,  state_.texts, view_,      clock_,
+                                 [this] { return OpenSensorPort(); },
+                                 [this] { paramFiles_->WriteFactoryParamFile(); }};
+    params_ = std::make_unique<params::ParamTransfer>(std::move(context));
+    paramFiles_ = std::make_unique<params::ParamFileCommands>(*params_);
+    bench_ = std::make_unique<BenchHooks>();
+    stream_ = std::make_unique<StreamAcquisition>(state_, view_, sensor_, *params_, clock_);
+    measurement_ = std::make_unique<MeasurementCycle>(state_, view_, sensor_, *params_, clock_,
+                                                      *bench_, *stream_);
+    measurement_->refreshIdentity = [this] { Identify(); };
+}
+
+MainWindow::~MainWindow() = default;
+
+// ---- Start-up and shutdown -------------------------------------------------------------
+
+void MainWindow::FormCreate() {
+    const std::string directory = options_.languageDirectory.empty()
+                                      ? lang::FindLanguageDirectory()
+                                      : options_.languageDirectory;
+    lang::LoadLanguage(directory, state_.texts);
+    ApplyLanguage();
+
+    const std::string prefix = state_.texts.Get(lang::Section::About, 0);
+    view_.SetText(Control::WindowCaption,
+                  prefix + (options_.debugBuild ? kDebugReleaseCaption : kReleaseCaption));
+
+    state_.conn.portName = std::string(link::kPortPrefix) + "COM4";
+    state_.conn.baudRate = 115200;
+    state_.conn.netAddress = 1;
+    view_.SelectPortItem(kPortItemCom4);
+    view_.SelectAddressItem(0);
+
+    state_.grid.SetCurrentParam(0);
+    state_.expandedHeight = 795;
+    state_.conn.connected = false;
+
+    view_.SetWindowHeight(state_.collapsedHeight);
+    view_.SetTimerEnabled(Timer::TimerMore, false);
+    view_.SetTimerEnabled(Timer::TimerAnswer, false);
+    view_.SetEnabled(Control::ButtonMeasure, false);
+    view_.SetEnabled(Control::ButtonStream, false);
+    view_.SetEnabled(Control::ButtonZero, false);
+    state_.expandNext = true;
+
+    state_.values.Clear();
+
+    state_.conn.answerStatus = 0;
+    view_.SetEnabled(Control::LabelRast, false);
+    view_.SetText(Control::LabelRast, FormatFixed(0.0, 3) + " mm");
+
+    // The analog board is opened only when the bench is reachable; its client comes with
+    // the bench, so it is absent until then.
+    state_.analogBoardPresent = false;
+
+    // Every number is formatted and parsed with the point as decimal separator
+    // (std::to_chars / from_chars), whatever the locale.
+    state_.motorTable = bench::LoadMotorTable(options_.motorTablePath);
+}
+
+void MainWindow::ApplyLanguage() {
+    const lang::TextTable& t = state_.texts;
+    const std::pair<Control, int> labels[] = {
+        {Control::Label5, 0},  {Control::Label10, 1}, {Control::Label4, 2},
+        {Control::Label18, 3}, {Control::Label6, 4},  {Control::Label17, 5},
+        {Control::Label7, 6},  {Control::Label8, 7},
+    };
+    for (const auto& [control, key] : labels) view_.SetText(control, t.Label(key));
+    ShowNoIdentity();
+
+    view_.SetText(Control::ButtonConnect, t.Button(0));
+    view_.SetText(Control::ButtonMeasure, t.Button(1));
+    view_.SetText(Control::ButtonStream, t.Button(2));
+    view_.SetText(Control::ButtonZero, t.Button(9));
+
+    params::LocaliseParamNames(state_.table, t);
+
+    const Control menu[] = {Control::PopupMenuLoad,    Control::PopupMenuRead,
+                            Control::PopupMenuCompare, Control::PopupMenuLoadAll,
+                            Control::PopupMenuReadAll, Control::PopupMenuCompareAll,
+                            Control::PopupMenuFLASH,   Control::PopupMenuDefault};
+    for (int i = 0; i < 8; ++i) view_.SetText(menu[i], t.Get(lang::Section::PopupParam, i));
+    view_.SetText(Control::MenuSave, t.Get(lang::Section::PopupChart, 0));
+    view_.SetText(Control::MenuClear, t.Get(lang::Section::PopupChart, 1));
+    view_.SetText(Control::GridTitles, t.Get(lang::Section::ParamTable, 0) + "\r\n" +
+                                           t.Get(lang::Section::ParamTable, 1));
+    view_.SetText(Control::ChartTitle, t.Get(lang::Section::Graph, 0));
+}
+
+void MainWindow::FormShow() { view_.ShowAboutBox(); }
+
+void MainWindow::FormResize() { state_.expandedHeight = 795; }
+
+void MainWindow::TimerMoreTimer() {
+    const int height = view_.WindowHeight();
+    if (state_.expandNext) {
+        if (height >= state_.expandedHeight) {
+            state_.expandNext = false;
+            view_.SetTimerEnabled(Timer::TimerMore, false);
+        } else {
+            view_.SetWindowHeight(std::min(height + kHeightStep, state_.expandedHeight));
+        }
+    } else {
+        if (height <= state_.collapsedHeight) {
+            state_.expandNext = true;
+            view_.SetTimerEnabled(Timer::TimerMore, false);
+        } else {
+            view_.SetWindowHeight(std::max(height - kHeightStep, state_.collapsedHeight));
+        }
+    }
+}
+
+void MainWindow::FormClose() {
+    if (stream_->Running()) stream_->StopForTeardown();
+    if (state_.conn.portName == kAdapterPortName) link::SwitchAdapterLine(usb_, clock_, 0);
+    sensor_.ClosePort();
+    bench_->CloseMotorPort();
+    bench_->CloseEncoderPort();
+    bench_->StopBoard();
+    state_.analogBoardPresent = false;
+}
+
+// ---- Connection ------------------------------------------------------------------------
+
+void MainWindow::ComboBoxCOMChange(const std::string& text) {
+    state_.conn.portName = std::string(link::kPortPrefix) + text;
+}
+
+void MainWindow::ComboBoxWorkBaundChange(const std::string& text) {
+    int32_t value = 0;
+    if (!params::ParseInteger(text, value)) {
+        view_.ShowError(params::InvalidIntegerReport(text));
+        return;
+    }
+    state_.conn.baudRate = static_cast<uint32_t>(value);
+}
+
+void MainWindow::ComboBoxWorkCodeDevChange(const std::string& text) {
+    int32_t value = 0;
+    if (!params::ParseInteger(text, value)) {
+        view_.ShowError(params::InvalidIntegerReport(text));
+        return;
+    }
+    state_.conn.netAddress = static_cast<uint8_t>(value & 0xFF);
+}
+
+bool MainWindow::OpenSensorPort() {
+    if (params::OpenSensorPort(sensor_, state_.conn, view_, state_.texts)) return true;
+    view_.SetEnabled(Control::ButtonMeasure, false);
+    return false;
+}
+
+bool MainWindow::Identify() {
+    link::DeviceInfo info;
+    const int32_t status = sensor_.Identify(state_.conn.netAddress, info);
+    state_.conn.Record(status);
+    if (status != link::kStatusOk) return false;
+    link::ConnectionState& conn = state_.conn;
+    conn.deviceInfo = info;
+    conn.deviceType = info.deviceType;
+    conn.baseDistance = info.baseDistance;
+    conn.measuringRange = info.measuringRange;
+    conn.motorRecord =
+        bench::ChooseMotorRecord(state_.motorTable, info.baseDistance, info.measuringRange);
+    ShowIdentity();
+    return true;
+}
+
+void MainWindow::ShowIdentity() {
+    const link::DeviceInfo& info = state_.conn.deviceInfo;
+    view_.SetIdentityLabel(IdentityLabel::Model, std::to_string(info.deviceType));
+    view_.SetIdentityLabel(IdentityLabel::Release, std::to_string(info.releaseNumber));
+    view_.SetIdentityLabel(IdentityLabel::SerialNumber, std::to_string(info.serialNumber));
+    view_.SetIdentityLabel(IdentityLabel::Base, std::to_string(info.baseDistance) + " mm");
+    view_.SetIdentityLabel(IdentityLabel::Range, std::to_string(info.measuringRange) + " mm");
+}
+
+void MainWindow::ShowNoIdentity() {
+    const lang::TextTable& t = state_.texts;
+    view_.SetIdentityLabel(IdentityLabel::Model, t.Label(8));
+    view_.SetIdentityLabel(IdentityLabel::SerialNumber, t.Label(9));
+    view_.SetIdentityLabel(IdentityLabel::Release, t.Label(10));
+    view_.SetIdentityLabel(IdentityLabel::Base, t.Label(11));
+    view_.SetIdentityLabel(IdentityLabel::Range, t.Label(12));
+}
+
+void MainWindow::ButtonConnectClick() {
+    view_.ChartClear();
+    view_.SetTimerEnabled(Timer::TimerAnswer, false);
+    if (!state_.conn.connected) {
+        Connect();
+    } else {
+        Disconnect();
+    }
+}
+
+void MainWindow::Connect() {
+    sensor_.ClosePort();
+    clock_.Sleep(10);
+    if (state_.conn.portName == kAdapterPortName) link::SwitchAdapterLine(usb_, clock_, 1);
+    const bool opened = OpenSensorPort();
+    clock_.Sleep(10);
+    if (!opened || view_.TimerEnabled(Timer::TimerMore)) return;
+
+    if (!Identify()) {
+        if (options_.debugBuild) view_.SetVisible(Control::FormDebug, true);
+        sensor_.ClosePort();
+        sensor_.ClosePort();
+        const lang::TextTable& t = state_.texts;
+        view_.MessageBox(t.Message(7), t.Message(2), kMbIconStop);
+        return;
+    }
+    view_.SetTimerEnabled(Timer::TimerAnswer, true);
+
+    if (params_->FetchAllParameters()) {
+        view_.SetEnabled(Control::ValueListEditorParam, true);
+        view_.SetTimerEnabled(Timer::TimerMore, true);
+        state_.conn.connected = true;
+        view_.SetText(Control::ButtonConnect, state_.texts.Button(10));
+        params_->CopySensorToWork(params::kParamCount);
+        params_->RebuildGrid();
+        view_.SetEnabled(Control::ButtonMeasure, true);
+        view_.SetEnabled(Control::ButtonStream, true);
+        view_.SetEnabled(Control::ButtonZero, true);
+        view_.SetEnabled(Control::LabelRast, true);
+        const bool bench = options_.debugBuild;
+        view_.SetVisible(Control::MenuWriteToFactory, bench);
+        view_.SetEnabled(Control::MenuWriteToFactory, bench);
+        for (Control c : {Control::LabelCOMMotor, Control::ComboBoxMotorCOM,
+                          Control::LabelCOMEncoder, Control::ComboBoxEncoderCOM}) {
+            view_.SetVisible(c, bench);
+        }
+    }
+    view_.SetEnabled(Control::LabelVOKT_U, state_.analogBoardPresent);
+    view_.SetEnabled(Control::LabelVOKT_I, state_.analogBoardPresent);
+    state_.benchModeCode = 0;
+    view_.SelectBenchModeItem(0);
+}
+
+void MainWindow::HideBenchPortControls() {
+    for (Control c : {Control::LabelCOMMotor, Control::ComboBoxMotorCOM, Control::LabelCOMEncoder,
+                      Control::ComboBoxEncoderCOM}) {
+        view_.SetVisible(c, false);
+    }
+}
+
+void MainWindow::ShowZeroValue() {
+    view_.SetEnabled(Control::LabelRast, false);
+    view_.SetText(Control::LabelRast, FormatFixed(0.0, 3) + " mm");
+}
+
+void MainWindow::Disconnect() {
+    if (view_.TimerEnabled(Timer::TimerMore)) return;
+    view_.SetTimerEnabled(Timer::TimerMore, true);
+    view_.SetTimerEnabled(Timer::TimerAnswer, false);
+    state_.conn.connected = false;
+    view_.SetText(Control::ButtonConnect, state_.texts.Button(0));
+    ShowNoIdentity();
+    HideBenchPortControls();
+    if (stream_->Running()) stream_->StopForTeardown();
+    sensor_.ClosePort();
+    bench_->CloseMotorPort();
+    view_.SetEnabled(Control::ButtonMeasure, false);
+    view_.SetEnabled(Control::ButtonStream, false);
+    view_.SetEnabled(Control::ButtonZero, false);
+    ShowZeroValue();
+    view_.SetVisible(Control::FormDebug, false);
+}
+
+void MainWindow::TimerAnswerTimer() {
+    link::ConnectionState& conn = state_.conn;
+    if (conn.answerStatus != 0 && conn.previousAnswerStatus != 0) {
+        view_.SetTimerEnabled(Timer::TimerMore, true);
+        view_.SetTimerEnabled(Timer::TimerAnswer, false);
+        view_.SetTimerEnabled(Timer::TimerMain, false);
+        view_.SetEnabled(Control::ButtonMeasure, false);
+        view_.SetEnabled(Control::ButtonStream, false);
+        view_.SetEnabled(Control::ButtonZero, false);
+        view_.SetEnabled(Control::ButtonConnect, true);
+        conn.connected = false;
+        view_.SetText(Control::ButtonConnect, state_.texts.Button(0));
+        view_.SetText(Control::ButtonMeasure, state_.texts.Button(1));
+        ShowNoIdentity();
+        HideBenchPortControls();
+        if (stream_->Running()) stream_->StopForTeardown();
+        sensor_.ClosePort();
+        bench_->CloseMotorPort();
+        bench_->CloseEncoderPort();
+        ShowZeroValue();
+        view_.SetVisible(Control::FormDebug, false);
+    }
+    conn.previousAnswerStatus = conn.answerStatus;
+}
+
+// ---- Chart and buffer ------------------------------------------------------------------
+
+void MainWindow::ButtonZeroClick() { state_.zeroOffset = state_.currentValue.load(); }
+
+void MainWindow::SaveClick() {
+    const std::optional<std::string> path = view_.AskSaveDataFile();
+    if (!path) return;
+    std::string error;
+    if (!state_.samples.ExportToFile(*path, error)) {
+        view_.MessageBox(error, state_.texts.Message(2), kMbIconExclamation);
+    }
+}
+
+void MainWindow::ClearClick() { view_.ChartClear(); }
+
+void MainWindow::XAutomaticScalingClick() {
+    state_.xAutoScale = !state_.xAutoScale;
+    view_.SetAutoScaleChecks(state_.xAutoScale, state_.yAutoScale);
+    view_.SetBottomAxisAutomatic(state_.xAutoScale);
+}
+
+void MainWindow::YAutomaticScalingClick() {
+    if (state_.yAutoScale) {
+        state_.yAutoScale = false;
+        view_.SetLeftAxisAutomatic(false);
+        view_.SetLeftAxisRange(0.0, state_.conn.measuringRange);
+    } else {
+        state_.yAutoScale = true;
+        view_.SetLeftAxisAutomatic(true);
+    }
+    view_.SetAutoScaleChecks(state_.xAutoScale, state_.yAutoScale);
+}
+
+// ---- Measurement and stream ------------------------------------------------------------
+
+void MainWindow::ButtonMeasureClick() { measurement_->ToggleMeasure(); }
+void MainWindow::TimerMainTimer() { measurement_->TimerMainTimer(); }
+void MainWindow::ButtonStreamClick() { stream_->ButtonStreamClick(); }
+void MainWindow::StreamDisplayTick() { stream_->DisplayTick(); }
+bool MainWindow::MeasurementRunning() const { return measurement_->Running(); }
+
+// ---- Parameter grid events -------------------------------------------------------------
+
+bool MainWindow::ReportGridResult(const params::GridResult& result) {
+    if (!result.ok) view_.ShowError(result.error);
+    return result.ok;
+}
+
+bool MainWindow::ValueListEditorParamSelectCell(int newRow) {
+    return ReportGridResult(params::OnSelectCell(state_.grid, state_.values, newRow));
+}
+
+void MainWindow::ValueListEditorParamExit() {
+    ReportGridResult(params::OnGridExit(state_.grid, state_.values));
+}
+
+bool MainWindow::ValueListEditorParamContextPopup() {
+    return ReportGridResult(params::OnContextPopup(state_.grid, state_.values));
+}
+
+void MainWindow::ValueListEditorParamEditButtonClick() {
+    const params::RangeDialogRequest request =
+        params::OnEditButtonClick(state_.grid, state_.values);
+    if (!ReportGridResult(request.result) || !request.open) return;
+    const auto [begin, end] = view_.ShowRangeDialog(request.beginPercent, request.endPercent);
+    params::ApplyRangeDialog(state_.grid, state_.values, begin, end);
+}
+
+params::KeyResult MainWindow::ValueListEditorParamKeyPress(char32_t c,
+                                                          const std::string& editorText) {
+    params::KeyResult result = params::FilterKey(state_.grid, c, editorText);
+    if (result.verdict == params::KeyVerdict::Refuse) view_.Beep();
+    return result;
+}
+
+}  // namespace veska::main
