@@ -34,8 +34,8 @@ struct PortTransfer {
 /// converter through the D2XX backend. Owned by one link; used by one thread at a time,
 /// except Wake.
 class TInterface {
-public:
-    TInterface();  ///< open = 0, handle = 0
+  public:
+    TInterface();   ///< open = 0, handle = 0
     ~TInterface();  ///< closes an open port
     TInterface(const TInterface&) = delete;
     TInterface& operator=(const TInterface&) = delete;
@@ -48,7 +48,10 @@ public:
     int32_t Read(const PortTransfer& transfer);
     int32_t Write(const PortTransfer& transfer);
 
-    /// Ends a Read in progress on another thread; the read returns a short read.
+    /// Ends a Read in progress on another thread; that read returns a short read (3).
+    /// Safe from any thread while the port is open. A wake that finds no read in progress
+    /// ends the next Read instead; it stays pending until the next Write, so the stream
+    /// thread (which only reads) cannot miss a stop.
     void Wake();
 
     bool IsOpen() const { return open_ != 0; }
@@ -56,11 +59,18 @@ public:
     const PortSettings& Settings() const { return settings_; }
     /// The device path that mode 0 opened (after port-name resolution).
     const std::string& DevicePath() const { return devicePath_; }
+    /// The line settings and time-outs applied by the last Open.
+    const platform::Dcb& DeviceControl() const { return dcb_; }
+    const platform::CommTimeouts& Timeouts() const { return timeouts_; }
 
     /// Replaces the D2XX backend of mode 1 (tests); null means platform::UsbBackend().
     void SetUsbBackend(platform::D2xx* backend) { usb_ = backend; }
 
-private:
+  private:
+    int32_t OpenSerial();
+    int32_t OpenUsb();
+    void SetLineBits(platform::Dcb& dcb, bool controlLinesOn) const;
+
     uint8_t open_ = 0;
     platform::FT_HANDLE usbHandle_ = nullptr;  ///< mode 1 handle; 0 when none
     platform::SerialPort serial_;              ///< mode 0 device

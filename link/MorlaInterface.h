@@ -22,18 +22,20 @@ struct DeviceInfo {
 
 /// Sensor command codes (the 4-bit command field of a request).
 ///
-/// | code | operation         | request data                   | reply          | host waits          |
-/// |------|-------------------|--------------------------------|----------------|---------------------|
-/// |  1   | Identify          | none                           | 8 bytes        | none                |
-/// |  2   | ReadParam         | address                        | 1 byte         | none                |
-/// |  3   | WriteParam        | address, value                 | none           | 5 ms after a batch  |
-/// |  4   | StoreParams       | operation code                 | 1 byte echo    | 1000 ms before reply|
-/// |  6   | GetResult         | none                           | 2 bytes, LE    | none                |
-/// |  7   | StartStream       | none                           | 2-byte samples | none                |
-/// |  8   | StopStream        | 0x00, 0x00                     | none           | none                |
-/// | 10   | WriteTable        | 512 x 16-bit BE, block, 0xAA   | 1 byte 0xAA    | 8000 ms block 0, else 1 ms |
-/// | 12   | StartStatusStream | none                           | 3-byte samples | none                |
-/// | 15   | ReadVideo         | (sent twice) none / 2n LE      | n or 2048 bytes| none                |
+/// | code | operation         | request data                 | reply           | host waits    |
+/// |------|-------------------|------------------------------|-----------------|---------------|
+/// |  1   | Identify          | none                         | 8 bytes         | none          |
+/// |  2   | ReadParam         | address                      | 1 byte          | none          |
+/// |  3   | WriteParam        | address, value               | none            | 5 ms a batch  |
+/// |  4   | StoreParams       | operation code               | 1 byte echo     | 1000 ms first |
+/// |  6   | GetResult         | none                         | 2 bytes, LE     | none          |
+/// |  7   | StartStream       | none                         | 2-byte samples  | none          |
+/// |  8   | StopStream        | 0x00, 0x00                   | none            | none          |
+/// | 10   | WriteTable        | 512 x 16-bit BE, block, 0xAA | 1 byte 0xAA     | 8000 / 1 ms   |
+/// | 12   | StartStatusStream | none                         | 3-byte samples  | none          |
+/// | 15   | ReadVideo         | (sent twice) none / 2n LE    | n or 2048 bytes | none          |
+///
+/// WriteTable waits 8000 ms after block 0 (the sensor erases its table), 1 ms after others.
 enum SensorCommand : uint8_t {
     kCmdIdentify = 1,
     kCmdReadParam = 2,
@@ -59,7 +61,13 @@ enum StoreCode : uint8_t {
 /// Not thread-safe, except that ReadStreamSample/ReadStatusStreamSample may run on the
 /// stream thread while another thread calls Wake.
 class TMORLAInterface {
-public:
+  public:
+    /// Largest reply: a full profile of 2048 16-bit pixels [bytes]; 2 line bytes each.
+    static constexpr uint32_t kMaxReplyBytes = 4096;
+    static constexpr uint32_t kVideoAreaBytes = 4096;
+    static constexpr uint32_t kTableValues = 512;
+    static constexpr uint32_t kTableRequestBytes = 2 * kTableValues + 2;
+
     explicit TMORLAInterface(platform::Clock& clock = platform::SystemClock());
 
     /// Sensor line: 8 data bits, even parity, one stop bit, queues 5000/5000,
@@ -70,20 +78,28 @@ public:
     // Framing.
     int32_t SendRequest(uint8_t command, const uint8_t* data, uint32_t count);
     /// Reads one reply of n data bytes into buffer (which holds 2n bytes); on success the n
-    /// decoded bytes stand at its start.
+    /// decoded bytes stand at its start. n above kMaxReplyBytes, or a null buffer, gives
+    /// kStatusBadRequest without reading. After a counter mismatch the rest of the newer
+    /// reply is read (into the same buffer) and dropped: status 8.
     int32_t ReceiveReply(uint8_t* buffer, uint32_t n);
 
     // Commands.
+    /// info (and Identity()) are set only on success.
     int32_t Identify(uint8_t netAddress, DeviceInfo& info);
-    int32_t ReadParam(uint8_t netAddress, uint8_t startAddress, uint32_t count, uint8_t* destination);
-    int32_t WriteParam(uint8_t netAddress, uint8_t startAddress, uint32_t count, const uint8_t* source);
+    int32_t ReadParam(uint8_t netAddress, uint8_t startAddress, uint32_t count,
+                      uint8_t* destination);
+    int32_t WriteParam(uint8_t netAddress, uint8_t startAddress, uint32_t count,
+                       const uint8_t* source);
     int32_t StoreParams(uint8_t netAddress, uint8_t code);
+    /// result is set only on success.
     int32_t GetResult(uint8_t netAddress, uint16_t& result);
     int32_t StartStream(uint8_t netAddress);
     int32_t StartStatusStream(uint8_t netAddress);
     int32_t StopStream(uint8_t netAddress);
     int32_t WriteTable(uint8_t netAddress, uint8_t block, const uint16_t* values512);
-    /// destination receives the whole 4096-byte video area.
+    /// Reads a profile of n bytes (2048 when n is 0) into the video area and copies the whole
+    /// 4096-byte area to destination. n above kVideoAreaBytes gives kStatusBadRequest
+    /// before anything is sent.
     int32_t ReadVideo(uint8_t netAddress, uint16_t n, uint8_t* destination4096);
 
     // Stream readers (no request is sent).
@@ -100,15 +116,18 @@ public:
     TInterface& Port() { return port_; }
     bool IsOpen() const { return port_.IsOpen(); }
 
-private:
+  private:
+    int32_t Keep(int32_t status) { return status_ = status; }
+
     platform::Clock& clock_;
     TInterface port_;
     LineTrace trace_{"sensor"};
     uint8_t netAddress_ = 0;
     int32_t status_ = 0;
     uint8_t packetCounter_ = 0;
-    std::array<uint8_t, 4096> work_{};   ///< staged request data, replies decoded in place
-    std::array<uint8_t, 4096> video_{};  ///< the last profile received
+    /// Staged request data; replies are read and decoded in place (2 line bytes per byte).
+    std::array<uint8_t, 2 * kMaxReplyBytes> work_{};
+    std::array<uint8_t, kVideoAreaBytes> video_{};  ///< the last profile received
     DeviceInfo identity_;
     std::array<uint8_t, 8> identityBytes_{};
     uint8_t openMode_ = 0;

@@ -9,7 +9,8 @@ namespace veska::link {
 
 inline constexpr const char* kUsbConverterDescription = "D2XX Recovery PID for XP";
 inline constexpr const char* kAdapterDescription = "PELRIN Adapter";
-inline constexpr const char* kPortPrefix = "\\\\.\\";  // the four characters \\.\ 
+inline constexpr const char* kPortPrefix =
+    "\\\\.\\";  ///< the device-namespace prefix \\.\ of Windows port names
 
 struct PortChoice {
     uint8_t portMode = 0;

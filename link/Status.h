@@ -11,6 +11,7 @@ enum Status : int32_t {
     kStatusReadFailed = 4,    ///< the read call failed
     kStatusShortWrite = 5,    ///< the write sent fewer bytes than asked
     kStatusWriteFailed = 6,   ///< the write call failed, or a wrong echo
+    kStatusBadRequest = 7,    ///< a length or pointer out of range; nothing was sent or read
     kStatusFraming = 8,       ///< reply framing error (top bit clear, counter mismatch)
     kStatusEncoderCheck = 9,  ///< the encoder did not answer or does not cover the range
 };
