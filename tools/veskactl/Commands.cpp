@@ -1,0 +1,59 @@
+#include "tools/veskactl/Commands.h"
+
+namespace veska::tools {
+
+const std::vector<Command>& CommandTable() {
+    static const std::vector<Command> table = {
+        {"identify", "",
+         "Prints the sensor's identity on one line:\n"
+         "  type=T release=R serial=S base=B range=M   (base, range in mm)\n",
+         0, 0, RunIdentify},
+        {"params", "",
+         "Reads parameters 0..36 and prints one line per parameter:\n"
+         "  index TAB name TAB stored value (decimal) TAB shown text\n",
+         0, 0, RunParams},
+        {"get", "I", "Reads parameter I (0..36) and prints its line as 'params' does.\n", 1, 1,
+         RunGet},
+        {"set", "I VALUE",
+         "Sets parameter I (0..36) from VALUE, the text as the operator types it into the\n"
+         "grid (\"921600\" for the baud rate, a word of the pick list, hex digits for the CAN\n"
+         "identifiers, a dotted address for the LAN rows, a percent 0..100 for the analog\n"
+         "window rows 11 and 12), sends it and prints the row as read back. A text that does\n"
+         "not convert or that the grid would refuse (out of range) is an error. Row 36 is not\n"
+         "settable. A new baud rate or net address is followed at once.\n",
+         2, 2, RunSet},
+        {"save", "FILE",
+         "Reads parameters 0..36 and writes them as a parameter file. An existing FILE is\n"
+         "replaced only with --yes, and only once the new file is complete.\n",
+         1, 1, RunSave},
+        {"load", "FILE",
+         "Reads a parameter file over the sensor's current set and sends all 37 parameters\n"
+         "(36 down to 0). A file naming an unusable baud rate or net address is refused.\n",
+         1, 1, RunLoad},
+        {"store", "flash|default|factory",
+         "flash: the sensor stores its current parameters in its flash (code 0xAA).\n"
+         "default: the sensor restores its default parameters (code 0x69), and the\n"
+         "  parameters are read back at 115200 baud, net address 1 if the port runs there.\n"
+         "factory: the sensor stores its current parameters as the factory set (code 0x96)\n"
+         "  and nothing else; the program's \"Write to Factory\" also sets 115200 baud first\n"
+         "  and restores the defaults after: run 'set 2 115200', 'store factory',\n"
+         "  'store default' and 'save FILE' for the same sequence.\n"
+         "Each asks for confirmation: give --yes.\n",
+         1, 1, RunStore},
+        {"measure", "N",
+         "Puts the sensor into Line mode (Mode of Run 0), polls N results and prints each\n"
+         "distance in mm with three decimals, one per line: raw x range / divisor, with the\n"
+         "identified range and the divisor of parameter 36 (50000 or 37500, else 1).\n",
+         1, 1, RunMeasure},
+    };
+    return table;
+}
+
+const Command* FindCommand(const std::string& name) {
+    for (const Command& command : CommandTable()) {
+        if (name == command.name) return &command;
+    }
+    return nullptr;
+}
+
+}  // namespace veska::tools

@@ -1,0 +1,58 @@
+#include <cstdint>
+#include <cstdio>
+
+#include "link/Status.h"
+#include "params/ParamCodings.h"
+#include "tools/veskactl/Commands.h"
+#include "tools/veskactl/Session.h"
+
+namespace veska::tools {
+
+namespace {
+
+constexpr int32_t kMaxResults = 100000000;
+constexpr int32_t kLineMode = 0;             ///< Mode of Run of a distance measurement
+constexpr uint32_t kModeSwitchWaitMs = 100;  ///< the sensor settles into the new mode
+
+/// Distance of a raw result [mm]: raw x range / divisor in extended precision, kept in
+/// single precision as the program's measurement does.
+float ResultMillimetres(uint16_t raw, int16_t measuringRange, uint16_t divisor) {
+    const long double mm = static_cast<long double>(raw) * measuringRange / divisor;
+    return static_cast<float>(mm);
+}
+
+}  // namespace
+
+int RunMeasure(Session& session, const CommandArgs& args) {
+    int32_t count = 0;
+    if (!params::ParseInteger(args[0], count) || count < 1 || count > kMaxResults) {
+        return session.Fail(kExitUsage, "measure: '" + args[0] + "' is not a count 1.." +
+                                            std::to_string(kMaxResults));
+    }
+    if (const int code = session.Connect(); code != kExitOk) return code;
+    if (const int code = session.ReadRow(params::kRowDivisor); code != kExitOk) return code;
+
+    session.values.workValues[params::kRowModeOfRun] = kLineMode;
+    session.transfer.SendParameter(params::kRowModeOfRun);
+    if (session.transfer.LastSendStatus() != link::kStatusOk) {
+        return session.LinkFailure("measure: setting Line mode", session.transfer.LastSendStatus());
+    }
+    session.clock.Sleep(kModeSwitchWaitMs);
+
+    for (int32_t n = 0; n < count; ++n) {
+        uint16_t raw = 0;
+        const int32_t status = session.sensor.GetResult(session.conn.netAddress, raw);
+        session.conn.Record(status);
+        if (status != link::kStatusOk) {
+            return session.LinkFailure("measure: result " + std::to_string(n + 1), status);
+        }
+        char line[64];
+        std::snprintf(line, sizeof line, "%.3f\n",
+                      static_cast<double>(ResultMillimetres(raw, session.conn.measuringRange,
+                                                            session.conn.resultDivisor)));
+        session.out << line << std::flush;
+    }
+    return kExitOk;
+}
+
+}  // namespace veska::tools

@@ -1,0 +1,132 @@
+// veskactl: command-line access to a VESKA sensor for scripts and production lines.
+#include <cstdint>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "params/ParamCodings.h"
+#include "tools/veskactl/Commands.h"
+#include "tools/veskactl/Session.h"
+
+namespace {
+
+using veska::tools::Command;
+using veska::tools::CommandTable;
+using veska::tools::kExitOk;
+using veska::tools::kExitUsage;
+using veska::tools::Options;
+
+void PrintHelp(std::ostream& out) {
+    out << "Usage: veskactl [OPTIONS] COMMAND [ARGS]\n"
+           "\n"
+           "Talks to one VESKA laser distance sensor with the setup program's own logic.\n"
+           "\n"
+           "Options (before the command):\n"
+           "  --port P        the sensor's port: COM1..COM32 (resolved through $VESKA_PORTS/COMn,\n"
+           "                  else /dev/ttyS(n-1)), USB (the USB serial converter), USB_PELRIN\n"
+           "                  (the USB adapter; its line is switched on first and left on), or a\n"
+           "                  device path such as /dev/ttyUSB0. Default COM4.\n"
+           "  --baud N        line rate [bit/s], 2400..921600. Default 115200.\n"
+           "  --address A     the sensor's net address, 1..127. Default 1.\n"
+           "  --language DIR  folder of Language.ini and the language files (message texts,\n"
+           "                  parameter names, value words). Default: ./Language, else the\n"
+           "                  installed one.\n"
+           "  --yes           answer the program's confirmations with OK (store, overwriting a\n"
+           "                  file); without it they are refused and the command fails.\n"
+           "  --help          this text.\n"
+           "\n"
+           "Commands:\n";
+    for (const Command& command : CommandTable()) {
+        out << "  " << command.name;
+        if (*command.synopsis != '\0') out << ' ' << command.synopsis;
+        out << '\n';
+        std::string help = command.help;
+        size_t start = 0;
+        while (start < help.size()) {
+            const size_t end = help.find('\n', start);
+            out << "      " << help.substr(start, end - start) << '\n';
+            if (end == std::string::npos) break;
+            start = end + 1;
+        }
+    }
+    out << "\n"
+           "Messages of the program go to standard error; results to standard output.\n"
+           "Exit codes: 0 done, 2 usage (or a confirmation refused), 3 the port did not open,\n"
+           "4 a sensor exchange failed (the line names the status), 5 a file or a text\n"
+           "could not be written, read or converted.\n";
+}
+
+int Usage(const std::string& text) {
+    std::cerr << "veskactl: " << text << "\nTry 'veskactl --help'.\n";
+    return kExitUsage;
+}
+
+bool ParseNumber(const std::string& text, int32_t minimum, int32_t maximum, int32_t& value) {
+    return veska::params::ParseInteger(text, value) && value >= minimum && value <= maximum;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    Options options;
+    std::vector<std::string> words(argv + 1, argv + argc);
+    size_t w = 0;
+    // Options end at the command name: what follows belongs to the command ("set 35 -5").
+    for (; w < words.size() && words[w].rfind("-", 0) == 0; ++w) {
+        std::string option = words[w];
+        std::string value;
+        bool hasValue = false;
+        if (const size_t eq = option.find('=');
+            option.rfind("--", 0) == 0 && eq != std::string::npos) {
+            value = option.substr(eq + 1);
+            option = option.substr(0, eq);
+            hasValue = true;
+        }
+        if (option == "--") {
+            ++w;
+            break;
+        }
+        if (option == "--help" || option == "-h") {
+            PrintHelp(std::cout);
+            return kExitOk;
+        }
+        if (option == "--yes" || option == "-y") {
+            options.yes = true;
+            continue;
+        }
+        if (option != "--port" && option != "--baud" && option != "--address" &&
+            option != "--language") {
+            return Usage("unknown option '" + words[w] + "'");
+        }
+        if (!hasValue) {
+            if (w + 1 >= words.size()) return Usage(option + " needs a value");
+            value = words[++w];
+        }
+        int32_t number = 0;
+        if (option == "--port") {
+            if (value.empty()) return Usage("--port needs a port name");
+            options.port = value;
+        } else if (option == "--baud") {
+            if (!ParseNumber(value, 1, 4000000, number)) return Usage("bad --baud '" + value + "'");
+            options.baud = static_cast<uint32_t>(number);
+        } else if (option == "--address") {
+            if (!ParseNumber(value, 1, 127, number)) {
+                return Usage("bad --address '" + value + "' (1..127)");
+            }
+            options.address = static_cast<uint8_t>(number);
+        } else {
+            options.languageDir = value;
+        }
+    }
+    if (w >= words.size()) return Usage("no command given");
+    const Command* command = veska::tools::FindCommand(words[w]);
+    if (command == nullptr) return Usage("unknown command '" + words[w] + "'");
+    const veska::tools::CommandArgs args(words.begin() + static_cast<long>(w) + 1, words.end());
+    if (args.size() < command->minArgs || args.size() > command->maxArgs) {
+        std::string synopsis = command->synopsis;
+        return Usage(std::string("usage: veskactl [OPTIONS] ") + command->name +
+                     (synopsis.empty() ? "" : " " + synopsis));
+    }
+    veska::tools::Session session(options, std::cout, std::cerr);
+    return command->run(session, args);
+}
