@@ -1,6 +1,7 @@
 #pragma once
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace veska::platform {
 
@@ -38,7 +39,7 @@ struct SerialTimeouts {
 /// One thread uses the port at a time, except Wake, which any thread may call to cut
 /// short a Read in progress.
 class SerialPort {
-public:
+  public:
     SerialPort();
     ~SerialPort();
     SerialPort(const SerialPort&) = delete;
@@ -62,6 +63,8 @@ public:
     /// got is the number of bytes stored. A Wake ends the read at once with what has come.
     bool Read(void* buffer, uint32_t count, uint32_t& got);
     /// Writes count bytes within the write time-out; false when the write call failed.
+    /// The time-out is never shorter than the time the bytes take on the line plus 100 ms,
+    /// so that slow baud rates do not cut a long request short. written is the number sent.
     bool Write(const void* buffer, uint32_t count, uint32_t& written);
 
     /// Ends a Read in progress on another thread (and the next one, if none is running).
@@ -69,11 +72,12 @@ public:
     /// Forgets a pending wake-up; called before a new exchange starts.
     void ClearWake();
 
-private:
+  private:
     int fd_ = -1;
     int wakeRead_ = -1;   ///< self-pipe read end, polled together with fd_
     int wakeWrite_ = -1;  ///< self-pipe write end, written by Wake
     SerialTimeouts timeouts_;
+    uint32_t baudRate_ = 9600;  ///< last configured rate [bit/s], for the write time-out
 };
 
 /// Resolves a Windows port name to a device path. "\\.\COMn" and "COMn" become
@@ -81,5 +85,10 @@ private:
 /// any other name (with its "\\.\" prefix removed) is looked up in the port directory and
 /// otherwise returned unchanged.
 std::string ResolvePortName(const std::string& name);
+
+/// The serial ports of this machine for a port selector: /dev/serial/by-id/* first, then
+/// /dev/ttyUSB* and /dev/ttyACM* (full paths), then the entry names of $VESKA_PORTS other
+/// than COMn (those are listed by the program already). Each group is sorted.
+std::vector<std::string> ListSerialPorts();
 
 }  // namespace veska::platform
