@@ -1,0 +1,130 @@
+#include <dirent.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/SerialPort.h"
+
+namespace veska::platform {
+
+namespace {
+
+constexpr char kDevicePrefix[] = "\\\\.\\";  // the Win32 device namespace, "\\.\"
+constexpr int kHighestComPort = 256;
+
+char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+bool EqualNoCase(const std::string& a, const std::string& b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
+                                              [](char x, char y) { return Lower(x) == Lower(y); });
+}
+
+/// The port number of "COMn" (any case, n from 1 without leading zeros); none otherwise.
+std::optional<int> ComPortNumber(const std::string& name) {
+    if (name.size() < 4 || name.size() > 6 || !EqualNoCase(name.substr(0, 3), "com")) return {};
+    const std::string digits = name.substr(3);
+    if (digits[0] < '1' || digits[0] > '9') return {};
+    int n = 0;
+    for (char c : digits) {
+        if (c < '0' || c > '9') return {};
+        n = n * 10 + (c - '0');
+    }
+    if (n > kHighestComPort) return {};
+    return n;
+}
+
+/// The port directory, or empty when $VESKA_PORTS is not set.
+std::string PortDirectory() {
+    const char* dir = std::getenv("VESKA_PORTS");
+    return dir != nullptr ? std::string(dir) : std::string();
+}
+
+bool EntryExists(const std::string& path) {
+    struct stat st {};
+    return lstat(path.c_str(), &st) == 0;  // a dangling link counts: it names the port
+}
+
+std::vector<std::string> DirectoryNames(const std::string& dir) {
+    std::vector<std::string> names;
+    DIR* d = opendir(dir.c_str());
+    if (d == nullptr) return names;
+    while (const dirent* e = readdir(d)) {
+        if (e->d_name[0] != '.') names.emplace_back(e->d_name);
+    }
+    closedir(d);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+/// The path of the entry named name in dir, compared without regard to case (an exact
+/// match first); empty when there is none.
+std::string FindEntry(const std::string& dir, const std::string& name) {
+    if (dir.empty() || name.empty() || name.find('/') != std::string::npos) return {};
+    if (EntryExists(dir + "/" + name)) return dir + "/" + name;
+    for (const std::string& entry : DirectoryNames(dir)) {
+        if (EqualNoCase(entry, name)) return dir + "/" + entry;
+    }
+    return {};
+}
+
+/// Sorts device names so that ttyUSB2 comes before ttyUSB10.
+void SortNatural(std::vector<std::string>& names) {
+    auto split = [](const std::string& s) {
+        size_t i = s.size();
+        while (i > 0 && s[i - 1] >= '0' && s[i - 1] <= '9') --i;
+        const std::string digits = s.substr(i);
+        return std::make_pair(s.substr(0, i),
+                              digits.empty() ? -1L : std::strtol(digits.c_str(), nullptr, 10));
+    };
+    std::sort(names.begin(), names.end(),
+              [&](const std::string& a, const std::string& b) { return split(a) < split(b); });
+}
+
+void AppendMatching(const std::string& dir, const std::string& prefix,
+                    std::vector<std::string>& out) {
+    std::vector<std::string> found;
+    for (const std::string& name : DirectoryNames(dir)) {
+        if (name.compare(0, prefix.size(), prefix) == 0) found.push_back(dir + "/" + name);
+    }
+    SortNatural(found);
+    out.insert(out.end(), found.begin(), found.end());
+}
+
+}  // namespace
+
+std::string ResolvePortName(const std::string& name) {
+    std::string bare = name;
+    if (bare.compare(0, sizeof kDevicePrefix - 1, kDevicePrefix) == 0) {
+        bare.erase(0, sizeof kDevicePrefix - 1);
+    }
+    if (!bare.empty() && bare[0] == '/') return bare;
+    const std::string dir = PortDirectory();
+    if (const std::optional<int> n = ComPortNumber(bare)) {
+        const std::string entry = FindEntry(dir, "COM" + std::to_string(*n));
+        return entry.empty() ? "/dev/ttyS" + std::to_string(*n - 1) : entry;
+    }
+    const std::string entry = FindEntry(dir, bare);
+    return entry.empty() ? name : entry;
+}
+
+std::vector<std::string> ListSerialPorts() {
+    std::vector<std::string> ports;
+    for (const std::string& name : DirectoryNames("/dev/serial/by-id")) {
+        ports.push_back("/dev/serial/by-id/" + name);
+    }
+    AppendMatching("/dev", "ttyUSB", ports);
+    AppendMatching("/dev", "ttyACM", ports);
+    const std::string dir = PortDirectory();
+    if (!dir.empty()) {
+        for (const std::string& name : DirectoryNames(dir)) {
+            if (!ComPortNumber(name)) ports.push_back(name);
+        }
+    }
+    return ports;
+}
+
+}  // namespace veska::platform
