@@ -1,0 +1,265 @@
+// veskacfg: the setup program. This is the composition root: every object of the program is
+// built and wired here, and torn down here in one fixed order.
+
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QMessageBox>
+#include <QPixmap>
+#include <QTimer>
+#include <chrono>
+#include <cstdio>
+#include <exception>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "main/MainWindow.h"
+#include "main/ProgramState.h"
+#include "platform/Clock.h"
+#include "platform/D2xx.h"
+#include "sim/VirtualBench.h"
+#include "ui/AboutBox.h"
+#include "ui/BenchForm.h"
+#include "ui/FileDialogAdapter.h"
+#include "ui/MainForm.h"
+#include "ui/MessageBoxAdapter.h"
+#include "ui/RangeDialog.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+#ifdef VESKA_DEBUG_BUILD
+constexpr bool kDebugBuild = true;
+#else
+constexpr bool kDebugBuild = false;
+#endif
+
+constexpr const char* kTitle = "Veskacfg";
+
+/// Shows an exception that escapes an event handler, as the program's general error display,
+/// and lets the event loop go on.
+class Application final : public QApplication {
+  public:
+    Application(int& argc, char** argv) : QApplication(argc, argv) {}
+
+    bool notify(QObject* receiver, QEvent* event) override {
+        try {
+            return QApplication::notify(receiver, event);
+        } catch (const std::exception& e) {
+            ShowException(e.what());
+        } catch (...) {
+            ShowException("");
+        }
+        return false;
+    }
+
+    static void ShowException(const char* text) {
+        QMessageBox box(QMessageBox::Critical, QString::fromLatin1(kTitle), QString::fromUtf8(text),
+                        QMessageBox::Ok);
+        box.setTextFormat(Qt::PlainText);
+        box.exec();
+    }
+};
+
+/// Message boxes of an unattended run: written to standard error and answered with OK.
+class UnattendedMessageBoxes final : public veska::ui::MessageBoxAdapter {
+  public:
+    int MessageBox(const std::string& text, const std::string& caption, int flags) override {
+        std::fprintf(stderr, "[%s] (%d) %s\n", caption.c_str(), flags, text.c_str());
+        return 1;
+    }
+    void ShowError(const std::string& text) override {
+        std::fprintf(stderr, "[%s] %s\n", kTitle, text.c_str());
+    }
+};
+
+struct Options {
+    bool simulate = false;
+    bool showAbout = true;
+    bool startupTime = false;
+    std::string languageDirectory;
+    std::string port;
+    std::string screenshot;
+};
+
+Options ParseOptions(const QApplication& app) {
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Setup and test program for VESKA laser distance sensors."));
+    parser.addHelpOption();
+    const QCommandLineOption simulate(
+        QStringLiteral("simulate"),
+        QStringLiteral("Run on the virtual bench: COM4 is a simulated sensor, USB the simulated "
+                       "converter and adapter."));
+    const QCommandLineOption language(QStringLiteral("language"),
+                                      QStringLiteral("Language directory (with Language.ini)."),
+                                      QStringLiteral("DIR"));
+    const QCommandLineOption port(QStringLiteral("port"),
+                                  QStringLiteral("Preselected sensor port (COM4, USB, a path)."),
+                                  QStringLiteral("NAME"));
+    const QCommandLineOption noAbout(QStringLiteral("no-about"),
+                                     QStringLiteral("Start without the about box."));
+    const QCommandLineOption screenshot(
+        QStringLiteral("screenshot"),
+        QStringLiteral("Connect, measure for a second, save the window as FILE and quit."),
+        QStringLiteral("FILE"));
+    const QCommandLineOption startupTime(
+        QStringLiteral("startup-time"),
+        QStringLiteral("Print the milliseconds until the main window is shown, then quit."));
+    parser.addOptions({simulate, language, port, noAbout, screenshot, startupTime});
+    parser.process(app);
+
+    Options o;
+    o.simulate = parser.isSet(simulate);
+    o.languageDirectory = parser.value(language).toStdString();
+    o.port = parser.value(port).toStdString();
+    o.screenshot = parser.value(screenshot).toStdString();
+    o.startupTime = parser.isSet(startupTime);
+    o.showAbout = !parser.isSet(noAbout) && o.screenshot.empty() && !o.startupTime;
+    return o;
+}
+
+/// The --screenshot run: connect, wait for the grid and the window's growth, measure for a
+/// second, save the window, quit. Every step is a timer step of the event loop.
+class ScreenshotRun {
+  public:
+    ScreenshotRun(veska::ui::TFormMain& form, veska::main::MainWindow& logic, std::string path)
+        : form_(form), logic_(logic), path_(std::move(path)) {}
+
+    void Start() {
+        QTimer::singleShot(100, &form_, [this] {
+            logic_.ButtonConnectClick();
+            Poll(Clock::now());
+        });
+    }
+    int Result() const { return result_; }
+
+  private:
+    void Poll(Clock::time_point since) {
+        using veska::main::Timer;
+        const bool grown = !form_.TimerEnabled(Timer::TimerMore);
+        if (grown && logic_.State().conn.connected) {
+            logic_.ButtonMeasureClick();
+            QTimer::singleShot(1000, &form_, [this] {
+                if (logic_.MeasurementRunning()) logic_.ButtonMeasureClick();
+                QTimer::singleShot(200, &form_, [this] { Grab(); });
+            });
+            return;
+        }
+        if (Clock::now() - since > std::chrono::seconds(15)) {
+            std::fprintf(stderr,
+                         "veskacfg: the sensor did not connect; saving the window as it is\n");
+            result_ = 1;
+            Grab();
+            return;
+        }
+        QTimer::singleShot(50, &form_, [this, since] { Poll(since); });
+    }
+
+    void Grab() {
+        const QPixmap shot = form_.grab();
+        if (!shot.save(QString::fromStdString(path_))) {
+            std::fprintf(stderr, "veskacfg: cannot write %s\n", path_.c_str());
+            result_ = 1;
+        }
+        form_.close();
+        QApplication::quit();
+    }
+
+    veska::ui::TFormMain& form_;
+    veska::main::MainWindow& logic_;
+    std::string path_;
+    int result_ = 0;
+};
+
+int Run(Application& app, Clock::time_point started) {
+    const Options options = ParseOptions(app);
+
+    // The virtual bench comes first: it points COM4 at its sensor and installs its USB bus
+    // before anything asks for a port or the USB backend.
+    std::unique_ptr<veska::sim::VirtualBench> bench;
+    if (options.simulate) {
+        veska::sim::BenchOptions benchOptions;
+        benchOptions.setPortsEnvironment = true;
+        benchOptions.installUsbBackend = true;
+        bench = std::make_unique<veska::sim::VirtualBench>(benchOptions);
+        std::string error;
+        if (!bench->Start(&error)) {
+            Application::ShowException(("The virtual bench did not start: " + error).c_str());
+            return 1;
+        }
+    }
+
+    auto state = std::make_unique<veska::main::ProgramState>();
+
+    // The forms, in the program's order: main window, range dialog, about box, bench form.
+    veska::ui::TFormMain form(*state);
+    veska::ui::TFormRange range(&form);
+    veska::ui::TFormAbout about(state->texts, &form);
+    veska::ui::TFormDebug benchForm(state->benchModeCode, &form);
+    const bool unattended = !options.screenshot.empty() || options.startupTime;
+    veska::ui::QtMessageBoxes screenBoxes(&form);
+    UnattendedMessageBoxes loggedBoxes;
+    veska::ui::QtFileDialogs files(&form);
+    form.SetForms(range, about, benchForm);
+    form.SetAdapters(
+        unattended ? static_cast<veska::ui::MessageBoxAdapter&>(loggedBoxes) : screenBoxes, files);
+    form.SetAboutBoxEnabled(options.showAbout);
+
+    veska::main::StartOptions start;
+    start.languageDirectory = options.languageDirectory;
+    start.debugBuild = kDebugBuild;
+
+    int result = 0;
+    {
+        veska::main::MainWindow logic(*state, form, veska::platform::SystemClock(),
+                                      veska::platform::UsbBackend(), start);
+        form.Attach(logic);
+        logic.FormCreate();
+        if (!options.port.empty()) {
+            form.SetText(veska::main::Control::ComboBoxCOM, options.port);
+            logic.ComboBoxCOMChange(options.port);
+        }
+
+        std::optional<ScreenshotRun> screenshot;
+        if (!options.screenshot.empty()) {
+            screenshot.emplace(form, logic, options.screenshot);
+            screenshot->Start();
+        }
+        if (options.startupTime) {
+            QTimer::singleShot(0, &form, [&form, started] {
+                const auto ms = std::chrono::duration<double, std::milli>(Clock::now() - started);
+                std::printf("startup: %.1f ms\n", ms.count());
+                std::fflush(stdout);
+                form.close();
+                QApplication::quit();
+            });
+        }
+        form.show();
+        result = app.exec();
+        if (screenshot) result = screenshot->Result();
+
+        // Shutdown: the window's close sequence (stream, adapter line, ports) runs once,
+        // then the logic goes, then the forms, then the virtual bench.
+        form.close();
+        form.Detach();
+    }
+    return result;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const Clock::time_point started = Clock::now();
+    Application app(argc, argv);
+    QApplication::setApplicationName(QString::fromLatin1(kTitle));
+    try {
+        return Run(app, started);
+    } catch (const std::exception& e) {
+        Application::ShowException(e.what());
+    } catch (...) {
+        Application::ShowException("");
+    }
+    return 1;
+}

@@ -1,0 +1,43 @@
+#include "ui/FileDialogAdapter.h"
+
+#include <QFile>
+#include <QFileDialog>
+
+namespace veska::ui {
+
+std::optional<std::string> QtFileDialogs::Ask(FileKind kind, const std::string& preset) {
+    QFileDialog dialog(parent_);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    dialog.selectFile(QFile::decodeName(QByteArray::fromStdString(preset)));
+    switch (kind) {
+        case FileKind::ParamSave:
+            dialog.setAcceptMode(QFileDialog::AcceptSave);
+            dialog.setNameFilters(
+                {QStringLiteral("Parameter files (*.prm)"), QStringLiteral("All files (*)")});
+            dialog.setDefaultSuffix(QStringLiteral("prm"));
+            break;
+        case FileKind::ParamOpen:
+            dialog.setAcceptMode(QFileDialog::AcceptOpen);
+            dialog.setFileMode(QFileDialog::ExistingFile);
+            dialog.setNameFilters(
+                {QStringLiteral("Parameter files (*.prm)"), QStringLiteral("All files (*)")});
+            break;
+        case FileKind::DataSave:
+            dialog.setAcceptMode(QFileDialog::AcceptSave);
+            break;
+    }
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+        return std::nullopt;
+    }
+    return QFile::encodeName(dialog.selectedFiles().front()).toStdString();
+}
+
+std::optional<std::string> ScriptedFileDialogs::Ask(FileKind kind, const std::string& preset) {
+    asked.push_back({kind, preset});
+    if (answers.empty()) return std::nullopt;
+    auto answer = answers.front();
+    answers.pop_front();
+    return answer;
+}
+
+}  // namespace veska::ui

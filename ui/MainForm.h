@@ -1,0 +1,185 @@
+#pragma once
+#include <QWidget>
+#include <map>
+
+#include "main/MainView.h"
+
+class QAction;
+class QComboBox;
+class QLabel;
+class QMenu;
+class QProgressBar;
+class QPushButton;
+class QTimer;
+
+namespace veska::main {
+class MainWindow;
+struct ProgramState;
+}  // namespace veska::main
+
+namespace veska::ui {
+
+class ChartView;
+class FileDialogAdapter;
+class MessageBoxAdapter;
+class ParamGridWidget;
+class PortComboBox;
+class TFormAbout;
+class TFormDebug;
+class TFormRange;
+
+/// TFormMain: the main window. It shows what the logic (main::MainWindow) tells it through
+/// main::MainView and forwards every event of its controls to the logic; it decides nothing
+/// itself. Top panel: port, baud rate and net address selectors with the connect button;
+/// left: the parameter grid with its progress bar and menu; right: the large value label,
+/// the measure, stream and zero buttons and the chart; bottom: the sensor's identity.
+class TFormMain final : public QWidget, public main::MainView {
+  public:
+    /// Display refresh of a running stream [ms].
+    static constexpr int kStreamDisplayIntervalMs = 40;
+
+    explicit TFormMain(main::ProgramState& state, QWidget* parent = nullptr);
+    ~TFormMain() override;
+
+    /// The other forms and the dialog adapters; all must outlive the window's use of them.
+    void SetForms(TFormRange& range, TFormAbout& about, TFormDebug& bench);
+    void SetAdapters(MessageBoxAdapter& messages, FileDialogAdapter& files);
+    /// Connects the window's events to the logic; Detach before the logic goes away.
+    void Attach(main::MainWindow& logic);
+    void Detach();
+    /// Whether showing the window shows the about box (off for scripts and tests).
+    void SetAboutBoxEnabled(bool enabled) { aboutEnabled_ = enabled; }
+
+    // main::MainView
+    void SetText(main::Control control, const std::string& text) override;
+    void SetEnabled(main::Control control, bool enabled) override;
+    void SetVisible(main::Control control, bool visible) override;
+    void SetTimerEnabled(main::Timer timer, bool enabled) override;
+    bool TimerEnabled(main::Timer timer) const override;
+    void SetTimerInterval(main::Timer timer, int milliseconds) override;
+    int WindowHeight() const override;
+    void SetWindowHeight(int pixels) override;
+    void ChartClear() override;
+    void ChartAddPoint(double y, const std::string& label, main::PointColour colour) override;
+    void ChartAddPoints(const float* values, int count, int firstLabel,
+                        main::PointColour colour) override;
+    void ChartRepaint() override;
+    void ChartSetTitle(const std::string& text, bool visible) override;
+    void ChartSetAxisTitles(const std::string& left, const std::string& bottom) override;
+    void ChartSetFoot(const std::string& text) override;
+    void SetBottomAxisAutomatic(bool automatic) override;
+    void SetBottomAxisRange(double minimum, double maximum) override;
+    void SetLeftAxisAutomatic(bool automatic) override;
+    void SetLeftAxisRange(double minimum, double maximum) override;
+    void SetAutoScaleChecks(bool xChecked, bool yChecked) override;
+    std::optional<std::string> AskSaveDataFile() override;
+    std::pair<int, int> ShowRangeDialog(int beginPercent, int endPercent) override;
+    void ShowAboutBox() override;
+    void SelectBenchModeItem(int index) override;
+    void SelectPortItem(int index) override;
+
+    // params::ParamView
+    int MessageBox(const std::string& text, const std::string& caption, int flags) override;
+    void ShowError(const std::string& text) override;
+    void Beep() override;
+    void SetParamProgress(int maximum, int position) override;
+    void RefreshGrid() override;
+    void SelectBaudItem(int index) override;
+    void SelectAddressItem(int index) override;
+    void SetIdentityLabel(params::IdentityLabel label, const std::string& text) override;
+    std::string IdentityLabelText(params::IdentityLabel label) const override;
+    std::optional<std::string> AskSaveParamFile(const std::string& presetName) override;
+    std::optional<std::string> AskOpenParamFile() override;
+
+    // The controls, for the composition root and the tests.
+    PortComboBox* ComboBoxCOM() const { return comboCom_; }
+    QComboBox* ComboBoxWorkBaund() const { return comboBaud_; }
+    QComboBox* ComboBoxWorkCodeDev() const { return comboAddress_; }
+    QPushButton* ButtonConnect() const { return buttonConnect_; }
+    QPushButton* ButtonMeasure() const { return buttonMeasure_; }
+    QPushButton* ButtonStream() const { return buttonStream_; }
+    QPushButton* ButtonZero() const { return buttonZero_; }
+    QLabel* LabelRast() const { return labelRast_; }
+    QLabel* Label(main::Control control) const;
+    QLabel* IdentityValueLabel(params::IdentityLabel label) const;
+    ParamGridWidget* ValueListEditorParam() const { return grid_; }
+    QProgressBar* ProgressBarParam() const { return progressParam_; }
+    QMenu* PopupMenuParam() const { return popupParam_; }
+    QMenu* PopupMenuSave() const { return popupSave_; }
+    QAction* Action(main::Control control) const;
+    QAction* WriteParamFileAction() const { return actWriteFile_; }
+    QAction* ReadParamFileAction() const { return actReadFile_; }
+    QAction* XAutomaticScalingAction() const { return actXAuto_; }
+    QAction* YAutomaticScalingAction() const { return actYAuto_; }
+    ChartView* Chart1() const { return chart_; }
+    QTimer* Timer(main::Timer timer) const;
+    QTimer* StreamDisplayTimer() const { return displayTimer_; }
+    int BeepCount() const { return beeps_; }
+
+  protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+  private:
+    void BuildTopPanel(QWidget* panel);
+    void BuildParamPanel(QWidget* panel);
+    void BuildMeasurePanel(QWidget* panel);
+    void BuildIdentityPanel(QWidget* panel);
+    void BuildMenus();
+    void WireEvents();
+    QWidget* Widget(main::Control control) const;
+
+    main::ProgramState& state_;
+    main::MainWindow* logic_ = nullptr;
+    TFormRange* range_ = nullptr;
+    TFormAbout* about_ = nullptr;
+    TFormDebug* bench_ = nullptr;
+    MessageBoxAdapter* messages_ = nullptr;
+    FileDialogAdapter* files_ = nullptr;
+    bool aboutEnabled_ = true;
+    bool shownOnce_ = false;
+    bool closed_ = false;
+    int beeps_ = 0;
+
+    PortComboBox* comboCom_ = nullptr;
+    QComboBox* comboBaud_ = nullptr;
+    QComboBox* comboAddress_ = nullptr;
+    QPushButton* buttonConnect_ = nullptr;
+    QPushButton* buttonMeasure_ = nullptr;
+    QPushButton* buttonStream_ = nullptr;
+    QPushButton* buttonZero_ = nullptr;
+    QLabel* labelRast_ = nullptr;
+    std::map<main::Control, QLabel*> labels_;
+    std::map<params::IdentityLabel, QLabel*> identity_;
+    ParamGridWidget* grid_ = nullptr;
+    QProgressBar* progressParam_ = nullptr;
+    ChartView* chart_ = nullptr;
+
+    QMenu* popupParam_ = nullptr;
+    QMenu* popupSave_ = nullptr;
+    std::map<main::Control, QAction*> actions_;
+    QAction* actLoad_ = nullptr;
+    QAction* actRead_ = nullptr;
+    QAction* actCompare_ = nullptr;
+    QAction* actLoadAll_ = nullptr;
+    QAction* actReadAll_ = nullptr;
+    QAction* actCompareAll_ = nullptr;
+    QAction* actFlash_ = nullptr;
+    QAction* actDefault_ = nullptr;
+    QAction* actFactory_ = nullptr;
+    QAction* actWriteFile_ = nullptr;
+    QAction* actReadFile_ = nullptr;
+    QAction* actSave_ = nullptr;
+    QAction* actClear_ = nullptr;
+    QAction* actXAuto_ = nullptr;
+    QAction* actYAuto_ = nullptr;
+
+    QTimer* timerMain_ = nullptr;
+    QTimer* timerAnswer_ = nullptr;
+    QTimer* timerMore_ = nullptr;
+    QTimer* displayTimer_ = nullptr;
+    bool chartTitleVisible_ = false;
+};
+
+}  // namespace veska::ui

@@ -1,0 +1,367 @@
+#include "ui/ParamGridWidget.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QContextMenuEvent>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMenu>
+#include <QStyledItemDelegate>
+#include <QTimer>
+#include <QToolButton>
+
+#include "ui/EditMask.h"
+
+namespace veska::ui {
+
+namespace {
+
+constexpr const char* kParamProperty = "veskaParam";
+constexpr int kRowHeight = 18;  // [px]
+
+QString Q(const std::string& text) { return QString::fromStdString(text); }
+
+/// Line edit with the ellipsis button at its right edge.
+class EllipsisEdit final : public QLineEdit {
+  public:
+    explicit EllipsisEdit(QWidget* parent) : QLineEdit(parent) {
+        button_ = new QToolButton(this);
+        button_->setText(QStringLiteral("..."));
+        button_->setFocusPolicy(Qt::NoFocus);
+        button_->setCursor(Qt::ArrowCursor);
+        setTextMargins(0, 0, kButtonWidth, 0);
+    }
+    QToolButton* Button() const { return button_; }
+
+  protected:
+    void resizeEvent(QResizeEvent* event) override {
+        QLineEdit::resizeEvent(event);
+        button_->setGeometry(width() - kButtonWidth, 0, kButtonWidth, height());
+    }
+
+  private:
+    static constexpr int kButtonWidth = 20;  // [px]
+    QToolButton* button_;
+};
+
+int ParamOf(const QObject* object) {
+    for (; object != nullptr; object = object->parent()) {
+        const QVariant v = object->property(kParamProperty);
+        if (v.isValid()) return v.toInt();
+    }
+    return -1;
+}
+
+QWidget* EditorOf(QObject* object) {
+    for (; object != nullptr; object = object->parent()) {
+        if (object->property(kParamProperty).isValid()) return qobject_cast<QWidget*>(object);
+    }
+    return nullptr;
+}
+
+QString EditorText(const QWidget* editor) {
+    if (const auto* combo = qobject_cast<const QComboBox*>(editor)) return combo->currentText();
+    if (const auto* edit = qobject_cast<const QLineEdit*>(editor)) {
+        // A masked edit hands its blanks back as spaces, as the mask shows them.
+        return edit->inputMask().isEmpty() ? edit->text() : edit->displayText();
+    }
+    return {};
+}
+
+void SetEditorText(QWidget* editor, const QString& text) {
+    if (EditorText(editor) == text) return;
+    if (auto* combo = qobject_cast<QComboBox*>(editor)) {
+        combo->setEditText(text);
+    } else if (auto* edit = qobject_cast<QLineEdit*>(editor)) {
+        edit->setText(text);
+    }
+}
+
+}  // namespace
+
+/// Per-row editors of the value column and the key filter in front of them.
+class ParamCellDelegate final : public QStyledItemDelegate {
+  public:
+    explicit ParamCellDelegate(ParamGridWidget& grid) : QStyledItemDelegate(&grid), grid_(grid) {}
+
+    QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem&,
+                          const QModelIndex& index) const override {
+        const int param = index.row();
+        params::ParamGrid& model = grid_.Model();
+        if (index.column() != 1 || param < 0 || param >= model.ParamRowCount()) return nullptr;
+        const params::GridRow& row = model.Row(param);
+        QWidget* editor = nullptr;
+        if (row.editStyle == params::kEditPickList) {
+            auto* combo = new QComboBox(parent);
+            combo->setEditable(true);
+            combo->setInsertPolicy(QComboBox::NoInsert);
+            combo->setCompleter(nullptr);
+            for (const std::string& word : row.pickList) combo->addItem(Q(word));
+            combo->lineEdit()->setContextMenuPolicy(Qt::NoContextMenu);
+            combo->lineEdit()->installEventFilter(const_cast<ParamCellDelegate*>(this));
+            connect(combo->lineEdit(), &QLineEdit::textEdited, combo,
+                    [this, param](const QString& t) {
+                        grid_.Model().EditCell(param, t.toStdString());
+                    });
+            // A word picked from the list is set whole.
+            connect(combo, &QComboBox::activated, combo, [this, param, combo](int i) {
+                grid_.Model().EditCell(param, combo->itemText(i).toStdString());
+            });
+            editor = combo;
+        } else {
+            QLineEdit* edit = nullptr;
+            if (row.editStyle == params::kEditEllipsis) {
+                auto* ellipsis = new EllipsisEdit(parent);
+                connect(ellipsis->Button(), &QToolButton::clicked, ellipsis, [this] {
+                    if (grid_.onEditButtonClick) grid_.onEditButtonClick();
+                });
+                edit = ellipsis;
+            } else {
+                edit = new QLineEdit(parent);
+            }
+            if (!row.editMask.empty()) edit->setInputMask(QtInputMask(row.editMask));
+            connect(edit, &QLineEdit::textEdited, edit, [this, param, edit](const QString&) {
+                grid_.Model().EditCell(param, EditorText(edit).toStdString());
+            });
+            editor = edit;
+        }
+        editor->setProperty(kParamProperty, param);
+        editor->setContextMenuPolicy(Qt::NoContextMenu);
+        editor->setAutoFillBackground(true);
+        return editor;
+    }
+
+    void setEditorData(QWidget* editor, const QModelIndex& index) const override {
+        SetEditorText(editor, index.data(Qt::EditRole).toString());
+    }
+
+    void setModelData(QWidget* editor, QAbstractItemModel* model,
+                      const QModelIndex& index) const override {
+        const QString text = EditorText(editor);
+        if (model->data(index, Qt::EditRole).toString() != text) {
+            model->setData(index, text, Qt::EditRole);
+        }
+        grid_.Model().EditCell(index.row(), text.toStdString());
+    }
+
+  protected:
+    bool eventFilter(QObject* object, QEvent* event) override {
+        const bool isEditor = object->property(kParamProperty).isValid();
+        if (event->type() == QEvent::KeyPress) {
+            auto* key = static_cast<QKeyEvent*>(event);
+            char32_t c = 0;
+            QWidget* editor = EditorOf(object);
+            if (editor != nullptr && grid_.onKeyPress &&
+                ParamGridWidget::KeyCharacter(key->key(), key->modifiers(), key->text(), c)) {
+                const params::KeyResult result =
+                    grid_.onKeyPress(c, EditorText(editor).toStdString());
+                switch (result.verdict) {
+                    case params::KeyVerdict::Refuse:
+                        return true;
+                    case params::KeyVerdict::Handled:
+                        SetEditorText(editor, Q(result.text));
+                        return true;
+                    case params::KeyVerdict::Accept:
+                        if (c == params::kKeyEscape) {
+                            // The edit is dropped: the model gets the cell's text back.
+                            const int param = ParamOf(editor);
+                            if (QTableWidgetItem* item = grid_.item(param, 1)) {
+                                grid_.Model().EditCell(param, item->text().toStdString());
+                            }
+                        }
+                        break;
+                }
+            }
+        }
+        // Only the editor itself runs the delegate's commit and close rules.
+        return isEditor ? QStyledItemDelegate::eventFilter(object, event) : false;
+    }
+
+  private:
+    ParamGridWidget& grid_;
+};
+
+ParamGridWidget::ParamGridWidget(params::ParamGrid& grid, QWidget* parent)
+    : QTableWidget(parent), grid_(grid) {
+    setColumnCount(2);
+    setHorizontalHeaderLabels({QString(), QString()});
+    verticalHeader()->setVisible(false);
+    verticalHeader()->setDefaultSectionSize(kRowHeight);
+    verticalHeader()->setMinimumSectionSize(kRowHeight);
+    horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    horizontalHeader()->setHighlightSections(false);
+    horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    setColumnWidth(0, kKeyColumnWidth);
+    setColumnWidth(1, kValueColumnWidth);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setEditTriggers(QAbstractItemView::CurrentChanged | QAbstractItemView::SelectedClicked |
+                    QAbstractItemView::DoubleClicked | QAbstractItemView::AnyKeyPressed |
+                    QAbstractItemView::EditKeyPressed);
+    setTabKeyNavigation(true);
+    setWordWrap(false);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    setMinimumHeight(0);
+    setItemDelegateForColumn(1, new ParamCellDelegate(*this));
+    grid_.SetObserver(this);
+    connect(qApp, &QApplication::focusChanged, this, &ParamGridWidget::OnFocusChanged);
+}
+
+ParamGridWidget::~ParamGridWidget() { grid_.SetObserver(nullptr); }
+
+void ParamGridWidget::SetTitles(const QString& key, const QString& value) {
+    setHorizontalHeaderLabels({key, value});
+}
+
+void ParamGridWidget::Refresh() {
+    programmatic_ = true;
+    const int rows = grid_.ParamRowCount();
+    if (rowCount() != rows) setRowCount(rows);
+    for (int r = 0; r < rows; ++r) {
+        const params::GridRow& row = grid_.Row(r);
+        QTableWidgetItem* key = item(r, 0);
+        if (key == nullptr) {
+            key = new QTableWidgetItem;
+            key->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
+            setItem(r, 0, key);
+        }
+        if (key->text() != Q(row.key)) key->setText(Q(row.key));
+        QTableWidgetItem* value = item(r, 1);
+        if (value == nullptr) {
+            value = new QTableWidgetItem;
+            value->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsEditable);
+            setItem(r, 1, value);
+        }
+        if (value->text() != Q(row.value)) value->setText(Q(row.value));
+    }
+    if (rows > 0 && !currentIndex().isValid()) {
+        const int current = std::clamp(grid_.CurrentParam(), 0, rows - 1);
+        setCurrentIndex(model()->index(current, 1));
+    }
+    programmatic_ = false;
+}
+
+void ParamGridWidget::CellChanged(int param) {
+    QTableWidgetItem* value = item(param, 1);
+    if (value == nullptr) {
+        Refresh();
+        return;
+    }
+    const QString text = Q(grid_.CellText(param));
+    if (value->text() != text) value->setText(text);  // an open editor follows (setEditorData)
+}
+
+QWidget* ParamGridWidget::OpenEditor() const {
+    for (QWidget* w : viewport()->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+        if (w->property(kParamProperty).isValid() && w->isVisible()) return w;
+    }
+    return nullptr;
+}
+
+void ParamGridWidget::EditCurrent() {
+    const QModelIndex index = currentIndex();
+    if (index.isValid()) edit(model()->index(index.row(), 1));
+}
+
+bool ParamGridWidget::KeyCharacter(int key, Qt::KeyboardModifiers modifiers, const QString& text,
+                                   char32_t& c) {
+    switch (key) {
+        case Qt::Key_Backspace:
+            c = params::kKeyBackspace;
+            return true;
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            c = params::kKeyEnter;
+            return true;
+        case Qt::Key_Escape:
+            c = params::kKeyEscape;
+            return true;
+        case Qt::Key_Tab:
+        case Qt::Key_Backtab:
+            return false;
+        default:
+            break;
+    }
+    // Control with a letter types the control character (Ctrl+V is 22), as a text box sees it.
+    if ((modifiers & Qt::ControlModifier) && key >= Qt::Key_A && key <= Qt::Key_Z) {
+        c = static_cast<char32_t>(key - Qt::Key_A + 1);
+        return true;
+    }
+    if (text.isEmpty()) return false;
+    const QList<uint> ucs4 = text.toUcs4();
+    if (ucs4.isEmpty() || ucs4.front() == 127) return false;  // Delete produces no character
+    c = ucs4.front();
+    return true;
+}
+
+void ParamGridWidget::currentChanged(const QModelIndex& current, const QModelIndex& previous) {
+    if (!reverting_ && !programmatic_ && current.isValid() &&
+        (!previous.isValid() || current.row() != previous.row()) && onSelectCell) {
+        if (!onSelectCell(current.row() + 1)) {
+            QTableWidget::currentChanged(current, previous);
+            reverting_ = true;
+            selectionModel()->setCurrentIndex(
+                previous, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+            reverting_ = false;
+            return;
+        }
+    }
+    QTableWidget::currentChanged(current, previous);
+    if (current.isValid() && current.column() != 1) {
+        // The value cell is the one that edits; keys are only shown.
+        QTimer::singleShot(0, this, [this, row = current.row()] {
+            if (currentIndex().row() == row && currentIndex().column() != 1) {
+                const bool was = programmatic_;
+                programmatic_ = true;
+                setCurrentIndex(model()->index(row, 1));
+                programmatic_ = was;
+            }
+        });
+    }
+}
+
+QModelIndex ParamGridWidget::moveCursor(CursorAction cursorAction,
+                                        Qt::KeyboardModifiers modifiers) {
+    QModelIndex index = QTableWidget::moveCursor(cursorAction, modifiers);
+    if (index.isValid() && index.column() != 1) index = model()->index(index.row(), 1);
+    return index;
+}
+
+void ParamGridWidget::mousePressEvent(QMouseEvent* event) {
+    if (event->button() == Qt::RightButton) {
+        // The context menu acts on the current row: a right click does not move it.
+        event->accept();
+        return;
+    }
+    const QPoint pos = event->position().toPoint();
+    const QModelIndex index = indexAt(pos);
+    if (index.isValid() && index.column() == 0) {
+        const QPointF mapped(columnViewportPosition(1) + 2, pos.y());
+        QMouseEvent onValue(event->type(), mapped, viewport()->mapToGlobal(mapped), event->button(),
+                            event->buttons(), event->modifiers());
+        QTableWidget::mousePressEvent(&onValue);
+        return;
+    }
+    QTableWidget::mousePressEvent(event);
+}
+
+void ParamGridWidget::contextMenuEvent(QContextMenuEvent* event) {
+    event->accept();
+    if (!isEnabled() || popupMenu_ == nullptr) return;
+    if (onContextPopup && !onContextPopup()) return;
+    popupMenu_->popup(event->globalPos());
+}
+
+bool ParamGridWidget::Contains(const QWidget* widget) const {
+    return widget != nullptr && (widget == this || isAncestorOf(widget));
+}
+
+void ParamGridWidget::OnFocusChanged(QWidget* old, QWidget* now) {
+    if (!onExit || !Contains(old) || now == nullptr || Contains(now)) return;
+    if (now->window() != window()) return;  // a dialog or menu on top: the grid keeps its place
+    onExit();
+}
+
+}  // namespace veska::ui

@@ -1,0 +1,29 @@
+#pragma once
+#include <QComboBox>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace veska::ui {
+
+/// ComboBoxCOM: the fixed port items ("COM1".."COM32", "USB", "USB_PELRIN") followed by the
+/// serial ports found on the machine, listed again each time the list opens. Editable, so
+/// that any device path can be typed.
+class PortComboBox final : public QComboBox {
+  public:
+    /// Number of fixed items before the machine's ports.
+    static constexpr int kFixedItems = 34;
+
+    explicit PortComboBox(QWidget* parent = nullptr);
+
+    /// Lists the machine's ports; platform::ListSerialPorts by default.
+    std::function<std::vector<std::string>()> listPorts;
+
+    /// Re-reads the machine's ports behind the fixed items; keeps the shown text.
+    void RefreshPorts();
+
+  protected:
+    void showPopup() override;
+};
+
+}  // namespace veska::ui
