@@ -42,10 +42,14 @@ enum : uint32_t {
 enum : uint32_t { FT_PURGE_RX = 1, FT_PURGE_TX = 2 };
 
 /// FT_SetBitMode modes used here.
-enum : uint8_t { FT_BITMODE_RESET = 0x00, FT_BITMODE_ASYNC_BITBANG = 0x01, FT_BITMODE_CBUS_BITBANG = 0x20 };
+enum : uint8_t {
+    FT_BITMODE_RESET = 0x00,
+    FT_BITMODE_ASYNC_BITBANG = 0x01,
+    FT_BITMODE_CBUS_BITBANG = 0x20
+};
 
 class D2xx {
-public:
+  public:
     virtual ~D2xx() = default;
 
     /// Short name of the backend for messages ("libftdi", "sim").
@@ -69,7 +73,8 @@ public:
     virtual bool W32_PurgeComm(FT_HANDLE h, uint32_t flags) = 0;
     virtual bool W32_SetCommMask(FT_HANDLE h, uint32_t mask) = 0;
     /// Ends a W32_ReadFile in progress on another thread. Not a D2XX call: the stream stop
-    /// needs it so that it never waits out a read time-out.
+    /// needs it so that it never waits out a read time-out. The wake-up stays pending (every
+    /// W32_ReadFile returns at once with what it has) until the next W32_WriteFile.
     virtual void W32_Wake(FT_HANDLE h) = 0;
 
     // Classic functions: the adapter's control line and the analog board driver.
