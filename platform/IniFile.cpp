@@ -158,7 +158,8 @@ long IniFile::GetInt(const std::string& section, const std::string& key, long fa
     char* end = nullptr;
     errno = 0;
     const long value = std::strtol(begin, &end, 10);
-    if (errno != 0 || end == begin || *end != '\0' || IsBlank(*begin)) return fallback;
+    // As on Windows, text after the digits is ignored ("204 ; Cyrillic" reads 204).
+    if (errno != 0 || end == begin || IsBlank(*begin)) return fallback;
     return value;
 }
 

@@ -26,7 +26,8 @@ class IniFile {
     bool Loaded() const { return loaded_; }
     std::string Get(const std::string& section, const std::string& key,
                     const std::string& fallback) const;
-    /// The value read as a decimal integer; the fallback when missing or not a number.
+    /// The value read as a decimal integer (text after the digits is ignored, as Windows
+    /// does); the fallback when missing, not starting with a number, or out of range.
     long GetInt(const std::string& section, const std::string& key, long fallback) const;
 
   private:
