@@ -108,7 +108,6 @@ bool ParamTransfer::FetchParameter(int i) {
 
 int ParamTransfer::SendAllParameters() {
     int failures = 0;
-    ctx_.view.SetParamProgress(kGridParamCount - 1, 0);
     for (int k = 1; k <= kGridParamCount; ++k) {
         SendParameter(kGridParamCount - k);
         if (lastSendStatus_ != link::kStatusOk && failures++ == 0) {
