@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <ctime>
 
 #include "link/Status.h"
 #include "main/MeasurementCycle.h"
@@ -198,7 +199,8 @@ void StreamAcquisition::Start() {
     conn.answerStatus.store(link::kStatusOk);
     conn.previousAnswerStatus = 0;
 
-    conn.Record(sensor_.StartStream(conn.netAddress));
+    startStatus_ = sensor_.StartStream(conn.netAddress);
+    conn.Record(startStatus_);
     StartThread();
 }
 
@@ -350,6 +352,10 @@ void StreamAcquisition::ThreadLoop() {
         if (status == link::kStatusNotOpen || status == link::kStatusReadFailed) {
             std::this_thread::sleep_for(kFailedReadPause);
         }
+    }
+    timespec cpu{};
+    if (clock_gettime(CLOCK_THREAD_CPUTIME_ID, &cpu) == 0) {
+        threadCpu_.store(static_cast<double>(cpu.tv_sec) + cpu.tv_nsec * 1e-9);
     }
     {
         std::lock_guard lock(doneMutex_);

@@ -79,6 +79,10 @@ class StreamAcquisition {
     /// Failures by kind: framing errors (status 8) and gaps (read time-outs, status 3).
     uint64_t FramingFailures() const { return framing_.load(); }
     uint64_t Gaps() const { return gaps_.load(); }
+    /// CPU time the stream thread used in its last run, taken when it ends [s].
+    double ThreadCpuSeconds() const { return threadCpu_.load(); }
+    /// Status of the last start's StartStream request.
+    int32_t StartStatus() const { return startStatus_; }
 
     /// The conversion of one good sample in mode `mode` (extended precision, stored single).
     /// raw: the sample; statusByte: the status sample's third byte; newIndex: the ring
@@ -123,12 +127,14 @@ class StreamAcquisition {
     std::atomic<uint64_t> failures_{0};
     std::atomic<uint64_t> framing_{0};
     std::atomic<uint64_t> gaps_{0};
+    std::atomic<double> threadCpu_{0.0};  ///< stream thread stores at its end
 
     std::mutex doneMutex_;  ///< guards threadDone_
     std::condition_variable doneSignal_;
     bool threadDone_ = true;
 
     // Interface thread only.
+    int32_t startStatus_ = 0;
     uint32_t shownLabelSerial_ = 0;
     uint64_t shownAxis_ = ~0ull;
     std::vector<float> plotScratch_;  ///< contiguous copy of the samples plotted at stop

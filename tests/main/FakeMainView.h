@@ -1,0 +1,256 @@
+#pragma once
+#include <atomic>
+#include <deque>
+#include <map>
+#include <optional>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include "main/MainView.h"
+
+namespace veska::testing {
+
+/// A MainView that records what the logic showed and answers as a scripted operator would.
+/// Meant for the interface thread only: every call made from another thread is counted in
+/// foreignThreadCalls (a test asserts it stays 0) and otherwise handled as usual.
+class FakeMainView : public main::MainView {
+  public:
+    using Control = main::Control;
+    using Timer = main::Timer;
+    using PointColour = main::PointColour;
+
+    struct Point {
+        double y;
+        std::string label;
+        PointColour colour;
+    };
+    struct Message {
+        std::string text;
+        std::string caption;
+        int flags;
+    };
+
+    // What was shown.
+    std::map<Control, std::string> texts;
+    std::vector<std::pair<Control, std::string>> textLog;  ///< every SetText, in order
+    std::map<Control, bool> enabled;
+    std::map<Control, bool> visible;
+    std::map<Timer, bool> timers;
+    std::map<Timer, int> intervals;
+    int height = 160;
+    std::vector<Point> points;
+    int chartClears = 0;
+    int repaints = 0;
+    int addPointsCalls = 0;  ///< ChartAddPoints calls (one per stream stop with samples)
+    std::string chartTitle;
+    bool chartTitleVisible = true;
+    std::string leftAxisTitle, bottomAxisTitle, chartFoot;
+    bool bottomAutomatic = true, leftAutomatic = true;
+    std::pair<double, double> bottomRange{0, 0}, leftRange{0, 0};
+    std::vector<std::pair<double, double>> bottomRanges;  ///< every SetBottomAxisRange
+    bool xChecked = true, yChecked = true;
+    std::vector<Message> messages;
+    std::vector<std::string> errors;
+    int beeps = 0;
+    std::pair<int, int> paramProgress{0, 0};
+    int gridRefreshes = 0;
+    int baudItem = -1, addressItem = -1, portItem = -1, benchModeItem = -1;
+    std::map<params::IdentityLabel, std::string> identity;
+    int aboutBoxes = 0;
+    std::vector<std::pair<int, int>> rangeDialogs;
+
+    // Scripted answers.
+    std::deque<int> messageAnswers;  ///< next answers; kIdOk when empty
+    std::optional<std::string> saveDataFile;
+    std::optional<std::string> saveParamFile;
+    std::optional<std::string> openParamFile;
+    std::string lastPresetName;
+    std::pair<int, int> rangeAnswer{0, 100};
+
+    mutable std::atomic<int> foreignThreadCalls{0};
+
+    std::string Text(Control c) const {
+        auto it = texts.find(c);
+        return it == texts.end() ? std::string() : it->second;
+    }
+    bool Enabled(Control c) const {
+        auto it = enabled.find(c);
+        return it != enabled.end() && it->second;
+    }
+
+    // MainView.
+    void SetText(Control c, const std::string& text) override {
+        Touch();
+        texts[c] = text;
+        textLog.emplace_back(c, text);
+    }
+    void SetEnabled(Control c, bool on) override {
+        Touch();
+        enabled[c] = on;
+    }
+    void SetVisible(Control c, bool on) override {
+        Touch();
+        visible[c] = on;
+    }
+    void SetTimerEnabled(Timer t, bool on) override {
+        Touch();
+        timers[t] = on;
+    }
+    bool TimerEnabled(Timer t) const override {
+        Touch();
+        auto it = timers.find(t);
+        return it != timers.end() && it->second;
+    }
+    void SetTimerInterval(Timer t, int ms) override {
+        Touch();
+        intervals[t] = ms;
+    }
+    int WindowHeight() const override {
+        Touch();
+        return height;
+    }
+    void SetWindowHeight(int pixels) override {
+        Touch();
+        height = pixels;
+    }
+    void ChartClear() override {
+        Touch();
+        points.clear();
+        ++chartClears;
+    }
+    void ChartAddPoint(double y, const std::string& label, PointColour colour) override {
+        Touch();
+        points.push_back({y, label, colour});
+    }
+    void ChartAddPoints(const float* values, int count, int firstLabel,
+                        PointColour colour) override {
+        Touch();
+        ++addPointsCalls;
+        for (int i = 0; i < count; ++i) {
+            points.push_back({values[i], std::to_string(firstLabel + i), colour});
+        }
+    }
+    void ChartRepaint() override {
+        Touch();
+        ++repaints;
+    }
+    void ChartSetTitle(const std::string& text, bool isVisible) override {
+        Touch();
+        chartTitle = text;
+        chartTitleVisible = isVisible;
+    }
+    void ChartSetAxisTitles(const std::string& left, const std::string& bottom) override {
+        Touch();
+        leftAxisTitle = left;
+        bottomAxisTitle = bottom;
+    }
+    void ChartSetFoot(const std::string& text) override {
+        Touch();
+        chartFoot = text;
+    }
+    void SetBottomAxisAutomatic(bool automatic) override {
+        Touch();
+        bottomAutomatic = automatic;
+    }
+    void SetBottomAxisRange(double minimum, double maximum) override {
+        Touch();
+        bottomRange = {minimum, maximum};
+        bottomRanges.emplace_back(minimum, maximum);
+    }
+    void SetLeftAxisAutomatic(bool automatic) override {
+        Touch();
+        leftAutomatic = automatic;
+    }
+    void SetLeftAxisRange(double minimum, double maximum) override {
+        Touch();
+        leftRange = {minimum, maximum};
+    }
+    void SetAutoScaleChecks(bool x, bool y) override {
+        Touch();
+        xChecked = x;
+        yChecked = y;
+    }
+    std::optional<std::string> AskSaveDataFile() override {
+        Touch();
+        return saveDataFile;
+    }
+    std::pair<int, int> ShowRangeDialog(int beginPercent, int endPercent) override {
+        Touch();
+        rangeDialogs.emplace_back(beginPercent, endPercent);
+        return rangeAnswer;
+    }
+    void ShowAboutBox() override {
+        Touch();
+        ++aboutBoxes;
+    }
+    void SelectBenchModeItem(int index) override {
+        Touch();
+        benchModeItem = index;
+    }
+    void SelectPortItem(int index) override {
+        Touch();
+        portItem = index;
+    }
+
+    // ParamView.
+    int MessageBox(const std::string& text, const std::string& caption, int flags) override {
+        Touch();
+        messages.push_back({text, caption, flags});
+        if (messageAnswers.empty()) return params::kIdOk;
+        const int answer = messageAnswers.front();
+        messageAnswers.pop_front();
+        return answer;
+    }
+    void ShowError(const std::string& text) override {
+        Touch();
+        errors.push_back(text);
+    }
+    void Beep() override {
+        Touch();
+        ++beeps;
+    }
+    void SetParamProgress(int maximum, int position) override {
+        Touch();
+        paramProgress = {maximum, position};
+    }
+    void RefreshGrid() override {
+        Touch();
+        ++gridRefreshes;
+    }
+    void SelectBaudItem(int index) override {
+        Touch();
+        baudItem = index;
+    }
+    void SelectAddressItem(int index) override {
+        Touch();
+        addressItem = index;
+    }
+    void SetIdentityLabel(params::IdentityLabel label, const std::string& text) override {
+        Touch();
+        identity[label] = text;
+    }
+    std::string IdentityLabelText(params::IdentityLabel label) const override {
+        Touch();
+        auto it = identity.find(label);
+        return it == identity.end() ? std::string() : it->second;
+    }
+    std::optional<std::string> AskSaveParamFile(const std::string& presetName) override {
+        Touch();
+        lastPresetName = presetName;
+        return saveParamFile;
+    }
+    std::optional<std::string> AskOpenParamFile() override {
+        Touch();
+        return openParamFile;
+    }
+
+  private:
+    void Touch() const {
+        if (std::this_thread::get_id() != owner_) ++foreignThreadCalls;
+    }
+    std::thread::id owner_ = std::this_thread::get_id();
+};
+
+}  // namespace veska::testing

@@ -1,0 +1,425 @@
+// Stream acquisition: the start and stop sequences as the sensor sees them, the thread's
+// append rule and conversions, the display hand-over and the stop of a blocked read.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "link/MorlaInterface.h"
+#include "link/Status.h"
+#include "main/MeasurementCycle.h"
+#include "main/StreamAcquisition.h"
+#include "tests/main/FakeMainView.h"
+#include "tests/main/SimSensorRig.h"
+#include "tests/support/PtyPeer.h"
+
+namespace veska::testing {
+namespace {
+
+using main::Control;
+using main::PointColour;
+using main::SampleConversion;
+using main::StreamAcquisition;
+using main::StreamLabel;
+using Clock = std::chrono::steady_clock;
+
+constexpr uint8_t kLanModeAddress = 0x88;
+constexpr uint8_t kModeOfRunAddress = 0x07;
+
+bool WaitForSamples(SimSensorRig& rig, uint64_t n, int timeoutMs = 5000) {
+    return SimSensorRig::WaitFor([&] { return rig.stream.SamplesReceived() >= n; }, timeoutMs);
+}
+
+// --- The conversion table -----------------------------------------------------------------
+
+struct ConversionRow {
+    const char* name;
+    int32_t mode;
+    uint16_t raw;
+    uint8_t statusByte;
+    bool setsCurrent;
+    float current;
+    bool stores;
+    float stored;
+    StreamLabel label;
+    double labelValue;
+    const char* text;
+};
+
+// raw 12500 with range 50 and divisor 50000 is 12.5 mm; the zero offset is 2.5 and the
+// sample lands at index 7.
+const ConversionRow kRows[] = {
+    {"Line", 0, 12500, 0, true, 12.5f, true, 10.0f, StreamLabel::Millimetres, 10.0, "10.000 mm"},
+    {"StreamFrqCheck", 144, 12500, 0, true, 12.5f, true, 10.0f, StreamLabel::Millimetres, 10.0,
+     "10.000 mm"},
+    {"SynchroPoverka", 132, 12500, 0, true, 12.5f, true, 12.5f, StreamLabel::Millimetres, 12.5,
+     "12.500 mm"},
+    {"Scan", 147, 12500, 0, true, 12.5f, true, 12.5f, StreamLabel::Millimetres, 12.5, "12.500 mm"},
+    {"Nonline", 1, 1234, 0, true, 1234.0f, true, 1234.0f, StreamLabel::Pixels, 1234, "1234 px"},
+    {"SynchroCalibration", 130, 1234, 0, true, 1234.0f, true, 1234.0f, StreamLabel::Pixels, 1234,
+     "1234 px"},
+    {"Temperature", 2, 281, 0, true, 281.0f, true, 281.0f, StreamLabel::Counts, 281, "281 cl"},
+    {"InCheck", 142, 1234, 0, false, 0, false, 0, StreamLabel::Index, 7, "7"},
+    {"AlCheckHigh", 143, 1234, 0x02, false, 0, false, 0, StreamLabel::Level, 1, "Hi"},
+    {"AlCheckLow", 143, 1234, 0xFD, false, 0, false, 0, StreamLabel::Level, 0, "Lo"},
+    {"Pulse", 128, 1234, 0, false, 0, false, 0, StreamLabel::None, 0, ""},
+    {"LaserAdjustment", 148, 1234, 0, false, 0, false, 0, StreamLabel::None, 0, ""},
+};
+
+class StreamConversion : public ::testing::TestWithParam<ConversionRow> {};
+
+TEST_P(StreamConversion, FollowsTheModeTable) {
+    const ConversionRow& r = GetParam();
+    const SampleConversion c =
+        StreamAcquisition::Convert(r.mode, r.raw, r.statusByte, 50, 50000, 2.5f, 7);
+    EXPECT_EQ(c.setsCurrent, r.setsCurrent);
+    if (r.setsCurrent) EXPECT_FLOAT_EQ(c.current, r.current);
+    EXPECT_EQ(c.stores, r.stores);
+    if (r.stores) EXPECT_FLOAT_EQ(c.stored, r.stored);
+    EXPECT_EQ(c.label, r.label);
+    if (r.label != StreamLabel::None) {
+        EXPECT_DOUBLE_EQ(c.labelValue, r.labelValue);
+        EXPECT_EQ(StreamAcquisition::LabelText(c.label, c.labelValue), r.text);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Modes, StreamConversion, ::testing::ValuesIn(kRows),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(StreamConversionPrecision, MillimetresAreComputedBeforeRoundingToSingle) {
+    // 65535 x 100 / 37500 = 174.76 exactly; in single precision only once, at the end.
+    const SampleConversion c = StreamAcquisition::Convert(0, 65535, 0, 100, 37500, 0.0f, 0);
+    EXPECT_EQ(c.current, 174.76f);
+    // A divisor of 0 (no grid built yet) must not divide by zero.
+    const SampleConversion z = StreamAcquisition::Convert(0, 100, 0, 50, 0, 0.0f, 0);
+    EXPECT_TRUE(std::isfinite(z.current));
+}
+
+TEST(StreamAxis, ResetsWhileNarrowerThanTheIndexThenSlides) {
+    struct Step {
+        int32_t index;
+        int32_t min, max;
+    };
+    int32_t minimum = 0, maximum = 25;
+    const Step steps[] = {{-1, 0, 25}, {0, 0, 25},  {24, 0, 25}, {25, 1, 26},
+                          {26, 2, 27}, {26, 3, 28},  // a failed read still moves the window
+                          {0, 0, 25}};               // after the wrap
+    for (const Step& s : steps) {
+        StreamAcquisition::MoveAxis(minimum, maximum, s.index);
+        EXPECT_EQ(minimum, s.min) << "index " << s.index;
+        EXPECT_EQ(maximum, s.max) << "index " << s.index;
+    }
+}
+
+// --- Start and stop as the sensor sees them -----------------------------------------------
+
+TEST(StreamFlow, StartAndStopSendTheirRequestsInOrder) {
+    SimSensorRig rig(RigLine::kCounted, 10);
+    ASSERT_TRUE(rig.started);
+    rig.state.values.workValues[26] = 5;
+    rig.device.SetParam(kLanModeAddress, 5);
+    rig.device.SetParam(kModeOfRunAddress, 2);
+
+    rig.stream.ButtonStreamClick();
+    EXPECT_TRUE(rig.stream.Running());
+    EXPECT_EQ(rig.view.Text(Control::ButtonStream), rig.state.texts.Button(6));
+    EXPECT_FALSE(rig.view.Enabled(Control::ButtonConnect));
+    EXPECT_FALSE(rig.view.Enabled(Control::ButtonMeasure));
+    EXPECT_FALSE(rig.view.Enabled(Control::ButtonZero));
+    EXPECT_EQ(rig.view.intervals[main::Timer::TimerAnswer], 30000);
+    EXPECT_EQ(rig.state.values.savedValues[26], 5);
+    ASSERT_TRUE(WaitForSamples(rig, 10));
+    EXPECT_EQ(rig.device.Param(kLanModeAddress), 0);
+    EXPECT_EQ(rig.device.Param(kModeOfRunAddress), 0);
+    EXPECT_EQ(rig.RequestCommands(), (std::vector<int>{3, 3, 7}));
+
+    rig.stream.ButtonStreamClick();
+    EXPECT_FALSE(rig.stream.Running());
+    ASSERT_TRUE(rig.WaitParam(kLanModeAddress, 5));
+    ASSERT_TRUE(SimSensorRig::WaitFor([&] {
+        const auto r = rig.device.RecentRequests();
+        return r.back().command == 3 && r.back().data.at(0) == kModeOfRunAddress;
+    }));
+    // Stop flag, StopStream (sent twice; the line purge before a request may drop the
+    // first while it is still on its way), row 26 restored, row 39 back to 0.
+    const auto requests = rig.device.RecentRequests();
+    const std::vector<int> commands = rig.RequestCommands();
+    ASSERT_GE(commands.size(), 6u);
+    ASSERT_LE(commands.size(), 7u);
+    EXPECT_EQ(std::vector<int>(commands.begin(), commands.begin() + 3),
+              (std::vector<int>{3, 3, 7}));
+    for (size_t i = 3; i + 2 < commands.size(); ++i) EXPECT_EQ(commands[i], 8);
+    EXPECT_EQ(requests[requests.size() - 2].data, (std::vector<uint8_t>{kLanModeAddress, 5}));
+    EXPECT_EQ(requests.back().data, (std::vector<uint8_t>{kModeOfRunAddress, 0}));
+    EXPECT_EQ(rig.device.Param(kLanModeAddress), 5);
+    EXPECT_EQ(rig.view.Text(Control::ButtonStream), rig.state.texts.Button(2));
+    EXPECT_TRUE(rig.view.Enabled(Control::ButtonConnect));
+    EXPECT_TRUE(rig.view.Enabled(Control::ButtonMeasure));
+    EXPECT_TRUE(rig.view.Enabled(Control::ButtonZero));
+    // Three 100 ms waits of the host at the start, three at the stop.
+    EXPECT_EQ(std::count(rig.clock.sleeps.begin(), rig.clock.sleeps.end(), 100u), 6);
+}
+
+TEST(StreamFlow, NonlineStreamSetsModeOfRunOne) {
+    SimSensorRig rig(RigLine::kCounted, 3);
+    ASSERT_TRUE(rig.started);
+    rig.state.benchModeCode = 1;
+    rig.stream.Start();
+    EXPECT_TRUE(rig.WaitParam(kModeOfRunAddress, 1));
+    ASSERT_TRUE(WaitForSamples(rig, 3));
+    rig.stream.Stop();
+    EXPECT_TRUE(rig.WaitParam(kModeOfRunAddress, 0));
+    const float raw = rig.state.samples.At(2);
+    EXPECT_EQ(raw, std::floor(raw));
+    EXPECT_EQ(rig.view.Text(Control::LabelRast), main::FormatFixed(raw, 0) + " px");
+}
+
+TEST(StreamFlow, TenSamplesPlotNinePointsInOnePass) {
+    SimSensorRig rig(RigLine::kCounted, 10);
+    ASSERT_TRUE(rig.started);
+    rig.state.zeroOffset = 1.0f;
+    rig.stream.Start();
+    ASSERT_TRUE(WaitForSamples(rig, 10));
+    EXPECT_TRUE(rig.view.points.empty());  // nothing plotted while streaming
+    const double mm = rig.ExpectedMm();
+    rig.stream.Stop();
+
+    EXPECT_EQ(rig.state.samples.Index(), 9);  // the first sample landed at 0
+    EXPECT_FALSE(rig.state.samples.Wrapped());
+    EXPECT_EQ(rig.view.addPointsCalls, 1);
+    ASSERT_EQ(rig.view.points.size(), 9u);
+    for (int i = 0; i < 9; ++i) {
+        EXPECT_EQ(rig.view.points[i].label, std::to_string(i));
+        EXPECT_EQ(rig.view.points[i].colour, PointColour::Red);
+        EXPECT_FLOAT_EQ(static_cast<float>(rig.view.points[i].y), static_cast<float>(mm) - 1.0f);
+    }
+    EXPECT_EQ(rig.state.samples.cursor, 9);
+    EXPECT_FLOAT_EQ(rig.state.currentValue.load(), static_cast<float>(mm));
+    // The newest value reached the label on the interface thread.
+    EXPECT_EQ(rig.view.Text(Control::LabelRast),
+              main::FormatFixed(static_cast<double>(static_cast<float>(mm)) - 1.0, 3) + " mm");
+    EXPECT_EQ(rig.stream.SamplesReceived(), 10u);
+    EXPECT_EQ(rig.stream.ReadFailures(), 0u);
+    EXPECT_EQ(rig.view.foreignThreadCalls.load(), 0);
+}
+
+TEST(StreamFlow, OneSamplePlotsNothing) {
+    SimSensorRig rig(RigLine::kCounted, 1);
+    ASSERT_TRUE(rig.started);
+    rig.stream.Start();
+    ASSERT_TRUE(WaitForSamples(rig, 1));
+    rig.stream.Stop();
+    EXPECT_EQ(rig.state.samples.Index(), 0);
+    EXPECT_TRUE(rig.view.points.empty());
+}
+
+TEST(StreamFlow, TheSample65537LandsAtZeroAndSetsWrapped) {
+    SimSensorRig rig(RigLine::kCounted, 65537);
+    ASSERT_TRUE(rig.started);
+    rig.stream.Start();
+    ASSERT_TRUE(WaitForSamples(rig, 65537, 60000));
+    rig.stream.Stop();
+    EXPECT_TRUE(rig.state.samples.Wrapped());
+    EXPECT_EQ(rig.state.samples.Index(), 0);
+    EXPECT_EQ(rig.stream.ReadFailures(), 0u);
+    // The plot runs from the cursor to the index only: after the wrap it has nothing to add.
+    EXPECT_TRUE(rig.view.points.empty());
+}
+
+TEST(StreamFlow, DisplayTickShowsTheNewestValueAndSlidesAManualAxis) {
+    SimSensorRig rig(RigLine::kCounted, 30);
+    ASSERT_TRUE(rig.started);
+    rig.state.xAutoScale = false;
+    rig.stream.Start();
+    ASSERT_EQ(rig.view.bottomRange, (std::pair<double, double>{0, 25}));
+    ASSERT_TRUE(WaitForSamples(rig, 30));
+    rig.stream.DisplayTick();
+    EXPECT_EQ(rig.view.bottomRange, (std::pair<double, double>{5, 30}));
+    EXPECT_EQ(rig.view.Text(Control::LabelRast), main::FormatFixed(rig.ExpectedMm(), 3) + " mm");
+    const size_t texts = rig.view.textLog.size();
+    const size_t ranges = rig.view.bottomRanges.size();
+    rig.stream.DisplayTick();  // nothing new: nothing shown again
+    EXPECT_EQ(rig.view.textLog.size(), texts);
+    EXPECT_EQ(rig.view.bottomRanges.size(), ranges);
+    rig.stream.Stop();
+    EXPECT_EQ(rig.view.foreignThreadCalls.load(), 0);
+}
+
+TEST(StreamFlow, AutomaticAxisIsNeverMoved) {
+    SimSensorRig rig(RigLine::kCounted, 30);
+    ASSERT_TRUE(rig.started);
+    rig.stream.Start();
+    ASSERT_TRUE(WaitForSamples(rig, 30));
+    rig.stream.DisplayTick();
+    rig.stream.Stop();
+    EXPECT_TRUE(rig.view.bottomRanges.empty());
+}
+
+TEST(StreamFlow, FramingErrorsAreCountedAndTheStreamGoesOn) {
+    SimSensorRig rig(RigLine::kCounted, 6);
+    ASSERT_TRUE(rig.started);
+    rig.device.CorruptNextReply(1);  // the first sample
+    rig.stream.Start();
+    ASSERT_TRUE(WaitForSamples(rig, 5));
+    ASSERT_TRUE(SimSensorRig::WaitFor([&] { return rig.stream.FramingFailures() == 1; }));
+    rig.stream.Stop();
+    EXPECT_EQ(rig.stream.SamplesReceived(), 5u);
+    EXPECT_EQ(rig.state.samples.Index(), 4);
+}
+
+TEST(StreamFlow, AButtonClickWhileTheWindowAnimatesDoesNothing) {
+    SimSensorRig rig(RigLine::kCounted, 3);
+    ASSERT_TRUE(rig.started);
+    rig.view.timers[main::Timer::TimerMore] = true;
+    rig.stream.ButtonStreamClick();
+    EXPECT_FALSE(rig.stream.Running());
+    EXPECT_TRUE(rig.device.RecentRequests().empty());
+    rig.view.timers[main::Timer::TimerMore] = false;
+    rig.stream.ButtonStreamClick();
+    ASSERT_TRUE(rig.stream.Running());
+    rig.view.timers[main::Timer::TimerMore] = true;
+    rig.stream.ButtonStreamClick();  // the test also guards the stop
+    EXPECT_TRUE(rig.stream.Running());
+    rig.view.timers[main::Timer::TimerMore] = false;
+    rig.stream.ButtonStreamClick();
+    EXPECT_FALSE(rig.stream.Running());
+}
+
+// --- Stopping a thread that is blocked or busy --------------------------------------------
+
+TEST(StreamStop, EndsAReadInProgressWellBeforeItsTimeOut) {
+    SimSensorRig rig(RigLine::kCounted, 0);  // the sensor sends no sample at all
+    ASSERT_TRUE(rig.started);
+    rig.stream.Start();
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));  // the thread is in its read
+    const auto begin = Clock::now();
+    rig.stream.Stop();
+    const auto took = Clock::now() - begin;
+    EXPECT_LT(took, std::chrono::milliseconds(500));  // the read would last 2050 ms
+    EXPECT_FALSE(rig.stream.Running());
+    // The cut read is neither a sample nor a failure; the link works at once afterwards.
+    EXPECT_EQ(rig.stream.SamplesReceived(), 0u);
+    EXPECT_EQ(rig.stream.ReadFailures(), 0u);
+    link::DeviceInfo info;
+    EXPECT_EQ(rig.sensor.Identify(1, info), 0);
+    EXPECT_EQ(info.measuringRange, 50);
+}
+
+TEST(StreamStop, TeardownSendsStopStreamTwiceWithoutRestoresOrPlot) {
+    SimSensorRig rig(RigLine::kCounted, 5);
+    ASSERT_TRUE(rig.started);
+    rig.stream.Start();
+    ASSERT_TRUE(WaitForSamples(rig, 5));
+    rig.stream.StopForTeardown();
+    EXPECT_FALSE(rig.stream.Running());
+    ASSERT_TRUE(SimSensorRig::WaitFor([&] { return rig.RequestCommands().back() == 8; }));
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    // StopStream sent twice (the second request's line purge may drop the first), nothing
+    // after it.
+    const std::vector<int> commands = rig.RequestCommands();
+    ASSERT_GE(commands.size(), 4u);
+    ASSERT_LE(commands.size(), 5u);
+    EXPECT_EQ(std::vector<int>(commands.begin(), commands.begin() + 3),
+              (std::vector<int>{3, 3, 7}));
+    for (size_t i = 3; i < commands.size(); ++i) EXPECT_EQ(commands[i], 8);
+    EXPECT_TRUE(rig.view.points.empty());
+}
+
+TEST(StreamStop, AThreadOnAClosedPortNeitherSpinsNorHangs) {
+    SimSensorRig rig(RigLine::kCounted, 5);
+    ASSERT_TRUE(rig.started);
+    rig.clock.maxRealSleepMs = 0;
+    rig.sensor.ClosePort();
+    rig.stream.Start();
+    EXPECT_EQ(rig.state.conn.linkStatus.load(), link::kStatusNotOpen);
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_LT(rig.stream.ReadFailures(), 30u);  // paced retries, no busy loop
+    const auto begin = Clock::now();
+    rig.stream.Stop();
+    EXPECT_LT(Clock::now() - begin, std::chrono::milliseconds(200));
+    EXPECT_EQ(rig.state.conn.answerStatus.load(), link::kStatusNotOpen);
+}
+
+TEST(StreamStop, AGapIsCountedWhenTheSensorFallsSilent) {
+    SimSensorRig rig(RigLine::kCounted, 3);
+    ASSERT_TRUE(rig.started);
+    rig.stream.Start();
+    ASSERT_TRUE(WaitForSamples(rig, 3));
+    // Three samples, then the 2050 ms read time-out of the next one.
+    ASSERT_TRUE(SimSensorRig::WaitFor([&] { return rig.stream.Gaps() == 1; }, 4000));
+    EXPECT_EQ(rig.state.conn.answerStatus.load(), link::kStatusShortRead);
+    rig.stream.Stop();
+    EXPECT_EQ(rig.stream.ReadFailures(), 1u);
+}
+
+TEST(StreamStop, StartAndStopAThousandTimesWhileSamplesPourIn) {
+    SimSensorRig rig(RigLine::kUnpaced);
+    ASSERT_TRUE(rig.started);
+    // No real waits: requests may then purge their predecessors off the line, which this
+    // test does not look at; each StartStream is seen before the stop follows.
+    rig.clock.maxRealSleepMs = 0;
+    rig.state.xAutoScale = false;
+    constexpr uint32_t kCycles = 1000;
+    uint64_t samples = 0;
+    for (uint32_t i = 0; i < kCycles; ++i) {
+        rig.stream.ButtonStreamClick();
+        ASSERT_TRUE(rig.stream.Running());
+        // Stop while the sensor streams: once it has seen this start.
+        ASSERT_TRUE(SimSensorRig::WaitFor(
+            [&] { return rig.device.Counters().requests[link::kCmdStartStream] == i + 1; }));
+        rig.stream.DisplayTick();
+        rig.stream.ButtonStreamClick();
+        ASSERT_FALSE(rig.stream.Running());
+        samples += rig.stream.SamplesReceived();
+    }
+    EXPECT_GT(samples, 0u);
+    EXPECT_EQ(rig.view.foreignThreadCalls.load(), 0);
+}
+
+// --- Bench entry points: the thread alone, status samples ---------------------------------
+
+TEST(StreamBench, StatusSamplesShowTheLevelAndStoreNothing) {
+    PtyPeer peer;
+    ASSERT_TRUE(peer.Ok());
+    main::ProgramState state;
+    FakeMainView view;
+    platform::FakeClock clock;
+    link::TMORLAInterface sensor(clock);
+    params::ParamTransfer params(params::ParamContext{sensor, state.conn, state.table, state.values,
+                                                      state.grid, state.texts, view, clock, nullptr,
+                                                      nullptr});
+    StreamAcquisition stream(state, view, sensor, params, clock);
+    ASSERT_EQ(sensor.OpenPort(0, peer.SlavePath(), 115200), 0);
+
+    state.samples.Reset();
+    state.measureMode = main::kModeAlCheck;
+    stream.StartThread();
+    const auto sample = [](uint8_t statusByte, uint8_t counter) {
+        std::vector<uint8_t> line;
+        for (uint8_t b : {uint8_t{0x34}, uint8_t{0x12}, statusByte}) {
+            line.push_back(static_cast<uint8_t>(0x80 | counter << 4 | (b & 0x0F)));
+            line.push_back(static_cast<uint8_t>(0x80 | counter << 4 | b >> 4));
+        }
+        return line;
+    };
+    peer.Send(sample(0x02, 0));
+    ASSERT_TRUE(SimSensorRig::WaitFor([&] { return stream.SamplesReceived() == 1; }));
+    stream.DisplayTick();
+    EXPECT_EQ(view.Text(Control::LabelRast), "Hi");
+    peer.Send(sample(0x01, 1));
+    ASSERT_TRUE(SimSensorRig::WaitFor([&] { return stream.SamplesReceived() == 2; }));
+    stream.DisplayTick();
+    EXPECT_EQ(view.Text(Control::LabelRast), "Lo");
+    stream.StopThread();
+
+    EXPECT_EQ(state.samples.Index(), 1);  // the index moves, the values do not
+    EXPECT_FLOAT_EQ(state.samples.At(0), 0.0f);
+    EXPECT_FLOAT_EQ(state.currentValue.load(), 0.0f);
+    EXPECT_TRUE(peer.Received().empty());  // the thread alone sends nothing
+    sensor.ClosePort();
+}
+
+}  // namespace
+}  // namespace veska::testing
