@@ -40,7 +40,7 @@ MainWindow::MainWindow(ProgramState& state, MainView& view, platform::Clock& clo
                                  [this] { paramFiles_->WriteFactoryParamFile(); }};
     params_ = std::make_unique<params::ParamTransfer>(std::move(context));
     paramFiles_ = std::make_unique<params::ParamFileCommands>(*params_);
-    bench_ = std::make_unique<BenchHooks>();
+    bench_ = std::make_unique<NoBenchModes>();
     stream_ = std::make_unique<StreamAcquisition>(state_, view_, sensor_, *params_, clock_);
     measurement_ = std::make_unique<MeasurementCycle>(state_, view_, sensor_, *params_, clock_,
                                                       *bench_, *stream_);

@@ -1,0 +1,320 @@
+// The main window's logic against the simulated sensor on a real pseudo-terminal, reached
+// as COM9 through a port directory, with a fake view standing in for the widgets.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
+#include "main/MainWindow.h"
+#include "main/StreamAcquisition.h"
+#include "sim/PtyLink.h"
+#include "sim/SensorDevice.h"
+#include "sim/SensorLine.h"
+#include "sim/World.h"
+#include "tests/main/FakeMainView.h"
+#include "tests/main/SimSensorRig.h"
+
+namespace veska::testing {
+namespace {
+
+using main::Control;
+using main::Timer;
+using params::IdentityLabel;
+
+/// The whole window logic with the simulated sensor linked as COM9.
+struct WindowRig {
+    explicit WindowRig(const std::string& motorTable = "")
+        : portDir(std::filesystem::path(::testing::TempDir()) /
+                  ("veska_ports_" + std::to_string(::getpid()) + "_" + std::to_string(counter++))),
+          world(80, 50),
+          device(world, Options()),
+          line(device),
+          pty(line, (std::filesystem::create_directories(portDir), (portDir / "COM9").string())) {
+        ::setenv("VESKA_PORTS", portDir.c_str(), 1);
+        std::string error;
+        EXPECT_TRUE(pty.Start(&error)) << error;
+        clock.maxRealSleepMs = 2;
+        main::StartOptions options;
+        options.languageDirectory = VESKA_SOURCE_LANGUAGE_DIR;
+        options.motorTablePath = motorTable.empty() ? (portDir / "Motor.dat").string() : motorTable;
+        window = std::make_unique<main::MainWindow>(state, view, clock, nullptr, options);
+        window->FormCreate();
+        window->ComboBoxCOMChange("COM9");
+    }
+    ~WindowRig() {
+        window->FormClose();
+        window.reset();
+        pty.Stop();
+        std::filesystem::remove_all(portDir);
+    }
+    static sim::SensorOptions Options() {
+        sim::SensorOptions o;
+        o.noise = 0.0;
+        return o;
+    }
+    /// Runs the height animation to its end, as TimerMore would.
+    void Animate() {
+        for (int i = 0; i < 20 && view.TimerEnabled(Timer::TimerMore); ++i) window->TimerMoreTimer();
+    }
+    void Connect() {
+        window->ButtonConnectClick();
+        Animate();
+    }
+
+    static inline int counter = 0;
+    std::filesystem::path portDir;
+    sim::World world;
+    sim::SensorDevice device;
+    sim::SensorLine line;
+    sim::PtyLink pty;
+    main::ProgramState state;
+    FakeMainView view;
+    TestClock clock;
+    std::unique_ptr<main::MainWindow> window;
+};
+
+TEST(StartUp, WindowIsCollapsedIdleAndCaptionedFromTheLanguageFile) {
+    WindowRig rig;
+    EXPECT_EQ(rig.view.height, 160);
+    EXPECT_FALSE(rig.view.Enabled(Control::ButtonMeasure));
+    EXPECT_FALSE(rig.view.Enabled(Control::ButtonStream));
+    EXPECT_FALSE(rig.view.Enabled(Control::ButtonZero));
+    EXPECT_FALSE(rig.view.Enabled(Control::LabelRast));
+    EXPECT_EQ(rig.view.Text(Control::LabelRast), "0.000 mm");
+    EXPECT_EQ(rig.view.Text(Control::WindowCaption),
+              rig.state.texts.Get(lang::Section::About, 0) + "(Setup program: rel.2.0)");
+    EXPECT_EQ(rig.view.Text(Control::ButtonConnect), rig.state.texts.Button(0));
+    EXPECT_NE(rig.state.texts.Button(0), "0") << "EN.INI was read";
+    EXPECT_EQ(rig.view.identity[IdentityLabel::Model], rig.state.texts.Label(8));
+    EXPECT_EQ(rig.view.portItem, 3);
+    EXPECT_EQ(rig.state.conn.portName, "\\\\.\\COM9");
+    EXPECT_EQ(rig.state.conn.baudRate, 115200u);
+    EXPECT_EQ(rig.state.table[9].name, rig.state.texts.Parameter(9));
+
+    rig.window->FormShow();
+    EXPECT_EQ(rig.view.aboutBoxes, 1);
+}
+
+TEST(Connect, IdentifiesReadsTheParametersAndGrowsTheWindow) {
+    WindowRig rig;
+    rig.window->ButtonConnectClick();
+    EXPECT_TRUE(rig.state.conn.connected);
+    EXPECT_TRUE(rig.view.TimerEnabled(Timer::TimerAnswer));
+    EXPECT_TRUE(rig.view.TimerEnabled(Timer::TimerMore));
+    EXPECT_EQ(rig.view.Text(Control::ButtonConnect), rig.state.texts.Button(10));
+    EXPECT_EQ(rig.state.grid.ParamRowCount(), 37);
+    EXPECT_EQ(rig.view.identity[IdentityLabel::Model], "20");
+    EXPECT_EQ(rig.view.identity[IdentityLabel::SerialNumber], "1234");
+    EXPECT_EQ(rig.view.identity[IdentityLabel::Base], "80 mm");
+    EXPECT_EQ(rig.view.identity[IdentityLabel::Range], "50 mm");
+    EXPECT_EQ(rig.state.conn.measuringRange, 50);
+    EXPECT_EQ(rig.state.conn.resultDivisor, 50000);
+    EXPECT_EQ(rig.state.values.workValues[2], 48) << "115200 baud read from the sensor";
+    EXPECT_TRUE(rig.view.Enabled(Control::ButtonMeasure));
+    EXPECT_TRUE(rig.view.Enabled(Control::ButtonStream));
+    EXPECT_TRUE(rig.view.Enabled(Control::ValueListEditorParam));
+    EXPECT_FALSE(rig.view.visible[Control::MenuWriteToFactory]) << "delivered build";
+    EXPECT_EQ(rig.view.paramProgress, std::make_pair(36, 36));
+
+    rig.Animate();
+    EXPECT_EQ(rig.view.height, 795);
+    EXPECT_FALSE(rig.state.expandNext);
+}
+
+TEST(Connect, ClickWhileTheWindowAnimatesStopsAfterOpeningThePort) {
+    WindowRig rig;
+    rig.view.timers[Timer::TimerMore] = true;
+    rig.window->ButtonConnectClick();
+    EXPECT_FALSE(rig.state.conn.connected);
+    EXPECT_TRUE(rig.window->Sensor().IsOpen()) << "the port stays open";
+    EXPECT_EQ(rig.device.Counters().requests[1], 0u) << "no Identify sent";
+}
+
+TEST(Connect, APortThatDoesNotOpenIsReportedWithItsName) {
+    WindowRig rig;
+    rig.window->ComboBoxCOMChange("COM31");
+    ::setenv("VESKA_PORTS", "/nonexistent", 1);
+    rig.window->ButtonConnectClick();
+    ASSERT_EQ(rig.view.messages.size(), 1u);
+    const lang::TextTable& t = rig.state.texts;
+    EXPECT_EQ(rig.view.messages[0].text, t.Message(0) + " - \\\\.\\COM31.\r" + t.Message(1));
+    EXPECT_EQ(rig.view.messages[0].caption, t.Message(2));
+    EXPECT_EQ(rig.view.messages[0].flags, 48);
+    EXPECT_FALSE(rig.state.conn.connected);
+    EXPECT_FALSE(rig.view.TimerEnabled(Timer::TimerAnswer));
+}
+
+TEST(Connect, ASilentSensorGetsTheStopMessageAndThePortCloses) {
+    WindowRig rig;
+    rig.device.SetSilent(true);
+    rig.window->ButtonConnectClick();
+    ASSERT_EQ(rig.view.messages.size(), 1u);
+    EXPECT_EQ(rig.view.messages[0].text, rig.state.texts.Message(7));
+    EXPECT_EQ(rig.view.messages[0].flags, 16);
+    EXPECT_FALSE(rig.window->Sensor().IsOpen());
+    EXPECT_FALSE(rig.state.conn.connected);
+    EXPECT_NE(rig.state.conn.answerStatus.load(), 0);
+}
+
+TEST(Connect, FailedParameterReadLeavesTheWindowIdentifiedButNotConnected) {
+    WindowRig rig;
+    rig.device.MuteParamAddress(6);  // row 7, "Number of Averaged Values"
+    rig.window->ButtonConnectClick();
+    EXPECT_FALSE(rig.state.conn.connected);
+    EXPECT_EQ(rig.view.Text(Control::ButtonConnect), rig.state.texts.Button(0));
+    EXPECT_FALSE(rig.view.Enabled(Control::ButtonMeasure));
+    EXPECT_TRUE(rig.view.TimerEnabled(Timer::TimerAnswer)) << "the watchdog runs";
+    EXPECT_TRUE(rig.window->Sensor().IsOpen());
+    EXPECT_EQ(rig.view.identity[IdentityLabel::Model], "20");
+    EXPECT_EQ(rig.device.Counters().paramReads[6], 3u) << "three attempts";
+
+    rig.device.MuteParamAddress(6, false);
+    rig.Connect();
+    EXPECT_TRUE(rig.state.conn.connected) << "the next click connects again";
+}
+
+TEST(Disconnect, ClosesThePortAndShrinksTheWindow) {
+    WindowRig rig;
+    rig.Connect();
+    rig.window->ButtonConnectClick();
+    EXPECT_FALSE(rig.state.conn.connected);
+    EXPECT_FALSE(rig.window->Sensor().IsOpen());
+    EXPECT_EQ(rig.view.Text(Control::ButtonConnect), rig.state.texts.Button(0));
+    EXPECT_EQ(rig.view.identity[IdentityLabel::Range], rig.state.texts.Label(12));
+    EXPECT_FALSE(rig.view.Enabled(Control::ButtonMeasure));
+    EXPECT_EQ(rig.view.Text(Control::LabelRast), "0.000 mm");
+    rig.Animate();
+    EXPECT_EQ(rig.view.height, 160);
+}
+
+TEST(Disconnect, DoesNothingWhileTheWindowStillGrows) {
+    WindowRig rig;
+    rig.window->ButtonConnectClick();  // the animation starts and is not run
+    rig.window->ButtonConnectClick();
+    EXPECT_TRUE(rig.state.conn.connected);
+    EXPECT_TRUE(rig.window->Sensor().IsOpen());
+}
+
+TEST(Watchdog, TripsOnlyWhenTwoTicksInARowSeeAFailure) {
+    WindowRig rig;
+    rig.Connect();
+    rig.device.SetSilent(true);
+    EXPECT_FALSE(rig.window->Params().FetchParameter(0));
+    rig.window->TimerAnswerTimer();
+    EXPECT_TRUE(rig.state.conn.connected) << "one tick is not enough";
+
+    rig.device.SetSilent(false);
+    EXPECT_TRUE(rig.window->Params().FetchParameter(0));
+    rig.window->TimerAnswerTimer();
+    EXPECT_TRUE(rig.state.conn.connected) << "a good exchange in between";
+
+    rig.device.SetSilent(true);
+    EXPECT_FALSE(rig.window->Params().FetchParameter(0));
+    rig.window->TimerAnswerTimer();
+    rig.window->TimerAnswerTimer();
+    EXPECT_FALSE(rig.state.conn.connected);
+    EXPECT_FALSE(rig.window->Sensor().IsOpen());
+    EXPECT_FALSE(rig.view.TimerEnabled(Timer::TimerAnswer));
+    EXPECT_TRUE(rig.view.TimerEnabled(Timer::TimerMore));
+    EXPECT_TRUE(rig.view.Enabled(Control::ButtonConnect));
+    EXPECT_FALSE(rig.view.Enabled(Control::ButtonMeasure));
+    EXPECT_EQ(rig.view.identity[IdentityLabel::Model], rig.state.texts.Label(8));
+    EXPECT_TRUE(rig.view.messages.empty()) << "no message";
+}
+
+TEST(Watchdog, EndsARunningStreamBeforeClosingThePort) {
+    WindowRig rig;
+    rig.Connect();
+    rig.window->ButtonStreamClick();
+    ASSERT_TRUE(rig.window->State().streamRunning.load());
+    rig.device.SetSilent(true);
+    rig.state.conn.answerStatus = 3;
+    rig.window->TimerAnswerTimer();
+    rig.state.conn.answerStatus = 3;
+    rig.window->TimerAnswerTimer();
+    EXPECT_FALSE(rig.window->State().streamRunning.load());
+    EXPECT_FALSE(rig.window->Sensor().IsOpen());
+}
+
+TEST(Selectors, TakeEffectAtTheNextConnectAndRejectNonNumbers) {
+    WindowRig rig;
+    rig.Connect();
+    rig.window->ComboBoxWorkBaundChange("921600");
+    EXPECT_EQ(rig.state.conn.baudRate, 921600u);
+    EXPECT_TRUE(rig.window->Sensor().IsOpen()) << "the open port is not touched";
+    rig.window->ComboBoxWorkCodeDevChange("x7");
+    EXPECT_EQ(rig.state.conn.netAddress, 1);
+    ASSERT_EQ(rig.view.errors.size(), 1u);
+    EXPECT_NE(rig.view.errors[0].find("x7"), std::string::npos);
+}
+
+TEST(MotorRecord, IsChosenFromTheMotorTableAtIdentify) {
+    const std::string path = ::testing::TempDir() + "/veska_motor.dat";
+    std::ofstream(path) << "0.0125 270 10\r\n0.025 320 1060\r\n";
+    WindowRig rig(path);
+    rig.Connect();
+    EXPECT_EQ(rig.state.motorTable.recordCount, 2);
+    EXPECT_EQ(rig.state.conn.motorRecord, 1) << "range 50 does not fit a travel of 10";
+    std::remove(path.c_str());
+}
+
+TEST(Close, StopsAStreamWithTwoStopRequestsBeforeThePortCloses) {
+    WindowRig rig;
+    rig.Connect();
+    rig.window->ButtonStreamClick();
+    ASSERT_TRUE(SimSensorRig::WaitFor([&] { return rig.device.Counters().samplesSent > 0; }));
+    rig.window->FormClose();
+    EXPECT_FALSE(rig.state.streamRunning.load());
+    EXPECT_FALSE(rig.window->Sensor().IsOpen());
+    EXPECT_TRUE(SimSensorRig::WaitFor([&] { return rig.device.Counters().requests[8] == 2; }));
+}
+
+TEST(Chart, ZeroClearAndAxisToggles) {
+    WindowRig rig;
+    rig.state.currentValue = 12.5f;
+    rig.window->ButtonZeroClick();
+    EXPECT_FLOAT_EQ(rig.state.zeroOffset.load(), 12.5f);
+
+    rig.window->XAutomaticScalingClick();
+    EXPECT_FALSE(rig.view.xChecked);
+    EXPECT_FALSE(rig.view.bottomAutomatic);
+    rig.state.conn.measuringRange = 50;
+    rig.window->YAutomaticScalingClick();
+    EXPECT_FALSE(rig.view.yChecked);
+    EXPECT_FALSE(rig.view.leftAutomatic);
+    EXPECT_EQ(rig.view.leftRange, std::make_pair(0.0, 50.0));
+    rig.window->YAutomaticScalingClick();
+    EXPECT_TRUE(rig.view.leftAutomatic);
+
+    rig.view.points.push_back({1.0, "0", main::PointColour::Red});
+    rig.window->ClearClick();
+    EXPECT_TRUE(rig.view.points.empty());
+}
+
+TEST(Chart, ExportWritesTheBufferAndReportsAnUnwritableFile) {
+    WindowRig rig;
+    rig.state.samples.Reset();
+    for (float v : {1.5f, 2.5f, 3.5f}) rig.state.samples.AppendOnePast(v);
+    rig.window->ClearClick();  // the chart, not the buffer
+    const std::string path = ::testing::TempDir() + "/veska_export_window.txt";
+    rig.view.saveDataFile = path;
+    rig.window->SaveClick();
+    std::ifstream in(path, std::ios::binary);
+    std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(content, "1.500\r\n2.500\r\n3.500\r\n");
+    EXPECT_TRUE(rig.view.messages.empty());
+
+    rig.view.saveDataFile = "/nonexistent-dir/data.txt";
+    rig.window->SaveClick();
+    ASSERT_EQ(rig.view.messages.size(), 1u);
+    EXPECT_NE(rig.view.messages[0].text.find("/nonexistent-dir/data.txt"), std::string::npos);
+
+    rig.view.saveDataFile.reset();  // cancelled
+    rig.window->SaveClick();
+    EXPECT_EQ(rig.view.messages.size(), 1u);
+    std::remove(path.c_str());
+}
+
+}  // namespace
+}  // namespace veska::testing
