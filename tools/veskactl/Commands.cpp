@@ -45,6 +45,16 @@ const std::vector<Command>& CommandTable() {
          "distance in mm with three decimals, one per line: raw x range / divisor, with the\n"
          "identified range and the divisor of parameter 36 (50000 or 37500, else 1).\n",
          1, 1, RunMeasure},
+        {"stream", "SECONDS [--out FILE]",
+         "Streams for SECONDS (a decimal number, above 0, at most 86400) as the program's\n"
+         "\"Stream start\" does: LAN mode off, Line mode, StartStream, then StopStream twice\n"
+         "and LAN mode restored. Each sample is converted as 'measure' does. Prints one line\n"
+         "  samples=N lost=L rate=R/s\n"
+         "where L counts framing errors and gaps (a sample read that timed out). --out FILE\n"
+         "writes the samples as \"Save data to file\" does: one value in mm with three\n"
+         "decimals per line (CR LF), oldest first, the newest 65535 at most, without the\n"
+         "very last sample.\n",
+         1, 3, RunStream},
     };
     return table;
 }

@@ -43,5 +43,6 @@ int RunSave(Session& session, const CommandArgs& args);  // FileCommands.cpp
 int RunLoad(Session& session, const CommandArgs& args);
 int RunStore(Session& session, const CommandArgs& args);    // StoreCommand.cpp
 int RunMeasure(Session& session, const CommandArgs& args);  // MeasureCommand.cpp
+int RunStream(Session& session, const CommandArgs& args);   // StreamCommand.cpp
 
 }  // namespace veska::tools
