@@ -12,7 +12,11 @@ using platform::kPurgeTxAbort;
 using platform::kPurgeTxClear;
 
 constexpr uint32_t kPurgeAll = kPurgeTxAbort | kPurgeRxAbort | kPurgeTxClear | kPurgeRxClear;
-constexpr uint32_t kPurgeBeforeWrite = kPurgeTxClear | kPurgeRxClear;
+/// Before a write only the receive side is cleared. A Win32 write completes once its bytes
+/// are handed to the device, so the transmit clear of the protocol's purge (12) finds
+/// nothing there; tcflush(TCOFLUSH) instead still reaches bytes of the previous request
+/// that the device has not taken yet (a pty peer, a USB converter's queue) and drops them.
+constexpr uint32_t kPurgeBeforeWrite = kPurgeRxClear;
 constexpr uint32_t kPurgeAfterRead = kPurgeRxAbort | kPurgeRxClear;
 constexpr uint32_t kPurgeAfterWrite = kPurgeTxAbort | kPurgeTxClear;
 constexpr uint32_t kUsbPurge = kPurgeTxAbort | kPurgeRxAbort;
