@@ -4,12 +4,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <optional>
+#include <random>
 
 #include "lang/Language.h"
 #include "params/ParamCodings.h"
@@ -31,10 +31,12 @@ std::optional<int32_t> ParseDecimal(std::string_view token) {
     return value;
 }
 
-/// Keeps control characters of a rejected token readable in a message.
+/// Keeps control characters of a rejected token readable in a message, and a long token
+/// short.
 std::string Printable(std::string_view token) {
+    constexpr size_t kShown = 40;
     std::string out;
-    for (char c : token) {
+    for (char c : token.substr(0, kShown)) {
         const auto u = static_cast<unsigned char>(c);
         if (u < 0x20 || u == 0x7F) {
             static const char* hex = "0123456789ABCDEF";
@@ -45,6 +47,7 @@ std::string Printable(std::string_view token) {
             out += c;
         }
     }
+    if (token.size() > kShown) out += "...";
     return out;
 }
 
@@ -145,13 +148,15 @@ FileResult WriteTextFileReplacing(const std::string& requested, std::string_view
     const bool exists = ::stat(path.c_str(), &existing) == 0;
     if (exists && S_ISDIR(existing.st_mode)) return fail("", EISDIR);
 
-    static std::atomic<unsigned> sequence{0};
+    // A fresh name beside the target; O_EXCL never reuses an existing file, and the mode
+    // 0666 lets the umask decide as for any new file.
     const std::string directory = DirectoryOf(path);
+    std::random_device random;
     std::string temporary;
     int fd = -1;
     for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
         temporary = directory + "/." + BaseNameOf(path) + ".tmp" + std::to_string(::getpid()) +
-                    "_" + std::to_string(sequence++);
+                    "_" + std::to_string(random());
         fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd < 0 && errno != EEXIST) break;
     }

@@ -125,6 +125,14 @@ TEST_F(ParamFileFormat, FailureNamesTheTokenAndKeepsTheRecordsTaken) {
     EXPECT_EQ(values.workValues[11], -1);
 }
 
+TEST_F(ParamFileFormat, HugeTokenFailsWithAShortMessage) {
+    const std::string text = "0\t" + std::string(100000, '7') + "\n";
+    const ParamFileReadResult result = ReadParamFileText(text, table, values);
+    EXPECT_FALSE(result.ok);
+    EXPECT_LT(result.errorText.size(), 200u);
+    EXPECT_NE(result.errorText.find("777..."), std::string::npos) << result.errorText;
+}
+
 TEST_F(ParamFileFormat, TruncatedFileFailsAtTheCutRecord) {
     const std::string full = FileOf(table, [](int) { return 1; });
     const std::string cut = full.substr(0, full.size() / 2);
