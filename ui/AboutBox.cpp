@@ -129,6 +129,7 @@ TFormAbout::TFormAbout(const lang::TextTable& texts, QWidget* parent)
     label3_ = MakeLabel(panel1_, QRect(4, 34, kWidth - 8, 18), Qt::AlignCenter);
 
     image1_ = new QLabel(panel1_);
+    image1_->setTextFormat(Qt::PlainText);
     image1_->setGeometry((kWidth - 305) / 2, 54, 305, 241);
     image1_->setPixmap(DrawSensorPicture(QSize(305, 241)));
 

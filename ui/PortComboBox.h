@@ -22,7 +22,7 @@ class PortComboBox final : public QComboBox {
     /// Re-reads the machine's ports behind the fixed items; keeps the shown text.
     void RefreshPorts();
 
-  protected:
+    /// Lists the ports again, then opens the list.
     void showPopup() override;
 };
 

@@ -1,0 +1,312 @@
+#include <gtest/gtest.h>
+
+#include "tests/ui/QtPrint.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QContextMenuEvent>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QTest>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include "lang/Language.h"
+#include "params/ParamCodings.h"
+#include "params/ParamGrid.h"
+#include "params/ParamTable.h"
+#include "ui/ChartFormat.h"
+#include "ui/ChartView.h"
+#include "ui/EditMask.h"
+#include "ui/ParamGridWidget.h"
+
+namespace veska::ui {
+namespace {
+
+// ---- Chart -----------------------------------------------------------------------------
+
+TEST(ChartFormat, LeftAxisNumbersAreGroupedWithAtMostThreeDecimals) {
+    const std::pair<double, const char*> cases[] = {
+        {0.0, "0"},
+        {12.345, "12.345"},
+        {1234.5, "1,234.5"},
+        {-0.25, "-0.25"},
+        {1234567.0, "1,234,567"},
+        {100.0, "100"},
+        {0.0004, "0"},
+        {-0.0004, "0"},
+        {999.9996, "1,000"},
+        {-12345.678, "-12,345.678"},
+    };
+    for (const auto& [value, text] : cases) EXPECT_EQ(FormatAxisNumber(value), text) << value;
+    EXPECT_EQ(FormatAxisNumber(std::nan("")), "");
+}
+
+TEST(ChartView, PointsAreNumberedKeepTheirLabelsAndRedrawOnlyOnTheTimer) {
+    ChartView chart;
+    chart.AddPoint(1.5, "0");
+    chart.AddPoint(2.5, "1");
+    const float more[] = {3.0f, 4.0f, -1.0f};
+    chart.AddPoints(more, 3, 40);
+    ASSERT_EQ(chart.PointCount(), 5);
+    EXPECT_EQ(chart.PointY(0), 1.5);
+    EXPECT_EQ(chart.PointY(4), -1.0);
+    EXPECT_EQ(chart.PointLabel(1), "1");
+    EXPECT_EQ(chart.PointLabel(2), "40");
+    EXPECT_EQ(chart.PointLabel(4), "42");
+
+    const int before = chart.ReplotCount();
+    chart.RequestReplot();
+    chart.RequestReplot();
+    EXPECT_TRUE(chart.Dirty());
+    EXPECT_EQ(chart.ReplotCount(), before);
+    chart.ReplotIfDirty();
+    chart.ReplotIfDirty();
+    EXPECT_EQ(chart.ReplotCount(), before + 1);
+    EXPECT_FALSE(chart.Dirty());
+    // Automatic axes follow the points: x 0..4, y -1..4.
+    EXPECT_EQ(chart.BottomRange(), std::make_pair(0.0, 4.0));
+    EXPECT_EQ(chart.LeftRange(), std::make_pair(-1.0, 4.0));
+
+    chart.Clear();
+    EXPECT_EQ(chart.PointCount(), 0);
+    chart.AddPoint(7.0, "0");
+    EXPECT_EQ(chart.PointLabel(0), "0");
+}
+
+TEST(ChartView, ManualAxesKeepTheirRange) {
+    ChartView chart;
+    chart.SetLeftAutomatic(false);
+    chart.SetLeftRange(0.0, 50.0);
+    chart.SetBottomAutomatic(false);
+    chart.SetBottomRange(0.0, 25.0);
+    for (int i = 0; i < 100; ++i) chart.AddPoint(i * 2.0, std::to_string(i));
+    chart.RequestReplot();
+    chart.ReplotIfDirty();
+    EXPECT_EQ(chart.LeftRange(), std::make_pair(0.0, 50.0));
+    EXPECT_EQ(chart.BottomRange(), std::make_pair(0.0, 25.0));
+    chart.SetTitle(QStringLiteral("Distance, mm"), false);
+    EXPECT_TRUE(chart.TitleText().isEmpty());
+    chart.SetTitle(QStringLiteral("Distance, mm"), true);
+    EXPECT_EQ(chart.TitleText(), QStringLiteral("Distance, mm"));
+}
+
+// ---- Grid helpers ----------------------------------------------------------------------
+
+TEST(EditMask, ClassicMaskBecomesQtMask) {
+    EXPECT_EQ(QtInputMask(params::kDottedQuadMask), QStringLiteral("009.009.009.009"));
+    EXPECT_EQ(QtInputMask("00:00;1;_"), QStringLiteral("99:99"));
+    EXPECT_EQ(QtInputMask("A-0"), QStringLiteral("\\A-9"));
+}
+
+TEST(ParamGridKeys, KeysBecomeTheCharactersATextBoxSees) {
+    struct Case {
+        int key;
+        Qt::KeyboardModifiers modifiers;
+        QString text;
+        bool typed;
+        char32_t c;
+    };
+    const Case cases[] = {
+        {Qt::Key_5, {}, QStringLiteral("5"), true, U'5'},
+        {Qt::Key_Minus, {}, QStringLiteral("-"), true, U'-'},
+        {Qt::Key_Backspace, {}, QStringLiteral("\b"), true, 8},
+        {Qt::Key_Return, {}, QStringLiteral("\r"), true, 13},
+        {Qt::Key_Enter, Qt::KeypadModifier, QStringLiteral("\r"), true, 13},
+        {Qt::Key_Escape, {}, QString(QChar(27)), true, 27},
+        {Qt::Key_V, Qt::ControlModifier, QString(), true, 22},
+        {Qt::Key_Tab, {}, QStringLiteral("\t"), false, 0},
+        {Qt::Key_Delete, {}, QString(QChar(127)), false, 0},
+        {Qt::Key_Left, {}, QString(), false, 0},
+        {Qt::Key_F2, {}, QString(), false, 0},
+    };
+    for (const Case& c : cases) {
+        char32_t got = 0;
+        EXPECT_EQ(ParamGridWidget::KeyCharacter(c.key, c.modifiers, c.text, got), c.typed) << c.key;
+        if (c.typed) EXPECT_EQ(got, c.c) << c.key;
+    }
+}
+
+/// The grid widget over a built model, with recording callbacks and a button to move the
+/// focus to.
+class ParamGridWidgetTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        values.workValues[9] = 1000;
+        values.workValues[11] = 0;
+        values.workValues[12] = 65534;
+        uint16_t divisor = 1;
+        params::BuildParamGrid(grid, values, divisor);
+        auto* layout = new QVBoxLayout(&window);
+        widget = new ParamGridWidget(grid, &window);
+        other = new QPushButton(QStringLiteral("other"), &window);
+        layout->addWidget(widget);
+        layout->addWidget(other);
+        widget->SetPopupMenu(&menu);
+        menu.addAction(QStringLiteral("Load"));
+        widget->onSelectCell = [this](int row) {
+            selects.push_back(row);
+            if (refuseSelect) return false;
+            grid.SetCurrentParam(row - 1);
+            return true;
+        };
+        widget->onExit = [this] { ++exits; };
+        widget->onContextPopup = [this] {
+            ++popups;
+            return allowPopup;
+        };
+        widget->onEditButtonClick = [this] { ++ellipsisClicks; };
+        widget->onKeyPress = [this](char32_t c, const std::string& text) {
+            return params::FilterKey(grid, c, text);
+        };
+        widget->Refresh();
+        window.resize(400, 800);
+        window.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+        QApplication::setActiveWindow(&window);
+    }
+    void TearDown() override { menu.hide(); }
+
+    void Select(int param) {
+        widget->setFocus();
+        widget->setCurrentIndex(widget->model()->index(param, 1));
+        if (widget->OpenEditor() == nullptr) widget->EditCurrent();
+    }
+
+    lang::TextTable texts;
+    params::ParamTable table = params::BuiltInParamTable();
+    params::ValueStores values;
+    params::ParamGrid grid{table, texts};
+    QWidget window;
+    QMenu menu;
+    ParamGridWidget* widget = nullptr;
+    QPushButton* other = nullptr;
+    std::vector<int> selects;
+    bool refuseSelect = false;
+    bool allowPopup = true;
+    int exits = 0;
+    int popups = 0;
+    int ellipsisClicks = 0;
+};
+
+TEST_F(ParamGridWidgetTest, ShowsTheModelRowsInTwoColumns) {
+    EXPECT_EQ(widget->rowCount(), 37);
+    EXPECT_EQ(widget->columnCount(), 2);
+    EXPECT_EQ(widget->columnWidth(0), 170);
+    EXPECT_EQ(widget->columnWidth(1), 177);
+    EXPECT_EQ(widget->item(9, 0)->text(), QString::fromStdString(table[9].name));
+    EXPECT_EQ(widget->item(9, 1)->text(), QStringLiteral("1000"));
+    EXPECT_FALSE(widget->item(9, 0)->flags() & Qt::ItemIsEditable);
+    widget->SetTitles(QStringLiteral("Parameter"), QStringLiteral("Value"));
+    EXPECT_EQ(widget->horizontalHeaderItem(1)->text(), QStringLiteral("Value"));
+}
+
+TEST_F(ParamGridWidgetTest, EachRowGetsTheEditorOfItsStyle) {
+    Select(0);  // pick list
+    auto* combo = qobject_cast<QComboBox*>(widget->OpenEditor());
+    ASSERT_NE(combo, nullptr);
+    EXPECT_TRUE(combo->isEditable());
+    EXPECT_EQ(combo->count(), static_cast<int>(grid.Row(0).pickList.size()));
+
+    Select(11);  // ellipsis
+    auto* ellipsis = qobject_cast<QLineEdit*>(widget->OpenEditor());
+    ASSERT_NE(ellipsis, nullptr);
+    auto* button = ellipsis->findChild<QToolButton*>();
+    ASSERT_NE(button, nullptr);
+    EXPECT_EQ(button->text(), QStringLiteral("..."));
+    button->click();
+    EXPECT_EQ(ellipsisClicks, 1);
+
+    Select(22);  // IP address with the edit mask
+    auto* ip = qobject_cast<QLineEdit*>(widget->OpenEditor());
+    ASSERT_NE(ip, nullptr);
+    EXPECT_EQ(ip->inputMask(), QStringLiteral("009.009.009.009"));
+
+    Select(9);  // plain
+    auto* plain = qobject_cast<QLineEdit*>(widget->OpenEditor());
+    ASSERT_NE(plain, nullptr);
+    EXPECT_TRUE(plain->inputMask().isEmpty());
+    EXPECT_EQ(plain->text(), QStringLiteral("1000"));
+}
+
+TEST_F(ParamGridWidgetTest, TypedCharactersPassTheFilterAndReachTheModelAtOnce) {
+    Select(9);
+    auto* edit = qobject_cast<QLineEdit*>(widget->OpenEditor());
+    ASSERT_NE(edit, nullptr);
+    edit->selectAll();
+    QTest::keyClick(edit, Qt::Key_Delete);
+    EXPECT_EQ(grid.CellText(9), "");
+    QTest::keyClicks(edit, QStringLiteral("12x34"));
+    EXPECT_EQ(edit->text(), QStringLiteral("1234"));
+    EXPECT_EQ(grid.CellText(9), "1234");
+    QTest::keyClicks(edit, QStringLiteral("56"));  // maxLength 5
+    EXPECT_EQ(grid.CellText(9), "12345");
+    QTest::keyClick(edit, Qt::Key_Backspace);  // refused in a decimal row
+    EXPECT_EQ(grid.CellText(9), "12345");
+    EXPECT_TRUE(widget->OpenEditor() != nullptr);  // Enter and Escape are refused as well
+    QTest::keyClick(edit, Qt::Key_Return);
+    EXPECT_EQ(widget->OpenEditor(), edit);
+}
+
+TEST_F(ParamGridWidgetTest, EnterInAnIpRowReformatsTheCell) {
+    Select(22);
+    auto* ip = qobject_cast<QLineEdit*>(widget->OpenEditor());
+    ASSERT_NE(ip, nullptr);
+    ip->setText(QStringLiteral("  1.  2.  3.  4"));
+    QTest::keyClick(ip, Qt::Key_Return);
+    EXPECT_EQ(grid.CellText(22), params::FormatDottedQuad(0x01020304));
+    EXPECT_EQ(ip->displayText(), QString::fromStdString(params::FormatDottedQuad(0x01020304)));
+}
+
+TEST_F(ParamGridWidgetTest, ARefusedRowChangeKeepsTheOldRowCurrent) {
+    Select(9);
+    ASSERT_EQ(widget->currentRow(), 9);
+    refuseSelect = true;
+    widget->setCurrentIndex(widget->model()->index(10, 1));
+    EXPECT_EQ(widget->currentRow(), 9);
+    EXPECT_EQ(selects.back(), 11);
+    refuseSelect = false;
+    QTest::keyClick(widget->OpenEditor(), Qt::Key_Down);
+    EXPECT_EQ(widget->currentRow(), 10);
+    EXPECT_EQ(selects.back(), 11);
+    EXPECT_EQ(widget->currentColumn(), 1);
+}
+
+TEST_F(ParamGridWidgetTest, ModelChangesShowInTheCellAndTheOpenEditor) {
+    Select(9);
+    grid.SetCellText(9, "777");
+    EXPECT_EQ(widget->item(9, 1)->text(), QStringLiteral("777"));
+    auto* edit = qobject_cast<QLineEdit*>(widget->OpenEditor());
+    ASSERT_NE(edit, nullptr);
+    EXPECT_EQ(edit->text(), QStringLiteral("777"));
+}
+
+TEST_F(ParamGridWidgetTest, LeavingTheGridForAnotherControlIsAnExit) {
+    Select(9);
+    const int before = exits;
+    other->setFocus();
+    EXPECT_EQ(exits, before + 1);
+    widget->setFocus();
+    EXPECT_EQ(exits, before + 1);
+}
+
+TEST_F(ParamGridWidgetTest, ContextMenuOpensOnlyWhenTheLogicAgrees) {
+    Select(9);
+    const QPoint pos = widget->visualRect(widget->model()->index(9, 1)).center();
+    QContextMenuEvent refused(QContextMenuEvent::Mouse, pos, widget->viewport()->mapToGlobal(pos));
+    allowPopup = false;
+    QApplication::sendEvent(widget->viewport(), &refused);
+    EXPECT_EQ(popups, 1);
+    EXPECT_FALSE(menu.isVisible());
+    allowPopup = true;
+    QContextMenuEvent opened(QContextMenuEvent::Mouse, pos, widget->viewport()->mapToGlobal(pos));
+    QApplication::sendEvent(widget->viewport(), &opened);
+    EXPECT_EQ(popups, 2);
+    EXPECT_TRUE(menu.isVisible());
+    EXPECT_EQ(widget->currentRow(), 9);
+}
+
+}  // namespace
+}  // namespace veska::ui

@@ -1,0 +1,409 @@
+// The main window driving the real logic against the virtual bench: the simulated sensor on
+// a pseudo-terminal linked as COM4. Message boxes and file dialogs answer from scripts.
+#include <gtest/gtest.h>
+
+#include "tests/ui/QtPrint.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QContextMenuEvent>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+#include <memory>
+
+#include "main/MainWindow.h"
+#include "main/ProgramState.h"
+#include "platform/Clock.h"
+#include "platform/D2xx.h"
+#include "sim/VirtualBench.h"
+#include "ui/AboutBox.h"
+#include "ui/BenchForm.h"
+#include "ui/ChartView.h"
+#include "ui/FileDialogAdapter.h"
+#include "ui/MainForm.h"
+#include "ui/MessageBoxAdapter.h"
+#include "ui/ParamGridWidget.h"
+#include "ui/PortComboBox.h"
+#include "ui/RangeDialog.h"
+
+namespace veska::ui {
+namespace {
+
+using main::Control;
+using main::Timer;
+using params::IdentityLabel;
+
+QString Q(const char* text) { return QString::fromUtf8(text); }
+
+/// The program as app/main.cpp builds it, on the virtual bench, with scripted dialogs.
+class MainFormTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        sim::BenchOptions options;
+        options.setPortsEnvironment = true;
+        options.installUsbBackend = true;
+        bench = std::make_unique<sim::VirtualBench>(options);
+        std::string error;
+        ASSERT_TRUE(bench->Start(&error)) << error;
+
+        state = std::make_unique<main::ProgramState>();
+        form = std::make_unique<TFormMain>(*state);
+        range = std::make_unique<TFormRange>(form.get());
+        about = std::make_unique<TFormAbout>(state->texts, form.get());
+        benchForm = std::make_unique<TFormDebug>(state->benchModeCode, form.get());
+        form->SetForms(*range, *about, *benchForm);
+        form->SetAdapters(boxes, files);
+        form->SetAboutBoxEnabled(false);
+        form->ComboBoxCOM()->listPorts = [] { return std::vector<std::string>{}; };
+
+        main::StartOptions start;
+        start.languageDirectory = VESKA_SOURCE_DIR "/Language";
+        start.motorTablePath = VESKA_SOURCE_DIR "/no-such-Motor.dat";
+        logic = std::make_unique<main::MainWindow>(*state, *form, platform::SystemClock(),
+                                                   platform::UsbBackend(), start);
+        form->Attach(*logic);
+        logic->FormCreate();
+        form->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+        QApplication::setActiveWindow(form.get());
+    }
+
+    void TearDown() override {
+        if (form) {
+            form->close();
+            form->Detach();
+        }
+        logic.reset();
+        benchForm.reset();
+        about.reset();
+        range.reset();
+        form.reset();
+        state.reset();
+        bench.reset();
+    }
+
+    /// Waits for the height animation to end.
+    bool AnimationDone() {
+        return QTest::qWaitFor([this] { return !form->TimerEnabled(Timer::TimerMore); }, 5000);
+    }
+
+    void Connect() {
+        form->ButtonConnect()->click();
+        ASSERT_TRUE(AnimationDone());
+        ASSERT_TRUE(state->conn.connected);
+        ASSERT_EQ(form->height(), 795);
+    }
+
+    /// Makes param's row current the way a click does, and returns its open editor.
+    QWidget* SelectRow(int param) {
+        ParamGridWidget* grid = form->ValueListEditorParam();
+        grid->setFocus();
+        grid->setCurrentIndex(grid->model()->index(param, 1));
+        if (grid->OpenEditor() == nullptr) grid->EditCurrent();
+        return grid->OpenEditor();
+    }
+
+    /// Opens the grid's context menu over the current row and runs one of its items.
+    void GridMenu(QAction* action) {
+        ParamGridWidget* grid = form->ValueListEditorParam();
+        const QPoint pos = grid->visualRect(grid->currentIndex()).center();
+        QContextMenuEvent event(QContextMenuEvent::Mouse, pos, grid->viewport()->mapToGlobal(pos));
+        QApplication::sendEvent(grid->viewport(), &event);
+        ASSERT_TRUE(form->PopupMenuParam()->isVisible());
+        action->trigger();
+        form->PopupMenuParam()->hide();
+    }
+
+    std::string LastMessage() const { return boxes.shown.empty() ? "" : boxes.shown.back().text; }
+
+    std::unique_ptr<sim::VirtualBench> bench;
+    std::unique_ptr<main::ProgramState> state;
+    std::unique_ptr<TFormMain> form;
+    std::unique_ptr<TFormRange> range;
+    std::unique_ptr<TFormAbout> about;
+    std::unique_ptr<TFormDebug> benchForm;
+    ScriptedMessageBoxes boxes;
+    ScriptedFileDialogs files;
+    std::unique_ptr<main::MainWindow> logic;
+};
+
+TEST_F(MainFormTest, StartsCollapsedDisconnectedWithTheEnglishCaptions) {
+    EXPECT_EQ(form->height(), 160);
+    EXPECT_EQ(form->minimumHeight(), 160);
+    EXPECT_FALSE(form->ButtonMeasure()->isEnabled());
+    EXPECT_FALSE(form->ButtonStream()->isEnabled());
+    EXPECT_FALSE(form->ButtonZero()->isEnabled());
+    EXPECT_FALSE(form->LabelRast()->isEnabled());
+    EXPECT_EQ(form->LabelRast()->text(), Q("0.000 mm"));
+    EXPECT_EQ(form->windowTitle(), Q("VESKA (Setup program: rel.2.0)"));
+    EXPECT_EQ(form->ButtonConnect()->text(), Q("Connect"));
+    EXPECT_EQ(form->ButtonMeasure()->text(), Q("Measure"));
+    EXPECT_EQ(form->ButtonStream()->text(), Q("Stream start"));
+    EXPECT_EQ(form->ButtonZero()->text(), Q("Zero set"));
+    EXPECT_EQ(form->Label(Control::Label10)->text(), Q("Port"));
+    EXPECT_EQ(form->Label(Control::Label5)->text(), Q("Baud rate"));
+    EXPECT_EQ(form->Label(Control::Label4)->text(), Q("Net address"));
+    EXPECT_EQ(form->Label(Control::Label18)->text(), Q("Type:"));
+    EXPECT_EQ(form->IdentityValueLabel(IdentityLabel::Model)->text(), Q("---"));
+    EXPECT_EQ(form->Action(Control::PopupMenuLoad)->text(), Q("Load"));
+    EXPECT_EQ(form->Action(Control::PopupMenuDefault)->text(), Q("Default"));
+    EXPECT_EQ(form->Action(Control::MenuSave)->text(), Q("Save data to file"));
+    EXPECT_EQ(form->ValueListEditorParam()->horizontalHeaderItem(0)->text(), Q("Parameter"));
+    EXPECT_EQ(form->ValueListEditorParam()->horizontalHeaderItem(1)->text(), Q("Value"));
+    EXPECT_EQ(form->ValueListEditorParam()->rowCount(), 0);
+    for (QLabel* label : form->findChildren<QLabel*>()) {
+        EXPECT_EQ(label->textFormat(), Qt::PlainText)
+            << label->objectName().toStdString() << " " << label->text().toStdString();
+    }
+
+    EXPECT_EQ(form->ComboBoxCOM()->currentText(), Q("COM4"));
+    EXPECT_EQ(form->ComboBoxCOM()->count(), PortComboBox::kFixedItems);
+    EXPECT_EQ(form->ComboBoxCOM()->itemText(32), Q("USB"));
+    EXPECT_EQ(form->ComboBoxCOM()->itemText(33), Q("USB_PELRIN"));
+    EXPECT_EQ(form->ComboBoxWorkBaund()->count(), 11);
+    EXPECT_EQ(form->ComboBoxWorkBaund()->currentText(), Q("115200"));
+    EXPECT_EQ(form->ComboBoxWorkCodeDev()->count(), 127);
+    EXPECT_EQ(form->ComboBoxWorkCodeDev()->currentText(), Q("1"));
+
+    EXPECT_EQ(form->Timer(Timer::TimerMain)->interval(), 1);
+    EXPECT_EQ(form->Timer(Timer::TimerMain)->timerType(), Qt::PreciseTimer);
+    EXPECT_EQ(form->Timer(Timer::TimerAnswer)->interval(), 30000);
+    EXPECT_FALSE(form->TimerEnabled(Timer::TimerAnswer));
+    EXPECT_FALSE(benchForm->isVisible());
+
+    const QList<QAction*> items = form->PopupMenuParam()->actions();
+    ASSERT_EQ(items.size(), 14);
+    for (int i : {3, 7, 11}) EXPECT_TRUE(items[i]->isSeparator()) << i;
+    EXPECT_EQ(items[12]->text(), Q("Write to file"));
+    EXPECT_EQ(items[13]->text(), Q("Read from file"));
+    EXPECT_TRUE(form->XAutomaticScalingAction()->isChecked());
+    EXPECT_TRUE(form->YAutomaticScalingAction()->isChecked());
+    EXPECT_EQ(form->YAutomaticScalingAction()->text(), Q("Y Automatic Scaling "));
+}
+
+TEST_F(MainFormTest, PortListIsReadAgainWhenItOpens) {
+    form->ComboBoxCOM()->listPorts = [] {
+        return std::vector<std::string>{"/dev/serial/by-id/usb-converter", "/dev/ttyUSB0"};
+    };
+    form->ComboBoxCOM()->showPopup();
+    form->ComboBoxCOM()->hidePopup();
+    ASSERT_EQ(form->ComboBoxCOM()->count(), PortComboBox::kFixedItems + 2);
+    EXPECT_EQ(form->ComboBoxCOM()->itemText(34), Q("/dev/serial/by-id/usb-converter"));
+    EXPECT_EQ(form->ComboBoxCOM()->currentText(), Q("COM4"));
+    form->ComboBoxCOM()->listPorts = [] { return std::vector<std::string>{}; };
+    form->ComboBoxCOM()->RefreshPorts();
+    EXPECT_EQ(form->ComboBoxCOM()->count(), PortComboBox::kFixedItems);
+}
+
+TEST_F(MainFormTest, ConnectFillsTheGridAndTheIdentity) {
+    Connect();
+    EXPECT_TRUE(boxes.shown.empty()) << LastMessage();
+    EXPECT_EQ(form->ValueListEditorParam()->rowCount(), 37);
+    EXPECT_TRUE(form->ValueListEditorParam()->isEnabled());
+    EXPECT_EQ(form->ButtonConnect()->text(), Q("Disconnect"));
+    EXPECT_TRUE(form->ButtonMeasure()->isEnabled());
+    EXPECT_TRUE(form->ButtonStream()->isEnabled());
+    EXPECT_TRUE(form->ButtonZero()->isEnabled());
+    EXPECT_TRUE(form->LabelRast()->isEnabled());
+    EXPECT_EQ(form->IdentityValueLabel(IdentityLabel::Model)->text(), Q("20"));
+    EXPECT_EQ(form->IdentityValueLabel(IdentityLabel::SerialNumber)->text(), Q("1234"));
+    EXPECT_EQ(form->IdentityValueLabel(IdentityLabel::Release)->text(), Q("23"));
+    EXPECT_EQ(form->IdentityValueLabel(IdentityLabel::Base)->text(), Q("80 mm"));
+    EXPECT_EQ(form->IdentityValueLabel(IdentityLabel::Range)->text(), Q("50 mm"));
+    EXPECT_EQ(form->ValueListEditorParam()->item(2, 1)->text(), Q("115200"));
+    EXPECT_TRUE(form->TimerEnabled(Timer::TimerAnswer));
+    // The delivered build hides the factory item.
+    EXPECT_FALSE(form->Action(Control::MenuWriteToFactory)->isVisible());
+    EXPECT_FALSE(benchForm->isVisible());
+}
+
+TEST_F(MainFormTest, EditedCellIsSentWithLoadAndComparedWithTheSensor) {
+    Connect();
+    auto* edit = qobject_cast<QLineEdit*>(SelectRow(9));  // Sampling Period
+    ASSERT_NE(edit, nullptr);
+    edit->selectAll();
+    QTest::keyClick(edit, Qt::Key_Delete);
+    QTest::keyClicks(edit, Q("2x500"));
+    EXPECT_EQ(edit->text(), Q("2500"));
+    EXPECT_EQ(form->BeepCount(), 1);
+    QTest::keyClicks(edit, Q("00"));  // a sixth digit is refused
+    EXPECT_EQ(edit->text(), Q("25000"));
+    EXPECT_EQ(form->BeepCount(), 2);
+
+    GridMenu(form->Action(Control::PopupMenuLoad));
+    EXPECT_EQ(state->values.workValues[9], 25000);
+    EXPECT_EQ(bench->Sensor().Param(8) | (bench->Sensor().Param(9) << 8), 25000);
+    EXPECT_EQ(state->conn.answerStatus.load(), 0);
+
+    GridMenu(form->Action(Control::PopupMenuCompare));
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_EQ(boxes.shown[0].text, "Ok!");
+    EXPECT_EQ(boxes.shown[0].caption, "VESKA");
+    EXPECT_EQ(boxes.shown[0].flags, 48);
+
+    bench->Sensor().SetParam(8, 0x11);
+    GridMenu(form->Action(Control::PopupMenuCompare));
+    ASSERT_EQ(boxes.shown.size(), 2u);
+    EXPECT_EQ(boxes.shown[1].text.rfind("Parameter '", 0), 0u) << boxes.shown[1].text;
+}
+
+TEST_F(MainFormTest, TextThatDoesNotConvertKeepsTheRowCurrent) {
+    Connect();
+    auto* edit = qobject_cast<QLineEdit*>(SelectRow(10));  // Max Integration Time
+    ASSERT_NE(edit, nullptr);
+    edit->selectAll();
+    QTest::keyClick(edit, Qt::Key_Delete);
+    QTest::keyClick(edit, Qt::Key_Minus);
+    ParamGridWidget* grid = form->ValueListEditorParam();
+    grid->setCurrentIndex(grid->model()->index(13, 1));
+    ASSERT_EQ(boxes.errors.size(), 1u);
+    EXPECT_NE(boxes.errors[0].find("-"), std::string::npos) << boxes.errors[0];
+    EXPECT_EQ(grid->currentRow(), 10);
+    EXPECT_EQ(state->grid.CurrentParam(), 10);
+    auto* reopened = qobject_cast<QLineEdit*>(grid->OpenEditor());
+    ASSERT_NE(reopened, nullptr);
+    EXPECT_EQ(reopened->text(), Q("-"));  // the bad text stays to be corrected
+    reopened->selectAll();
+    QTest::keyClick(reopened, Qt::Key_Delete);
+    QTest::keyClicks(reopened, Q("400"));
+    grid->setCurrentIndex(grid->model()->index(13, 1));
+    EXPECT_EQ(grid->currentRow(), 13);
+    EXPECT_EQ(state->values.workValues[10], 400);
+}
+
+TEST_F(MainFormTest, EllipsisOpensTheRangeDialogAndTakesItsPercentages) {
+    Connect();
+    auto* edit = qobject_cast<QLineEdit*>(SelectRow(11));
+    ASSERT_NE(edit, nullptr);
+    auto* button = edit->findChild<QToolButton*>();
+    ASSERT_NE(button, nullptr);
+    QTimer::singleShot(0, range.get(), [this] {
+        QTest::mouseClick(range.get(), Qt::LeftButton, {}, QPoint(344, 40));
+        QTest::mouseClick(range.get(), Qt::RightButton, {}, QPoint(688, 40));
+        range->close();
+    });
+    button->click();
+    EXPECT_EQ(state->grid.CellText(11), "50");
+    EXPECT_EQ(state->grid.CellText(12), "100");
+    EXPECT_EQ(state->values.workValues[11], 32767);
+    EXPECT_EQ(state->values.workValues[12], 65534);
+}
+
+TEST_F(MainFormTest, SilentSensorStopsTheConnectWithTheStopMessage) {
+    bench->Sensor().SetSilent(true);
+    form->ButtonConnect()->click();
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_EQ(boxes.shown[0].text,
+              "The sensor does not answer. Check the cable, the baud rate and the net address.");
+    EXPECT_EQ(boxes.shown[0].caption, "VESKA");
+    EXPECT_EQ(boxes.shown[0].flags, 16);
+    EXPECT_FALSE(state->conn.connected);
+    EXPECT_EQ(form->ButtonConnect()->text(), Q("Connect"));
+    EXPECT_FALSE(form->ButtonMeasure()->isEnabled());
+    EXPECT_EQ(form->height(), 160);
+}
+
+TEST_F(MainFormTest, WatchdogTearsDownAfterTwoTicksWithoutAnswer) {
+    Connect();
+    bench->Sensor().SetSilent(true);
+    SelectRow(9);
+    GridMenu(form->Action(Control::PopupMenuRead));  // fails: the sensor is silent
+    ASSERT_NE(state->conn.answerStatus.load(), 0);
+    logic->TimerAnswerTimer();
+    EXPECT_TRUE(state->conn.connected);
+    logic->TimerAnswerTimer();
+    EXPECT_FALSE(state->conn.connected);
+    EXPECT_FALSE(form->TimerEnabled(Timer::TimerAnswer));
+    EXPECT_EQ(form->ButtonConnect()->text(), Q("Connect"));
+    EXPECT_FALSE(form->ButtonMeasure()->isEnabled());
+    EXPECT_FALSE(form->LabelRast()->isEnabled());
+    EXPECT_EQ(form->LabelRast()->text(), Q("0.000 mm"));
+    EXPECT_EQ(form->IdentityValueLabel(IdentityLabel::Range)->text(), Q("---"));
+    EXPECT_TRUE(boxes.shown.empty());
+    ASSERT_TRUE(AnimationDone());
+    EXPECT_EQ(form->height(), 160);
+}
+
+TEST_F(MainFormTest, DisconnectShrinksTheWindowAndClearsTheIdentity) {
+    Connect();
+    form->ButtonConnect()->click();
+    EXPECT_FALSE(state->conn.connected);
+    EXPECT_EQ(form->ButtonConnect()->text(), Q("Connect"));
+    ASSERT_TRUE(AnimationDone());
+    EXPECT_EQ(form->height(), 160);
+    EXPECT_EQ(form->IdentityValueLabel(IdentityLabel::SerialNumber)->text(), Q("---"));
+    EXPECT_FALSE(form->ButtonMeasure()->isEnabled());
+    EXPECT_FALSE(form->TimerEnabled(Timer::TimerAnswer));
+    EXPECT_EQ(form->ValueListEditorParam()->rowCount(), 37);  // the rows stay for the run
+}
+
+TEST_F(MainFormTest, MeasurementPlotsAndTheExportWritesTheBuffer) {
+    Connect();
+    form->ButtonMeasure()->click();
+    EXPECT_TRUE(logic->MeasurementRunning());
+    ASSERT_TRUE(QTest::qWaitFor([this] { return form->Chart1()->PointCount() >= 20; }, 5000));
+    form->ButtonMeasure()->click();
+    EXPECT_FALSE(logic->MeasurementRunning());
+    EXPECT_NE(form->LabelRast()->text(), Q("0.000 mm"));
+    EXPECT_TRUE(form->LabelRast()->text().endsWith(Q(" mm")));
+    QTest::qWait(2 * ChartView::kReplotIntervalMs);
+    EXPECT_FALSE(form->Chart1()->Dirty());
+
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString path = dir.filePath(Q("samples.txt"));
+    files.answers.push_back(QFile::encodeName(path).toStdString());
+    form->Action(Control::MenuSave)->trigger();
+    ASSERT_EQ(files.asked.size(), 1u);
+    EXPECT_EQ(files.asked[0].kind, FileKind::DataSave);
+
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray data = file.readAll();
+    std::string expected;
+    state->samples.ExportLines(expected);
+    EXPECT_EQ(data.toStdString(), expected);
+    ASSERT_FALSE(data.isEmpty());
+    EXPECT_TRUE(data.endsWith("\r\n"));
+    const QList<QByteArray> lines = data.split('\n');
+    const QRegularExpression number(Q("^-?[0-9]+\\.[0-9]{3}\\r$"));
+    for (qsizetype i = 0; i + 1 < lines.size(); ++i) {
+        EXPECT_TRUE(number.match(QString::fromLatin1(lines[i])).hasMatch())
+            << lines[i].toStdString();
+    }
+
+    // "Clear" empties the chart; the buffer stays for the next export.
+    form->Action(Control::MenuClear)->trigger();
+    EXPECT_EQ(form->Chart1()->PointCount(), 0);
+    files.answers.push_back(std::nullopt);  // cancelled: nothing written
+    form->Action(Control::MenuSave)->trigger();
+    EXPECT_EQ(files.asked.size(), 2u);
+}
+
+TEST_F(MainFormTest, ChartMenuTogglesTheAutomaticScaling) {
+    Connect();
+    form->YAutomaticScalingAction()->trigger();
+    EXPECT_FALSE(form->YAutomaticScalingAction()->isChecked());
+    EXPECT_FALSE(form->Chart1()->LeftAutomatic());
+    form->Chart1()->ReplotIfDirty();
+    EXPECT_EQ(form->Chart1()->LeftRange(), std::make_pair(0.0, 50.0));
+    form->YAutomaticScalingAction()->trigger();
+    EXPECT_TRUE(form->YAutomaticScalingAction()->isChecked());
+    EXPECT_TRUE(form->Chart1()->LeftAutomatic());
+    form->XAutomaticScalingAction()->trigger();
+    EXPECT_FALSE(form->XAutomaticScalingAction()->isChecked());
+    EXPECT_FALSE(form->Chart1()->BottomAutomatic());
+}
+
+}  // namespace
+}  // namespace veska::ui
