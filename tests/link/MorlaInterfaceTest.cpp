@@ -243,6 +243,12 @@ INSTANTIATE_TEST_SUITE_P(Echo, StoreParamsTest,
                                            StoreCase{"FactoryEchoed", 0x96, 0x96, kStatusOk}),
                          [](const auto& p) { return p.param.name; });
 
+TEST_F(SensorLinkTest, StoreParamsWithABrokenReplyKeepsTheFramingStatus) {
+    peer.ReplyAfter(4, {0x0A, 0x8A});  // bit 7 clear in the first byte
+    EXPECT_EQ(link.StoreParams(1, kStoreFlash), kStatusFraming);
+    EXPECT_EQ(clock.sleeps, (std::vector<uint32_t>{1000}));
+}
+
 TEST_F(SensorLinkTest, GetResultIsLowByteFirst) {
     peer.ReplyAfter(2, Reply({0x34, 0x12}));
     uint16_t result = 0;
