@@ -19,6 +19,8 @@ namespace veska::ui {
 
 namespace {
 
+constexpr int kTitlePixels = 20;  // Label1's font size when the text fits [px]
+
 QString Text(const lang::TextTable& texts, int key) {
     return QString::fromStdString(texts.Get(lang::Section::About, key));
 }
@@ -120,7 +122,7 @@ TFormAbout::TFormAbout(const lang::TextTable& texts, QWidget* parent)
 
     label1_ = MakeLabel(panel1_, QRect(4, 6, kWidth - 8, 26), Qt::AlignCenter);
     QFont big = label1_->font();
-    big.setPixelSize(20);
+    big.setPixelSize(kTitlePixels);
     big.setBold(true);
     big.setItalic(true);
     label1_->setFont(big);
@@ -183,6 +185,13 @@ void TFormAbout::LabelPatchClick() { QDesktopServices::openUrl(QUrl(labelPatch_-
 void TFormAbout::showEvent(QShowEvent* event) {
     setWindowTitle(Text(texts_, 0));
     label1_->setText(Text(texts_, 1));
+    // Large, but never wider than the box: the font steps down until the line fits.
+    QFont big = label1_->font();
+    for (int px = kTitlePixels; px > 10; --px) {
+        big.setPixelSize(px);
+        if (QFontMetrics(big).horizontalAdvance(label1_->text()) <= label1_->width()) break;
+    }
+    label1_->setFont(big);
     label3_->setText(Text(texts_, 3));
     label4_->setText(Text(texts_, 4));
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {

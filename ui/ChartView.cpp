@@ -71,6 +71,11 @@ ChartView::ChartView(QWidget* parent) : QWidget(parent) {
 
 ChartView::~ChartView() = default;
 
+void ChartView::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    plot_->setVisible(height() >= kMinimumPlotHeight);
+}
+
 void ChartView::Clear() {
     series_->data()->clear();
     labels_.clear();

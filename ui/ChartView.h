@@ -60,7 +60,13 @@ class ChartView final : public QWidget {
 
     QCustomPlot* Plot() const { return plot_; }
 
+  protected:
+    /// A chart squeezed below kMinimumPlotHeight (the collapsed window) is not drawn.
+    void resizeEvent(QResizeEvent* event) override;
+
   private:
+    static constexpr int kMinimumPlotHeight = 100;  ///< [px]
+
     void ApplyAutoRanges();
     void Extend(double y);
 

@@ -390,6 +390,22 @@ TEST_F(MainFormTest, MeasurementPlotsAndTheExportWritesTheBuffer) {
     EXPECT_EQ(files.asked.size(), 2u);
 }
 
+TEST_F(MainFormTest, StreamShowsTheNewestValueOnTheDisplayTimerAndPlotsAtStop) {
+    Connect();
+    form->ButtonStream()->click();
+    ASSERT_TRUE(state->streamRunning.load());
+    EXPECT_EQ(form->ButtonStream()->text(), Q("Stream stop"));
+    EXPECT_FALSE(form->ButtonMeasure()->isEnabled());
+    EXPECT_FALSE(form->ButtonConnect()->isEnabled());
+    ASSERT_TRUE(
+        QTest::qWaitFor([this] { return form->LabelRast()->text() != Q("0.000 mm"); }, 5000));
+    form->ButtonStream()->click();
+    EXPECT_FALSE(state->streamRunning.load());
+    EXPECT_EQ(form->ButtonStream()->text(), Q("Stream start"));
+    EXPECT_TRUE(form->ButtonConnect()->isEnabled());
+    EXPECT_GT(form->Chart1()->PointCount(), 0);
+}
+
 TEST_F(MainFormTest, ChartMenuTogglesTheAutomaticScaling) {
     Connect();
     form->YAutomaticScalingAction()->trigger();
