@@ -24,8 +24,8 @@ void BuildRequest(uint8_t netAddress, uint8_t command, std::span<const uint8_t> 
 /// Outcome of checking one reply.
 struct ReplyCheck {
     enum Kind { kOk, kTopBitClear, kCounterMismatch } kind = kOk;
-    uint8_t counter = 0;      ///< kOk: the reply's packet counter
-    size_t bytesToDrop = 0;   ///< kCounterMismatch: bytes of the newer reply still under way
+    uint8_t counter = 0;     ///< kOk: the reply's packet counter
+    size_t bytesToDrop = 0;  ///< kCounterMismatch: bytes of the newer reply still under way
 };
 
 /// Checks 2n line bytes: top bit, then counters, with the resynchronisation rule (the
