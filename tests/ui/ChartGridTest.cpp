@@ -274,6 +274,19 @@ TEST_F(ParamGridWidgetTest, ARefusedRowChangeKeepsTheOldRowCurrent) {
     EXPECT_EQ(widget->currentColumn(), 1);
 }
 
+TEST_F(ParamGridWidgetTest, ClickOnAKeyMakesTheValueCellCurrentAndARightClickMovesNothing) {
+    Select(9);
+    const QPoint key = widget->visualRect(widget->model()->index(5, 0)).center();
+    QTest::mouseClick(widget->viewport(), Qt::LeftButton, {}, key);
+    EXPECT_EQ(widget->currentRow(), 5);
+    EXPECT_EQ(widget->currentColumn(), 1);
+    EXPECT_EQ(selects.back(), 6);
+    const QPoint value = widget->visualRect(widget->model()->index(12, 1)).center();
+    QTest::mousePress(widget->viewport(), Qt::RightButton, {}, value);
+    QTest::mouseRelease(widget->viewport(), Qt::RightButton, {}, value);
+    EXPECT_EQ(widget->currentRow(), 5);
+}
+
 TEST_F(ParamGridWidgetTest, ModelChangesShowInTheCellAndTheOpenEditor) {
     Select(9);
     grid.SetCellText(9, "777");

@@ -94,7 +94,7 @@ class MainFormTest : public ::testing::Test {
 
     /// Waits for the height animation to end.
     bool AnimationDone() {
-        return QTest::qWaitFor([this] { return !form->TimerEnabled(Timer::TimerMore); }, 5000);
+        return QTest::qWaitFor([this] { return !form->TimerEnabled(Timer::TimerMore); }, 15000);
     }
 
     void Connect() {
@@ -351,7 +351,7 @@ TEST_F(MainFormTest, MeasurementPlotsAndTheExportWritesTheBuffer) {
     Connect();
     form->ButtonMeasure()->click();
     EXPECT_TRUE(logic->MeasurementRunning());
-    ASSERT_TRUE(QTest::qWaitFor([this] { return form->Chart1()->PointCount() >= 20; }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([this] { return form->Chart1()->PointCount() >= 20; }, 15000));
     form->ButtonMeasure()->click();
     EXPECT_FALSE(logic->MeasurementRunning());
     EXPECT_NE(form->LabelRast()->text(), Q("0.000 mm"));
@@ -398,7 +398,7 @@ TEST_F(MainFormTest, StreamShowsTheNewestValueOnTheDisplayTimerAndPlotsAtStop) {
     EXPECT_FALSE(form->ButtonMeasure()->isEnabled());
     EXPECT_FALSE(form->ButtonConnect()->isEnabled());
     ASSERT_TRUE(
-        QTest::qWaitFor([this] { return form->LabelRast()->text() != Q("0.000 mm"); }, 5000));
+        QTest::qWaitFor([this] { return form->LabelRast()->text() != Q("0.000 mm"); }, 15000));
     form->ButtonStream()->click();
     EXPECT_FALSE(state->streamRunning.load());
     EXPECT_EQ(form->ButtonStream()->text(), Q("Stream start"));
