@@ -1,0 +1,147 @@
+#pragma once
+#include <chrono>
+#include <cstdio>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "link/MorlaInterface.h"
+#include "main/MainView.h"
+#include "main/MeasurementCycle.h"
+#include "main/ProgramState.h"
+#include "main/StreamAcquisition.h"
+#include "params/ParamTransfer.h"
+#include "platform/Clock.h"
+#include "sim/PtyLink.h"
+#include "sim/SensorDevice.h"
+#include "sim/SensorLine.h"
+#include "sim/SimUsbBackend.h"
+#include "sim/World.h"
+
+namespace veska::benchmarks {
+
+/// A MainView that keeps chart points in plain vectors and drops everything else: the cost
+/// of the logic without the widget (the widget's own cost is measured with the window).
+class VectorView final : public main::MainView {
+  public:
+    std::vector<double> pointY;
+    std::vector<int> pointLabel;
+
+    void SetText(main::Control control, const std::string& text) override {
+        if (control == main::Control::LabelRast) rastText = text;
+    }
+    void SetEnabled(main::Control, bool) override {}
+    void SetVisible(main::Control, bool) override {}
+    void SetTimerEnabled(main::Timer, bool) override {}
+    bool TimerEnabled(main::Timer) const override { return false; }
+    void SetTimerInterval(main::Timer, int) override {}
+    int WindowHeight() const override { return 795; }
+    void SetWindowHeight(int) override {}
+    void ChartClear() override {
+        pointY.clear();
+        pointLabel.clear();
+    }
+    void ChartAddPoint(double y, const std::string& label, main::PointColour) override {
+        pointY.push_back(y);
+        pointLabel.push_back(std::atoi(label.c_str()));
+    }
+    void ChartAddPoints(const float* values, int count, int firstLabel,
+                        main::PointColour) override {
+        pointY.insert(pointY.end(), values, values + count);
+        for (int i = 0; i < count; ++i) pointLabel.push_back(firstLabel + i);
+    }
+    void ChartRepaint() override {}
+    void ChartSetTitle(const std::string&, bool) override {}
+    void ChartSetAxisTitles(const std::string&, const std::string&) override {}
+    void ChartSetFoot(const std::string&) override {}
+    void SetBottomAxisAutomatic(bool) override {}
+    void SetBottomAxisRange(double, double) override {}
+    void SetLeftAxisAutomatic(bool) override {}
+    void SetLeftAxisRange(double, double) override {}
+    void SetAutoScaleChecks(bool, bool) override {}
+    std::optional<std::string> AskSaveDataFile() override { return std::nullopt; }
+    std::pair<int, int> ShowRangeDialog(int b, int e) override { return {b, e}; }
+    void ShowAboutBox() override {}
+    void SelectBenchModeItem(int) override {}
+    void SelectPortItem(int) override {}
+    int MessageBox(const std::string&, const std::string&, int) override { return 1; }
+    void ShowError(const std::string&) override {}
+    void Beep() override {}
+    void SetParamProgress(int, int) override {}
+    void RefreshGrid() override {}
+    void SelectBaudItem(int) override {}
+    void SelectAddressItem(int) override {}
+    void SetIdentityLabel(params::IdentityLabel, const std::string&) override {}
+    std::string IdentityLabelText(params::IdentityLabel) const override { return {}; }
+    std::optional<std::string> AskSaveParamFile(const std::string&) override {
+        return std::nullopt;
+    }
+    std::optional<std::string> AskOpenParamFile() override { return std::nullopt; }
+
+    std::string rastText;  ///< the newest LabelRast text
+};
+
+/// The simulated sensor in process, and the program's logic on the host side, as the tests
+/// wire them. The sensor sits on a pty with its own worker thread, or (usb) behind the
+/// simulated USB converter, where an exchange stays in process and costs no scheduling.
+struct SimHost {
+    SimHost(sim::LineOptions line, platform::Clock& hostClock, bool overUsb = false)
+        : world(80.0, 50.0),
+          device(world, Quiet()),
+          sensorLine(device, line),
+          pty(sensorLine),
+          sensor(hostClock),
+          params(params::ParamContext{sensor, state.conn, state.table, state.values, state.grid,
+                                      state.texts, view, hostClock, nullptr, nullptr}),
+          stream(state, view, sensor, params, hostClock),
+          cycle(state, view, sensor, params, hostClock, bench, stream) {
+        world.SetTargetMm(100.0);
+        std::string error;
+        bool ok = false;
+        if (overUsb) {
+            usb.AddConverter(device, line);
+            sensor.Port().SetUsbBackend(&usb);
+            ok = sensor.OpenPort(1, sim::kConverterDescription, 921600) == 0;
+        } else {
+            ok = pty.Start(&error) && sensor.OpenPort(0, pty.SlavePath(), 921600) == 0;
+        }
+        if (!ok) {
+            std::fprintf(stderr, "cannot start the simulated sensor: %s\n", error.c_str());
+            std::exit(1);
+        }
+        state.conn.measuringRange = 50;
+        state.conn.baseDistance = 80;
+        state.conn.resultDivisor = 50000;
+        cycle.refreshIdentity = [] {};
+    }
+    ~SimHost() {
+        stream.StopThread();
+        sensor.ClosePort();
+        pty.Stop();
+    }
+    static sim::SensorOptions Quiet() {
+        sim::SensorOptions o;
+        o.noise = 0.0;
+        return o;
+    }
+
+    sim::World world;
+    sim::SensorDevice device;
+    sim::SensorLine sensorLine;
+    sim::PtyLink pty;
+    sim::SimUsbBackend usb;
+    main::ProgramState state;
+    VectorView view;
+    link::TMORLAInterface sensor;
+    params::ParamTransfer params;
+    main::NoBenchModes bench;
+    main::StreamAcquisition stream;
+    main::MeasurementCycle cycle;
+};
+
+inline double SecondsSince(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+}  // namespace veska::benchmarks
