@@ -3,7 +3,7 @@
 #include <charconv>
 #include <cmath>
 
-#include "platform/AtomicFile.h"
+#include "platform/FileIo.h"
 
 namespace veska::main {
 
@@ -57,7 +57,10 @@ void SampleBuffer::ExportLines(std::string& out) const {
 bool SampleBuffer::ExportToFile(const std::string& path, std::string& error) const {
     std::string text;
     ExportLines(text);
-    return platform::WriteFileAtomically(path, text, error);
+    std::string reason;
+    if (platform::ReplaceFile(path, text, reason)) return true;
+    error = "Cannot write the data file '" + path + "': " + reason + ".";
+    return false;
 }
 
 std::string FormatFixed(double value, int decimals) {

@@ -1,19 +1,14 @@
 #include "params/ParamFile.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
-#include <cerrno>
 #include <cstdint>
-#include <cstdlib>
-#include <cstring>
 #include <optional>
-#include <random>
 
 #include "lang/Language.h"
 #include "params/ParamCodings.h"
 #include "params/ParamTransfer.h"
+#include "platform/FileIo.h"
 
 namespace veska::params {
 
@@ -54,34 +49,6 @@ std::string Printable(std::string_view token) {
 std::string ConversionFailure(std::string_view token, int record) {
     return "record " + std::to_string(record) + " of " + std::to_string(kGridParamCount) + ": " +
            InvalidIntegerReport(Printable(token));
-}
-
-std::string Reason(int error) { return std::strerror(error); }
-
-std::string DirectoryOf(const std::string& path) {
-    const size_t slash = path.rfind('/');
-    if (slash == std::string::npos) return ".";
-    if (slash == 0) return "/";
-    return path.substr(0, slash);
-}
-
-std::string BaseNameOf(const std::string& path) {
-    const size_t slash = path.rfind('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-/// Writes all of text to fd; false with errno set when the write fails.
-bool WriteAll(int fd, std::string_view text) {
-    size_t done = 0;
-    while (done < text.size()) {
-        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        done += static_cast<size_t>(n);
-    }
-    return true;
 }
 
 }  // namespace
@@ -130,99 +97,17 @@ ParamFileReadResult ReadParamFileText(std::string_view text, const ParamTable& t
     return result;
 }
 
-FileResult WriteTextFileReplacing(const std::string& requested, std::string_view text) {
-    auto fail = [&requested](const std::string& what, int error) {
-        return FileResult{false, "Cannot write the parameter file '" + requested + "': " + what +
-                                     Reason(error) + "."};
-    };
-    // Replace the file a symbolic link names, not the link.
-    std::string path = requested;
-    struct stat linkInfo {};
-    if (::lstat(requested.c_str(), &linkInfo) == 0 && S_ISLNK(linkInfo.st_mode)) {
-        if (char* real = ::realpath(requested.c_str(), nullptr)) {
-            path = real;
-            std::free(real);
-        }
-    }
-    struct stat existing {};
-    const bool exists = ::stat(path.c_str(), &existing) == 0;
-    if (exists && S_ISDIR(existing.st_mode)) return fail("", EISDIR);
-
-    // A fresh name beside the target; O_EXCL never reuses an existing file, and the mode
-    // 0666 lets the umask decide as for any new file.
-    const std::string directory = DirectoryOf(path);
-    std::random_device random;
-    std::string temporary;
-    int fd = -1;
-    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-        temporary = directory + "/." + BaseNameOf(path) + ".tmp" + std::to_string(::getpid()) +
-                    "_" + std::to_string(random());
-        fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0 && errno != EEXIST) break;
-    }
-    if (fd < 0) return fail("", errno);
-
-    int error = 0;
-    if (exists) ::fchmod(fd, existing.st_mode & 07777);  // keep the old file's permissions
-    if (!WriteAll(fd, text)) {
-        error = errno;
-    } else if (::fsync(fd) != 0) {
-        error = errno;
-    }
-    if (::close(fd) != 0 && error == 0) error = errno;
-    if (error == 0 && ::rename(temporary.c_str(), path.c_str()) != 0) error = errno;
-    if (error != 0) {
-        ::unlink(temporary.c_str());
-        return fail("", error);
-    }
-    // Make the rename itself durable; a failure here leaves a complete file either way.
-    const int dirFd = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dirFd >= 0) {
-        ::fsync(dirFd);
-        ::close(dirFd);
-    }
-    return {};
+FileResult WriteTextFileReplacing(const std::string& path, std::string_view text) {
+    std::string reason;
+    if (platform::ReplaceFile(path, text, reason)) return {};
+    return FileResult{false, "Cannot write the parameter file '" + path + "': " + reason + "."};
 }
 
 FileResult ReadTextFile(const std::string& path, std::string& text) {
-    auto fail = [&path](const std::string& reason) {
-        return FileResult{false, "Cannot read the parameter file '" + path + "': " + reason + "."};
-    };
-    text.clear();
-    // Non-blocking open: a FIFO at path must not hang the reader.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return fail(Reason(errno));
-    struct stat info {};
-    if (::fstat(fd, &info) != 0) {
-        const int error = errno;
-        ::close(fd);
-        return fail(Reason(error));
-    }
-    if (!S_ISREG(info.st_mode)) {
-        ::close(fd);
-        return fail(S_ISDIR(info.st_mode) ? Reason(EISDIR) : "not a regular file");
-    }
-    char buffer[4096];
-    for (;;) {
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            const int error = errno;
-            ::close(fd);
-            text.clear();
-            return fail(Reason(error));
-        }
-        if (n == 0) break;
-        text.append(buffer, static_cast<size_t>(n));
-        if (text.size() > kMaxParamFileBytes) {
-            ::close(fd);
-            text.clear();
-            return fail("larger than " + std::to_string(kMaxParamFileBytes) +
-                        " bytes, not a parameter file");
-        }
-    }
-    ::close(fd);
-    return {};
+    std::string reason;
+    if (platform::ReadRegularFile(path, kMaxParamFileBytes, text, reason)) return {};
+    if (reason.rfind("larger than", 0) == 0) reason += ", not a parameter file";
+    return FileResult{false, "Cannot read the parameter file '" + path + "': " + reason + "."};
 }
 
 ParamFileCommands::ParamFileCommands(ParamTransfer& transfer) : transfer_(transfer) {}
