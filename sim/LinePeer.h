@@ -1,0 +1,32 @@
+#pragma once
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <span>
+
+namespace veska::sim {
+
+/// The device end of a serial line, as a transport (pseudo-terminal, simulated USB
+/// converter) drives it. Times are steady-clock time points passed in by the transport,
+/// so that pacing can be tested without waiting. Implementations are thread-safe: a
+/// transport may write from one thread while it reads on another.
+class LinePeer {
+  public:
+    using SteadyClock = std::chrono::steady_clock;
+    using TimePoint = SteadyClock::time_point;
+
+    virtual ~LinePeer() = default;
+    /// Bytes the host sent.
+    virtual void HostBytes(std::span<const uint8_t> bytes, TimePoint now) = 0;
+    /// The host's line went quiet after a burst of bytes.
+    virtual void EndOfBurst(TimePoint now) = 0;
+    /// Moves up to max bytes that the device has sent by now to out; returns their number.
+    virtual size_t Take(uint8_t* out, size_t max, TimePoint now) = 0;
+    /// When Take may next give bytes: now or earlier when some are ready, TimePoint::max()
+    /// when nothing is expected without new input.
+    virtual TimePoint NextEvent(TimePoint now) = 0;
+    /// Drops everything the device has sent and the host has not taken.
+    virtual void Purge() = 0;
+};
+
+}  // namespace veska::sim

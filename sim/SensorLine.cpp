@@ -1,0 +1,135 @@
+#include "sim/SensorLine.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace veska::sim {
+namespace {
+
+constexpr double kBitsPerByte = 11.0;  // start, 8 data, even parity, stop
+
+}  // namespace
+
+SensorLine::SensorLine(SensorDevice& device, LineOptions options)
+    : device_(device), options_(options) {}
+
+void SensorLine::HostBytes(std::span<const uint8_t> bytes, TimePoint now) {
+    std::lock_guard lock(mutex_);
+    device_.Feed(bytes);
+    Collect(now + std::chrono::milliseconds(device_.ReplyDelayMs()));
+}
+
+void SensorLine::EndOfBurst(TimePoint now) {
+    std::lock_guard lock(mutex_);
+    device_.EndOfBurst();
+    Collect(now + std::chrono::milliseconds(device_.ReplyDelayMs()));
+}
+
+void SensorLine::Collect(TimePoint release) {
+    scratch_.clear();
+    device_.TakeOutput(scratch_);
+    if (scratch_.empty()) return;
+    queued_ += scratch_.size();
+    queue_.push_back(Chunk{release, scratch_, 0});
+}
+
+void SensorLine::Pace(TimePoint now) {
+    const StreamKind kind = device_.Streaming();
+    if (kind == StreamKind::kNone) {
+        streaming_ = false;
+        return;
+    }
+    const uint32_t generation = device_.StreamGeneration();
+    const size_t sampleBytes = device_.SampleLineBytes();
+    const double rate = BaudLocked() / (kBitsPerByte * static_cast<double>(sampleBytes));
+    if (!streaming_ || generation != generation_ || rate != rate_) {
+        // A new stream, or a new line rate: the schedule starts now.
+        streaming_ = true;
+        generation_ = generation;
+        rate_ = rate;
+        streamStart_ = now;
+        emitted_ = 0;
+    }
+    size_t count = 0;
+    if (options_.unpaced) {
+        if (queued_ < kUnpacedFill)
+            count = (kUnpacedFill - queued_ + sampleBytes - 1) / sampleBytes;
+    } else {
+        const std::chrono::duration<double> elapsed = now - streamStart_;
+        // The small bias keeps a sample due exactly at NextEvent from rounding down.
+        const auto due =
+            static_cast<uint64_t>(std::floor(std::max(elapsed.count(), 0.0) * rate_ + 1e-6));
+        if (due <= emitted_) return;
+        const uint64_t owed = due - emitted_;
+        emitted_ = due;
+        const size_t room =
+            queued_ < options_.backlogLimit ? (options_.backlogLimit - queued_) / sampleBytes : 0;
+        count = static_cast<size_t>(std::min<uint64_t>(owed, room));
+        lost_ += owed - count;
+    }
+    if (count == 0) return;
+    device_.EmitSamples(count);
+    Collect(now);
+}
+
+size_t SensorLine::Take(uint8_t* out, size_t max, TimePoint now) {
+    std::lock_guard lock(mutex_);
+    Pace(now);
+    size_t got = 0;
+    while (got < max && !queue_.empty() && queue_.front().release <= now) {
+        Chunk& chunk = queue_.front();
+        const size_t n = std::min(max - got, chunk.bytes.size() - chunk.taken);
+        std::memcpy(out + got, chunk.bytes.data() + chunk.taken, n);
+        chunk.taken += n;
+        got += n;
+        queued_ -= n;
+        if (chunk.taken == chunk.bytes.size()) queue_.pop_front();
+    }
+    return got;
+}
+
+LinePeer::TimePoint SensorLine::NextEvent(TimePoint now) {
+    std::lock_guard lock(mutex_);
+    TimePoint next = TimePoint::max();
+    if (!queue_.empty()) next = queue_.front().release;
+    if (device_.Streaming() != StreamKind::kNone) {
+        if (options_.unpaced) {
+            if (queued_ < kUnpacedFill) next = std::min(next, now);
+        } else if (!streaming_) {
+            next = std::min(next, now);  // a new stream: Take starts its schedule
+        } else if (rate_ > 0.0) {
+            const std::chrono::duration<double> due((static_cast<double>(emitted_) + 1.0) / rate_);
+            next = std::min(next, streamStart_ + std::chrono::ceil<SteadyClock::duration>(due));
+        }
+    }
+    return next;
+}
+
+void SensorLine::Purge() {
+    std::lock_guard lock(mutex_);
+    queue_.clear();
+    queued_ = 0;
+}
+
+uint32_t SensorLine::Baud() const {
+    std::lock_guard lock(mutex_);
+    return BaudLocked();
+}
+
+uint32_t SensorLine::BaudLocked() const {
+    return options_.baudOverride != 0 ? options_.baudOverride : device_.LineBaud();
+}
+
+double SensorLine::SampleRate() const {
+    std::lock_guard lock(mutex_);
+    if (device_.Streaming() == StreamKind::kNone) return 0.0;
+    return BaudLocked() / (kBitsPerByte * static_cast<double>(device_.SampleLineBytes()));
+}
+
+uint64_t SensorLine::SamplesLost() const {
+    std::lock_guard lock(mutex_);
+    return lost_;
+}
+
+}  // namespace veska::sim

@@ -1,0 +1,72 @@
+#pragma once
+#include <cstdint>
+#include <deque>
+#include <mutex>
+#include <vector>
+
+#include "sim/LinePeer.h"
+#include "sim/SensorDevice.h"
+
+namespace veska::sim {
+
+/// How a sensor's line behaves.
+struct LineOptions {
+    uint32_t baudOverride = 0;  ///< [bit/s]; 0: the rate in the sensor's parameter memory
+    bool unpaced = false;       ///< send stream samples as fast as the transport takes them
+    /// Output queued and not taken beyond which due stream samples are lost, as a UART
+    /// overruns a host that does not read [bytes].
+    size_t backlogLimit = 65536;
+};
+
+/// The line end of a simulated sensor: feeds the host's bytes to the device, holds its
+/// replies back by the device's reply delay, and paces the stream at the rate the line
+/// allows (11 bits per byte: start, 8 data, parity, stop), sending the samples due so far
+/// in batches on a steady schedule that restarts with every stream start.
+class SensorLine final : public LinePeer {
+  public:
+    explicit SensorLine(SensorDevice& device, LineOptions options = {});
+
+    void HostBytes(std::span<const uint8_t> bytes, TimePoint now) override;
+    void EndOfBurst(TimePoint now) override;
+    size_t Take(uint8_t* out, size_t max, TimePoint now) override;
+    TimePoint NextEvent(TimePoint now) override;
+    void Purge() override;
+
+    /// The line rate in use [bit/s].
+    uint32_t Baud() const;
+    /// Samples per second that the line carries for the running stream (0 when none).
+    double SampleRate() const;
+    /// Due samples lost because the host did not take the output.
+    uint64_t SamplesLost() const;
+    SensorDevice& Device() { return device_; }
+
+    /// Unpaced streams keep this much output queued [bytes].
+    static constexpr size_t kUnpacedFill = 4096;
+
+  private:
+    struct Chunk {
+        TimePoint release;
+        std::vector<uint8_t> bytes;
+        size_t taken = 0;
+    };
+
+    void Collect(TimePoint release);
+    void Pace(TimePoint now);
+    uint32_t BaudLocked() const;
+
+    SensorDevice& device_;
+    const LineOptions options_;
+
+    mutable std::mutex mutex_;  ///< guards every member below
+    std::deque<Chunk> queue_;
+    size_t queued_ = 0;  ///< bytes in queue_ not yet taken
+    std::vector<uint8_t> scratch_;
+    bool streaming_ = false;
+    uint32_t generation_ = 0;
+    double rate_ = 0.0;  ///< samples per second of the running schedule
+    TimePoint streamStart_{};
+    uint64_t emitted_ = 0;  ///< samples of the running schedule sent or lost
+    uint64_t lost_ = 0;
+};
+
+}  // namespace veska::sim

@@ -1,0 +1,78 @@
+#pragma once
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "sim/PtyLink.h"
+#include "sim/SensorDevice.h"
+#include "sim/SensorLine.h"
+#include "sim/SimUsbBackend.h"
+#include "sim/World.h"
+
+namespace veska::sim {
+
+struct BenchOptions {
+    /// Port directory for the COMn links; "" makes a temporary one, removed at the end.
+    std::string portDirectory;
+    /// Point VESKA_PORTS at the port directory (restored at the end).
+    bool setPortsEnvironment = false;
+    /// Install the simulated USB bus as the USB backend (uninstalled at the end).
+    bool installUsbBackend = true;
+    SensorOptions sensor;
+    LineOptions sensorLine;
+};
+
+/// The virtual bench: one world, the sensor on a pseudo-terminal linked as COM4 in a port
+/// directory, and the simulated USB bus with the converter and the adapter, each with a
+/// sensor of the same identity looking at the same world. COM2 (motor) and COM7 (encoder)
+/// join the same way when their devices exist. Built and torn down in one place: the
+/// constructor wires it, Start opens the ports, the destructor undoes everything.
+class VirtualBench {
+  public:
+    explicit VirtualBench(BenchOptions options = {});
+    ~VirtualBench();
+    VirtualBench(const VirtualBench&) = delete;
+    VirtualBench& operator=(const VirtualBench&) = delete;
+
+    /// Starts the sensor's pty, makes the port directory and the links, sets the
+    /// environment and installs the USB backend as asked. False with a message on failure.
+    bool Start(std::string* error = nullptr);
+    void Stop();
+
+    World& GetWorld() { return world_; }
+    SensorDevice& Sensor() { return sensor_; }
+    SensorLine& SensorLineEnd() { return sensorLine_; }
+    PtyLink& SensorPty() { return sensorPty_; }
+    SensorDevice& UsbSensor() { return usbSensor_; }
+    SensorDevice& AdapterSensor() { return adapterSensor_; }
+    SimUsbBackend& Usb() { return usb_; }
+    SimSerialUsbDevice& Converter() { return *converter_; }
+    SimSerialUsbDevice& Adapter() { return *adapter_; }
+
+    const std::string& PortDirectory() const { return portDirectory_; }
+    /// The path of COMn in the port directory.
+    std::string PortPath(int n) const;
+
+    /// The COM port of the sensor.
+    static constexpr int kSensorCom = 4;
+
+  private:
+    BenchOptions options_;
+    World world_;
+    SensorDevice sensor_;
+    SensorLine sensorLine_;
+    PtyLink sensorPty_;
+    SensorDevice usbSensor_;
+    SensorDevice adapterSensor_;
+    SimUsbBackend usb_;
+    SimSerialUsbDevice* converter_ = nullptr;
+    SimSerialUsbDevice* adapter_ = nullptr;
+
+    std::string portDirectory_;
+    bool ownDirectory_ = false;
+    bool usbInstalled_ = false;
+    bool envSet_ = false;
+    std::optional<std::string> previousPorts_;
+};
+
+}  // namespace veska::sim

@@ -1,0 +1,178 @@
+// veska-sim: simulated devices of the virtual bench, standalone on pseudo-terminals.
+#include <pthread.h>
+#include <signal.h>
+
+#include <charconv>
+#include <cstdio>
+#include <cstring>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "sim/PtyLink.h"
+#include "sim/SensorDevice.h"
+#include "sim/SensorLine.h"
+#include "sim/World.h"
+
+namespace {
+
+constexpr const char* kUsage =
+    "Usage: veska-sim sensor [options]\n"
+    "       veska-sim --help\n"
+    "\n"
+    "Runs a simulated VESKA sensor on a pseudo-terminal until SIGINT or SIGTERM.\n"
+    "\n"
+    "Options of 'sensor':\n"
+    "  --link PATH      make PATH a symlink to the sensor's pty (an existing symlink is\n"
+    "                   replaced, any other file is left alone); removed at the end\n"
+    "  --baud N         pace the stream at N bit/s instead of the sensor's own rate\n"
+    "  --unpaced        send stream samples as fast as the pty takes them\n"
+    "  --type T         device type (default 20)\n"
+    "  --serial S       serial number (default 1234)\n"
+    "  --base B         base distance [mm] (default 80)\n"
+    "  --range R        measuring range [mm] (default 50)\n"
+    "  --target MM      hold the target at MM [mm] instead of letting it drift\n"
+    "  --noise F        result noise as a fraction of the range (default 0.0002)\n";
+
+template <typename T>
+std::optional<T> ParseNumber(std::string_view text, T low, T high) {
+    T value{};
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (ec != std::errc() || end != text.data() + text.size() || value < low || value > high)
+        return std::nullopt;
+    return value;
+}
+
+std::optional<double> ParseDouble(const std::string& text) {
+    try {
+        size_t used = 0;
+        const double v = std::stod(text, &used);
+        if (used != text.size()) return std::nullopt;
+        return v;
+    } catch (...) {
+        return std::nullopt;
+    }
+}
+
+struct SensorCommand {
+    veska::sim::SensorOptions sensor;
+    veska::sim::LineOptions line;
+    std::string linkPath;
+    std::optional<double> targetMm;
+};
+
+/// Parses the options of 'sensor'; prints the problem and returns false on bad input.
+bool ParseSensorOptions(int argc, char** argv, int first, SensorCommand& cmd) {
+    for (int i = first; i < argc; ++i) {
+        const std::string option = argv[i];
+        if (option == "--unpaced") {
+            cmd.line.unpaced = true;
+            continue;
+        }
+        if (i + 1 >= argc) {
+            std::fprintf(stderr, "veska-sim: %s needs a value (or is unknown); see --help\n",
+                         option.c_str());
+            return false;
+        }
+        const std::string value = argv[++i];
+        bool ok = true;
+        auto& id = cmd.sensor.identity;
+        if (option == "--link") {
+            cmd.linkPath = value;
+        } else if (option == "--baud") {
+            const auto v = ParseNumber<uint32_t>(value, 300, 12'000'000);
+            ok = v.has_value();
+            if (ok) cmd.line.baudOverride = *v;
+        } else if (option == "--type") {
+            const auto v = ParseNumber<unsigned>(value, 0, 255);
+            ok = v.has_value();
+            if (ok) id.deviceType = static_cast<uint8_t>(*v);
+        } else if (option == "--serial") {
+            const auto v = ParseNumber<unsigned>(value, 0, 65535);
+            ok = v.has_value();
+            if (ok) id.serialNumber = static_cast<uint16_t>(*v);
+        } else if (option == "--base") {
+            const auto v = ParseNumber<int>(value, 0, 32767);
+            ok = v.has_value();
+            if (ok) id.baseDistance = static_cast<int16_t>(*v);
+        } else if (option == "--range") {
+            const auto v = ParseNumber<int>(value, 1, 32767);
+            ok = v.has_value();
+            if (ok) id.measuringRange = static_cast<int16_t>(*v);
+        } else if (option == "--target") {
+            cmd.targetMm = ParseDouble(value);
+            ok = cmd.targetMm.has_value();
+        } else if (option == "--noise") {
+            const auto v = ParseDouble(value);
+            ok = v && *v >= 0.0 && *v < 1.0;
+            if (ok) cmd.sensor.noise = *v;
+        } else {
+            std::fprintf(stderr, "veska-sim: unknown option %s; see --help\n", option.c_str());
+            return false;
+        }
+        if (!ok) {
+            std::fprintf(stderr, "veska-sim: bad value '%s' for %s\n", value.c_str(),
+                         option.c_str());
+            return false;
+        }
+    }
+    return true;
+}
+
+int RunSensor(const SensorCommand& cmd) {
+    // Block the stop signals in every thread; the main thread takes them with sigwait.
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    sigaddset(&stopSignals, SIGINT);
+    sigaddset(&stopSignals, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+
+    const auto& id = cmd.sensor.identity;
+    veska::sim::World world(id.baseDistance, id.measuringRange);
+    if (cmd.targetMm) world.SetTargetMm(*cmd.targetMm);
+    veska::sim::SensorDevice sensor(world, cmd.sensor);
+    veska::sim::SensorLine line(sensor, cmd.line);
+    veska::sim::PtyLink pty(line, cmd.linkPath);
+    std::string error;
+    if (!pty.Start(&error)) {
+        std::fprintf(stderr, "veska-sim: %s\n", error.c_str());
+        return 1;
+    }
+    std::printf(
+        "veska-sim: sensor type %u, serial %u, base %d mm, range %d mm, address %u, %u bit/s%s\n",
+        id.deviceType, id.serialNumber, id.baseDistance, id.measuringRange, sensor.NetAddress(),
+        line.Baud(), cmd.line.unpaced ? " (stream unpaced)" : "");
+    std::printf("  device: %s\n", pty.SlavePath().c_str());
+    if (!cmd.linkPath.empty()) std::printf("  link:   %s\n", cmd.linkPath.c_str());
+    const std::string& path = cmd.linkPath.empty() ? pty.SlavePath() : cmd.linkPath;
+    std::printf("Connect with:\n");
+    std::printf("  veskactl --port %s identify\n", path.c_str());
+    std::printf(
+        "  veskacfg: link it into the port directory and choose that port, e.g.\n"
+        "    ln -sf %s \"$VESKA_PORTS/COM4\"   (then port COM4)\n",
+        pty.SlavePath().c_str());
+    std::printf("Stop with Ctrl+C.\n");
+    std::fflush(stdout);
+
+    int signal = 0;
+    sigwait(&stopSignals, &signal);
+    pty.Stop();
+    std::printf("veska-sim: stopped (%s)\n", signal == SIGINT ? "SIGINT" : "SIGTERM");
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2 || std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) {
+        std::fputs(kUsage, argc < 2 ? stderr : stdout);
+        return argc < 2 ? 2 : 0;
+    }
+    if (std::strcmp(argv[1], "sensor") != 0) {
+        std::fprintf(stderr, "veska-sim: unknown device '%s'; see --help\n", argv[1]);
+        return 2;
+    }
+    SensorCommand cmd;
+    if (!ParseSensorOptions(argc, argv, 2, cmd)) return 2;
+    return RunSensor(cmd);
+}
