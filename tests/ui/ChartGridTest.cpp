@@ -125,7 +125,9 @@ TEST(ParamGridKeys, KeysBecomeTheCharactersATextBoxSees) {
     for (const Case& c : cases) {
         char32_t got = 0;
         EXPECT_EQ(ParamGridWidget::KeyCharacter(c.key, c.modifiers, c.text, got), c.typed) << c.key;
-        if (c.typed) EXPECT_EQ(got, c.c) << c.key;
+        if (c.typed) {
+            EXPECT_EQ(got, c.c) << c.key;
+        }
     }
 }
 
