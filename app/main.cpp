@@ -38,7 +38,8 @@ constexpr bool kDebugBuild = false;
 constexpr const char* kTitle = "Veskacfg";
 
 /// Shows an exception that escapes an event handler, as the program's general error display,
-/// and lets the event loop go on.
+/// and lets the event loop go on. An unattended run (screenshot, start-up time) writes it to
+/// standard error instead, so that nothing waits for a person.
 class Application final : public QApplication {
   public:
     Application(int& argc, char** argv) : QApplication(argc, argv) {}
@@ -54,12 +55,18 @@ class Application final : public QApplication {
         return false;
     }
 
-    static void ShowException(const char* text) {
-        QMessageBox box(QMessageBox::Critical, QString::fromLatin1(kTitle), QString::fromUtf8(text),
-                        QMessageBox::Ok);
+    void ShowException(const std::string& text) const {
+        if (unattended) {
+            std::fprintf(stderr, "veskacfg: %s\n", text.c_str());
+            return;
+        }
+        QMessageBox box(QMessageBox::Critical, QString::fromLatin1(kTitle),
+                        QString::fromStdString(text), QMessageBox::Ok);
         box.setTextFormat(Qt::PlainText);
         box.exec();
     }
+
+    bool unattended = false;
 };
 
 /// Message boxes of an unattended run: written to standard error and answered with OK.
@@ -175,6 +182,7 @@ class ScreenshotRun {
 
 int Run(Application& app, Clock::time_point started) {
     const Options options = ParseOptions(app);
+    app.unattended = !options.screenshot.empty() || options.startupTime;
 
     // The virtual bench comes first: it points COM4 at its sensor and installs its USB bus
     // before anything asks for a port or the USB backend.
@@ -186,7 +194,7 @@ int Run(Application& app, Clock::time_point started) {
         bench = std::make_unique<veska::sim::VirtualBench>(benchOptions);
         std::string error;
         if (!bench->Start(&error)) {
-            Application::ShowException(("The virtual bench did not start: " + error).c_str());
+            app.ShowException("The virtual bench did not start: " + error);
             return 1;
         }
     }
@@ -198,13 +206,13 @@ int Run(Application& app, Clock::time_point started) {
     veska::ui::TFormRange range(&form);
     veska::ui::TFormAbout about(state->texts, &form);
     veska::ui::TFormDebug benchForm(state->benchModeCode, &form);
-    const bool unattended = !options.screenshot.empty() || options.startupTime;
     veska::ui::QtMessageBoxes screenBoxes(&form);
     UnattendedMessageBoxes loggedBoxes;
     veska::ui::QtFileDialogs files(&form);
     form.SetForms(range, about, benchForm);
     form.SetAdapters(
-        unattended ? static_cast<veska::ui::MessageBoxAdapter&>(loggedBoxes) : screenBoxes, files);
+        app.unattended ? static_cast<veska::ui::MessageBoxAdapter&>(loggedBoxes) : screenBoxes,
+        files);
     form.SetAboutBoxEnabled(options.showAbout);
 
     veska::main::StartOptions start;
@@ -257,9 +265,9 @@ int main(int argc, char** argv) {
     try {
         return Run(app, started);
     } catch (const std::exception& e) {
-        Application::ShowException(e.what());
+        app.ShowException(e.what());
     } catch (...) {
-        Application::ShowException("");
+        app.ShowException("");
     }
     return 1;
 }
