@@ -269,7 +269,7 @@ struct PeerCycle {
     PtyPeer peer;
     main::ProgramState state;
     FakeMainView view;
-    TestClock clock;
+    platform::FakeClock clock;
     link::TMORLAInterface sensor;
     params::ParamTransfer params;
     main::NoBenchModes bench;

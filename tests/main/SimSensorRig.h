@@ -89,9 +89,7 @@ class CountedStreamLine final : public sim::LinePeer {
 };
 
 /// Records every wait like platform::FakeClock and really sleeps, at most maxRealSleepMs
-/// per wait. The host purges the line before each request, so a peer on a pty must have
-/// taken a request before the next one goes out: the protocol's waits give it that time.
-/// Tests that only need the order of the steps shorten the waits to 1 ms.
+/// per wait: for flows where a device on the other end needs some of the protocol's time.
 class TestClock final : public platform::Clock {
   public:
     void Sleep(uint32_t ms) override {
@@ -111,7 +109,8 @@ class TestClock final : public platform::Clock {
 enum class RigLine { kCounted, kPaced, kUnpaced };
 
 /// The simulated sensor on a real pty and the main window's logic around it, with a fake
-/// view and a fake clock for the host's protocol waits.
+/// view and a fake clock for the host's protocol waits (the sensor takes the requests as
+/// fast as they come; a write purges only what the host has received).
 struct SimSensorRig {
     explicit SimSensorRig(RigLine kind = RigLine::kCounted, size_t samples = 10,
                           sim::SensorIdentity identity = {}, double targetMm = -1.0)
@@ -192,7 +191,7 @@ struct SimSensorRig {
 
     main::ProgramState state;
     FakeMainView view;
-    TestClock clock;
+    platform::FakeClock clock;
     link::TMORLAInterface sensor;
     params::ParamTransfer params;
     main::NoBenchModes bench;

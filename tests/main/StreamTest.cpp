@@ -142,17 +142,11 @@ TEST(StreamFlow, StartAndStopSendTheirRequestsInOrder) {
         const auto r = rig.device.RecentRequests();
         return r.back().command == 3 && r.back().data.at(0) == kModeOfRunAddress;
     }));
-    // Stop flag, StopStream (sent twice; the line purge before a request may drop the
-    // first while it is still on its way), row 26 restored, row 39 back to 0.
+    // Stop flag, two StopStream, row 26 restored, row 39 back to 0.
+    EXPECT_EQ(rig.RequestCommands(), (std::vector<int>{3, 3, 7, 8, 8, 3, 3}));
     const auto requests = rig.device.RecentRequests();
-    const std::vector<int> commands = rig.RequestCommands();
-    ASSERT_GE(commands.size(), 6u);
-    ASSERT_LE(commands.size(), 7u);
-    EXPECT_EQ(std::vector<int>(commands.begin(), commands.begin() + 3),
-              (std::vector<int>{3, 3, 7}));
-    for (size_t i = 3; i + 2 < commands.size(); ++i) EXPECT_EQ(commands[i], 8);
-    EXPECT_EQ(requests[requests.size() - 2].data, (std::vector<uint8_t>{kLanModeAddress, 5}));
-    EXPECT_EQ(requests.back().data, (std::vector<uint8_t>{kModeOfRunAddress, 0}));
+    EXPECT_EQ(requests[5].data, (std::vector<uint8_t>{kLanModeAddress, 5}));
+    EXPECT_EQ(requests[6].data, (std::vector<uint8_t>{kModeOfRunAddress, 0}));
     EXPECT_EQ(rig.device.Param(kLanModeAddress), 5);
     EXPECT_EQ(rig.view.Text(Control::ButtonStream), rig.state.texts.Button(2));
     EXPECT_TRUE(rig.view.Enabled(Control::ButtonConnect));
@@ -292,7 +286,6 @@ TEST(StreamFlow, AButtonClickWhileTheWindowAnimatesDoesNothing) {
 TEST(StreamStop, EndsAReadInProgressWellBeforeItsTimeOut) {
     SimSensorRig rig(RigLine::kCounted, 0);  // the sensor sends no sample at all
     ASSERT_TRUE(rig.started);
-    rig.clock.maxRealSleepMs = 1;  // the time measured is the thread's stop, not the waits
     rig.stream.Start();
     std::this_thread::sleep_for(std::chrono::milliseconds(50));  // the thread is in its read
     const auto begin = Clock::now();
@@ -315,23 +308,15 @@ TEST(StreamStop, TeardownSendsStopStreamTwiceWithoutRestoresOrPlot) {
     ASSERT_TRUE(WaitForSamples(rig, 5));
     rig.stream.StopForTeardown();
     EXPECT_FALSE(rig.stream.Running());
-    ASSERT_TRUE(SimSensorRig::WaitFor([&] { return rig.RequestCommands().back() == 8; }));
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    // StopStream sent twice (the second request's line purge may drop the first), nothing
-    // after it.
-    const std::vector<int> commands = rig.RequestCommands();
-    ASSERT_GE(commands.size(), 4u);
-    ASSERT_LE(commands.size(), 5u);
-    EXPECT_EQ(std::vector<int>(commands.begin(), commands.begin() + 3),
-              (std::vector<int>{3, 3, 7}));
-    for (size_t i = 3; i < commands.size(); ++i) EXPECT_EQ(commands[i], 8);
+    ASSERT_TRUE(SimSensorRig::WaitFor([&] { return rig.RequestCommands().size() == 5; }));
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));  // nothing more comes
+    EXPECT_EQ(rig.RequestCommands(), (std::vector<int>{3, 3, 7, 8, 8}));
     EXPECT_TRUE(rig.view.points.empty());
 }
 
 TEST(StreamStop, AThreadOnAClosedPortNeitherSpinsNorHangs) {
     SimSensorRig rig(RigLine::kCounted, 5);
     ASSERT_TRUE(rig.started);
-    rig.clock.maxRealSleepMs = 0;
     rig.sensor.ClosePort();
     rig.stream.Start();
     EXPECT_EQ(rig.state.conn.linkStatus.load(), link::kStatusNotOpen);
@@ -358,9 +343,6 @@ TEST(StreamStop, AGapIsCountedWhenTheSensorFallsSilent) {
 TEST(StreamStop, StartAndStopAThousandTimesWhileSamplesPourIn) {
     SimSensorRig rig(RigLine::kUnpaced);
     ASSERT_TRUE(rig.started);
-    // No real waits: requests may then purge their predecessors off the line, which this
-    // test does not look at; each StartStream is seen before the stop follows.
-    rig.clock.maxRealSleepMs = 0;
     rig.state.xAutoScale = false;
     constexpr uint32_t kCycles = 1000;
     uint64_t samples = 0;
@@ -376,6 +358,11 @@ TEST(StreamStop, StartAndStopAThousandTimesWhileSamplesPourIn) {
         samples += rig.stream.SamplesReceived();
     }
     EXPECT_GT(samples, 0u);
+    ASSERT_TRUE(SimSensorRig::WaitFor(
+        [&] { return rig.device.Counters().paramWrites[kModeOfRunAddress] == 2 * kCycles; }));
+    const auto counters = rig.device.Counters();
+    EXPECT_EQ(counters.requests[link::kCmdStopStream], 2 * kCycles);
+    EXPECT_EQ(counters.paramWrites[kLanModeAddress], 2 * kCycles);
     EXPECT_EQ(rig.view.foreignThreadCalls.load(), 0);
 }
 
