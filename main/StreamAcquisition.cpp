@@ -18,23 +18,20 @@ namespace {
 
 constexpr uint32_t kStepWaitMs = 100;       ///< between the start and stop steps [ms]
 constexpr int kWatchdogIntervalMs = 30000;  ///< TimerAnswer while streaming [ms]
-constexpr int kRealTimePriority = 10;       ///< above every normal thread, below IRQ threads
-constexpr int kNiceFallback = -10;
+constexpr int kStreamNice = -10;  ///< well above the interface thread, never real-time
 /// A read that fails at once (port closed or vanished) is retried after this pause, so the
 /// raised-priority thread never spins [ms].
 constexpr auto kFailedReadPause = std::chrono::milliseconds(10);
 /// The stop wakes the thread again at this period until it has left its read.
 constexpr auto kWakeRepeat = std::chrono::milliseconds(2);
 
-/// Time-critical priority where the system allows it: a real-time policy, else a lower nice
-/// value; otherwise the thread keeps its priority.
+/// Raised priority where the system allows it (a lower nice value of this thread alone);
+/// otherwise the thread keeps its priority. Not a real-time policy: a reader that keeps up
+/// with a pouring line at SCHED_FIFO would starve the interface thread and, on the
+/// simulated bench, the simulated sensor itself.
 void RaiseThreadPriority() {
-    sched_param param{};
-    param.sched_priority = kRealTimePriority;
-    if (pthread_setschedparam(pthread_self(), SCHED_FIFO, &param) == 0) return;
-    if (pthread_setschedparam(pthread_self(), SCHED_RR, &param) == 0) return;
     const auto tid = static_cast<id_t>(syscall(SYS_gettid));
-    (void)setpriority(PRIO_PROCESS, tid, kNiceFallback);
+    (void)setpriority(PRIO_PROCESS, tid, kStreamNice);
 }
 
 uint64_t PackAxis(int32_t minimum, int32_t maximum) {

@@ -33,7 +33,7 @@ TEST(MotorTableFile, AnyNonDigitSeparatesTheNumbers) {
 }
 
 TEST(MotorTableFile, ABadNumberKeepsTheRecordsBeforeIt) {
-    const MotorTable t = ParseMotorTable("0.0125 270 170\n99999999999 1 1\n");
+    const MotorTable t = ParseMotorTable("0.0125 270 170\n1 99999999999 1\n");
     EXPECT_EQ(t.recordCount, 1);
     EXPECT_EQ(t.travelLength[0], 170);
 }

@@ -34,7 +34,6 @@ struct WindowRig {
         ::setenv("VESKA_PORTS", portDir.c_str(), 1);
         std::string error;
         EXPECT_TRUE(pty.Start(&error)) << error;
-        clock.maxRealSleepMs = 2;
         main::StartOptions options;
         options.languageDirectory = VESKA_SOURCE_LANGUAGE_DIR;
         options.motorTablePath = motorTable.empty() ? (portDir / "Motor.dat").string() : motorTable;
@@ -55,7 +54,8 @@ struct WindowRig {
     }
     /// Runs the height animation to its end, as TimerMore would.
     void Animate() {
-        for (int i = 0; i < 20 && view.TimerEnabled(Timer::TimerMore); ++i) window->TimerMoreTimer();
+        for (int i = 0; i < 20 && view.TimerEnabled(Timer::TimerMore); ++i)
+            window->TimerMoreTimer();
     }
     void Connect() {
         window->ButtonConnectClick();
@@ -70,7 +70,7 @@ struct WindowRig {
     sim::PtyLink pty;
     main::ProgramState state;
     FakeMainView view;
-    TestClock clock;
+    platform::FakeClock clock;
     std::unique_ptr<main::MainWindow> window;
 };
 

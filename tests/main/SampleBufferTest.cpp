@@ -13,7 +13,8 @@ namespace {
 
 int LineCount(const std::string& text) {
     int lines = 0;
-    for (size_t p = text.find("\r\n"); p != std::string::npos; p = text.find("\r\n", p + 2)) ++lines;
+    for (size_t p = text.find("\r\n"); p != std::string::npos; p = text.find("\r\n", p + 2))
+        ++lines;
     return lines;
 }
 
@@ -101,9 +102,9 @@ TEST(NumberFormat, FixedNotationWithTenSignificantDigits) {
         int decimals;
         const char* text;
     } cases[] = {
-        {12.345, 3, "12.345"},   {-0.5, 3, "-0.500"},        {0.0, 3, "0.000"},
-        {-0.0001, 3, "0.000"},   {1234.0, 0, "1234"},        {123456789.123, 3, "123456789.100"},
-        {2.5, 4, "2.5000"},      {65535.0, 4, "65535.0000"},
+        {12.345, 3, "12.345"}, {-0.5, 3, "-0.500"},        {0.0, 3, "0.000"},
+        {-0.0001, 3, "0.000"}, {1234.0, 0, "1234"},        {123456789.123, 3, "123456789.100"},
+        {2.5, 4, "2.5000"},    {65535.0, 4, "65535.0000"},
     };
     for (const auto& c : cases) EXPECT_EQ(FormatFixed(c.value, c.decimals), c.text) << c.value;
 }
