@@ -180,6 +180,8 @@ void StreamAcquisition::Start() {
     view_.SetEnabled(Control::ButtonConnect, false);
     view_.SetEnabled(Control::ButtonMeasure, false);
     view_.SetEnabled(Control::ButtonZero, false);
+    // The parameter menu would talk to the sensor while the stream thread reads from it.
+    view_.SetEnabled(Control::ValueListEditorParam, false);
     clock_.Sleep(kStepWaitMs);
 
     view_.SetTimerInterval(Timer::TimerAnswer, kWatchdogIntervalMs);
@@ -244,6 +246,7 @@ void StreamAcquisition::StopForTeardown() {
     auto& conn = state_.conn;
     conn.linkStatus.store(sensor_.StopStream(conn.netAddress));
     conn.linkStatus.store(sensor_.StopStream(conn.netAddress));
+    view_.SetEnabled(Control::ValueListEditorParam, true);
     ShowLabel();
     view_.ChartRepaint();
 }
@@ -256,6 +259,7 @@ void StreamAcquisition::Stop() {
     view_.SetEnabled(Control::ButtonConnect, true);
     view_.SetEnabled(Control::ButtonMeasure, true);
     view_.SetEnabled(Control::ButtonZero, true);
+    view_.SetEnabled(Control::ValueListEditorParam, true);
     clock_.Sleep(kStepWaitMs);
 
     values.workValues[params::kRowLanMode] = values.savedValues[params::kRowLanMode];

@@ -128,6 +128,7 @@ TEST(StreamFlow, StartAndStopSendTheirRequestsInOrder) {
     EXPECT_FALSE(rig.view.Enabled(Control::ButtonConnect));
     EXPECT_FALSE(rig.view.Enabled(Control::ButtonMeasure));
     EXPECT_FALSE(rig.view.Enabled(Control::ButtonZero));
+    EXPECT_FALSE(rig.view.Enabled(Control::ValueListEditorParam)) << "one thread on the link";
     EXPECT_EQ(rig.view.intervals[main::Timer::TimerAnswer], 30000);
     EXPECT_EQ(rig.state.values.savedValues[26], 5);
     ASSERT_TRUE(WaitForSamples(rig, 10));
@@ -152,6 +153,7 @@ TEST(StreamFlow, StartAndStopSendTheirRequestsInOrder) {
     EXPECT_TRUE(rig.view.Enabled(Control::ButtonConnect));
     EXPECT_TRUE(rig.view.Enabled(Control::ButtonMeasure));
     EXPECT_TRUE(rig.view.Enabled(Control::ButtonZero));
+    EXPECT_TRUE(rig.view.Enabled(Control::ValueListEditorParam));
     // Three 100 ms waits of the host at the start, three at the stop.
     EXPECT_EQ(std::count(rig.clock.sleeps.begin(), rig.clock.sleeps.end(), 100u), 6);
 }
