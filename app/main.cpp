@@ -17,6 +17,7 @@
 #include "main/ProgramState.h"
 #include "platform/Clock.h"
 #include "platform/D2xx.h"
+#include "sim/SimUsbBackend.h"
 #include "sim/VirtualBench.h"
 #include "ui/AboutBox.h"
 #include "ui/BenchForm.h"
@@ -187,6 +188,7 @@ int Run(Application& app, Clock::time_point started) {
     // The virtual bench comes first: it points COM4 at its sensor and installs its USB bus
     // before anything asks for a port or the USB backend.
     std::unique_ptr<veska::sim::VirtualBench> bench;
+    if (!options.simulate) veska::sim::InstallSimUsbBackendIfChosen();
     if (options.simulate) {
         veska::sim::BenchOptions benchOptions;
         benchOptions.setPortsEnvironment = true;

@@ -1,7 +1,9 @@
 #include "sim/SimUsbBackend.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
+#include <string_view>
 
 #include "platform/SerialPort.h"
 
@@ -492,6 +494,13 @@ struct DefaultUsbBus {
 void InstallSimUsbBackend() {
     static DefaultUsbBus bus;  // lives to the end of the process, like the chosen backend
     platform::SetUsbBackendOverride(&bus.backend);
+}
+
+bool InstallSimUsbBackendIfChosen() {
+    const char* choice = std::getenv("VESKA_USB");
+    if (choice == nullptr || std::string_view(choice) != "sim") return false;
+    InstallSimUsbBackend();
+    return true;
 }
 
 }  // namespace veska::sim

@@ -218,4 +218,8 @@ class SimUsbBackend final : public platform::D2xx {
 /// VESKA_USB=sim. The first call creates it; it lives to the end of the process.
 void InstallSimUsbBackend();
 
+/// Installs the simulated USB devices when VESKA_USB names them ("sim"), so that the
+/// programs reach a simulated converter and adapter without any other switch. True then.
+bool InstallSimUsbBackendIfChosen();
+
 }  // namespace veska::sim

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "params/ParamCodings.h"
+#include "sim/SimUsbBackend.h"
 #include "tools/veskactl/Commands.h"
 #include "tools/veskactl/Session.h"
 
@@ -68,6 +69,7 @@ bool ParseNumber(const std::string& text, int32_t minimum, int32_t maximum, int3
 }  // namespace
 
 int main(int argc, char** argv) {
+    veska::sim::InstallSimUsbBackendIfChosen();
     Options options;
     std::vector<std::string> words(argv + 1, argv + argc);
     size_t w = 0;
