@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "link/MorlaInterface.h"
-#include "main/MainView.h"
+#include "main/NullMainView.h"
 #include "main/MeasurementCycle.h"
 #include "main/ProgramState.h"
 #include "main/StreamAcquisition.h"
@@ -23,7 +23,7 @@ namespace veska::benchmarks {
 
 /// A MainView that keeps chart points in plain vectors and drops everything else: the cost
 /// of the logic without the widget (the widget's own cost is measured with the window).
-class VectorView final : public main::MainView {
+class VectorView final : public main::NullMainView {
   public:
     std::vector<double> pointY;
     std::vector<int> pointLabel;
@@ -31,13 +31,7 @@ class VectorView final : public main::MainView {
     void SetText(main::Control control, const std::string& text) override {
         if (control == main::Control::LabelRast) rastText = text;
     }
-    void SetEnabled(main::Control, bool) override {}
-    void SetVisible(main::Control, bool) override {}
-    void SetTimerEnabled(main::Timer, bool) override {}
-    bool TimerEnabled(main::Timer) const override { return false; }
-    void SetTimerInterval(main::Timer, int) override {}
     int WindowHeight() const override { return 795; }
-    void SetWindowHeight(int) override {}
     void ChartClear() override {
         pointY.clear();
         pointLabel.clear();
@@ -51,33 +45,6 @@ class VectorView final : public main::MainView {
         pointY.insert(pointY.end(), values, values + count);
         for (int i = 0; i < count; ++i) pointLabel.push_back(firstLabel + i);
     }
-    void ChartRepaint() override {}
-    void ChartSetTitle(const std::string&, bool) override {}
-    void ChartSetAxisTitles(const std::string&, const std::string&) override {}
-    void ChartSetFoot(const std::string&) override {}
-    void SetBottomAxisAutomatic(bool) override {}
-    void SetBottomAxisRange(double, double) override {}
-    void SetLeftAxisAutomatic(bool) override {}
-    void SetLeftAxisRange(double, double) override {}
-    void SetAutoScaleChecks(bool, bool) override {}
-    std::optional<std::string> AskSaveDataFile() override { return std::nullopt; }
-    std::pair<int, int> ShowRangeDialog(int b, int e) override { return {b, e}; }
-    void ShowAboutBox() override {}
-    void SelectBenchModeItem(int) override {}
-    void SelectPortItem(int) override {}
-    int MessageBox(const std::string&, const std::string&, int) override { return 1; }
-    void ShowError(const std::string&) override {}
-    void Beep() override {}
-    void SetParamProgress(int, int) override {}
-    void RefreshGrid() override {}
-    void SelectBaudItem(int) override {}
-    void SelectAddressItem(int) override {}
-    void SetIdentityLabel(params::IdentityLabel, const std::string&) override {}
-    std::string IdentityLabelText(params::IdentityLabel) const override { return {}; }
-    std::optional<std::string> AskSaveParamFile(const std::string&) override {
-        return std::nullopt;
-    }
-    std::optional<std::string> AskOpenParamFile() override { return std::nullopt; }
 
     std::string rastText;  ///< the newest LabelRast text
 };

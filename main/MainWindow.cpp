@@ -7,6 +7,7 @@
 #include "link/PortSelection.h"
 #include "link/Status.h"
 #include "main/MeasurementCycle.h"
+#include "main/SensorIdentity.h"
 #include "main/StreamAcquisition.h"
 #include "params/ParamCodings.h"
 #include "params/ParamFile.h"
@@ -44,7 +45,6 @@ MainWindow::MainWindow(ProgramState& state, MainView& view, platform::Clock& clo
     stream_ = std::make_unique<StreamAcquisition>(state_, view_, sensor_, *params_, clock_);
     measurement_ = std::make_unique<MeasurementCycle>(state_, view_, sensor_, *params_, clock_,
                                                       *bench_, *stream_);
-    measurement_->refreshIdentity = [this] { Identify(); };
 }
 
 MainWindow::~MainWindow() = default;
@@ -187,30 +187,7 @@ bool MainWindow::OpenSensorPort() {
     return false;
 }
 
-bool MainWindow::Identify() {
-    link::DeviceInfo info;
-    const int32_t status = sensor_.Identify(state_.conn.netAddress, info);
-    state_.conn.Record(status);
-    if (status != link::kStatusOk) return false;
-    link::ConnectionState& conn = state_.conn;
-    conn.deviceInfo = info;
-    conn.deviceType = info.deviceType;
-    conn.baseDistance = info.baseDistance;
-    conn.measuringRange = info.measuringRange;
-    conn.motorRecord =
-        bench::ChooseMotorRecord(state_.motorTable, info.baseDistance, info.measuringRange);
-    ShowIdentity();
-    return true;
-}
-
-void MainWindow::ShowIdentity() {
-    const link::DeviceInfo& info = state_.conn.deviceInfo;
-    view_.SetIdentityLabel(IdentityLabel::Model, std::to_string(info.deviceType));
-    view_.SetIdentityLabel(IdentityLabel::Release, std::to_string(info.releaseNumber));
-    view_.SetIdentityLabel(IdentityLabel::SerialNumber, std::to_string(info.serialNumber));
-    view_.SetIdentityLabel(IdentityLabel::Base, std::to_string(info.baseDistance) + " mm");
-    view_.SetIdentityLabel(IdentityLabel::Range, std::to_string(info.measuringRange) + " mm");
-}
+bool MainWindow::Identify() { return RefreshIdentity(sensor_, state_, view_); }
 
 void MainWindow::ShowNoIdentity() {
     const lang::TextTable& t = state_.texts;

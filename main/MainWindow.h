@@ -94,7 +94,6 @@ private:
     void ShowZeroValue();
     void Connect();
     void Disconnect();
-    void ShowIdentity();
     void ShowNoIdentity();
     void HideBenchPortControls();
     bool Identify();

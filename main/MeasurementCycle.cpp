@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "link/Status.h"
+#include "main/SensorIdentity.h"
 #include "main/StreamAcquisition.h"
 
 namespace veska::main {
@@ -65,23 +66,7 @@ void MeasurementCycle::IdentifyForRun() {
         refreshIdentity();
         return;
     }
-    auto& conn = state_.conn;
-    link::DeviceInfo info;
-    const int32_t status = sensor_.Identify(conn.netAddress, info);
-    conn.Record(status);
-    if (status != link::kStatusOk) return;
-    conn.deviceInfo = info;
-    conn.deviceType = info.deviceType;
-    conn.baseDistance = info.baseDistance;
-    conn.measuringRange = info.measuringRange;
-    conn.motorRecord =
-        bench::ChooseMotorRecord(state_.motorTable, info.baseDistance, info.measuringRange);
-    using params::IdentityLabel;
-    view_.SetIdentityLabel(IdentityLabel::Model, std::to_string(info.deviceType));
-    view_.SetIdentityLabel(IdentityLabel::Release, std::to_string(info.releaseNumber));
-    view_.SetIdentityLabel(IdentityLabel::SerialNumber, std::to_string(info.serialNumber));
-    view_.SetIdentityLabel(IdentityLabel::Base, std::to_string(info.baseDistance) + " mm");
-    view_.SetIdentityLabel(IdentityLabel::Range, std::to_string(info.measuringRange) + " mm");
+    RefreshIdentity(sensor_, state_, view_);
 }
 
 void MeasurementCycle::SendModeOfRun(int32_t value) {

@@ -82,9 +82,8 @@ class MeasurementCycle {
     bool ReadEncoderPosition();
     bool Running() const { return running_; }
 
-    /// Refreshes the identity as the connect sequence does (the run start's first step).
-    /// Set by the main window; when null the run start identifies by itself (status, copies
-    /// of the identity, motor record and the identity labels).
+    /// Replaces the run start's identity refresh (tests count it); when null the start
+    /// refreshes the identity as the connect sequence does (RefreshIdentity).
     std::function<void()> refreshIdentity;
 
     // Run state read by tests and the bench.

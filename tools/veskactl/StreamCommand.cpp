@@ -7,7 +7,7 @@
 #include <thread>
 
 #include "link/Status.h"
-#include "main/MainView.h"
+#include "main/NullMainView.h"
 #include "main/ProgramState.h"
 #include "main/StreamAcquisition.h"
 #include "tools/veskactl/Commands.h"
@@ -18,50 +18,6 @@ namespace veska::tools {
 namespace {
 
 constexpr double kMaxSeconds = 86400.0;  ///< one day [s]
-
-/// The main window's view where there is none: the stream's captions, enables and chart go
-/// nowhere. Parameter messages are shown by the session's console view instead.
-class NoWindow final : public main::MainView {
-  public:
-    void SetText(main::Control, const std::string&) override {}
-    void SetEnabled(main::Control, bool) override {}
-    void SetVisible(main::Control, bool) override {}
-    void SetTimerEnabled(main::Timer, bool) override {}
-    bool TimerEnabled(main::Timer) const override { return false; }
-    void SetTimerInterval(main::Timer, int) override {}
-    int WindowHeight() const override { return 0; }
-    void SetWindowHeight(int) override {}
-    void ChartClear() override {}
-    void ChartAddPoint(double, const std::string&, main::PointColour) override {}
-    void ChartAddPoints(const float*, int, int, main::PointColour) override {}
-    void ChartRepaint() override {}
-    void ChartSetTitle(const std::string&, bool) override {}
-    void ChartSetAxisTitles(const std::string&, const std::string&) override {}
-    void ChartSetFoot(const std::string&) override {}
-    void SetBottomAxisAutomatic(bool) override {}
-    void SetBottomAxisRange(double, double) override {}
-    void SetLeftAxisAutomatic(bool) override {}
-    void SetLeftAxisRange(double, double) override {}
-    void SetAutoScaleChecks(bool, bool) override {}
-    std::optional<std::string> AskSaveDataFile() override { return std::nullopt; }
-    std::pair<int, int> ShowRangeDialog(int b, int e) override { return {b, e}; }
-    void ShowAboutBox() override {}
-    void SelectBenchModeItem(int) override {}
-    void SelectPortItem(int) override {}
-    int MessageBox(const std::string&, const std::string&, int) override { return params::kIdOk; }
-    void ShowError(const std::string&) override {}
-    void Beep() override {}
-    void SetParamProgress(int, int) override {}
-    void RefreshGrid() override {}
-    void SelectBaudItem(int) override {}
-    void SelectAddressItem(int) override {}
-    void SetIdentityLabel(params::IdentityLabel, const std::string&) override {}
-    std::string IdentityLabelText(params::IdentityLabel) const override { return {}; }
-    std::optional<std::string> AskSaveParamFile(const std::string&) override {
-        return std::nullopt;
-    }
-    std::optional<std::string> AskOpenParamFile() override { return std::nullopt; }
-};
 
 bool ParseSeconds(const std::string& text, double& seconds) {
     const char* end = text.data() + text.size();
@@ -109,7 +65,7 @@ int RunStream(Session& session, const CommandArgs& args) {
     state.conn.resultDivisor = session.conn.resultDivisor;
     state.benchModeCode = main::kModeLine;
 
-    NoWindow window;
+    main::NullMainView window;
     params::ParamTransfer transfer(
         params::ParamContext{session.sensor, state.conn, state.table, state.values, state.grid,
                              state.texts, session.view, session.clock, nullptr, nullptr});
