@@ -2,11 +2,13 @@
 // built and wired here, and torn down here in one fixed order.
 
 #include <QApplication>
+#include <QLocale>
 #include <QCommandLineParser>
 #include <QMessageBox>
 #include <QPixmap>
 #include <QTimer>
 #include <chrono>
+#include <clocale>
 #include <cstdio>
 #include <exception>
 #include <memory>
@@ -264,6 +266,10 @@ int main(int argc, char** argv) {
     const Clock::time_point started = Clock::now();
     Application app(argc, argv);
     QApplication::setApplicationName(QString::fromLatin1(kTitle));
+    // The application object takes the user's locale for the C library; every number the
+    // program formats or parses uses the point as decimal separator, whatever it says.
+    std::setlocale(LC_NUMERIC, "C");
+    QLocale::setDefault(QLocale::c());
     try {
         return Run(app, started);
     } catch (const std::exception& e) {
