@@ -287,6 +287,7 @@ void MainWindow::TimerAnswerTimer() {
         view_.SetTimerEnabled(Timer::TimerMore, true);
         view_.SetTimerEnabled(Timer::TimerAnswer, false);
         view_.SetTimerEnabled(Timer::TimerMain, false);
+        measurement_->AbandonRun();
         view_.SetEnabled(Control::ButtonMeasure, false);
         view_.SetEnabled(Control::ButtonStream, false);
         view_.SetEnabled(Control::ButtonZero, false);

@@ -168,6 +168,18 @@ void MeasurementCycle::Stop() {
     running_ = false;
 }
 
+void MeasurementCycle::AbandonRun() {
+    if (!running_) return;
+    view_.SetTimerEnabled(Timer::TimerMain, false);
+    view_.SetEnabled(Control::TrackBarLaser, true);
+    view_.SetEnabled(Control::RadioGroupMode, true);
+    view_.SetEnabled(Control::ValueListEditorParam, true);
+    bench_.CloseMotorPort();
+    bench_.CloseEncoderPort();
+    bench_.StopBoard();
+    running_ = false;
+}
+
 void MeasurementCycle::TimerMainTimer() {
     if (!running_) return;  // a tick queued before the stop
     view_.SetTimerEnabled(Timer::TimerMain, false);

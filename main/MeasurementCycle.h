@@ -76,6 +76,9 @@ class MeasurementCycle {
 
     void ToggleMeasure();
     void TimerMainTimer();
+    /// The sensor was lost (answer watchdog): the run ends without another exchange, so
+    /// that the next click on Measure starts a new one.
+    void AbandonRun();
     /// One result for this tick; true when a value is available (the retry budget bridges
     /// up to five failed requests with the last value).
     bool FetchResult();

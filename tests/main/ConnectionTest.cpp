@@ -237,6 +237,31 @@ TEST(Watchdog, EndsARunningStreamBeforeClosingThePort) {
     EXPECT_FALSE(rig.window->Sensor().IsOpen());
 }
 
+TEST(Watchdog, EndsARunningMeasurementSoTheNextClickStartsANewRun) {
+    WindowRig rig;
+    rig.Connect();
+    rig.window->ButtonMeasureClick();
+    ASSERT_TRUE(rig.window->MeasurementRunning());
+    rig.window->TimerMainTimer();
+    rig.device.SetSilent(true);
+    rig.state.conn.answerStatus = 3;
+    rig.window->TimerAnswerTimer();
+    rig.state.conn.answerStatus = 3;
+    rig.window->TimerAnswerTimer();
+    EXPECT_FALSE(rig.window->MeasurementRunning());
+    EXPECT_FALSE(rig.view.TimerEnabled(Timer::TimerMain));
+    EXPECT_EQ(rig.view.Text(Control::ButtonMeasure), rig.state.texts.Button(1));
+
+    rig.device.SetSilent(false);
+    rig.Animate();  // the window shrinks back first
+    rig.Connect();
+    ASSERT_TRUE(rig.state.conn.connected);
+    rig.window->ButtonMeasureClick();
+    EXPECT_TRUE(rig.window->MeasurementRunning()) << "a click after reconnecting starts a run";
+    EXPECT_FALSE(rig.view.Enabled(Control::ValueListEditorParam));
+    rig.window->ButtonMeasureClick();
+}
+
 TEST(Selectors, TakeEffectAtTheNextConnectAndRejectNonNumbers) {
     WindowRig rig;
     rig.Connect();
