@@ -14,6 +14,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "main/MainWindow.h"
 #include "main/ProgramState.h"
@@ -264,6 +265,14 @@ int Run(Application& app, Clock::time_point started) {
 
 int main(int argc, char** argv) {
     const Clock::time_point started = Clock::now();
+    // --help and --version print and leave: they need no display.
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg(argv[i]);
+        if ((arg == "--help" || arg == "-h" || arg == "--version") &&
+            qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+        }
+    }
     Application app(argc, argv);
     QApplication::setApplicationName(QString::fromLatin1(kTitle));
     // The application object takes the user's locale for the C library; every number the
