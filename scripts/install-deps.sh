@@ -6,7 +6,7 @@ packages=(
   qt6-base-dev libqcustomplot-dev libgl-dev
   libftdi1-dev libinih-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  xvfb xauth
+  xvfb xauth fonts-dejavu-core
 )
 missing=()
 for p in "${packages[@]}"; do
