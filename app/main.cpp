@@ -150,7 +150,7 @@ class ScreenshotRun {
     void Poll(Clock::time_point since) {
         using veska::main::Timer;
         const bool grown = !form_.TimerEnabled(Timer::TimerMore);
-        if (grown && logic_.State().conn.connected) {
+        if (grown && logic_.State().session.conn.connected) {
             logic_.ButtonMeasureClick();
             QTimer::singleShot(1000, &form_, [this] {
                 if (logic_.MeasurementRunning()) logic_.ButtonMeasureClick();

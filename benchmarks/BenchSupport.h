@@ -10,8 +10,8 @@
 #include "main/NullMainView.h"
 #include "main/MeasurementCycle.h"
 #include "main/ProgramState.h"
-#include "main/StreamAcquisition.h"
-#include "params/ParamTransfer.h"
+#include "main/PlainModes.h"
+#include "main/StreamController.h"
 #include "platform/Clock.h"
 #include "sim/PtyLink.h"
 #include "sim/SensorDevice.h"
@@ -58,11 +58,11 @@ struct SimHost {
           device(world, Quiet()),
           sensorLine(device, line),
           pty(sensorLine),
-          sensor(hostClock),
-          params(params::ParamContext{sensor, state.conn, state.table, state.values, state.grid,
-                                      state.texts, view, hostClock, nullptr, nullptr}),
-          stream(state, view, sensor, params, hostClock),
-          cycle(state, view, sensor, params, hostClock, bench, stream) {
+          state(hostClock),
+          sensor(state.session.sensor),
+          stream(state, view, hostClock),
+          cycle(state, view, hostClock, stream, bench::AbsentDevices(), steps) {
+        plainModes.BindTo(steps);
         world.SetTargetMm(100.0);
         std::string error;
         bool ok = false;
@@ -77,13 +77,13 @@ struct SimHost {
             std::fprintf(stderr, "cannot start the simulated sensor: %s\n", error.c_str());
             std::exit(1);
         }
-        state.conn.measuringRange = 50;
-        state.conn.baseDistance = 80;
-        state.conn.resultDivisor = 50000;
+        state.session.conn.measuringRange = 50;
+        state.session.conn.baseDistance = 80;
+        state.session.conn.resultDivisor = 50000;
         cycle.refreshIdentity = [] {};
     }
     ~SimHost() {
-        stream.StopThread();
+        stream.Stream().StopThread();
         sensor.ClosePort();
         pty.Stop();
     }
@@ -100,10 +100,10 @@ struct SimHost {
     sim::SimUsbBackend usb;
     main::ProgramState state;
     VectorView view;
-    link::TMORLAInterface sensor;
-    params::ParamTransfer params;
-    main::NoBenchModes bench;
-    main::StreamAcquisition stream;
+    link::TMORLAInterface& sensor;
+    main::PlainModes plainModes;
+    bench::ModeSteps steps;
+    main::StreamController stream;
     main::MeasurementCycle cycle;
 };
 

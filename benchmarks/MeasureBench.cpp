@@ -61,7 +61,7 @@ int main(int argc, char** argv) {
     host.cycle.TimerMainTimer();  // the first tick of the run (1800 reference check)
     Measure(host, ticks / 10);    // warm-up: the pty path and the caches
     host.view.ChartClear();       // the measured start of the run has an empty chart
-    host.cycle.pointNumber = 0;
+    host.cycle.run.pointNumber = 0;
 
     const Rates early = Best(host, ticks);
     const auto fill = SteadyClock::now();
@@ -70,7 +70,7 @@ int main(int argc, char** argv) {
     const size_t before = host.view.pointY.size();
     const Rates late = Best(host, ticks);
     const std::string label = host.view.rastText;
-    const int status = host.state.conn.answerStatus.load();
+    const int status = host.state.session.conn.answerStatus.load();
     host.cycle.ToggleMeasure();
 
     const double ratio = late.cpu / early.cpu;

@@ -19,15 +19,12 @@ using SteadyClock = std::chrono::steady_clock;
 int main(int argc, char** argv) {
     const int repetitions = argc > 1 ? std::atoi(argv[1]) : 20;
     veska::platform::FakeClock clock;
-    veska::main::ProgramState state;
+    // The sensor is never opened: the stop's requests fail at once.
+    veska::main::ProgramState state(clock);
     VectorView view;
-    veska::link::TMORLAInterface sensor(clock);  // never opened: the stop's requests fail at once
-    veska::params::ParamTransfer params(
-        veska::params::ParamContext{sensor, state.conn, state.table, state.values, state.grid,
-                                    state.texts, view, clock, nullptr, nullptr});
-    veska::main::StreamAcquisition stream(state, view, sensor, params, clock);
+    veska::main::StreamController stream(state, view, clock);
 
-    constexpr int kSize = veska::main::SampleBuffer::kSize;
+    constexpr int kSize = veska::acquire::SampleBuffer::kSize;
     double plotSeconds = 0.0;
     size_t plotted = 0;
     for (int r = 0; r < repetitions; ++r) {

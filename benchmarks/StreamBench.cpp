@@ -46,8 +46,8 @@ void Paced(double seconds) {
     const double processCpu = ProcessCpuSeconds() - cpuBefore;
 
     const double capacity = kTopBaud / kBitsPerByte / kLineBytesPerSample;  // 20945 /s
-    const uint64_t received = host.stream.SamplesReceived();
-    const uint64_t lost = host.stream.ReadFailures() + host.sensorLine.SamplesLost();
+    const uint64_t received = host.stream.Stream().Counters().received;
+    const uint64_t lost = host.stream.Stream().Counters().failures + host.sensorLine.SamplesLost();
     std::printf("(b) paced stream at 921600 bit/s over %.1f s\n", streamed);
     std::printf("    samples received      %llu (%.0f/s)\n",
                 static_cast<unsigned long long>(received), received / streamed);
@@ -55,10 +55,10 @@ void Paced(double seconds) {
     std::printf("    ratio received/capacity %.4f\n", received / (capacity * streamed));
     std::printf("    samples lost          %llu (read failures %llu, overrun at the sensor %llu)\n",
                 static_cast<unsigned long long>(lost),
-                static_cast<unsigned long long>(host.stream.ReadFailures()),
+                static_cast<unsigned long long>(host.stream.Stream().Counters().failures),
                 static_cast<unsigned long long>(host.sensorLine.SamplesLost()));
     std::printf("    stream thread CPU     %.4f s per s of streaming\n",
-                host.stream.ThreadCpuSeconds() / streamed);
+                host.stream.Stream().ThreadCpuSeconds() / streamed);
     std::printf("    process CPU (incl. the simulator's pty worker) %.4f s per s\n",
                 processCpu / streamed);
 }
@@ -73,11 +73,11 @@ double StreamThreadRate(double seconds) {
     std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
     const double streamed = SecondsSince(start);
     host.stream.Stop();
-    if (host.stream.ReadFailures() != 0) {
+    if (host.stream.Stream().Counters().failures != 0) {
         std::printf("    stream thread: %llu read failures\n",
-                    static_cast<unsigned long long>(host.stream.ReadFailures()));
+                    static_cast<unsigned long long>(host.stream.Stream().Counters().failures));
     }
-    return host.stream.SamplesReceived() / streamed;
+    return host.stream.Stream().Counters().received / streamed;
 }
 
 /// The plain reader runs on its own thread at the priority the stream thread asks for

@@ -3,6 +3,7 @@
 #include <string>
 #include <utility>
 
+#include "bench/RunView.h"
 #include "params/ParamView.h"
 
 namespace veska::main {
@@ -64,7 +65,7 @@ enum class Timer {
 };
 
 /// Chart point colour: the series' own default, or red (Windows colour 255).
-enum class PointColour { SeriesDefault, Red };
+using PointColour = bench::PointColour;
 
 /// What the main window logic shows. The Qt window implements it; tests use a fake that
 /// records every call. Texts are plain text, never markup.

@@ -4,11 +4,12 @@
 
 #include "bench/MotorTable.h"
 #include "lang/Language.h"
+#include "lang/NumberFormat.h"
 #include "link/PortSelection.h"
 #include "link/Status.h"
 #include "main/MeasurementCycle.h"
 #include "main/SensorIdentity.h"
-#include "main/StreamAcquisition.h"
+#include "main/StreamController.h"
 #include "params/ParamCodings.h"
 #include "params/ParamFile.h"
 #include "params/ParamGrid.h"
@@ -31,20 +32,25 @@ using params::kMbIconStop;
 }  // namespace
 
 MainWindow::MainWindow(ProgramState& state, MainView& view, platform::Clock& clock,
-                       platform::D2xx* usb, StartOptions options)
-    : state_(state), view_(view), clock_(clock), usb_(usb), options_(std::move(options)),
-      sensor_(clock) {
-    sensor_.Port().SetUsbBackend(usb_);
-    params::ParamContext context{sensor_,      state_.conn, state_.table, state_.values,
-                                 state_.grid,  state_.texts, view_,      clock_,
-                                 [this] { return OpenSensorPort(); },
-                                 [this] { paramFiles_->WriteFactoryParamFile(); }};
-    params_ = std::make_unique<params::ParamTransfer>(std::move(context));
+                       platform::D2xx* usb, StartOptions options, BenchWiring bench)
+    : state_(state),
+      view_(view),
+      clock_(clock),
+      usb_(usb),
+      options_(std::move(options)),
+      bench_(std::move(bench)) {
+    params::SensorSession& session = state_.session;
+    session.SetView(view_);
+    session.SetUsbBackend(usb_);
+    session.reopenPort = [this] { return OpenSensorPort(); };
+    params_ = std::make_unique<params::ParamTransfer>(
+        session, [this] { paramFiles_->WriteFactoryParamFile(); });
     paramFiles_ = std::make_unique<params::ParamFileCommands>(*params_);
-    bench_ = std::make_unique<NoBenchModes>();
-    stream_ = std::make_unique<StreamAcquisition>(state_, view_, sensor_, *params_, clock_);
-    measurement_ = std::make_unique<MeasurementCycle>(state_, view_, sensor_, *params_, clock_,
-                                                      *bench_, *stream_);
+    plainModes_.BindTo(modeSteps_);
+    if (bench_.bindModes) bench_.bindModes(modeSteps_);
+    stream_ = std::make_unique<StreamController>(state_, view_, clock_);
+    measurement_ = std::make_unique<MeasurementCycle>(state_, view_, clock_, *stream_,
+                                                      bench_.devices, modeSteps_);
 }
 
 MainWindow::~MainWindow() = default;
@@ -62,15 +68,15 @@ void MainWindow::FormCreate() {
     view_.SetText(Control::WindowCaption,
                   prefix + (options_.debugBuild ? kDebugReleaseCaption : kReleaseCaption));
 
-    state_.conn.portName = std::string(link::kPortPrefix) + "COM4";
-    state_.conn.baudRate = 115200;
-    state_.conn.netAddress = 1;
+    state_.session.conn.portName = std::string(link::kPortPrefix) + "COM4";
+    state_.session.conn.baudRate = 115200;
+    state_.session.conn.netAddress = 1;
     view_.SelectPortItem(kPortItemCom4);
     view_.SelectAddressItem(0);
 
-    state_.grid.SetCurrentParam(0);
+    state_.session.grid.SetCurrentParam(0);
     state_.expandedHeight = 795;
-    state_.conn.connected = false;
+    state_.session.conn.connected = false;
 
     view_.SetWindowHeight(state_.collapsedHeight);
     view_.SetTimerEnabled(Timer::TimerMore, false);
@@ -80,11 +86,11 @@ void MainWindow::FormCreate() {
     view_.SetEnabled(Control::ButtonZero, false);
     state_.expandNext = true;
 
-    state_.values.Clear();
+    state_.session.values.Clear();
 
-    state_.conn.answerStatus = 0;
+    state_.session.conn.answerStatus = 0;
     view_.SetEnabled(Control::LabelRast, false);
-    view_.SetText(Control::LabelRast, FormatFixed(0.0, 3) + " mm");
+    view_.SetText(Control::LabelRast, lang::FormatFixed(0.0, 3) + " mm");
 
     // The analog board is opened only when the bench is reachable; its client comes with
     // the bench, so it is absent until then.
@@ -110,7 +116,7 @@ void MainWindow::ApplyLanguage() {
     view_.SetText(Control::ButtonStream, t.Button(2));
     view_.SetText(Control::ButtonZero, t.Button(9));
 
-    params::LocaliseParamNames(state_.table, t);
+    params::LocaliseParamNames(state_.session.table, t);
 
     const Control menu[] = {Control::PopupMenuLoad,    Control::PopupMenuRead,
                             Control::PopupMenuCompare, Control::PopupMenuLoadAll,
@@ -149,18 +155,18 @@ void MainWindow::TimerMoreTimer() {
 
 void MainWindow::FormClose() {
     if (stream_->Running()) stream_->StopForTeardown();
-    if (state_.conn.portName == kAdapterPortName) link::SwitchAdapterLine(usb_, clock_, 0);
-    sensor_.ClosePort();
-    bench_->CloseMotorPort();
-    bench_->CloseEncoderPort();
-    bench_->StopBoard();
+    if (state_.session.conn.portName == kAdapterPortName) link::SwitchAdapterLine(usb_, clock_, 0);
+    state_.session.sensor.ClosePort();
+    bench_.devices.motor.Close();
+    bench_.devices.encoder.Close();
+    bench_.devices.board.Stop();
     state_.analogBoardPresent = false;
 }
 
 // ---- Connection ------------------------------------------------------------------------
 
 void MainWindow::ComboBoxCOMChange(const std::string& text) {
-    state_.conn.portName = std::string(link::kPortPrefix) + text;
+    state_.session.conn.portName = std::string(link::kPortPrefix) + text;
 }
 
 void MainWindow::ComboBoxWorkBaundChange(const std::string& text) {
@@ -169,7 +175,7 @@ void MainWindow::ComboBoxWorkBaundChange(const std::string& text) {
         view_.ShowError(params::InvalidIntegerReport(text));
         return;
     }
-    state_.conn.baudRate = static_cast<uint32_t>(value);
+    state_.session.conn.baudRate = static_cast<uint32_t>(value);
 }
 
 void MainWindow::ComboBoxWorkCodeDevChange(const std::string& text) {
@@ -178,16 +184,16 @@ void MainWindow::ComboBoxWorkCodeDevChange(const std::string& text) {
         view_.ShowError(params::InvalidIntegerReport(text));
         return;
     }
-    state_.conn.netAddress = static_cast<uint8_t>(value & 0xFF);
+    state_.session.conn.netAddress = static_cast<uint8_t>(value & 0xFF);
 }
 
 bool MainWindow::OpenSensorPort() {
-    if (params::OpenSensorPort(sensor_, state_.conn, view_, state_.texts)) return true;
+    if (state_.session.OpenPort()) return true;
     view_.SetEnabled(Control::ButtonMeasure, false);
     return false;
 }
 
-bool MainWindow::Identify() { return RefreshIdentity(sensor_, state_, view_); }
+bool MainWindow::Identify() { return RefreshIdentity(state_, view_); }
 
 void MainWindow::ShowNoIdentity() {
     const lang::TextTable& t = state_.texts;
@@ -201,7 +207,7 @@ void MainWindow::ShowNoIdentity() {
 void MainWindow::ButtonConnectClick() {
     view_.ChartClear();
     view_.SetTimerEnabled(Timer::TimerAnswer, false);
-    if (!state_.conn.connected) {
+    if (!state_.session.conn.connected) {
         Connect();
     } else {
         Disconnect();
@@ -209,30 +215,30 @@ void MainWindow::ButtonConnectClick() {
 }
 
 void MainWindow::Connect() {
-    sensor_.ClosePort();
+    state_.session.sensor.ClosePort();
     clock_.Sleep(10);
-    if (state_.conn.portName == kAdapterPortName) link::SwitchAdapterLine(usb_, clock_, 1);
+    if (state_.session.conn.portName == kAdapterPortName) link::SwitchAdapterLine(usb_, clock_, 1);
     const bool opened = OpenSensorPort();
     clock_.Sleep(10);
     if (!opened || view_.TimerEnabled(Timer::TimerMore)) return;
 
     if (!Identify()) {
         if (options_.debugBuild) view_.SetVisible(Control::FormDebug, true);
-        sensor_.ClosePort();
-        sensor_.ClosePort();
+        state_.session.sensor.ClosePort();
+        state_.session.sensor.ClosePort();
         const lang::TextTable& t = state_.texts;
         view_.MessageBox(t.Message(7), t.Message(2), kMbIconStop);
         return;
     }
     view_.SetTimerEnabled(Timer::TimerAnswer, true);
 
-    if (params_->FetchAllParameters()) {
+    if (state_.session.FetchAllParameters()) {
         view_.SetEnabled(Control::ValueListEditorParam, true);
         view_.SetTimerEnabled(Timer::TimerMore, true);
-        state_.conn.connected = true;
+        state_.session.conn.connected = true;
         view_.SetText(Control::ButtonConnect, state_.texts.Button(10));
-        params_->CopySensorToWork(params::kParamCount);
-        params_->RebuildGrid();
+        state_.session.CopySensorToWork(params::kParamCount);
+        state_.session.RebuildGrid();
         view_.SetEnabled(Control::ButtonMeasure, true);
         view_.SetEnabled(Control::ButtonStream, true);
         view_.SetEnabled(Control::ButtonZero, true);
@@ -260,20 +266,20 @@ void MainWindow::HideBenchPortControls() {
 
 void MainWindow::ShowZeroValue() {
     view_.SetEnabled(Control::LabelRast, false);
-    view_.SetText(Control::LabelRast, FormatFixed(0.0, 3) + " mm");
+    view_.SetText(Control::LabelRast, lang::FormatFixed(0.0, 3) + " mm");
 }
 
 void MainWindow::Disconnect() {
     if (view_.TimerEnabled(Timer::TimerMore)) return;
     view_.SetTimerEnabled(Timer::TimerMore, true);
     view_.SetTimerEnabled(Timer::TimerAnswer, false);
-    state_.conn.connected = false;
+    state_.session.conn.connected = false;
     view_.SetText(Control::ButtonConnect, state_.texts.Button(0));
     ShowNoIdentity();
     HideBenchPortControls();
     if (stream_->Running()) stream_->StopForTeardown();
-    sensor_.ClosePort();
-    bench_->CloseMotorPort();
+    state_.session.sensor.ClosePort();
+    bench_.devices.motor.Close();
     view_.SetEnabled(Control::ButtonMeasure, false);
     view_.SetEnabled(Control::ButtonStream, false);
     view_.SetEnabled(Control::ButtonZero, false);
@@ -282,7 +288,7 @@ void MainWindow::Disconnect() {
 }
 
 void MainWindow::TimerAnswerTimer() {
-    link::ConnectionState& conn = state_.conn;
+    params::ConnectionState& conn = state_.session.conn;
     if (conn.answerStatus != 0 && conn.previousAnswerStatus != 0) {
         view_.SetTimerEnabled(Timer::TimerMore, true);
         view_.SetTimerEnabled(Timer::TimerAnswer, false);
@@ -298,9 +304,9 @@ void MainWindow::TimerAnswerTimer() {
         ShowNoIdentity();
         HideBenchPortControls();
         if (stream_->Running()) stream_->StopForTeardown();
-        sensor_.ClosePort();
-        bench_->CloseMotorPort();
-        bench_->CloseEncoderPort();
+        state_.session.sensor.ClosePort();
+        bench_.devices.motor.Close();
+        bench_.devices.encoder.Close();
         ShowZeroValue();
         view_.SetVisible(Control::FormDebug, false);
     }
@@ -332,7 +338,7 @@ void MainWindow::YAutomaticScalingClick() {
     if (state_.yAutoScale) {
         state_.yAutoScale = false;
         view_.SetLeftAxisAutomatic(false);
-        view_.SetLeftAxisRange(0.0, state_.conn.measuringRange);
+        view_.SetLeftAxisRange(0.0, state_.session.conn.measuringRange);
     } else {
         state_.yAutoScale = true;
         view_.SetLeftAxisAutomatic(true);
@@ -356,28 +362,28 @@ bool MainWindow::ReportGridResult(const params::GridResult& result) {
 }
 
 bool MainWindow::ValueListEditorParamSelectCell(int newRow) {
-    return ReportGridResult(params::OnSelectCell(state_.grid, state_.values, newRow));
+    return ReportGridResult(params::OnSelectCell(state_.session.grid, state_.session.values, newRow));
 }
 
 void MainWindow::ValueListEditorParamExit() {
-    ReportGridResult(params::OnGridExit(state_.grid, state_.values));
+    ReportGridResult(params::OnGridExit(state_.session.grid, state_.session.values));
 }
 
 bool MainWindow::ValueListEditorParamContextPopup() {
-    return ReportGridResult(params::OnContextPopup(state_.grid, state_.values));
+    return ReportGridResult(params::OnContextPopup(state_.session.grid, state_.session.values));
 }
 
 void MainWindow::ValueListEditorParamEditButtonClick() {
     const params::RangeDialogRequest request =
-        params::OnEditButtonClick(state_.grid, state_.values);
+        params::OnEditButtonClick(state_.session.grid, state_.session.values);
     if (!ReportGridResult(request.result) || !request.open) return;
     const auto [begin, end] = view_.ShowRangeDialog(request.beginPercent, request.endPercent);
-    params::ApplyRangeDialog(state_.grid, state_.values, begin, end);
+    params::ApplyRangeDialog(state_.session.grid, state_.session.values, begin, end);
 }
 
 params::KeyResult MainWindow::ValueListEditorParamKeyPress(char32_t c,
                                                           const std::string& editorText) {
-    params::KeyResult result = params::FilterKey(state_.grid, c, editorText);
+    params::KeyResult result = params::FilterKey(state_.session.grid, c, editorText);
     if (result.verdict == params::KeyVerdict::Refuse) view_.Beep();
     return result;
 }

@@ -1,9 +1,13 @@
 #pragma once
+#include <functional>
 #include <memory>
 #include <string>
 
+#include "bench/BenchDevices.h"
+#include "bench/RunFrame.h"
 #include "link/MorlaInterface.h"
 #include "main/MainView.h"
+#include "main/PlainModes.h"
 #include "main/ProgramState.h"
 #include "params/ParamGrid.h"
 #include "platform/Clock.h"
@@ -16,9 +20,8 @@ class ParamFileCommands;
 
 namespace veska::main {
 
-class BenchHooks;
 class MeasurementCycle;
-class StreamAcquisition;
+class StreamController;
 
 /// Options fixed when the program starts.
 struct StartOptions {
@@ -27,13 +30,21 @@ struct StartOptions {
     bool debugBuild = false;                ///< makes the factory bench reachable
 };
 
+/// What the composition root hands the logic beside the view: the bench's devices and the
+/// steps of the bench modes. The defaults are a bench without devices and without modes.
+struct BenchWiring {
+    bench::BenchDevices devices = bench::AbsentDevices();
+    /// Binds the steps of the bench's modes (the plain modes are bound by the logic itself).
+    std::function<void(bench::ModeSteps&)> bindModes;
+};
+
 /// The main window's logic, free of widgets: every event handler of the window is a call
 /// here, every effect goes through MainView. Owns the sensor link and the parts of the
 /// logic; the program state is owned by the caller (the composition root).
 class MainWindow {
 public:
     MainWindow(ProgramState& state, MainView& view, platform::Clock& clock,
-               platform::D2xx* usb, StartOptions options);
+               platform::D2xx* usb, StartOptions options, BenchWiring bench = {});
     ~MainWindow();
     MainWindow(const MainWindow&) = delete;
     MainWindow& operator=(const MainWindow&) = delete;
@@ -84,7 +95,9 @@ public:
     params::ParamTransfer& Params() { return *params_; }
     params::ParamFileCommands& ParamFiles() { return *paramFiles_; }
 
-    link::TMORLAInterface& Sensor() { return sensor_; }
+    link::TMORLAInterface& Sensor() { return state_.session.sensor; }
+    MeasurementCycle& Measurement() { return *measurement_; }
+    StreamController& Stream() { return *stream_; }
     ProgramState& State() { return state_; }
     bool DebugBuild() const { return options_.debugBuild; }
 
@@ -103,12 +116,13 @@ private:
     platform::Clock& clock_;
     platform::D2xx* usb_;
     StartOptions options_;
-    link::TMORLAInterface sensor_;
+    BenchWiring bench_;
+    bench::ModeSteps modeSteps_;
+    PlainModes plainModes_;
     std::unique_ptr<params::ParamTransfer> params_;
     std::unique_ptr<params::ParamFileCommands> paramFiles_;
-    std::unique_ptr<BenchHooks> bench_;
+    std::unique_ptr<StreamController> stream_;
     std::unique_ptr<MeasurementCycle> measurement_;
-    std::unique_ptr<StreamAcquisition> stream_;
 };
 
 }  // namespace veska::main

@@ -1,135 +1,113 @@
 #pragma once
-#include <array>
 #include <cstdint>
 #include <functional>
 #include <string>
-#include <vector>
 
-#include "link/MorlaInterface.h"
+#include "bench/RunFrame.h"
 #include "main/MainView.h"
 #include "main/ProgramState.h"
-#include "params/ParamTransfer.h"
 #include "platform/Clock.h"
 
 namespace veska::main {
 
-class StreamAcquisition;
+class StreamController;
 
-/// Mode codes of the factory bench that the measurement cycle itself looks at.
-enum BenchModeCode : int32_t {
-    kModePulse = 128,
-    kModeCalibration = 129,
-    kModeSynchroCalibration = 130,
-    kModePoverka = 131,
-    kModeSynchroPoverka = 132,
-    kModeInCheck = 142,
-    kModeAlCheck = 143,
-    kModeStreamFrqCheck = 144,
-    kModeHomePulse = 145,
-    kModeEndPulse = 146,
-    kModeScan = 147,
-    kModeLaserAdjustment = 148,
+/// The run frame's view: the run's labels and chart on the main window and the bench form.
+class MainRunView final : public bench::RunView {
+  public:
+    explicit MainRunView(MainView& view) : view_(view) {}
+    void ShowValue(const std::string& text) override;
+    void ShowReadout(bench::Readout readout, const std::string& text) override;
+    void ChartClear() override { view_.ChartClear(); }
+    void ChartAddPoint(double y, const std::string& label, bench::PointColour colour) override {
+        view_.ChartAddPoint(y, label, colour);
+    }
+    void ChartAddPoints(const float* values, int count, int firstLabel,
+                        bench::PointColour colour) override {
+        view_.ChartAddPoints(values, count, firstLabel, colour);
+    }
+    void ChartRepaint() override { view_.ChartRepaint(); }
+    void ChartSetTitle(const std::string& text, bool visible) override {
+        view_.ChartSetTitle(text, visible);
+    }
+    void ChartSetAxisTitles(const std::string& left, const std::string& bottom) override {
+        view_.ChartSetAxisTitles(left, bottom);
+    }
+    void ChartSetFoot(const std::string& text) override { view_.ChartSetFoot(text); }
+    void SetBottomAxisAutomatic(bool automatic) override { view_.SetBottomAxisAutomatic(automatic); }
+    void SetBottomAxisRange(double minimum, double maximum) override {
+        view_.SetBottomAxisRange(minimum, maximum);
+    }
+    void SetLeftAxisAutomatic(bool automatic) override { view_.SetLeftAxisAutomatic(automatic); }
+    void SetLeftAxisRange(double minimum, double maximum) override {
+        view_.SetLeftAxisRange(minimum, maximum);
+    }
+
+  private:
+    MainView& view_;
 };
 
-/// The steps a bench mode adds to a run. The bench (a later layer) implements them; until
-/// then NoBenchModes runs none, and every device it would use answers "absent".
-class BenchHooks {
+/// The measurement run: ToggleMeasure starts and stops, TimerMainTimer is one tick. It is the
+/// frame of every mode: the common start and stop steps, the tick timer, FetchResult and
+/// ReadEncoderPosition, and the services a mode's steps use (bench::RunFrame); the mode's own
+/// steps come from the bound ModeSteps. A tick costs the mode's exchanges plus one repaint
+/// request, whatever the number of points already on the chart.
+class MeasurementCycle final : public bench::RunFrame {
   public:
-    virtual ~BenchHooks() = default;
-    /// Motion timing of every run start (step period, encoder averaging) and the encoder
-    /// line rate of the run (460800 bit/s).
-    virtual void ComputeMotionTiming() {}
-    virtual void StartSteps(int32_t /*mode*/) {}
-    /// One tick of a bench mode; returns true when the mode stopped the run itself.
-    virtual bool TickStep(int32_t /*mode*/) { return false; }
-    virtual void StopSteps(int32_t /*mode*/) {}
-    /// Encoder: open at the working rate; false when absent.
-    virtual bool OpenEncoderPort() { return false; }
-    /// Encoder reading [mm]; false when absent or when the read failed.
-    virtual bool ReadEncoderPosition(float& /*positionMm*/) { return false; }
-    virtual void CloseEncoderPort() {}
-    /// Motor outputs mask; the status of the motor link (2: port not open).
-    virtual int32_t MaskMotorOutputs(uint16_t /*mask*/) { return 2; }
-    virtual void CloseMotorPort() {}
-    /// Analog board.
-    virtual void StartSweep() {}
-    virtual void UpdateBoardReading(bool /*show*/) {}
-    virtual void StopBoard() {}
-};
-
-/// The delivered build: no bench mode steps, no encoder, no motor, no analog board.
-class NoBenchModes final : public BenchHooks {};
-
-/// Measurement run: ToggleMeasure starts and stops, TimerMainTimer is one tick. Runs on the
-/// interface thread only. A tick costs one sensor exchange plus one chart point and one
-/// repaint request, whatever the number of points already on the chart.
-class MeasurementCycle {
-  public:
-    /// Entries of the profile capture (one per pixel of the largest profile).
-    static constexpr int kProfileEntries = link::TMORLAInterface::kVideoAreaBytes / 2;
     /// Failed result requests a run bridges with the last value.
     static constexpr int16_t kRetryBudget = 5;
 
-    MeasurementCycle(ProgramState& state, MainView& view, link::TMORLAInterface& sensor,
-                     params::ParamTransfer& params, platform::Clock& clock, BenchHooks& bench,
-                     StreamAcquisition& stream);
+    MeasurementCycle(ProgramState& state, MainView& view, platform::Clock& clock,
+                     StreamController& stream, bench::BenchDevices devices,
+                     const bench::ModeSteps& steps);
 
     void ToggleMeasure();
     void TimerMainTimer();
     /// The sensor was lost (answer watchdog): the run ends without another exchange, so
     /// that the next click on Measure starts a new one.
     void AbandonRun();
-    /// One result for this tick; true when a value is available (the retry budget bridges
-    /// up to five failed requests with the last value).
-    bool FetchResult();
-    bool ReadEncoderPosition();
     bool Running() const { return running_; }
 
     /// Replaces the run start's identity refresh (tests count it); when null the start
     /// refreshes the identity as the connect sequence does (RefreshIdentity).
     std::function<void()> refreshIdentity;
 
-    // Run state read by tests and the bench.
+    /// The run state shared with the mode steps; read by tests and the export.
+    bench::RunState run;
     int16_t resultRetryBudget = kRetryBudget;
-    uint32_t pointNumber = 0;
-    bool firstTickPending = true;
-    float resultMin = 65535.0f;
-    float resultMax = 0.0f;
-    float encoderPosition = 0.0f;  ///< [mm]
-    int32_t tickPhase = 0;         ///< Tag of TimerMain: step counter of the bench modes
-    /// Second ring beside the sample buffer (same indexing): encoder positions [mm] of the
-    /// calibration runs. Cleared at every run start.
-    std::vector<float> encoderBuffer = std::vector<float>(SampleBuffer::kSize, 0.0f);
 
-    // Profile capture of Pulse mode, exported by "Save data to file" in that mode.
-    bool captureProfile = true;  ///< the next profile read is copied into profileSamples
-    std::array<int32_t, kProfileEntries> profileSamples{};
-    int32_t profileLast = 0;  ///< index of the last valid entry of profileSamples
-    /// The window's copy of the last profile read (the whole video area).
-    std::array<uint8_t, link::TMORLAInterface::kVideoAreaBytes> profileCopy{};
+    // bench::RunFrame
+    bool FetchResult() override;
+    bool ReadEncoderPosition() override;
+    void EndRun() override;
+    void SetTickInterval(int milliseconds) override;
+    bench::RunState& Run() override { return run; }
+    const bench::ModeRow& Row() const override;
+    acquire::SampleBuffer& Samples() override { return state_.samples; }
+    std::atomic<float>& CurrentValue() override { return state_.currentValue; }
+    std::atomic<float>& ZeroOffset() override { return state_.zeroOffset; }
+    acquire::SampleStream& Stream() override;
+    params::SensorSession& Session() override { return state_.session; }
+    bench::BenchDevices& Devices() override { return devices_; }
+    bench::RunView& View() override { return runView_; }
+    platform::Clock& Clock() override { return clock_; }
 
   private:
     void Start();
     void Stop();
     void IdentifyForRun();
-    void SendModeOfRun(int32_t value);
-    void StepPlain(int32_t mode);
     void ReadProfile();
     void ShowRunExtremes();
 
     ProgramState& state_;
     MainView& view_;
-    link::TMORLAInterface& sensor_;
-    params::ParamTransfer& params_;
+    MainRunView runView_;
     platform::Clock& clock_;
-    BenchHooks& bench_;
-    StreamAcquisition& stream_;
-    bool running_ = false;  ///< Tag of ButtonMeasure
+    StreamController& stream_;
+    bench::BenchDevices devices_;
+    const bench::ModeSteps& steps_;
+    bench::RunMode* mode_ = nullptr;  ///< the steps of the running mode; null: none
+    bool running_ = false;            ///< Tag of ButtonMeasure
 };
-
-/// Fixed notation with the given significant digits and decimals, point as separator
-/// (the bench read-outs use 8 digits and 4 decimals). Exponent notation when the integer
-/// part needs more digits than the precision.
-std::string FormatFixedPrecision(double value, int precision, int decimals);
 
 }  // namespace veska::main

@@ -2,34 +2,34 @@
 #include <atomic>
 #include <cstdint>
 
+#include "acquire/SampleBuffer.h"
+#include "bench/ModeTable.h"
 #include "bench/MotorTable.h"
 #include "lang/Language.h"
-#include "link/ConnectionState.h"
-#include "main/SampleBuffer.h"
-#include "params/ParamGrid.h"
-#include "params/ParamTable.h"
+#include "params/SensorSession.h"
+#include "platform/Clock.h"
 
 namespace veska::main {
 
-/// Codes of measureMode that the main window itself runs; the bench modes are 128..148.
-enum MeasureMode : int32_t { kModeLine = 0, kModeNonline = 1, kModeTemperature = 2 };
-
 /// The program-wide state of the main window: one instance, built in the composition root
 /// and handed to every part of the logic by reference. Fields shared with the stream thread
-/// are atomics (named in their comments); everything else belongs to the interface thread.
+/// are atomics (named in their comments); everything else belongs to the logic's thread.
 struct ProgramState {
+    /// clock: the waits of the sensor session; outlives the state.
+    explicit ProgramState(platform::Clock& clock = platform::SystemClock()) : session(texts, clock) {}
+    ProgramState(const ProgramState&) = delete;
+    ProgramState& operator=(const ProgramState&) = delete;
+
     lang::TextTable texts;
-    link::ConnectionState conn;
-    params::ParamTable table = params::BuiltInParamTable();
-    params::ValueStores values;
-    params::ParamGrid grid{table, texts};
+    /// The sensor link, the connection state, the parameter table, value stores and grid.
+    params::SensorSession session;
     bench::MotorTable motorTable;
 
-    SampleBuffer samples;                  ///< stream thread writes while streaming
+    acquire::SampleBuffer samples;         ///< stream thread writes while streaming
     std::atomic<float> currentValue{0.0f}; ///< stream thread writes while streaming
     std::atomic<float> zeroOffset{0.0f};   ///< stream thread reads while streaming
-    std::atomic<int32_t> measureMode{kModeLine};
-    std::atomic<bool> streamRunning{false};
+    std::atomic<int32_t> measureMode{bench::kModeLine};  ///< mode of the last run or stream
+    std::atomic<bool> streamRunning{false};  ///< stream thread runs; its stop clears it
 
     int32_t benchModeCode = 0;  ///< the bench form's selected mode code
     bool expandNext = true;     ///< the next height animation grows the window
@@ -38,7 +38,6 @@ struct ProgramState {
     bool xAutoScale = true;     ///< check mark of "X Automatic Scaling"
     bool yAutoScale = true;     ///< check mark of "Y Automatic Scaling "
     bool analogBoardPresent = false;
-    bool encoderPresent = false;
 };
 
 }  // namespace veska::main

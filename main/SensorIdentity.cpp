@@ -7,19 +7,12 @@
 
 namespace veska::main {
 
-bool RefreshIdentity(link::TMORLAInterface& sensor, ProgramState& state, params::ParamView& view) {
-    link::ConnectionState& conn = state.conn;
-    link::DeviceInfo info;
-    const int32_t status = sensor.Identify(conn.netAddress, info);
-    conn.Record(status);
-    if (status != link::kStatusOk) return false;
-    conn.deviceInfo = info;
-    conn.deviceType = info.deviceType;
-    conn.baseDistance = info.baseDistance;
-    conn.measuringRange = info.measuringRange;
-    conn.motorRecord =
-        bench::ChooseMotorRecord(state.motorTable, info.baseDistance, info.measuringRange);
-    ShowIdentity(info, view);
+bool RefreshIdentity(ProgramState& state, params::ParamView& view) {
+    params::ConnectionState& conn = state.session.conn;
+    if (state.session.Identify() != link::kStatusOk) return false;
+    conn.motorRecord = bench::ChooseMotorRecord(state.motorTable, conn.baseDistance,
+                                                conn.measuringRange);
+    ShowIdentity(conn.deviceInfo, view);
     return true;
 }
 

@@ -113,21 +113,21 @@ FileResult ReadTextFile(const std::string& path, std::string& text) {
 ParamFileCommands::ParamFileCommands(ParamTransfer& transfer) : transfer_(transfer) {}
 
 bool ParamFileCommands::WriteWithDialog() {
-    const ParamContext& ctx = transfer_.Context();
-    const std::string preset = ctx.view.IdentityLabelText(IdentityLabel::SerialNumber) + ".prm";
-    const std::optional<std::string> path = ctx.view.AskSaveParamFile(preset);
+    SensorSession& ctx = transfer_.Session();
+    const std::string preset = ctx.View().IdentityLabelText(IdentityLabel::SerialNumber) + ".prm";
+    const std::optional<std::string> path = ctx.View().AskSaveParamFile(preset);
     if (!path || path->empty()) return false;
     struct stat info {};
     if (::stat(path->c_str(), &info) == 0) {
         const int answer =
-            ctx.view.MessageBox(ctx.texts.Message(kMsgConfirmOverwrite),
-                                ctx.texts.Message(kMsgCaption), kMbOkCancelExclamation);
+            ctx.View().MessageBox(ctx.Texts().Message(kMsgConfirmOverwrite),
+                                ctx.Texts().Message(kMsgCaption), kMbOkCancelExclamation);
         if (answer != kIdOk) return false;
     }
     const FileResult written =
         WriteTextFileReplacing(*path, WriteParamFileText(ctx.values, ctx.table));
     if (!written.ok) {
-        ctx.view.ShowError(written.errorText);
+        ctx.View().ShowError(written.errorText);
         return false;
     }
     return true;
@@ -138,21 +138,21 @@ bool ParamFileCommands::WrParamFileClick() { return WriteWithDialog(); }
 bool ParamFileCommands::WriteFactoryParamFile() { return WriteWithDialog(); }
 
 bool ParamFileCommands::RdParamFileClick() {
-    const ParamContext& ctx = transfer_.Context();
-    const std::optional<std::string> path = ctx.view.AskOpenParamFile();
+    SensorSession& ctx = transfer_.Session();
+    const std::optional<std::string> path = ctx.View().AskOpenParamFile();
     if (!path || path->empty()) return false;
     std::string text;
     const FileResult read = ReadTextFile(*path, text);
     if (!read.ok) {
-        ctx.view.ShowError(read.errorText);
+        ctx.View().ShowError(read.errorText);
         return false;
     }
     const ParamFileReadResult taken = ReadParamFileText(text, ctx.table, ctx.values);
     if (!taken.ok) {
-        ctx.view.ShowError("Parameter file '" + *path + "', " + taken.errorText);
+        ctx.View().ShowError("Parameter file '" + *path + "', " + taken.errorText);
         return false;
     }
-    transfer_.RebuildGrid();
+    ctx.RebuildGrid();
     return true;
 }
 

@@ -3,32 +3,9 @@
 #include <functional>
 #include <string>
 
-#include "lang/Language.h"
-#include "link/ConnectionState.h"
-#include "link/MorlaInterface.h"
-#include "params/ParamGrid.h"
-#include "params/ParamTable.h"
-#include "params/ParamView.h"
-#include "platform/Clock.h"
+#include "params/SensorSession.h"
 
 namespace veska::params {
-
-/// Everything the parameter operations work on; all references outlive the operations.
-struct ParamContext {
-    link::TMORLAInterface& sensor;
-    link::ConnectionState& conn;
-    ParamTable& table;
-    ValueStores& values;
-    ParamGrid& grid;
-    const lang::TextTable& texts;
-    ParamView& view;
-    platform::Clock& clock;
-    /// Re-opens the sensor port at conn.baudRate (after a baud-rate send); reports its own
-    /// failure. Null: the port is not re-opened.
-    std::function<bool()> openSensorPort;
-    /// Writes the factory parameter file (last step of "Write to Factory"). Null: skipped.
-    std::function<void()> writeFactoryParamFile;
-};
 
 /// MESSAGE keys of the transfer operations.
 enum TransferMessage : int {
@@ -48,39 +25,20 @@ enum TransferMessage : int {
     kMsgConfirmOverwrite = 25,  ///< the parameter file exists
 };
 
-/// Moves parameter values between the value stores and the sensor, with the grid's menu
-/// actions. Every exchange leaves its status in conn.linkStatus and conn.answerStatus.
+/// The grid's menu actions with their messages, on top of the sensor session's transfers.
 class ParamTransfer {
   public:
-    explicit ParamTransfer(ParamContext context);
+    /// session outlives the transfer. writeFactoryParamFile is the last step of "Write to
+    /// Factory" (the factory parameter file); null: skipped.
+    explicit ParamTransfer(SensorSession& session,
+                           std::function<void()> writeFactoryParamFile = nullptr);
 
-    /// Writes workValues[i] (its low size bytes, highest address first) and makes the
-    /// host-side effects of rows 2, 3, 40..43.
-    void SendParameter(int i);
-    /// Reads row i into sensorValues[i]; true on success.
-    bool FetchParameter(int i);
-    /// Rows 36 down to 0; failures do not stop the loop. Returns the number of rows whose
-    /// write failed (0: all sent).
-    int SendAllParameters();
-    /// Rows 0..36, up to three attempts each; stops at a row that fails three times.
-    bool FetchAllParameters();
-    /// The row at which the last failed FetchAllParameters stopped, or the first row whose
-    /// write failed in the last SendAllParameters.
-    int LastFailedParam() const { return lastFailedParam_; }
-    /// The write status of the last SendParameter. conn.linkStatus holds the same except after
-    /// a baud-rate send, where the re-open of the port leaves its own status there.
-    int32_t LastSendStatus() const { return lastSendStatus_; }
-    /// The write status of the first failed row of the last SendAllParameters.
-    int32_t FirstSendFailure() const { return firstSendFailure_; }
+    /// Reads row i and compares it with workValues[i]; false also when the read failed.
     bool CompareParameter(int i);
     bool CompareAllParameters();
     void StoreToFlash();
     void RestoreDefaults();
     void StoreAsFactory();
-    /// sensorValues[0..count-1] into workValues.
-    void CopySensorToWork(int count);
-    /// BuildParamGrid and a grid refresh in the view.
-    void RebuildGrid();
 
     // PopupMenuParam actions.
     void PopupMenuLoadClick();
@@ -97,7 +55,7 @@ class ParamTransfer {
     /// OK only.
     bool Confirm(int messageKey);
 
-    const ParamContext& Context() const { return ctx_; }
+    SensorSession& Session() const { return session_; }
 
   private:
     void StoreSet(uint8_t code);
@@ -108,10 +66,8 @@ class ParamTransfer {
     /// A comparison whose read failed: MESSAGE Item_7, CR, the row and the status.
     std::string LinkFailureText(int i) const;
 
-    ParamContext ctx_;
-    int lastFailedParam_ = 0;
-    int32_t lastSendStatus_ = 0;
-    int32_t firstSendFailure_ = 0;
+    SensorSession& session_;
+    std::function<void()> writeFactoryParamFile_;
 };
 
 }  // namespace veska::params

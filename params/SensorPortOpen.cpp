@@ -8,7 +8,7 @@ std::string SensorPortFailureText(const lang::TextTable& texts, const std::strin
     return texts.Message(0) + " - " + portName + "." + '\r' + texts.Message(1);
 }
 
-bool OpenSensorPort(link::TMORLAInterface& sensor, link::ConnectionState& conn, ParamView& view,
+bool OpenSensorPort(link::TMORLAInterface& sensor, params::ConnectionState& conn, ParamView& view,
                     const lang::TextTable& texts) {
     conn.linkStatus.store(sensor.ClosePort());
     const link::PortChoice choice = link::MapSensorPort(conn.portName);

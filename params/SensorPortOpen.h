@@ -2,7 +2,7 @@
 #include <string>
 
 #include "lang/Language.h"
-#include "link/ConnectionState.h"
+#include "params/ConnectionState.h"
 #include "link/MorlaInterface.h"
 #include "params/ParamView.h"
 
@@ -17,7 +17,7 @@ std::string SensorPortFailureText(const lang::TextTable& texts, const std::strin
 /// conn.linkStatus. A failure is shown as a message box (SensorPortFailureText, caption
 /// MESSAGE Item_2, flags 48). True when the port is open. The caller makes its own window
 /// effects of a failure (the main window disables ButtonMeasure).
-bool OpenSensorPort(link::TMORLAInterface& sensor, link::ConnectionState& conn, ParamView& view,
+bool OpenSensorPort(link::TMORLAInterface& sensor, params::ConnectionState& conn, ParamView& view,
                     const lang::TextTable& texts);
 
 }  // namespace veska::params

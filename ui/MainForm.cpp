@@ -150,7 +150,7 @@ void TFormMain::BuildParamPanel(QWidget* panel) {
     auto* column = new QVBoxLayout(panel);
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(1);
-    grid_ = new ParamGridWidget(state_.grid, panel);
+    grid_ = new ParamGridWidget(state_.session.grid, panel);
     grid_->setEnabled(false);
     progressParam_ = new QProgressBar(panel);
     progressParam_->setRange(0, 36);

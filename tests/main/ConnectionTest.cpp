@@ -7,7 +7,7 @@
 #include <fstream>
 
 #include "main/MainWindow.h"
-#include "main/StreamAcquisition.h"
+#include "main/StreamController.h"
 #include "sim/PtyLink.h"
 #include "sim/SensorDevice.h"
 #include "sim/SensorLine.h"
@@ -68,9 +68,9 @@ struct WindowRig {
     sim::SensorDevice device;
     sim::SensorLine line;
     sim::PtyLink pty;
-    main::ProgramState state;
-    FakeMainView view;
     platform::FakeClock clock;
+    main::ProgramState state{clock};
+    FakeMainView view;
     std::unique_ptr<main::MainWindow> window;
 };
 
@@ -88,9 +88,9 @@ TEST(StartUp, WindowIsCollapsedIdleAndCaptionedFromTheLanguageFile) {
     EXPECT_NE(rig.state.texts.Button(0), "0") << "EN.INI was read";
     EXPECT_EQ(rig.view.identity[IdentityLabel::Model], rig.state.texts.Label(8));
     EXPECT_EQ(rig.view.portItem, 3);
-    EXPECT_EQ(rig.state.conn.portName, "\\\\.\\COM9");
-    EXPECT_EQ(rig.state.conn.baudRate, 115200u);
-    EXPECT_EQ(rig.state.table[9].name, rig.state.texts.Parameter(9));
+    EXPECT_EQ(rig.state.session.conn.portName, "\\\\.\\COM9");
+    EXPECT_EQ(rig.state.session.conn.baudRate, 115200u);
+    EXPECT_EQ(rig.state.session.table[9].name, rig.state.texts.Parameter(9));
 
     rig.window->FormShow();
     EXPECT_EQ(rig.view.aboutBoxes, 1);
@@ -99,18 +99,18 @@ TEST(StartUp, WindowIsCollapsedIdleAndCaptionedFromTheLanguageFile) {
 TEST(Connect, IdentifiesReadsTheParametersAndGrowsTheWindow) {
     WindowRig rig;
     rig.window->ButtonConnectClick();
-    EXPECT_TRUE(rig.state.conn.connected);
+    EXPECT_TRUE(rig.state.session.conn.connected);
     EXPECT_TRUE(rig.view.TimerEnabled(Timer::TimerAnswer));
     EXPECT_TRUE(rig.view.TimerEnabled(Timer::TimerMore));
     EXPECT_EQ(rig.view.Text(Control::ButtonConnect), rig.state.texts.Button(10));
-    EXPECT_EQ(rig.state.grid.ParamRowCount(), 37);
+    EXPECT_EQ(rig.state.session.grid.ParamRowCount(), 37);
     EXPECT_EQ(rig.view.identity[IdentityLabel::Model], "20");
     EXPECT_EQ(rig.view.identity[IdentityLabel::SerialNumber], "1234");
     EXPECT_EQ(rig.view.identity[IdentityLabel::Base], "80 mm");
     EXPECT_EQ(rig.view.identity[IdentityLabel::Range], "50 mm");
-    EXPECT_EQ(rig.state.conn.measuringRange, 50);
-    EXPECT_EQ(rig.state.conn.resultDivisor, 50000);
-    EXPECT_EQ(rig.state.values.workValues[2], 48) << "115200 baud read from the sensor";
+    EXPECT_EQ(rig.state.session.conn.measuringRange, 50);
+    EXPECT_EQ(rig.state.session.conn.resultDivisor, 50000);
+    EXPECT_EQ(rig.state.session.values.workValues[2], 48) << "115200 baud read from the sensor";
     EXPECT_TRUE(rig.view.Enabled(Control::ButtonMeasure));
     EXPECT_TRUE(rig.view.Enabled(Control::ButtonStream));
     EXPECT_TRUE(rig.view.Enabled(Control::ValueListEditorParam));
@@ -126,7 +126,7 @@ TEST(Connect, ClickWhileTheWindowAnimatesStopsAfterOpeningThePort) {
     WindowRig rig;
     rig.view.timers[Timer::TimerMore] = true;
     rig.window->ButtonConnectClick();
-    EXPECT_FALSE(rig.state.conn.connected);
+    EXPECT_FALSE(rig.state.session.conn.connected);
     EXPECT_TRUE(rig.window->Sensor().IsOpen()) << "the port stays open";
     EXPECT_EQ(rig.device.Counters().requests[1], 0u) << "no Identify sent";
 }
@@ -141,7 +141,7 @@ TEST(Connect, APortThatDoesNotOpenIsReportedWithItsName) {
     EXPECT_EQ(rig.view.messages[0].text, t.Message(0) + " - \\\\.\\COM31.\r" + t.Message(1));
     EXPECT_EQ(rig.view.messages[0].caption, t.Message(2));
     EXPECT_EQ(rig.view.messages[0].flags, 48);
-    EXPECT_FALSE(rig.state.conn.connected);
+    EXPECT_FALSE(rig.state.session.conn.connected);
     EXPECT_FALSE(rig.view.TimerEnabled(Timer::TimerAnswer));
 }
 
@@ -153,15 +153,15 @@ TEST(Connect, ASilentSensorGetsTheStopMessageAndThePortCloses) {
     EXPECT_EQ(rig.view.messages[0].text, rig.state.texts.Message(7));
     EXPECT_EQ(rig.view.messages[0].flags, 16);
     EXPECT_FALSE(rig.window->Sensor().IsOpen());
-    EXPECT_FALSE(rig.state.conn.connected);
-    EXPECT_NE(rig.state.conn.answerStatus.load(), 0);
+    EXPECT_FALSE(rig.state.session.conn.connected);
+    EXPECT_NE(rig.state.session.conn.answerStatus.load(), 0);
 }
 
 TEST(Connect, FailedParameterReadLeavesTheWindowIdentifiedButNotConnected) {
     WindowRig rig;
     rig.device.MuteParamAddress(6);  // row 7, "Number of Averaged Values"
     rig.window->ButtonConnectClick();
-    EXPECT_FALSE(rig.state.conn.connected);
+    EXPECT_FALSE(rig.state.session.conn.connected);
     EXPECT_EQ(rig.view.Text(Control::ButtonConnect), rig.state.texts.Button(0));
     EXPECT_FALSE(rig.view.Enabled(Control::ButtonMeasure));
     EXPECT_TRUE(rig.view.TimerEnabled(Timer::TimerAnswer)) << "the watchdog runs";
@@ -171,14 +171,14 @@ TEST(Connect, FailedParameterReadLeavesTheWindowIdentifiedButNotConnected) {
 
     rig.device.MuteParamAddress(6, false);
     rig.Connect();
-    EXPECT_TRUE(rig.state.conn.connected) << "the next click connects again";
+    EXPECT_TRUE(rig.state.session.conn.connected) << "the next click connects again";
 }
 
 TEST(Disconnect, ClosesThePortAndShrinksTheWindow) {
     WindowRig rig;
     rig.Connect();
     rig.window->ButtonConnectClick();
-    EXPECT_FALSE(rig.state.conn.connected);
+    EXPECT_FALSE(rig.state.session.conn.connected);
     EXPECT_FALSE(rig.window->Sensor().IsOpen());
     EXPECT_EQ(rig.view.Text(Control::ButtonConnect), rig.state.texts.Button(0));
     EXPECT_EQ(rig.view.identity[IdentityLabel::Range], rig.state.texts.Label(12));
@@ -192,7 +192,7 @@ TEST(Disconnect, DoesNothingWhileTheWindowStillGrows) {
     WindowRig rig;
     rig.window->ButtonConnectClick();  // the animation starts and is not run
     rig.window->ButtonConnectClick();
-    EXPECT_TRUE(rig.state.conn.connected);
+    EXPECT_TRUE(rig.state.session.conn.connected);
     EXPECT_TRUE(rig.window->Sensor().IsOpen());
 }
 
@@ -200,20 +200,20 @@ TEST(Watchdog, TripsOnlyWhenTwoTicksInARowSeeAFailure) {
     WindowRig rig;
     rig.Connect();
     rig.device.SetSilent(true);
-    EXPECT_FALSE(rig.window->Params().FetchParameter(0));
+    EXPECT_FALSE(rig.state.session.FetchParameter(0));
     rig.window->TimerAnswerTimer();
-    EXPECT_TRUE(rig.state.conn.connected) << "one tick is not enough";
+    EXPECT_TRUE(rig.state.session.conn.connected) << "one tick is not enough";
 
     rig.device.SetSilent(false);
-    EXPECT_TRUE(rig.window->Params().FetchParameter(0));
+    EXPECT_TRUE(rig.state.session.FetchParameter(0));
     rig.window->TimerAnswerTimer();
-    EXPECT_TRUE(rig.state.conn.connected) << "a good exchange in between";
+    EXPECT_TRUE(rig.state.session.conn.connected) << "a good exchange in between";
 
     rig.device.SetSilent(true);
-    EXPECT_FALSE(rig.window->Params().FetchParameter(0));
+    EXPECT_FALSE(rig.state.session.FetchParameter(0));
     rig.window->TimerAnswerTimer();
     rig.window->TimerAnswerTimer();
-    EXPECT_FALSE(rig.state.conn.connected);
+    EXPECT_FALSE(rig.state.session.conn.connected);
     EXPECT_FALSE(rig.window->Sensor().IsOpen());
     EXPECT_FALSE(rig.view.TimerEnabled(Timer::TimerAnswer));
     EXPECT_TRUE(rig.view.TimerEnabled(Timer::TimerMore));
@@ -229,9 +229,9 @@ TEST(Watchdog, EndsARunningStreamBeforeClosingThePort) {
     rig.window->ButtonStreamClick();
     ASSERT_TRUE(rig.window->State().streamRunning.load());
     rig.device.SetSilent(true);
-    rig.state.conn.answerStatus = 3;
+    rig.state.session.conn.answerStatus = 3;
     rig.window->TimerAnswerTimer();
-    rig.state.conn.answerStatus = 3;
+    rig.state.session.conn.answerStatus = 3;
     rig.window->TimerAnswerTimer();
     EXPECT_FALSE(rig.window->State().streamRunning.load());
     EXPECT_FALSE(rig.window->Sensor().IsOpen());
@@ -244,9 +244,9 @@ TEST(Watchdog, EndsARunningMeasurementSoTheNextClickStartsANewRun) {
     ASSERT_TRUE(rig.window->MeasurementRunning());
     rig.window->TimerMainTimer();
     rig.device.SetSilent(true);
-    rig.state.conn.answerStatus = 3;
+    rig.state.session.conn.answerStatus = 3;
     rig.window->TimerAnswerTimer();
-    rig.state.conn.answerStatus = 3;
+    rig.state.session.conn.answerStatus = 3;
     rig.window->TimerAnswerTimer();
     EXPECT_FALSE(rig.window->MeasurementRunning());
     EXPECT_FALSE(rig.view.TimerEnabled(Timer::TimerMain));
@@ -255,7 +255,7 @@ TEST(Watchdog, EndsARunningMeasurementSoTheNextClickStartsANewRun) {
     rig.device.SetSilent(false);
     rig.Animate();  // the window shrinks back first
     rig.Connect();
-    ASSERT_TRUE(rig.state.conn.connected);
+    ASSERT_TRUE(rig.state.session.conn.connected);
     rig.window->ButtonMeasureClick();
     EXPECT_TRUE(rig.window->MeasurementRunning()) << "a click after reconnecting starts a run";
     EXPECT_FALSE(rig.view.Enabled(Control::ValueListEditorParam));
@@ -266,10 +266,10 @@ TEST(Selectors, TakeEffectAtTheNextConnectAndRejectNonNumbers) {
     WindowRig rig;
     rig.Connect();
     rig.window->ComboBoxWorkBaundChange("921600");
-    EXPECT_EQ(rig.state.conn.baudRate, 921600u);
+    EXPECT_EQ(rig.state.session.conn.baudRate, 921600u);
     EXPECT_TRUE(rig.window->Sensor().IsOpen()) << "the open port is not touched";
     rig.window->ComboBoxWorkCodeDevChange("x7");
-    EXPECT_EQ(rig.state.conn.netAddress, 1);
+    EXPECT_EQ(rig.state.session.conn.netAddress, 1);
     ASSERT_EQ(rig.view.errors.size(), 1u);
     EXPECT_NE(rig.view.errors[0].find("x7"), std::string::npos);
 }
@@ -280,7 +280,7 @@ TEST(MotorRecord, IsChosenFromTheMotorTableAtIdentify) {
     WindowRig rig(path);
     rig.Connect();
     EXPECT_EQ(rig.state.motorTable.recordCount, 2);
-    EXPECT_EQ(rig.state.conn.motorRecord, 1) << "range 50 does not fit a travel of 10";
+    EXPECT_EQ(rig.state.session.conn.motorRecord, 1) << "range 50 does not fit a travel of 10";
     std::remove(path.c_str());
 }
 
@@ -304,7 +304,7 @@ TEST(Chart, ZeroClearAndAxisToggles) {
     rig.window->XAutomaticScalingClick();
     EXPECT_FALSE(rig.view.xChecked);
     EXPECT_FALSE(rig.view.bottomAutomatic);
-    rig.state.conn.measuringRange = 50;
+    rig.state.session.conn.measuringRange = 50;
     rig.window->YAutomaticScalingClick();
     EXPECT_FALSE(rig.view.yChecked);
     EXPECT_FALSE(rig.view.leftAutomatic);

@@ -9,8 +9,10 @@
 
 #include "link/Status.h"
 #include "main/MeasurementCycle.h"
-#include "main/SampleBuffer.h"
+#include "acquire/SampleBuffer.h"
+#include "lang/NumberFormat.h"
 #include "tests/main/FakeMainView.h"
+#include "lang/NumberFormat.h"
 #include "tests/main/SimSensorRig.h"
 #include "tests/support/PtyPeer.h"
 
@@ -37,7 +39,7 @@ std::vector<uint8_t> ResultReply(uint16_t raw, uint8_t counter) {
     return Framed({static_cast<uint8_t>(raw & 0xFF), static_cast<uint8_t>(raw >> 8)}, counter);
 }
 
-std::string Mm(double value) { return main::FormatFixed(value, 3) + " mm"; }
+std::string Mm(double value) { return lang::FormatFixed(value, 3) + " mm"; }
 
 // --- Flows against the simulated sensor ---------------------------------------------------
 
@@ -79,13 +81,13 @@ TEST(MeasurementRun, LineRunShowsLabelsPointsAndBuffer) {
     std::string lines;
     rig.state.samples.ExportLines(lines);
     EXPECT_EQ(std::count(lines.begin(), lines.end(), '\n'), 3);
-    EXPECT_EQ(rig.cycle.pointNumber, 3u);
+    EXPECT_EQ(rig.cycle.run.pointNumber, 3u);
     EXPECT_EQ(rig.view.repaints, 3);  // one repaint request per tick, no full replot
     EXPECT_EQ(rig.view.chartClears, 1);
     EXPECT_TRUE(rig.view.timers[Timer::TimerMain]);
-    EXPECT_EQ(rig.state.conn.answerStatus.load(), 0);
+    EXPECT_EQ(rig.state.session.conn.answerStatus.load(), 0);
     // Without an encoder the bench read-outs show the run's maximum and minimum.
-    EXPECT_EQ(rig.view.Text(Control::LabelEncoder), main::FormatFixedPrecision(mm, 8, 4));
+    EXPECT_EQ(rig.view.Text(Control::LabelEncoder), lang::FormatFixedPrecision(mm, 8, 4));
 }
 
 TEST(MeasurementRun, ZeroSetDuringRunShiftsLabelsAndPointsButNotTheBuffer) {
@@ -120,7 +122,7 @@ TEST(MeasurementRun, RetryBudgetBridgesFiveFailuresButNotTheSixth) {
         rig.device.CorruptNextReply();
         rig.cycle.TimerMainTimer();
         EXPECT_EQ(rig.cycle.resultRetryBudget, 5 - failure);
-        EXPECT_EQ(rig.state.conn.answerStatus.load(), 0) << "failure " << failure;
+        EXPECT_EQ(rig.state.session.conn.answerStatus.load(), 0) << "failure " << failure;
         EXPECT_EQ(rig.state.samples.Index(), 1 + failure);
         EXPECT_FLOAT_EQ(rig.state.samples.At(failure), good);
     }
@@ -130,13 +132,13 @@ TEST(MeasurementRun, RetryBudgetBridgesFiveFailuresButNotTheSixth) {
     rig.cycle.TimerMainTimer();  // the sixth failure stores nothing
     EXPECT_EQ(rig.state.samples.Index(), 6);
     EXPECT_EQ(rig.view.points.size(), 6u);
-    EXPECT_EQ(rig.state.conn.answerStatus.load(), link::kStatusFraming);
+    EXPECT_EQ(rig.state.session.conn.answerStatus.load(), link::kStatusFraming);
     EXPECT_TRUE(rig.view.timers[Timer::TimerMain]);  // the run goes on
 
     rig.cycle.TimerMainTimer();  // a good result restores the budget
     EXPECT_EQ(rig.cycle.resultRetryBudget, 5);
     EXPECT_EQ(rig.state.samples.Index(), 7);
-    EXPECT_EQ(rig.state.conn.answerStatus.load(), 0);
+    EXPECT_EQ(rig.state.session.conn.answerStatus.load(), 0);
 }
 
 TEST(MeasurementRun, IndexWrapsAfter65536Values) {
@@ -144,7 +146,7 @@ TEST(MeasurementRun, IndexWrapsAfter65536Values) {
     ASSERT_TRUE(rig.started);
     rig.cycle.ToggleMeasure();
     // The ring after 65534 ticks, then two real ticks fill positions 65534 and 65535.
-    for (int i = 0; i < main::SampleBuffer::kSize - 2; ++i) rig.state.samples.AppendOnePast(1.0f);
+    for (int i = 0; i < acquire::SampleBuffer::kSize - 2; ++i) rig.state.samples.AppendOnePast(1.0f);
     rig.cycle.TimerMainTimer();
     EXPECT_FALSE(rig.state.samples.Wrapped());
     EXPECT_EQ(rig.state.samples.Index(), 65535);
@@ -179,7 +181,7 @@ TEST_P(PlainModeRun, ShowsTheRawValueWithItsUnitAndSetsModeOfRun) {
     const float raw = rig.state.samples.At(0);
     EXPECT_GT(raw, 0.0f);
     EXPECT_EQ(raw, static_cast<float>(static_cast<int>(raw)));  // a raw count, unconverted
-    EXPECT_EQ(rig.view.Text(Control::LabelRast), main::FormatFixed(raw, 0) + " " + GetParam().unit);
+    EXPECT_EQ(rig.view.Text(Control::LabelRast), lang::FormatFixed(raw, 0) + " " + GetParam().unit);
     // The first tick's 1800 reference point applies to raw counts as well.
     ASSERT_EQ(rig.view.points.size(), raw > 1800.0f ? 2u : 1u);
     EXPECT_DOUBLE_EQ(rig.view.points.back().y, raw);
@@ -224,13 +226,15 @@ TEST(MeasurementRun, StopRestoresTheControlsAndModeOfRunEvenWhenUnchanged) {
 }
 
 /// Records the state of TimerMain while the tick talks to the bench.
-class TimerProbe final : public main::BenchHooks {
+class TimerProbe final : public bench::AnalogBoard {
   public:
     explicit TimerProbe(FakeMainView& v) : view(v) {}
-    void UpdateBoardReading(bool show) override {
+    void StartSweep() override {}
+    void UpdateReading(bool show) override {
         shows.push_back(show);
         timerDuringTick.push_back(view.timers[Timer::TimerMain]);
     }
+    void Stop() override {}
     FakeMainView& view;
     std::vector<bool> shows;
     std::vector<bool> timerDuringTick;
@@ -240,8 +244,10 @@ TEST(MeasurementRun, TickDisablesTheTimerWhileItRuns) {
     SimSensorRig rig;
     ASSERT_TRUE(rig.started);
     TimerProbe probe(rig.view);
-    main::MeasurementCycle cycle(rig.state, rig.view, rig.sensor, rig.params, rig.clock, probe,
-                                 rig.stream);
+    bench::BenchDevices devices = bench::AbsentDevices();
+    main::MeasurementCycle cycle(rig.state, rig.view, rig.clock, rig.stream,
+                                 bench::BenchDevices{devices.motor, devices.encoder, probe},
+                                 rig.steps);
     cycle.ToggleMeasure();
     cycle.TimerMainTimer();
     cycle.TimerMainTimer();
@@ -254,11 +260,12 @@ TEST(MeasurementRun, TickDisablesTheTimerWhileItRuns) {
 
 struct PeerCycle {
     PeerCycle()
-        : sensor(clock),
-          params(params::ParamContext{sensor, state.conn, state.table, state.values, state.grid,
-                                      state.texts, view, clock, nullptr, nullptr}),
-          stream(state, view, sensor, params, clock),
-          cycle(state, view, sensor, params, clock, bench, stream) {
+        : state(clock),
+          sensor(state.session.sensor),
+          stream(state, view, clock),
+          cycle(state, view, clock, stream, bench::AbsentDevices(), steps) {
+        state.session.SetView(view);
+        plainModes.BindTo(steps);
         EXPECT_TRUE(peer.Ok());
         EXPECT_EQ(sensor.OpenPort(0, peer.SlavePath(), 115200), 0);
         // The identity refresh is the main window's; here it only counts.
@@ -267,13 +274,13 @@ struct PeerCycle {
     ~PeerCycle() { sensor.ClosePort(); }
 
     PtyPeer peer;
+    platform::FakeClock clock;
     main::ProgramState state;
     FakeMainView view;
-    platform::FakeClock clock;
-    link::TMORLAInterface sensor;
-    params::ParamTransfer params;
-    main::NoBenchModes bench;
-    main::StreamAcquisition stream;
+    link::TMORLAInterface& sensor;
+    main::PlainModes plainModes;
+    bench::ModeSteps steps;
+    main::StreamController stream;
     main::MeasurementCycle cycle;
     int identifies = 0;
 };
@@ -291,14 +298,14 @@ class FetchResultConversion : public ::testing::TestWithParam<ConversionCase> {}
 TEST_P(FetchResultConversion, ConvertsTheRawResultByMode) {
     const ConversionCase& c = GetParam();
     PeerCycle rig;
-    rig.state.conn.measuringRange = c.range;
-    rig.state.conn.resultDivisor = c.divisor;
+    rig.state.session.conn.measuringRange = c.range;
+    rig.state.session.conn.resultDivisor = c.divisor;
     rig.state.measureMode = c.mode;
     rig.state.currentValue = 7.0f;
     rig.peer.ReplyAfter(2, ResultReply(c.raw, 3));
     EXPECT_TRUE(rig.cycle.FetchResult());
     EXPECT_FLOAT_EQ(rig.state.currentValue.load(), c.expected);
-    EXPECT_EQ(rig.state.conn.answerStatus.load(), 0);
+    EXPECT_EQ(rig.state.session.conn.answerStatus.load(), 0);
     EXPECT_EQ(rig.peer.Received(), (std::vector<uint8_t>{0x01, 0x86}));
 }
 
@@ -314,8 +321,8 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(MeasurementPeer, FirstValueAbove1800AddsTheReferencePointOnce) {
     PeerCycle rig;
-    rig.state.conn.measuringRange = 4000;
-    rig.state.conn.resultDivisor = 50000;
+    rig.state.session.conn.measuringRange = 4000;
+    rig.state.session.conn.resultDivisor = 50000;
     // Mode of Run write (6 line bytes), then one GetResult (2) per tick.
     rig.peer.ReplyAfter(6 + 2, ResultReply(25000, 0));  // 2000.0 mm
     rig.peer.ReplyAfter(2, ResultReply(25000, 1));
@@ -341,8 +348,8 @@ TEST(MeasurementPeer, FirstValueAbove1800AddsTheReferencePointOnce) {
 
 TEST(MeasurementPeer, ValueAt1800AddsOnlyTheMeasuredPoint) {
     PeerCycle rig;
-    rig.state.conn.measuringRange = 4000;
-    rig.state.conn.resultDivisor = 50000;
+    rig.state.session.conn.measuringRange = 4000;
+    rig.state.session.conn.resultDivisor = 50000;
     rig.peer.ReplyAfter(6 + 2, ResultReply(22500, 0));  // 1800.0 mm
     rig.cycle.ToggleMeasure();
     rig.cycle.TimerMainTimer();
@@ -367,12 +374,12 @@ TEST(MeasurementPeer, ModesWithoutAStepOnlyRepaint) {
 }
 
 TEST(FormatFixedPrecision, EightDigitsFourDecimals) {
-    EXPECT_EQ(main::FormatFixedPrecision(12.5, 8, 4), "12.5000");
-    EXPECT_EQ(main::FormatFixedPrecision(1234.56789, 8, 4), "1234.5679");
-    EXPECT_EQ(main::FormatFixedPrecision(123456.789, 8, 4), "123456.7900");
-    EXPECT_EQ(main::FormatFixedPrecision(65535.0, 8, 4), "65535.0000");
-    EXPECT_EQ(main::FormatFixedPrecision(-0.00001, 8, 4), "0.0000");
-    EXPECT_EQ(main::FormatFixedPrecision(-3.25, 8, 4), "-3.2500");
+    EXPECT_EQ(lang::FormatFixedPrecision(12.5, 8, 4), "12.5000");
+    EXPECT_EQ(lang::FormatFixedPrecision(1234.56789, 8, 4), "1234.5679");
+    EXPECT_EQ(lang::FormatFixedPrecision(123456.789, 8, 4), "123456.7900");
+    EXPECT_EQ(lang::FormatFixedPrecision(65535.0, 8, 4), "65535.0000");
+    EXPECT_EQ(lang::FormatFixedPrecision(-0.00001, 8, 4), "0.0000");
+    EXPECT_EQ(lang::FormatFixedPrecision(-3.25, 8, 4), "-3.2500");
 }
 
 }  // namespace

@@ -4,10 +4,11 @@
 #include <fstream>
 #include <sstream>
 
-#include "main/SampleBuffer.h"
+#include "acquire/SampleBuffer.h"
+#include "lang/NumberFormat.h"
 
-using veska::main::FormatFixed;
-using veska::main::SampleBuffer;
+using veska::lang::FormatFixed;
+using veska::acquire::SampleBuffer;
 
 namespace {
 

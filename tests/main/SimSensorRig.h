@@ -13,8 +13,8 @@
 #include "link/MorlaInterface.h"
 #include "main/MeasurementCycle.h"
 #include "main/ProgramState.h"
-#include "main/StreamAcquisition.h"
-#include "params/ParamTransfer.h"
+#include "main/PlainModes.h"
+#include "main/StreamController.h"
 #include "platform/Clock.h"
 #include "sim/LinePeer.h"
 #include "sim/PtyLink.h"
@@ -120,23 +120,24 @@ struct SimSensorRig {
           sensorLine(device, LineFor(kind)),
           pty(kind == RigLine::kCounted ? static_cast<sim::LinePeer&>(counted)
                                         : static_cast<sim::LinePeer&>(sensorLine)),
-          sensor(clock),
-          params(params::ParamContext{sensor, state.conn, state.table, state.values, state.grid,
-                                      state.texts, view, clock, nullptr, nullptr}),
-          stream(state, view, sensor, params, clock),
-          cycle(state, view, sensor, params, clock, bench, stream) {
+          state(clock),
+          sensor(state.session.sensor),
+          stream(state, view, clock),
+          cycle(state, view, clock, stream, bench::AbsentDevices(), steps) {
+        state.session.SetView(view);
+        plainModes.BindTo(steps);
         world.SetTargetMm(targetMm >= 0 ? targetMm
                                         : identity.baseDistance + 0.4 * identity.measuringRange);
         std::string error;
         started = pty.Start(&error);
         EXPECT_TRUE(started) << error;
         EXPECT_EQ(sensor.OpenPort(0, pty.SlavePath(), 115200), 0);
-        state.conn.measuringRange = identity.measuringRange;
-        state.conn.baseDistance = identity.baseDistance;
-        state.conn.resultDivisor = 50000;
+        state.session.conn.measuringRange = identity.measuringRange;
+        state.session.conn.baseDistance = identity.baseDistance;
+        state.session.conn.resultDivisor = 50000;
     }
     ~SimSensorRig() {
-        stream.StopThread();
+        stream.Stream().StopThread();
         sensor.ClosePort();
         pty.Stop();
     }
@@ -157,7 +158,7 @@ struct SimSensorRig {
     double ExpectedMm() {
         return static_cast<double>(
             static_cast<float>(static_cast<long double>(device.CurrentResult()) *
-                               state.conn.measuringRange / state.conn.resultDivisor));
+                               state.session.conn.measuringRange / state.session.conn.resultDivisor));
     }
 
     /// Waits (real time) until pred holds; false after timeoutMs.
@@ -189,13 +190,13 @@ struct SimSensorRig {
     sim::PtyLink pty;
     bool started = false;
 
+    platform::FakeClock clock;
     main::ProgramState state;
     FakeMainView view;
-    platform::FakeClock clock;
-    link::TMORLAInterface sensor;
-    params::ParamTransfer params;
-    main::NoBenchModes bench;
-    main::StreamAcquisition stream;
+    link::TMORLAInterface& sensor;
+    main::PlainModes plainModes;
+    bench::ModeSteps steps;
+    main::StreamController stream;
     main::MeasurementCycle cycle;
 };
 

@@ -10,8 +10,9 @@
 #include "link/MorlaInterface.h"
 #include "link/Status.h"
 #include "main/MeasurementCycle.h"
-#include "main/StreamAcquisition.h"
+#include "main/StreamController.h"
 #include "tests/main/FakeMainView.h"
+#include "lang/NumberFormat.h"
 #include "tests/main/SimSensorRig.h"
 #include "tests/support/PtyPeer.h"
 
@@ -20,16 +21,15 @@ namespace {
 
 using main::Control;
 using main::PointColour;
-using main::SampleConversion;
-using main::StreamAcquisition;
-using main::StreamLabel;
+using acquire::SampleConversion;
+using acquire::SampleStream;
 using Clock = std::chrono::steady_clock;
 
 constexpr uint8_t kLanModeAddress = 0x88;
 constexpr uint8_t kModeOfRunAddress = 0x07;
 
 bool WaitForSamples(SimSensorRig& rig, uint64_t n, int timeoutMs = 5000) {
-    return SimSensorRig::WaitFor([&] { return rig.stream.SamplesReceived() >= n; }, timeoutMs);
+    return SimSensorRig::WaitFor([&] { return rig.stream.Stream().Counters().received >= n; }, timeoutMs);
 }
 
 // --- The conversion table -----------------------------------------------------------------
@@ -43,7 +43,7 @@ struct ConversionRow {
     float current;
     bool stores;
     float stored;
-    StreamLabel label;
+    bool shows;
     double labelValue;
     const char* text;
 };
@@ -51,49 +51,50 @@ struct ConversionRow {
 // raw 12500 with range 50 and divisor 50000 is 12.5 mm; the zero offset is 2.5 and the
 // sample lands at index 7.
 const ConversionRow kRows[] = {
-    {"Line", 0, 12500, 0, true, 12.5f, true, 10.0f, StreamLabel::Millimetres, 10.0, "10.000 mm"},
-    {"StreamFrqCheck", 144, 12500, 0, true, 12.5f, true, 10.0f, StreamLabel::Millimetres, 10.0,
-     "10.000 mm"},
-    {"SynchroPoverka", 132, 12500, 0, true, 12.5f, true, 12.5f, StreamLabel::Millimetres, 12.5,
-     "12.500 mm"},
-    {"Scan", 147, 12500, 0, true, 12.5f, true, 12.5f, StreamLabel::Millimetres, 12.5, "12.500 mm"},
-    {"Nonline", 1, 1234, 0, true, 1234.0f, true, 1234.0f, StreamLabel::Pixels, 1234, "1234 px"},
-    {"SynchroCalibration", 130, 1234, 0, true, 1234.0f, true, 1234.0f, StreamLabel::Pixels, 1234,
-     "1234 px"},
-    {"Temperature", 2, 281, 0, true, 281.0f, true, 281.0f, StreamLabel::Counts, 281, "281 cl"},
-    {"InCheck", 142, 1234, 0, false, 0, false, 0, StreamLabel::Index, 7, "7"},
-    {"AlCheckHigh", 143, 1234, 0x02, false, 0, false, 0, StreamLabel::Level, 1, "Hi"},
-    {"AlCheckLow", 143, 1234, 0xFD, false, 0, false, 0, StreamLabel::Level, 0, "Lo"},
-    {"Pulse", 128, 1234, 0, false, 0, false, 0, StreamLabel::None, 0, ""},
-    {"LaserAdjustment", 148, 1234, 0, false, 0, false, 0, StreamLabel::None, 0, ""},
+    {"Line", 0, 12500, 0, true, 12.5f, true, 10.0f, true, 10.0, "10.000 mm"},
+    {"StreamFrqCheck", 144, 12500, 0, true, 12.5f, true, 10.0f, true, 10.0, "10.000 mm"},
+    {"SynchroPoverka", 132, 12500, 0, true, 12.5f, true, 12.5f, true, 12.5, "12.500 mm"},
+    {"Scan", 147, 12500, 0, true, 12.5f, true, 12.5f, true, 12.5, "12.500 mm"},
+    {"Nonline", 1, 1234, 0, true, 1234.0f, true, 1234.0f, true, 1234, "1234 px"},
+    {"SynchroCalibration", 130, 1234, 0, true, 1234.0f, true, 1234.0f, true, 1234, "1234 px"},
+    {"Temperature", 2, 281, 0, true, 281.0f, true, 281.0f, true, 281, "281 cl"},
+    {"InCheck", 142, 1234, 0, false, 0, false, 0, true, 7, "7"},
+    {"AlCheckHigh", 143, 1234, 0x02, false, 0, false, 0, true, 1, "Hi"},
+    {"AlCheckLow", 143, 1234, 0xFD, false, 0, false, 0, true, 0, "Lo"},
+    {"Pulse", 128, 1234, 0, false, 0, false, 0, false, 0, ""},
+    {"LaserAdjustment", 148, 1234, 0, false, 0, false, 0, false, 0, ""},
 };
 
 class StreamConversion : public ::testing::TestWithParam<ConversionRow> {};
 
 TEST_P(StreamConversion, FollowsTheModeTable) {
     const ConversionRow& r = GetParam();
+    const bench::ModeRow* row = bench::FindMode(r.mode);
+    ASSERT_NE(row, nullptr);
     const SampleConversion c =
-        StreamAcquisition::Convert(r.mode, r.raw, r.statusByte, 50, 50000, 2.5f, 7);
+        acquire::ConvertSample(row->stream, r.raw, r.statusByte, 50, 50000, 2.5f, 7);
     EXPECT_EQ(c.setsCurrent, r.setsCurrent);
     if (r.setsCurrent) EXPECT_FLOAT_EQ(c.current, r.current);
     EXPECT_EQ(c.stores, r.stores);
     if (r.stores) EXPECT_FLOAT_EQ(c.stored, r.stored);
-    EXPECT_EQ(c.label, r.label);
-    if (r.label != StreamLabel::None) {
-        EXPECT_DOUBLE_EQ(c.labelValue, r.labelValue);
-        EXPECT_EQ(StreamAcquisition::LabelText(c.label, c.labelValue), r.text);
-    }
+    EXPECT_EQ(c.shows, r.shows);
+    if (r.shows) EXPECT_DOUBLE_EQ(c.labelValue, r.labelValue);
+    EXPECT_EQ(row->streamLabel.Text(c.labelValue), r.text);
+    EXPECT_EQ(row->statusStream, r.mode == bench::kModeAlCheck);
 }
 
 INSTANTIATE_TEST_SUITE_P(Modes, StreamConversion, ::testing::ValuesIn(kRows),
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST(StreamConversionPrecision, MillimetresAreComputedBeforeRoundingToSingle) {
+    using acquire::StreamConversion;
     // 65535 x 100 / 37500 = 174.76 exactly; in single precision only once, at the end.
-    const SampleConversion c = StreamAcquisition::Convert(0, 65535, 0, 100, 37500, 0.0f, 0);
+    const SampleConversion c =
+        acquire::ConvertSample(StreamConversion::RelativeMm, 65535, 0, 100, 37500, 0.0f, 0);
     EXPECT_EQ(c.current, 174.76f);
     // A divisor of 0 (no grid built yet) must not divide by zero.
-    const SampleConversion z = StreamAcquisition::Convert(0, 100, 0, 50, 0, 0.0f, 0);
+    const SampleConversion z =
+        acquire::ConvertSample(StreamConversion::RelativeMm, 100, 0, 50, 0, 0.0f, 0);
     EXPECT_TRUE(std::isfinite(z.current));
 }
 
@@ -107,7 +108,7 @@ TEST(StreamAxis, ResetsWhileNarrowerThanTheIndexThenSlides) {
                           {26, 2, 27}, {26, 3, 28},  // a failed read still moves the window
                           {0, 0, 25}};               // after the wrap
     for (const Step& s : steps) {
-        StreamAcquisition::MoveAxis(minimum, maximum, s.index);
+        SampleStream::MoveAxis(minimum, maximum, s.index);
         EXPECT_EQ(minimum, s.min) << "index " << s.index;
         EXPECT_EQ(maximum, s.max) << "index " << s.index;
     }
@@ -118,7 +119,7 @@ TEST(StreamAxis, ResetsWhileNarrowerThanTheIndexThenSlides) {
 TEST(StreamFlow, StartAndStopSendTheirRequestsInOrder) {
     SimSensorRig rig(RigLine::kCounted, 10);
     ASSERT_TRUE(rig.started);
-    rig.state.values.workValues[26] = 5;
+    rig.state.session.values.workValues[26] = 5;
     rig.device.SetParam(kLanModeAddress, 5);
     rig.device.SetParam(kModeOfRunAddress, 2);
 
@@ -130,7 +131,7 @@ TEST(StreamFlow, StartAndStopSendTheirRequestsInOrder) {
     EXPECT_FALSE(rig.view.Enabled(Control::ButtonZero));
     EXPECT_FALSE(rig.view.Enabled(Control::ValueListEditorParam)) << "one thread on the link";
     EXPECT_EQ(rig.view.intervals[main::Timer::TimerAnswer], 30000);
-    EXPECT_EQ(rig.state.values.savedValues[26], 5);
+    EXPECT_EQ(rig.state.session.values.savedValues[26], 5);
     ASSERT_TRUE(WaitForSamples(rig, 10));
     EXPECT_EQ(rig.device.Param(kLanModeAddress), 0);
     EXPECT_EQ(rig.device.Param(kModeOfRunAddress), 0);
@@ -169,7 +170,7 @@ TEST(StreamFlow, NonlineStreamSetsModeOfRunOne) {
     EXPECT_TRUE(rig.WaitParam(kModeOfRunAddress, 0));
     const float raw = rig.state.samples.At(2);
     EXPECT_EQ(raw, std::floor(raw));
-    EXPECT_EQ(rig.view.Text(Control::LabelRast), main::FormatFixed(raw, 0) + " px");
+    EXPECT_EQ(rig.view.Text(Control::LabelRast), lang::FormatFixed(raw, 0) + " px");
 }
 
 TEST(StreamFlow, TenSamplesPlotNinePointsInOnePass) {
@@ -195,9 +196,9 @@ TEST(StreamFlow, TenSamplesPlotNinePointsInOnePass) {
     EXPECT_FLOAT_EQ(rig.state.currentValue.load(), static_cast<float>(mm));
     // The newest value reached the label on the interface thread.
     EXPECT_EQ(rig.view.Text(Control::LabelRast),
-              main::FormatFixed(static_cast<double>(static_cast<float>(mm)) - 1.0, 3) + " mm");
-    EXPECT_EQ(rig.stream.SamplesReceived(), 10u);
-    EXPECT_EQ(rig.stream.ReadFailures(), 0u);
+              lang::FormatFixed(static_cast<double>(static_cast<float>(mm)) - 1.0, 3) + " mm");
+    EXPECT_EQ(rig.stream.Stream().Counters().received, 10u);
+    EXPECT_EQ(rig.stream.Stream().Counters().failures, 0u);
     EXPECT_EQ(rig.view.foreignThreadCalls.load(), 0);
 }
 
@@ -219,7 +220,7 @@ TEST(StreamFlow, TheSample65537LandsAtZeroAndSetsWrapped) {
     rig.stream.Stop();
     EXPECT_TRUE(rig.state.samples.Wrapped());
     EXPECT_EQ(rig.state.samples.Index(), 0);
-    EXPECT_EQ(rig.stream.ReadFailures(), 0u);
+    EXPECT_EQ(rig.stream.Stream().Counters().failures, 0u);
     // The plot runs from the cursor to the index only: after the wrap it has nothing to add.
     EXPECT_TRUE(rig.view.points.empty());
 }
@@ -233,7 +234,7 @@ TEST(StreamFlow, DisplayTickShowsTheNewestValueAndSlidesAManualAxis) {
     ASSERT_TRUE(WaitForSamples(rig, 30));
     rig.stream.DisplayTick();
     EXPECT_EQ(rig.view.bottomRange, (std::pair<double, double>{5, 30}));
-    EXPECT_EQ(rig.view.Text(Control::LabelRast), main::FormatFixed(rig.ExpectedMm(), 3) + " mm");
+    EXPECT_EQ(rig.view.Text(Control::LabelRast), lang::FormatFixed(rig.ExpectedMm(), 3) + " mm");
     const size_t texts = rig.view.textLog.size();
     const size_t ranges = rig.view.bottomRanges.size();
     rig.stream.DisplayTick();  // nothing new: nothing shown again
@@ -259,9 +260,9 @@ TEST(StreamFlow, FramingErrorsAreCountedAndTheStreamGoesOn) {
     rig.device.CorruptNextReply(1);  // the first sample
     rig.stream.Start();
     ASSERT_TRUE(WaitForSamples(rig, 5));
-    ASSERT_TRUE(SimSensorRig::WaitFor([&] { return rig.stream.FramingFailures() == 1; }));
+    ASSERT_TRUE(SimSensorRig::WaitFor([&] { return rig.stream.Stream().Counters().framing == 1; }));
     rig.stream.Stop();
-    EXPECT_EQ(rig.stream.SamplesReceived(), 5u);
+    EXPECT_EQ(rig.stream.Stream().Counters().received, 5u);
     EXPECT_EQ(rig.state.samples.Index(), 4);
 }
 
@@ -296,8 +297,8 @@ TEST(StreamStop, EndsAReadInProgressWellBeforeItsTimeOut) {
     EXPECT_LT(took, std::chrono::milliseconds(1500));  // the read would last 2050 ms
     EXPECT_FALSE(rig.stream.Running());
     // The cut read is neither a sample nor a failure; the link works at once afterwards.
-    EXPECT_EQ(rig.stream.SamplesReceived(), 0u);
-    EXPECT_EQ(rig.stream.ReadFailures(), 0u);
+    EXPECT_EQ(rig.stream.Stream().Counters().received, 0u);
+    EXPECT_EQ(rig.stream.Stream().Counters().failures, 0u);
     link::DeviceInfo info;
     EXPECT_EQ(rig.sensor.Identify(1, info), 0);
     EXPECT_EQ(info.measuringRange, 50);
@@ -321,14 +322,14 @@ TEST(StreamStop, AThreadOnAClosedPortNeitherSpinsNorHangs) {
     ASSERT_TRUE(rig.started);
     rig.sensor.ClosePort();
     rig.stream.Start();
-    EXPECT_EQ(rig.state.conn.linkStatus.load(), link::kStatusNotOpen);
+    EXPECT_EQ(rig.state.session.conn.linkStatus.load(), link::kStatusNotOpen);
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    EXPECT_LT(rig.stream.ReadFailures(), 30u);  // paced retries, no busy loop
+    EXPECT_LT(rig.stream.Stream().Counters().failures, 30u);  // paced retries, no busy loop
     const auto begin = Clock::now();
     rig.stream.Stop();
     // Far below a sample read's 2050 ms time-out, with room for a loaded machine.
     EXPECT_LT(Clock::now() - begin, std::chrono::milliseconds(1500));
-    EXPECT_EQ(rig.state.conn.answerStatus.load(), link::kStatusNotOpen);
+    EXPECT_EQ(rig.state.session.conn.answerStatus.load(), link::kStatusNotOpen);
 }
 
 TEST(StreamStop, AGapIsCountedWhenTheSensorFallsSilent) {
@@ -337,10 +338,10 @@ TEST(StreamStop, AGapIsCountedWhenTheSensorFallsSilent) {
     rig.stream.Start();
     ASSERT_TRUE(WaitForSamples(rig, 3));
     // Three samples, then the 2050 ms read time-out of the next one.
-    ASSERT_TRUE(SimSensorRig::WaitFor([&] { return rig.stream.Gaps() == 1; }, 4000));
-    EXPECT_EQ(rig.state.conn.answerStatus.load(), link::kStatusShortRead);
+    ASSERT_TRUE(SimSensorRig::WaitFor([&] { return rig.stream.Stream().Counters().gaps == 1; }, 4000));
+    EXPECT_EQ(rig.state.session.conn.answerStatus.load(), link::kStatusShortRead);
     rig.stream.Stop();
-    EXPECT_EQ(rig.stream.ReadFailures(), 1u);
+    EXPECT_EQ(rig.stream.Stream().Counters().failures, 1u);
 }
 
 TEST(StreamStop, StartAndStopAThousandTimesWhileSamplesPourIn) {
@@ -358,7 +359,7 @@ TEST(StreamStop, StartAndStopAThousandTimesWhileSamplesPourIn) {
         rig.stream.DisplayTick();
         rig.stream.ButtonStreamClick();
         ASSERT_FALSE(rig.stream.Running());
-        samples += rig.stream.SamplesReceived();
+        samples += rig.stream.Stream().Counters().received;
     }
     EXPECT_GT(samples, 0u);
     ASSERT_TRUE(SimSensorRig::WaitFor(
@@ -374,19 +375,17 @@ TEST(StreamStop, StartAndStopAThousandTimesWhileSamplesPourIn) {
 TEST(StreamBench, StatusSamplesShowTheLevelAndStoreNothing) {
     PtyPeer peer;
     ASSERT_TRUE(peer.Ok());
-    main::ProgramState state;
-    FakeMainView view;
     platform::FakeClock clock;
-    link::TMORLAInterface sensor(clock);
-    params::ParamTransfer params(params::ParamContext{sensor, state.conn, state.table, state.values,
-                                                      state.grid, state.texts, view, clock, nullptr,
-                                                      nullptr});
-    StreamAcquisition stream(state, view, sensor, params, clock);
+    main::ProgramState state(clock);
+    FakeMainView view;
+    main::StreamController controller(state, view, clock);
+    acquire::SampleStream& stream = controller.Stream();
+    link::TMORLAInterface& sensor = state.session.sensor;
     ASSERT_EQ(sensor.OpenPort(0, peer.SlavePath(), 115200), 0);
 
     state.samples.Reset();
-    state.measureMode = main::kModeAlCheck;
-    stream.StartThread();
+    state.measureMode = bench::kModeAlCheck;
+    stream.StartThread(controller.SetupOf(bench::kModeAlCheck));
     const auto sample = [](uint8_t statusByte, uint8_t counter) {
         std::vector<uint8_t> line;
         for (uint8_t b : {uint8_t{0x34}, uint8_t{0x12}, statusByte}) {
@@ -396,12 +395,12 @@ TEST(StreamBench, StatusSamplesShowTheLevelAndStoreNothing) {
         return line;
     };
     peer.Send(sample(0x02, 0));
-    ASSERT_TRUE(SimSensorRig::WaitFor([&] { return stream.SamplesReceived() == 1; }));
-    stream.DisplayTick();
+    ASSERT_TRUE(SimSensorRig::WaitFor([&] { return stream.Counters().received == 1; }));
+    controller.DisplayTick();
     EXPECT_EQ(view.Text(Control::LabelRast), "Hi");
     peer.Send(sample(0x01, 1));
-    ASSERT_TRUE(SimSensorRig::WaitFor([&] { return stream.SamplesReceived() == 2; }));
-    stream.DisplayTick();
+    ASSERT_TRUE(SimSensorRig::WaitFor([&] { return stream.Counters().received == 2; }));
+    controller.DisplayTick();
     EXPECT_EQ(view.Text(Control::LabelRast), "Lo");
     stream.StopThread();
 

@@ -178,6 +178,7 @@ TEST_F(ParamFileFormat, LastControlByteLineWins) {
 class ParamFileCommandsTest : public ::testing::Test {
   protected:
     void SetUp() override {
+        session.SetView(view);
         char pattern[] = "/tmp/veska-prm-XXXXXX";
         ASSERT_NE(::mkdtemp(pattern), nullptr);
         dir = pattern;
@@ -204,22 +205,12 @@ class ParamFileCommandsTest : public ::testing::Test {
         return t;
     }();
     platform::FakeClock clock;
-    link::TMORLAInterface sensor{clock};
-    link::ConnectionState conn;
-    ParamTable table = BuiltInParamTable();
-    ValueStores values;
-    ParamGrid grid{table, texts};
+    SensorSession session{texts, clock};
+    ValueStores& values = session.values;
+    ParamTable& table = session.table;
+    ParamGrid& grid = session.grid;
     FakeParamView view;
-    ParamTransfer transfer{ParamContext{.sensor = sensor,
-                                        .conn = conn,
-                                        .table = table,
-                                        .values = values,
-                                        .grid = grid,
-                                        .texts = texts,
-                                        .view = view,
-                                        .clock = clock,
-                                        .openSensorPort = nullptr,
-                                        .writeFactoryParamFile = nullptr}};
+    ParamTransfer transfer{session};
     ParamFileCommands files{transfer};
 };
 
@@ -333,7 +324,7 @@ TEST_F(ParamFileCommandsTest, SymbolicLinkIsFollowed) {
 TEST_F(ParamFileCommandsTest, BadFilesKeepTheGridAndNameTheFile) {
     // A first build, so that the grid has texts to keep.
     for (int i = 0; i < kGridParamCount; ++i) values.workValues[i] = 1;
-    transfer.RebuildGrid();
+    session.RebuildGrid();
     const int refreshes = view.refreshes;
     const std::string shown = grid.CellText(9);
 

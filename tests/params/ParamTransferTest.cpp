@@ -65,37 +65,30 @@ sim::SensorOptions ExactSensor() {
     return options;
 }
 
-/// The program's parameter state wired to one sensor link, as the main window wires it.
+/// The program's sensor session with its menu actions, as the main window wires it.
 struct Host {
-    explicit Host(const std::string& portName) { conn.portName = portName; }
+    explicit Host(const std::string& portName) {
+        session.SetView(view);
+        conn.portName = portName;
+    }
 
     ParamTransfer& Transfer() {
         if (!transfer) {
-            transfer = std::make_unique<ParamTransfer>(ParamContext{
-                .sensor = sensor,
-                .conn = conn,
-                .table = table,
-                .values = values,
-                .grid = grid,
-                .texts = texts,
-                .view = view,
-                .clock = clock,
-                .openSensorPort = [this] { return OpenSensorPort(sensor, conn, view, texts); },
-                .writeFactoryParamFile = [this] { ++factoryFiles; },
-            });
+            transfer = std::make_unique<ParamTransfer>(session, [this] { ++factoryFiles; });
         }
         return *transfer;
     }
-    bool Open() { return OpenSensorPort(sensor, conn, view, texts); }
+    bool Open() { return session.OpenPort(); }
 
     lang::TextTable texts = MessageTexts();
     TestClock clock;
-    link::TMORLAInterface sensor{clock};
-    link::ConnectionState conn;
-    ParamTable table = BuiltInParamTable();
-    ValueStores values;
-    ParamGrid grid{table, texts};
     FakeParamView view;
+    SensorSession session{texts, clock};
+    link::TMORLAInterface& sensor = session.sensor;
+    params::ConnectionState& conn = session.conn;
+    ParamTable& table = session.table;
+    ValueStores& values = session.values;
+    ParamGrid& grid = session.grid;
     int factoryFiles = 0;
     std::unique_ptr<ParamTransfer> transfer;
 };
@@ -111,13 +104,14 @@ class ParamTransferTest : public ::testing::Test {
     void TearDown() override { host.reset(); }
 
     ParamTransfer& T() { return host->Transfer(); }
+    SensorSession& S() { return host->session; }
     ValueStores& V() { return host->values; }
     FakeParamView& View() { return host->view; }
     /// Rows 0..36 read and taken over as after a connect.
     void Connect() {
-        ASSERT_TRUE(T().FetchAllParameters());
-        T().CopySensorToWork(kParamCount);
-        T().RebuildGrid();
+        ASSERT_TRUE(S().FetchAllParameters());
+        S().CopySensorToWork(kParamCount);
+        S().RebuildGrid();
         View().boxes.clear();
         View().progress.clear();
     }
@@ -137,7 +131,7 @@ class ParamTransferTest : public ::testing::Test {
 
 TEST_F(ParamTransferTest, SendParameterWritesHighAddressFirstAndRecordsTheStatus) {
     V().workValues[9] = 0x1234;
-    T().SendParameter(9);
+    S().SendParameter(9);
     EXPECT_TRUE(Eventually([&] { return device.Param16(8) == 0x1234; }));
     const auto requests = device.RecentRequests();
     ASSERT_GE(requests.size(), 2u);
@@ -150,15 +144,15 @@ TEST_F(ParamTransferTest, SendParameterWritesHighAddressFirstAndRecordsTheStatus
 
 TEST_F(ParamTransferTest, NegativeTwoByteValueReadsBackUnsigned) {
     V().workValues[35] = -5;
-    T().SendParameter(35);
-    ASSERT_TRUE(T().FetchParameter(35));
+    S().SendParameter(35);
+    ASSERT_TRUE(S().FetchParameter(35));
     EXPECT_EQ(V().sensorValues[35], 65531);
 }
 
 TEST_F(ParamTransferTest, FetchAllReadsEveryGridRowAndMovesTheBar) {
     device.SetParam16(0x08, 777);
     device.SetParam(0x02, 0x45);
-    ASSERT_TRUE(T().FetchAllParameters());
+    ASSERT_TRUE(S().FetchAllParameters());
     for (int i = 0; i < kGridParamCount; ++i) {
         const ParamDescriptor& row = host->table[i];
         uint32_t expected = 0;
@@ -179,7 +173,7 @@ TEST_F(ParamTransferTest, SendAllSendsEveryRowDownToRowZero) {
     V().workValues[9] = 4321;
     V().workValues[0] = 0;
     V().workValues[27] = 7;
-    EXPECT_EQ(T().SendAllParameters(), 0);
+    EXPECT_EQ(S().SendAllParameters(), 0);
     EXPECT_TRUE(Eventually([&] { return device.Param16(0x08) == 4321; }));
     EXPECT_EQ(device.Param(0x11), 7);
     EXPECT_EQ(device.RecentRequests().back().data, (std::vector<uint8_t>{0, 0}));
@@ -194,9 +188,9 @@ TEST_F(ParamTransferTest, SendAllGoesOnThroughFailuresAndCountsThem) {
     V().workValues[0] = 1;
     device.SetParam(0x00, 0);
     // Rows 36..2 fail on the closed port; the baud-rate row re-opens it, so 1 and 0 go out.
-    EXPECT_EQ(T().SendAllParameters(), 35);
-    EXPECT_EQ(T().FirstSendFailure(), link::kStatusNotOpen);
-    EXPECT_EQ(T().LastFailedParam(), 36);
+    EXPECT_EQ(S().SendAllParameters(), 35);
+    EXPECT_EQ(S().FirstSendFailure(), link::kStatusNotOpen);
+    EXPECT_EQ(S().LastFailedParam(), 36);
     EXPECT_TRUE(Eventually([&] { return device.Param(0x00) == 1; }));
     EXPECT_EQ(View().progress.size(), 37u);
     EXPECT_EQ(View().progress.back(), std::make_pair(36, 37));
@@ -210,7 +204,7 @@ TEST_F(ParamTransferTest, BaudRateSendReopensThePortAndTheSensorFollows) {
     };
     for (const Case& c : {Case{128, 921600, 10}, Case{48, 115200, 7}, Case{384, 921600, 10}}) {
         V().workValues[2] = c.code;
-        T().SendParameter(2);
+        S().SendParameter(2);
         EXPECT_EQ(host->conn.baudRate, c.baud) << c.code;
         EXPECT_EQ(host->sensor.Port().Settings().baudRate, c.baud) << c.code;
         EXPECT_EQ(device.LineBaud(), c.baud) << c.code;
@@ -218,25 +212,25 @@ TEST_F(ParamTransferTest, BaudRateSendReopensThePortAndTheSensorFollows) {
         EXPECT_EQ(View().baudItems.back(), c.item) << c.code;
         EXPECT_EQ(host->clock.sleeps.back(), 100u);
         EXPECT_TRUE(host->sensor.IsOpen());
-        EXPECT_TRUE(T().FetchParameter(9)) << "the link works at the new rate";
+        EXPECT_TRUE(S().FetchParameter(9)) << "the link works at the new rate";
     }
 }
 
 TEST_F(ParamTransferTest, BaudRateOutsideTheComboLeavesItUnchanged) {
     V().workValues[2] = 3;  // 7200 bit/s
-    T().SendParameter(2);
+    S().SendParameter(2);
     EXPECT_EQ(host->conn.baudRate, 7200u);
     EXPECT_TRUE(View().baudItems.empty());
 }
 
 TEST_F(ParamTransferTest, NetAddressSendMovesTheHostToTheNewAddress) {
     V().workValues[3] = 5;
-    T().SendParameter(3);
+    S().SendParameter(3);
     EXPECT_EQ(host->conn.netAddress, 5);
     ASSERT_EQ(View().addressItems.size(), 1u);
     EXPECT_EQ(View().addressItems[0], 4);
     EXPECT_EQ(device.NetAddress(), 5);
-    EXPECT_TRUE(T().FetchParameter(9));
+    EXPECT_TRUE(S().FetchParameter(9));
 }
 
 TEST_F(ParamTransferTest, IdentityRowsUpdateLabelsAndTheHostCopies) {
@@ -244,7 +238,7 @@ TEST_F(ParamTransferTest, IdentityRowsUpdateLabelsAndTheHostCopies) {
     V().workValues[41] = 4321;
     V().workValues[42] = 120;
     V().workValues[43] = 0x1FFFF;  // the low 16 bits are taken: -1
-    for (int i : {40, 41, 42, 43}) T().SendParameter(i);
+    for (int i : {40, 41, 42, 43}) S().SendParameter(i);
     EXPECT_EQ(View().labels[IdentityLabel::Model], "33");
     EXPECT_EQ(View().labels[IdentityLabel::SerialNumber], "4321");
     EXPECT_EQ(View().labels[IdentityLabel::Base], "120 mm");
@@ -262,11 +256,11 @@ TEST_F(ParamTransferTest, SilentParameterStopsFetchAllAfterThreeAttempts) {
     const auto before = V().workValues;
     device.MuteParamAddress(0x06);  // row 7, Number of Averaged Values
     device.ResetCounters();
-    EXPECT_FALSE(T().FetchAllParameters());
+    EXPECT_FALSE(S().FetchAllParameters());
     EXPECT_EQ(device.Counters().paramReads[0x06], 3u);
     EXPECT_EQ(device.Counters().paramReads[0x08], 0u) << "nothing after the silent row";
     EXPECT_EQ(View().progress.back(), std::make_pair(36, 7));
-    EXPECT_EQ(T().LastFailedParam(), 7);
+    EXPECT_EQ(S().LastFailedParam(), 7);
     EXPECT_EQ(V().sensorValues[1], 1) << "rows read before the failure keep the new values";
     EXPECT_EQ(V().sensorValues[7], 99);
     EXPECT_EQ(V().sensorValues[20], 98);
@@ -374,7 +368,7 @@ TEST_F(ParamTransferTest, WriteToFlashAsksFirstThenStoresAndRereads) {
 TEST_F(ParamTransferTest, DefaultRestoresAndTheHostFollowsTheDefaultLine) {
     Connect();
     V().workValues[3] = 9;
-    T().SendParameter(3);
+    S().SendParameter(3);
     device.SetParam16(0x08, 4000);
     View().answers = {kIdCancel};
     T().PopupMenuDefaultClick();
@@ -414,7 +408,7 @@ TEST_F(ParamTransferTest, WriteToFactoryRunsEveryStepInOrder) {
 
     V().workValues[2] = 96;  // 230400: the factory set must still hold 115200
     V().workValues[9] = 555;
-    T().SendParameter(9);
+    S().SendParameter(9);
     T().PopupMenuFactoryClick();
     EXPECT_EQ(device.FactorySet()[0x04], 48);
     EXPECT_EQ(device.FactorySet()[0x08], 555 & 0xFF);

@@ -100,7 +100,7 @@ class MainFormTest : public ::testing::Test {
     void Connect() {
         form->ButtonConnect()->click();
         ASSERT_TRUE(AnimationDone());
-        ASSERT_TRUE(state->conn.connected);
+        ASSERT_TRUE(state->session.conn.connected);
         ASSERT_EQ(form->height(), 795);
     }
 
@@ -241,9 +241,9 @@ TEST_F(MainFormTest, EditedCellIsSentWithLoadAndComparedWithTheSensor) {
     EXPECT_EQ(form->BeepCount(), 2);
 
     GridMenu(form->Action(Control::PopupMenuLoad));
-    EXPECT_EQ(state->values.workValues[9], 25000);
+    EXPECT_EQ(state->session.values.workValues[9], 25000);
     EXPECT_EQ(bench->Sensor().Param(8) | (bench->Sensor().Param(9) << 8), 25000);
-    EXPECT_EQ(state->conn.answerStatus.load(), 0);
+    EXPECT_EQ(state->session.conn.answerStatus.load(), 0);
 
     GridMenu(form->Action(Control::PopupMenuCompare));
     ASSERT_EQ(boxes.shown.size(), 1u);
@@ -269,7 +269,7 @@ TEST_F(MainFormTest, TextThatDoesNotConvertKeepsTheRowCurrent) {
     ASSERT_EQ(boxes.errors.size(), 1u);
     EXPECT_NE(boxes.errors[0].find("-"), std::string::npos) << boxes.errors[0];
     EXPECT_EQ(grid->currentRow(), 10);
-    EXPECT_EQ(state->grid.CurrentParam(), 10);
+    EXPECT_EQ(state->session.grid.CurrentParam(), 10);
     auto* reopened = qobject_cast<QLineEdit*>(grid->OpenEditor());
     ASSERT_NE(reopened, nullptr);
     EXPECT_EQ(reopened->text(), Q("-"));  // the bad text stays to be corrected
@@ -278,7 +278,7 @@ TEST_F(MainFormTest, TextThatDoesNotConvertKeepsTheRowCurrent) {
     QTest::keyClicks(reopened, Q("400"));
     grid->setCurrentIndex(grid->model()->index(13, 1));
     EXPECT_EQ(grid->currentRow(), 13);
-    EXPECT_EQ(state->values.workValues[10], 400);
+    EXPECT_EQ(state->session.values.workValues[10], 400);
 }
 
 TEST_F(MainFormTest, EllipsisOpensTheRangeDialogAndTakesItsPercentages) {
@@ -293,10 +293,10 @@ TEST_F(MainFormTest, EllipsisOpensTheRangeDialogAndTakesItsPercentages) {
         range->close();
     });
     button->click();
-    EXPECT_EQ(state->grid.CellText(11), "50");
-    EXPECT_EQ(state->grid.CellText(12), "100");
-    EXPECT_EQ(state->values.workValues[11], 32767);
-    EXPECT_EQ(state->values.workValues[12], 65534);
+    EXPECT_EQ(state->session.grid.CellText(11), "50");
+    EXPECT_EQ(state->session.grid.CellText(12), "100");
+    EXPECT_EQ(state->session.values.workValues[11], 32767);
+    EXPECT_EQ(state->session.values.workValues[12], 65534);
 }
 
 TEST_F(MainFormTest, SilentSensorStopsTheConnectWithTheStopMessage) {
@@ -307,7 +307,7 @@ TEST_F(MainFormTest, SilentSensorStopsTheConnectWithTheStopMessage) {
               "The sensor does not answer. Check the cable, the baud rate and the net address.");
     EXPECT_EQ(boxes.shown[0].caption, "VESKA");
     EXPECT_EQ(boxes.shown[0].flags, 16);
-    EXPECT_FALSE(state->conn.connected);
+    EXPECT_FALSE(state->session.conn.connected);
     EXPECT_EQ(form->ButtonConnect()->text(), Q("Connect"));
     EXPECT_FALSE(form->ButtonMeasure()->isEnabled());
     EXPECT_EQ(form->height(), 160);
@@ -318,11 +318,11 @@ TEST_F(MainFormTest, WatchdogTearsDownAfterTwoTicksWithoutAnswer) {
     bench->Sensor().SetSilent(true);
     SelectRow(9);
     GridMenu(form->Action(Control::PopupMenuRead));  // fails: the sensor is silent
-    ASSERT_NE(state->conn.answerStatus.load(), 0);
+    ASSERT_NE(state->session.conn.answerStatus.load(), 0);
     logic->TimerAnswerTimer();
-    EXPECT_TRUE(state->conn.connected);
+    EXPECT_TRUE(state->session.conn.connected);
     logic->TimerAnswerTimer();
-    EXPECT_FALSE(state->conn.connected);
+    EXPECT_FALSE(state->session.conn.connected);
     EXPECT_FALSE(form->TimerEnabled(Timer::TimerAnswer));
     EXPECT_EQ(form->ButtonConnect()->text(), Q("Connect"));
     EXPECT_FALSE(form->ButtonMeasure()->isEnabled());
@@ -337,7 +337,7 @@ TEST_F(MainFormTest, WatchdogTearsDownAfterTwoTicksWithoutAnswer) {
 TEST_F(MainFormTest, DisconnectShrinksTheWindowAndClearsTheIdentity) {
     Connect();
     form->ButtonConnect()->click();
-    EXPECT_FALSE(state->conn.connected);
+    EXPECT_FALSE(state->session.conn.connected);
     EXPECT_EQ(form->ButtonConnect()->text(), Q("Connect"));
     ASSERT_TRUE(AnimationDone());
     EXPECT_EQ(form->height(), 160);

@@ -30,18 +30,18 @@ int RunLoad(Session& session, const CommandArgs& args) {
                                                "', not a usable line setting; nothing sent");
         }
     }
-    const int failures = session.transfer.SendAllParameters();
+    const int failures = session.device.SendAllParameters();
     if (session.openStatus != link::kStatusOk) {
         return session.Fail(kExitPort, "load: cannot re-open the port at " +
                                            std::to_string(session.conn.baudRate) + " bit/s");
     }
     if (failures > 0) {
-        const int row = session.transfer.LastFailedParam();
+        const int row = session.device.LastFailedParam();
         return session.LinkFailure("load: " + std::to_string(failures) + " of " +
                                        std::to_string(params::kGridParamCount) +
                                        " parameters not sent, the first parameter " +
                                        std::to_string(row) + " '" + session.RowName(row) + "'",
-                                   session.transfer.FirstSendFailure());
+                                   session.device.FirstSendFailure());
     }
     return kExitOk;
 }

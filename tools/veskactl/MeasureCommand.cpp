@@ -1,6 +1,7 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "acquire/ValueLabel.h"
 #include "link/Status.h"
 #include "params/ParamCodings.h"
 #include "tools/veskactl/Commands.h"
@@ -14,13 +15,6 @@ constexpr int32_t kMaxResults = 100000000;
 constexpr int32_t kLineMode = 0;             ///< Mode of Run of a distance measurement
 constexpr uint32_t kModeSwitchWaitMs = 100;  ///< the sensor settles into the new mode
 
-/// Distance of a raw result [mm]: raw x range / divisor in extended precision, kept in
-/// single precision as the program's measurement does.
-float ResultMillimetres(uint16_t raw, int16_t measuringRange, uint16_t divisor) {
-    const long double mm = static_cast<long double>(raw) * measuringRange / divisor;
-    return static_cast<float>(mm);
-}
-
 }  // namespace
 
 int RunMeasure(Session& session, const CommandArgs& args) {
@@ -33,9 +27,9 @@ int RunMeasure(Session& session, const CommandArgs& args) {
     if (const int code = session.ReadRow(params::kRowDivisor); code != kExitOk) return code;
 
     session.values.workValues[params::kRowModeOfRun] = kLineMode;
-    session.transfer.SendParameter(params::kRowModeOfRun);
-    if (session.transfer.LastSendStatus() != link::kStatusOk) {
-        return session.LinkFailure("measure: setting Line mode", session.transfer.LastSendStatus());
+    session.device.SendParameter(params::kRowModeOfRun);
+    if (session.device.LastSendStatus() != link::kStatusOk) {
+        return session.LinkFailure("measure: setting Line mode", session.device.LastSendStatus());
     }
     session.clock.Sleep(kModeSwitchWaitMs);
 
@@ -48,7 +42,7 @@ int RunMeasure(Session& session, const CommandArgs& args) {
         }
         char line[64];
         std::snprintf(line, sizeof line, "%.3f\n",
-                      static_cast<double>(ResultMillimetres(raw, session.conn.measuringRange,
+                      static_cast<double>(acquire::ResultMillimetres(raw, session.conn.measuringRange,
                                                             session.conn.resultDivisor)));
         session.out << line << std::flush;
     }

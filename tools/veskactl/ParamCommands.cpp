@@ -134,8 +134,8 @@ int RunSet(Session& session, const CommandArgs& args) {
                             what + ": '" + text + "' is not a usable line setting; nothing sent");
     }
 
-    session.transfer.SendParameter(row);
-    const int32_t sendStatus = session.transfer.LastSendStatus();
+    session.device.SendParameter(row);
+    const int32_t sendStatus = session.device.LastSendStatus();
     if (sendStatus != link::kStatusOk) return session.LinkFailure(what, sendStatus);
     if (row == params::kRowBaudRate && session.openStatus != link::kStatusOk) {
         return session.Fail(kExitPort, what + ": cannot re-open the port at " +

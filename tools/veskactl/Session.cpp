@@ -96,28 +96,16 @@ Session::Session(const Options& opts, std::ostream& outStream, std::ostream& err
       err(errStream),
       options(opts),
       clock(clk),
-      table(params::BuiltInParamTable()),
-      grid(table, texts),
-      sensor(clk),
       view(errStream, opts.yes),
-      transfer(params::ParamContext{
-          .sensor = sensor,
-          .conn = conn,
-          .table = table,
-          .values = values,
-          .grid = grid,
-          .texts = texts,
-          .view = view,
-          .clock = clk,
-          .openSensorPort =
-              [this] {
-                  const bool ok = params::OpenSensorPort(sensor, conn, view, texts);
-                  openStatus = conn.linkStatus.load();
-                  return ok;
-              },
-          .writeFactoryParamFile = nullptr,
-      }),
+      device(texts, clk),
+      transfer(device),
       files(transfer) {
+    device.SetView(view);
+    device.reopenPort = [this] {
+        const bool ok = device.OpenPort();
+        openStatus = conn.linkStatus.load();
+        return ok;
+    };
     lang::LoadLanguage(
         options.languageDir.empty() ? lang::FindLanguageDirectory() : options.languageDir, texts);
     params::LocaliseParamNames(table, texts);
@@ -144,24 +132,19 @@ int Session::Connect() {
         // The line stays on at exit, so that the sensor keeps its working set between runs.
         link::SwitchAdapterLine(platform::UsbBackend(), clock, 1);
     }
-    if (!params::OpenSensorPort(sensor, conn, view, texts)) {
+    if (!device.OpenPort()) {
         const int32_t status = conn.linkStatus.load();
         return Fail(kExitPort, "cannot open the sensor port '" + conn.portName + "': status " +
                                    std::to_string(status) + " (" + link::StatusMeaning(status) +
                                    ")");
     }
-    link::DeviceInfo info;
-    const int32_t status = sensor.Identify(conn.netAddress, info);
-    conn.Record(status);
+    const link::Status status = device.Identify();
     if (status != link::kStatusOk) {
         sensor.ClosePort();
         return LinkFailure(
             "no answer to identify at net address " + std::to_string(conn.netAddress), status);
     }
-    conn.deviceInfo = info;
-    conn.deviceType = info.deviceType;
-    conn.baseDistance = info.baseDistance;
-    conn.measuringRange = info.measuringRange;
+    const link::DeviceInfo& info = conn.deviceInfo;
     view.SetIdentityLabel(params::IdentityLabel::Model, std::to_string(info.deviceType));
     view.SetIdentityLabel(params::IdentityLabel::Release, std::to_string(info.releaseNumber));
     view.SetIdentityLabel(params::IdentityLabel::SerialNumber, std::to_string(info.serialNumber));
@@ -172,18 +155,18 @@ int Session::Connect() {
 }
 
 int Session::ReadAll() {
-    if (!transfer.FetchAllParameters()) {
-        const int i = transfer.LastFailedParam();
+    if (!device.FetchAllParameters()) {
+        const int i = device.LastFailedParam();
         return LinkFailure("reading parameter " + std::to_string(i) + " '" + RowName(i) + "'",
                            conn.linkStatus.load());
     }
-    transfer.CopySensorToWork(params::kGridParamCount);
-    transfer.RebuildGrid();
+    device.CopySensorToWork(params::kGridParamCount);
+    device.RebuildGrid();
     return kExitOk;
 }
 
 int Session::ReadRow(int i) {
-    if (!transfer.FetchParameter(i)) {
+    if (!device.FetchParameter(i)) {
         return LinkFailure("reading parameter " + std::to_string(i) + " '" + RowName(i) + "'",
                            conn.linkStatus.load());
     }
@@ -196,7 +179,7 @@ int Session::ReadRow(int i) {
             }
         }
     }
-    transfer.RebuildGrid();
+    device.RebuildGrid();
     return kExitOk;
 }
 

@@ -6,12 +6,13 @@
 #include <string>
 
 #include "lang/Language.h"
-#include "link/ConnectionState.h"
+#include "params/ConnectionState.h"
 #include "link/MorlaInterface.h"
 #include "params/ParamFile.h"
 #include "params/ParamGrid.h"
 #include "params/ParamTable.h"
 #include "params/ParamTransfer.h"
+#include "params/SensorSession.h"
 #include "params/ParamView.h"
 #include "platform/Clock.h"
 
@@ -103,12 +104,15 @@ class Session {
     const Options options;
     platform::Clock& clock;
     lang::TextTable texts;
-    link::ConnectionState conn;
-    params::ParamTable table;
-    params::ValueStores values;
-    params::ParamGrid grid;
-    link::TMORLAInterface sensor;
     ConsoleView view;
+    /// The sensor session: link, connection state, table, value stores, grid, transfers.
+    params::SensorSession device;
+    // The session's parts by their usual names.
+    params::ConnectionState& conn = device.conn;
+    params::ParamTable& table = device.table;
+    params::ValueStores& values = device.values;
+    params::ParamGrid& grid = device.grid;
+    link::TMORLAInterface& sensor = device.sensor;
     params::ParamTransfer transfer;
     params::ParamFileCommands files;
     /// Status of the last port open (the re-open after a baud-rate send included).

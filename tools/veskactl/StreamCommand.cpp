@@ -6,10 +6,10 @@
 #include <optional>
 #include <thread>
 
+#include <atomic>
+
+#include "acquire/SampleStream.h"
 #include "link/Status.h"
-#include "main/NullMainView.h"
-#include "main/ProgramState.h"
-#include "main/StreamAcquisition.h"
 #include "tools/veskactl/Commands.h"
 #include "tools/veskactl/Session.h"
 
@@ -18,6 +18,7 @@ namespace veska::tools {
 namespace {
 
 constexpr double kMaxSeconds = 86400.0;  ///< one day [s]
+constexpr int32_t kLineModeOfRun = 0;     ///< the stream reads distances
 
 bool ParseSeconds(const std::string& text, double& seconds) {
     const char* end = text.data() + text.size();
@@ -53,50 +54,43 @@ int RunStream(Session& session, const CommandArgs& args) {
         if (const int code = session.ReadRow(row); code != kExitOk) return code;
     }
 
-    // The program state of the stream, filled from the session's connection.
-    main::ProgramState state;
-    state.texts = session.texts;
-    state.values = session.values;
-    state.conn.netAddress = session.conn.netAddress;
-    state.conn.deviceInfo = session.conn.deviceInfo;
-    state.conn.deviceType = session.conn.deviceType;
-    state.conn.baseDistance = session.conn.baseDistance;
-    state.conn.measuringRange = session.conn.measuringRange;
-    state.conn.resultDivisor = session.conn.resultDivisor;
-    state.benchModeCode = main::kModeLine;
+    // The stream's share of the program state, here the command's own.
+    acquire::SampleBuffer samples;
+    std::atomic<float> currentValue{0.0f};
+    std::atomic<float> zeroOffset{0.0f};
+    std::atomic<bool> running{false};
+    acquire::SampleStream stream(session.device,
+                                 acquire::StreamShared{samples, currentValue, zeroOffset, running});
 
-    main::NullMainView window;
-    params::ParamTransfer transfer(
-        params::ParamContext{session.sensor, state.conn, state.table, state.values, state.grid,
-                             state.texts, session.view, session.clock, nullptr, nullptr});
-    main::StreamAcquisition stream(state, window, session.sensor, transfer, session.clock);
-
-    stream.Start();
-    const int32_t startStatus = stream.StartStatus();
+    acquire::PrepareSensorForStream(session.device, kLineModeOfRun);
+    session.conn.previousAnswerStatus = 0;
+    const link::Status startStatus = stream.Start(acquire::StreamSetup{});
     const auto begin = std::chrono::steady_clock::now();
     if (startStatus == link::kStatusOk) {
         std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
     }
     const std::chrono::duration<double> streamed = std::chrono::steady_clock::now() - begin;
-    stream.Stop();
+    stream.Stop(2);
+    acquire::RestoreSensorAfterStream(session.device);
     if (startStatus != link::kStatusOk) return session.LinkFailure("stream: start", startStatus);
 
-    const uint64_t samples = stream.SamplesReceived();
-    const uint64_t lost = stream.FramingFailures() + stream.Gaps();
-    const double rate = streamed.count() > 0 ? samples / streamed.count() : 0.0;
+    const acquire::StreamCounters counters = stream.Counters();
+    const uint64_t received = counters.received;
+    const uint64_t lost = counters.framing + counters.gaps;
+    const double rate = streamed.count() > 0 ? received / streamed.count() : 0.0;
     char line[96];
     std::snprintf(line, sizeof line, "samples=%llu lost=%llu rate=%.1f/s\n",
-                  static_cast<unsigned long long>(samples), static_cast<unsigned long long>(lost),
+                  static_cast<unsigned long long>(received), static_cast<unsigned long long>(lost),
                   rate);
     session.out << line << std::flush;
 
     if (outFile) {
         std::string error;
-        if (!state.samples.ExportToFile(*outFile, error)) {
+        if (!samples.ExportToFile(*outFile, error)) {
             return session.Fail(kExitFile, "stream: cannot write '" + *outFile + "': " + error);
         }
     }
-    if (samples == 0) return session.Fail(kExitLink, "stream: no sample received");
+    if (received == 0) return session.Fail(kExitLink, "stream: no sample received");
     return kExitOk;
 }
 

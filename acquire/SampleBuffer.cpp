@@ -1,11 +1,9 @@
-#include "main/SampleBuffer.h"
+#include "acquire/SampleBuffer.h"
 
-#include <charconv>
-#include <cmath>
-
+#include "lang/NumberFormat.h"
 #include "platform/FileIo.h"
 
-namespace veska::main {
+namespace veska::acquire {
 
 void SampleBuffer::Reset() {
     wrapped_.store(false, std::memory_order_release);
@@ -48,7 +46,7 @@ void SampleBuffer::ExportLines(std::string& out) const {
     int32_t position = wrapped ? (end + 1) % kSize : 0;
     out.reserve(out.size() + (wrapped ? kSize : end) * 12);
     while (position != end) {
-        out += FormatFixed(At(position), 3);
+        out += lang::FormatFixed(At(position), 3);
         out += "\r\n";
         position = (position + 1) % kSize;
     }
@@ -63,25 +61,4 @@ bool SampleBuffer::ExportToFile(const std::string& path, std::string& error) con
     return false;
 }
 
-std::string FormatFixed(double value, int decimals) {
-    constexpr int kPrecision = 10;
-    if (!std::isfinite(value)) return std::isnan(value) ? "NAN" : (value > 0 ? "INF" : "-INF");
-    char buffer[64];
-    // Round to 10 significant digits first, as the number formatter does.
-    auto r = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::scientific,
-                           kPrecision - 1);
-    double rounded = 0.0;
-    std::from_chars(buffer, r.ptr, rounded);
-    if (rounded != 0.0 && std::fabs(rounded) >= 1e10) {
-        r = std::to_chars(buffer, buffer + sizeof buffer, rounded, std::chars_format::scientific,
-                          kPrecision - 1);
-        return std::string(buffer, r.ptr);
-    }
-    r = std::to_chars(buffer, buffer + sizeof buffer, rounded, std::chars_format::fixed, decimals);
-    std::string text(buffer, r.ptr);
-    // No "-0.000": a value that rounds to zero is shown without a sign.
-    if (text.front() == '-' && text.find_first_not_of("-0.") == std::string::npos) text.erase(0, 1);
-    return text;
-}
-
-}  // namespace veska::main
+}  // namespace veska::acquire

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-namespace veska::main {
+namespace veska::acquire {
 
 /// The ring of the 65536 newest converted values, shared by the stream thread (writer)
 /// and the interface thread (plot at stream stop, export). Values and counters are atomics:
@@ -44,9 +44,4 @@ private:
     std::atomic<bool> wrapped_{false};
 };
 
-/// Fixed notation with 10 significant digits and the given decimals, point as separator
-/// whatever the locale (12.345, -0.500). Values needing more than 10 significant digits
-/// before the point fall back to exponent notation as the number formatter does.
-std::string FormatFixed(double value, int decimals);
-
-}  // namespace veska::main
+}  // namespace veska::acquire

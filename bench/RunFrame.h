@@ -1,0 +1,100 @@
+#pragma once
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <map>
+#include <vector>
+
+#include "acquire/SampleBuffer.h"
+#include "acquire/SampleStream.h"
+#include "bench/BenchDevices.h"
+#include "bench/ModeTable.h"
+#include "bench/RunView.h"
+#include "link/MorlaInterface.h"
+#include "params/SensorSession.h"
+#include "platform/Clock.h"
+
+namespace veska::bench {
+
+/// The state of a measurement run that the frame and the mode steps share. The frame resets
+/// it at every run start as noted.
+struct RunState {
+    /// Entries of the profile capture (one per pixel of the largest profile).
+    static constexpr int kProfileEntries = link::TMORLAInterface::kVideoAreaBytes / 2;
+
+    int32_t mode = kModeLine;  ///< measureMode of the run (kept after the stop)
+    int32_t tickPhase = 0;     ///< step counter of the bench modes; 0 at start
+    bool firstTickPending = true;  ///< true until the end of the run's first tick
+    uint32_t pointNumber = 0;      ///< label of the next chart point of the plain steps
+    float resultMin = 65535.0f;    ///< run minimum while no encoder is present
+    float resultMax = 0.0f;        ///< run maximum while no encoder is present
+    float encoderPosition = 0.0f;  ///< [mm], kept across runs
+    bool encoderPresent = false;   ///< set by the encoder open of a Line run
+    /// Second ring beside the sample buffer (same indexing): encoder positions [mm] of the
+    /// calibration runs. Cleared at every run start.
+    std::vector<float> encoderBuffer = std::vector<float>(acquire::SampleBuffer::kSize, 0.0f);
+
+    // Profile capture of the Pulse modes, exported by "Save data to file" in mode 128.
+    bool captureProfile = true;  ///< the next profile read is copied into profileSamples
+    std::array<int32_t, kProfileEntries> profileSamples{};
+    int32_t profileLast = 0;  ///< index of the last valid entry of profileSamples
+    /// The window's copy of the last profile read (the whole video area).
+    std::array<uint8_t, link::TMORLAInterface::kVideoAreaBytes> profileCopy{};
+};
+
+/// What the run frame offers a mode's steps. A step that ends its own run calls EndRun
+/// once; the frame then keeps its tick timer off. Everything runs on the frame's thread.
+class RunFrame {
+  public:
+    virtual ~RunFrame() = default;
+    /// One result for this tick, converted by the mode's row; true when a value is
+    /// available (up to five failed requests are bridged with the last value).
+    virtual bool FetchResult() = 0;
+    /// One encoder reading onto the read-outs when the encoder is present; true when
+    /// encoderPosition was updated.
+    virtual bool ReadEncoderPosition() = 0;
+    /// Stops the run from inside a tick (the stop sequence, the mode's stop steps included).
+    virtual void EndRun() = 0;
+    /// The interval of the tick timer [ms].
+    virtual void SetTickInterval(int milliseconds) = 0;
+
+    virtual RunState& Run() = 0;
+    virtual const ModeRow& Row() const = 0;
+    virtual acquire::SampleBuffer& Samples() = 0;
+    virtual std::atomic<float>& CurrentValue() = 0;
+    virtual std::atomic<float>& ZeroOffset() = 0;
+    virtual acquire::SampleStream& Stream() = 0;
+    virtual params::SensorSession& Session() = 0;
+    virtual BenchDevices& Devices() = 0;
+    virtual RunView& View() = 0;
+    virtual platform::Clock& Clock() = 0;
+};
+
+/// The start, tick and stop steps of a mode.
+class RunMode {
+  public:
+    virtual ~RunMode() = default;
+    /// After the frame's common start steps; the tick timer starts after it.
+    virtual void Start(RunFrame& frame) = 0;
+    /// One tick; the frame repaints the chart afterwards.
+    virtual void Tick(RunFrame& frame) = 0;
+    /// After the frame's common stop steps (outputs masked), before the ports close.
+    virtual void Stop(RunFrame& /*frame*/) {}
+};
+
+/// The steps bound to the mode codes. A code without steps runs only the frame's common
+/// start and stop and ticks without effect.
+class ModeSteps {
+  public:
+    /// steps outlives this table.
+    void Bind(int32_t code, RunMode& steps) { steps_[code] = &steps; }
+    RunMode* Find(int32_t code) const {
+        const auto it = steps_.find(code);
+        return it == steps_.end() ? nullptr : it->second;
+    }
+
+  private:
+    std::map<int32_t, RunMode*> steps_;
+};
+
+}  // namespace veska::bench

@@ -1,0 +1,42 @@
+#pragma once
+#include <string>
+
+namespace veska::bench {
+
+/// Chart point colour: the series' own default, or red (Windows colour 255).
+enum class PointColour { SeriesDefault, Red };
+
+/// The four large read-outs of the bench form.
+enum class Readout {
+    BoardVoltage,        ///< LabelVOKT_U
+    BoardCurrent,        ///< LabelVOKT_I
+    Encoder,             ///< LabelEncoder
+    SensorMinusEncoder,  ///< LabeldMORLA_Encoder
+};
+
+/// What a run shows: the value label, the bench read-outs and the chart (Chart1 with its
+/// series SeriesOsc). Texts are plain text.
+class RunView {
+  public:
+    virtual ~RunView() = default;
+    /// LabelRast, the large value label.
+    virtual void ShowValue(const std::string& text) = 0;
+    virtual void ShowReadout(Readout readout, const std::string& text) = 0;
+
+    virtual void ChartClear() = 0;
+    virtual void ChartAddPoint(double y, const std::string& label, PointColour colour) = 0;
+    /// Adds many points at once, labelled firstLabel, firstLabel + 1, ...
+    virtual void ChartAddPoints(const float* values, int count, int firstLabel,
+                                PointColour colour) = 0;
+    /// Repaint request; the window may coalesce several into one drawing.
+    virtual void ChartRepaint() = 0;
+    virtual void ChartSetTitle(const std::string& text, bool visible) = 0;
+    virtual void ChartSetAxisTitles(const std::string& left, const std::string& bottom) = 0;
+    virtual void ChartSetFoot(const std::string& text) = 0;
+    virtual void SetBottomAxisAutomatic(bool automatic) = 0;
+    virtual void SetBottomAxisRange(double minimum, double maximum) = 0;
+    virtual void SetLeftAxisAutomatic(bool automatic) = 0;
+    virtual void SetLeftAxisRange(double minimum, double maximum) = 0;
+};
+
+}  // namespace veska::bench

@@ -1,0 +1,128 @@
+#include "main/StreamController.h"
+
+#include "bench/ModeTable.h"
+#include "link/Status.h"
+
+namespace veska::main {
+
+namespace {
+
+constexpr uint32_t kStepWaitMs = 100;       ///< between the start and stop steps [ms]
+constexpr int kWatchdogIntervalMs = 30000;  ///< TimerAnswer while streaming [ms]
+
+}  // namespace
+
+StreamController::StreamController(ProgramState& state, MainView& view, platform::Clock& clock)
+    : state_(state),
+      view_(view),
+      clock_(clock),
+      stream_(state.session,
+              acquire::StreamShared{state.samples, state.currentValue, state.zeroOffset,
+                                    state.streamRunning}) {
+    plotScratch_.reserve(acquire::SampleBuffer::kSize);
+}
+
+acquire::StreamSetup StreamController::SetupOf(int32_t mode) const {
+    acquire::StreamSetup setup;
+    const bench::ModeRow* row = bench::FindMode(mode);
+    setup.conversion = row != nullptr ? row->stream : acquire::StreamConversion::None;
+    setup.label = row != nullptr ? row->streamLabel : acquire::kLabelNone;
+    setup.statusStream = row != nullptr && row->statusStream;
+    setup.axisManual = !state_.xAutoScale;
+    return setup;
+}
+
+void StreamController::ButtonStreamClick() {
+    if (view_.TimerEnabled(Timer::TimerMore)) return;
+    if (Running()) {
+        Stop();
+    } else {
+        Start();
+    }
+}
+
+void StreamController::Start() {
+    auto& session = state_.session;
+    const int32_t mode = state_.benchModeCode;
+    state_.measureMode.store(mode);
+
+    state_.samples.Reset();
+    view_.ChartClear();
+    if (!state_.xAutoScale) view_.SetBottomAxisRange(0.0, acquire::SampleStream::kAxisWindow);
+    state_.currentValue.store(0.0f);
+
+    view_.SetText(Control::ButtonStream, state_.texts.Button(6));
+    view_.SetEnabled(Control::ButtonConnect, false);
+    view_.SetEnabled(Control::ButtonMeasure, false);
+    view_.SetEnabled(Control::ButtonZero, false);
+    // The parameter menu would talk to the sensor while the stream thread reads from it.
+    view_.SetEnabled(Control::ValueListEditorParam, false);
+    clock_.Sleep(kStepWaitMs);
+
+    view_.SetTimerInterval(Timer::TimerAnswer, kWatchdogIntervalMs);
+
+    acquire::PrepareSensorForStream(session, mode == bench::kModeNonline ? 1 : 0);
+
+    session.conn.answerStatus.store(link::kStatusOk);
+    session.conn.previousAnswerStatus = 0;
+
+    // The request is always StartStream; the thread reads the samples the mode's row names.
+    startStatus_ = session.sensor.StartStream(session.conn.netAddress);
+    session.conn.Record(startStatus_);
+    shownLabelSerial_ = stream_.LabelSerial();
+    shownAxis_ = {0, acquire::SampleStream::kAxisWindow};
+    stream_.StartThread(SetupOf(mode));
+}
+
+void StreamController::StopForTeardown() {
+    stream_.Stop(2);
+    view_.SetEnabled(Control::ValueListEditorParam, true);
+    ShowLabel();
+    view_.ChartRepaint();
+}
+
+void StreamController::Stop() {
+    StopForTeardown();
+
+    view_.SetText(Control::ButtonStream, state_.texts.Button(2));
+    view_.SetEnabled(Control::ButtonConnect, true);
+    view_.SetEnabled(Control::ButtonMeasure, true);
+    view_.SetEnabled(Control::ButtonZero, true);
+    view_.SetEnabled(Control::ValueListEditorParam, true);
+    clock_.Sleep(kStepWaitMs);
+
+    acquire::RestoreSensorAfterStream(state_.session);
+
+    // The samples from the cursor up to, not including, the newest one, in one pass.
+    auto& samples = state_.samples;
+    const int32_t newest = samples.Index();
+    if (samples.cursor < newest) {
+        plotScratch_.clear();
+        for (int32_t i = samples.cursor; i < newest; ++i) plotScratch_.push_back(samples.At(i));
+        view_.ChartAddPoints(plotScratch_.data(), static_cast<int>(plotScratch_.size()),
+                             samples.cursor, PointColour::Red);
+        samples.cursor = newest;
+    }
+    view_.ChartRepaint();
+}
+
+void StreamController::DisplayTick() {
+    ShowLabel();
+    const bool manual = !state_.xAutoScale;
+    stream_.SetAxisManual(manual);
+    if (!manual) return;
+    const auto window = stream_.AxisWindow();
+    if (window == shownAxis_) return;
+    shownAxis_ = window;
+    view_.SetBottomAxisRange(window.first, window.second);
+}
+
+void StreamController::ShowLabel() {
+    const std::optional<double> value = stream_.TakeLabelValue(shownLabelSerial_);
+    if (!value) return;
+    const acquire::ValueLabel& label = stream_.Setup().label;
+    if (label.kind == acquire::ValueLabel::Kind::None) return;
+    view_.SetText(Control::LabelRast, label.Text(*value));
+}
+
+}  // namespace veska::main
