@@ -12,7 +12,7 @@ namespace veska::acquire {
 /// the writer stores the value, then publishes the index with release order; a reader that
 /// loads the index with acquire order sees every value up to it.
 class SampleBuffer {
-public:
+  public:
     static constexpr int32_t kSize = 65536;
 
     /// Empty: index -1, not wrapped, cursor 0. Values are kept (a run start clears them).
@@ -25,7 +25,9 @@ public:
     /// Measurement rule: index kept one past the newest value. Returns the position written.
     int32_t AppendOnePast(float value);
 
-    float At(int32_t position) const { return values_[position & (kSize - 1)].load(std::memory_order_relaxed); }
+    float At(int32_t position) const {
+        return values_[position & (kSize - 1)].load(std::memory_order_relaxed);
+    }
     int32_t Index() const { return index_.load(std::memory_order_acquire); }
     bool Wrapped() const { return wrapped_.load(std::memory_order_acquire); }
 
@@ -38,7 +40,7 @@ public:
     /// existing file is then left as it was.
     bool ExportToFile(const std::string& path, std::string& error) const;
 
-private:
+  private:
     std::array<std::atomic<float>, kSize> values_{};
     std::atomic<int32_t> index_{-1};
     std::atomic<bool> wrapped_{false};

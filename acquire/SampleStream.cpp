@@ -14,7 +14,7 @@ namespace veska::acquire {
 namespace {
 
 constexpr uint32_t kStepWaitMs = 100;  ///< after each parameter write of a start or stop [ms]
-constexpr int kStreamNice = -10;  ///< well above the interface thread, never real-time
+constexpr int kStreamNice = -10;       ///< well above the interface thread, never real-time
 /// A read that fails at once (port closed or vanished) is retried after this pause, so the
 /// raised-priority thread never spins [ms].
 constexpr auto kFailedReadPause = std::chrono::milliseconds(10);

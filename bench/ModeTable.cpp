@@ -15,7 +15,8 @@ using acquire::kLabelPixels;
 using acquire::StreamConversion;
 using R = ResultConversion;
 
-// clang-format off: one row per line reads as the table it is.
+// One row per line reads as the table it is.
+// clang-format off
 constexpr std::array<ModeRow, 22> kModes = {{
     // code, caption,            result,        profile, result?, run label,        stream,                       stream label,      status
     {0,   "Line",                R::Millimetres, false, true,  kLabelMillimetres, StreamConversion::RelativeMm, kLabelMillimetres, false},

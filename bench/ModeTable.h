@@ -45,14 +45,14 @@ enum class ResultConversion : uint8_t {
 /// them.
 struct ModeRow {
     int32_t code;
-    std::string_view caption;  ///< the list item, a fixed text
-    ResultConversion result;   ///< FetchResult's conversion
-    bool readsProfile;         ///< FetchResult reads the video profile first
-    bool requestsResult;       ///< FetchResult asks for a result
-    acquire::ValueLabel label;           ///< LabelRast of the plain run steps
-    acquire::StreamConversion stream;    ///< what a stream sample does in this mode
-    acquire::ValueLabel streamLabel;     ///< LabelRast while this mode streams
-    bool statusStream;                   ///< the mode streams 3-byte status samples
+    std::string_view caption;          ///< the list item, a fixed text
+    ResultConversion result;           ///< FetchResult's conversion
+    bool readsProfile;                 ///< FetchResult reads the video profile first
+    bool requestsResult;               ///< FetchResult asks for a result
+    acquire::ValueLabel label;         ///< LabelRast of the plain run steps
+    acquire::StreamConversion stream;  ///< what a stream sample does in this mode
+    acquire::ValueLabel streamLabel;   ///< LabelRast while this mode streams
+    bool statusStream;                 ///< the mode streams 3-byte status samples
 };
 
 /// The modes in the order of the bench form's list (item 0 is "Line").

@@ -22,8 +22,8 @@ struct RunState {
     /// Entries of the profile capture (one per pixel of the largest profile).
     static constexpr int kProfileEntries = link::TMORLAInterface::kVideoAreaBytes / 2;
 
-    int32_t mode = kModeLine;  ///< measureMode of the run (kept after the stop)
-    int32_t tickPhase = 0;     ///< step counter of the bench modes; 0 at start
+    int32_t mode = kModeLine;      ///< measureMode of the run (kept after the stop)
+    int32_t tickPhase = 0;         ///< step counter of the bench modes; 0 at start
     bool firstTickPending = true;  ///< true until the end of the run's first tick
     uint32_t pointNumber = 0;      ///< label of the next chart point of the plain steps
     float resultMin = 65535.0f;    ///< run minimum while no encoder is present

@@ -15,6 +15,7 @@
 #include "params/ParamGrid.h"
 #include "params/ParamTransfer.h"
 #include "params/SensorPortOpen.h"
+#include "platform/SerialPort.h"
 
 namespace veska::main {
 namespace {
@@ -58,9 +59,8 @@ MainWindow::~MainWindow() = default;
 // ---- Start-up and shutdown -------------------------------------------------------------
 
 void MainWindow::FormCreate() {
-    const std::string directory = options_.languageDirectory.empty()
-                                      ? lang::FindLanguageDirectory()
-                                      : options_.languageDirectory;
+    const std::string directory = options_.languageDirectory.empty() ? lang::FindLanguageDirectory()
+                                                                     : options_.languageDirectory;
     lang::LoadLanguage(directory, state_.texts);
     ApplyLanguage();
 
@@ -104,9 +104,8 @@ void MainWindow::FormCreate() {
 void MainWindow::ApplyLanguage() {
     const lang::TextTable& t = state_.texts;
     const std::pair<Control, int> labels[] = {
-        {Control::Label5, 0},  {Control::Label10, 1}, {Control::Label4, 2},
-        {Control::Label18, 3}, {Control::Label6, 4},  {Control::Label17, 5},
-        {Control::Label7, 6},  {Control::Label8, 7},
+        {Control::Label5, 0}, {Control::Label10, 1}, {Control::Label4, 2}, {Control::Label18, 3},
+        {Control::Label6, 4}, {Control::Label17, 5}, {Control::Label7, 6}, {Control::Label8, 7},
     };
     for (const auto& [control, key] : labels) view_.SetText(control, t.Label(key));
     ShowNoIdentity();
@@ -356,13 +355,45 @@ bool MainWindow::MeasurementRunning() const { return measurement_->Running(); }
 
 // ---- Parameter grid events -------------------------------------------------------------
 
+std::vector<std::string> MachineSerialPorts() { return platform::ListSerialPorts(); }
+
+void MainWindow::ParamMenuClick(ParamMenuAction action) {
+    using Transfer = void (params::ParamTransfer::*)();
+    using Files = bool (params::ParamFileCommands::*)();
+    struct Item {
+        ParamMenuAction action;
+        Transfer transfer;
+        Files files;
+    };
+    static constexpr Item kItems[] = {
+        {ParamMenuAction::Load, &params::ParamTransfer::PopupMenuLoadClick, nullptr},
+        {ParamMenuAction::Read, &params::ParamTransfer::PopupMenuReadClick, nullptr},
+        {ParamMenuAction::Compare, &params::ParamTransfer::PopupMenuCompareClick, nullptr},
+        {ParamMenuAction::LoadAll, &params::ParamTransfer::PopupMenuLoadAllClick, nullptr},
+        {ParamMenuAction::ReadAll, &params::ParamTransfer::PopupMenuReadAllClick, nullptr},
+        {ParamMenuAction::CompareAll, &params::ParamTransfer::PopupMenuCompareAllClick, nullptr},
+        {ParamMenuAction::Flash, &params::ParamTransfer::PopupMenuFLASHClick, nullptr},
+        {ParamMenuAction::Default, &params::ParamTransfer::PopupMenuDefaultClick, nullptr},
+        {ParamMenuAction::Factory, &params::ParamTransfer::PopupMenuFactoryClick, nullptr},
+        {ParamMenuAction::WriteFile, nullptr, &params::ParamFileCommands::WrParamFileClick},
+        {ParamMenuAction::ReadFile, nullptr, &params::ParamFileCommands::RdParamFileClick},
+    };
+    for (const Item& item : kItems) {
+        if (item.action != action) continue;
+        if (item.transfer != nullptr) (params_.get()->*item.transfer)();
+        if (item.files != nullptr) (void)(paramFiles_.get()->*item.files)();
+        return;
+    }
+}
+
 bool MainWindow::ReportGridResult(const params::GridResult& result) {
     if (!result.ok) view_.ShowError(result.error);
     return result.ok;
 }
 
 bool MainWindow::ValueListEditorParamSelectCell(int newRow) {
-    return ReportGridResult(params::OnSelectCell(state_.session.grid, state_.session.values, newRow));
+    return ReportGridResult(
+        params::OnSelectCell(state_.session.grid, state_.session.values, newRow));
 }
 
 void MainWindow::ValueListEditorParamExit() {
@@ -382,7 +413,7 @@ void MainWindow::ValueListEditorParamEditButtonClick() {
 }
 
 params::KeyResult MainWindow::ValueListEditorParamKeyPress(char32_t c,
-                                                          const std::string& editorText) {
+                                                           const std::string& editorText) {
     params::KeyResult result = params::FilterKey(state_.session.grid, c, editorText);
     if (result.verdict == params::KeyVerdict::Refuse) view_.Beep();
     return result;

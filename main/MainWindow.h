@@ -2,6 +2,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "bench/BenchDevices.h"
 #include "bench/RunFrame.h"
@@ -23,11 +24,29 @@ namespace veska::main {
 class MeasurementCycle;
 class StreamController;
 
+/// The actions of the parameter grid's menu and its file items.
+enum class ParamMenuAction {
+    Load,
+    Read,
+    Compare,
+    LoadAll,
+    ReadAll,
+    CompareAll,
+    Flash,
+    Default,
+    Factory,
+    WriteFile,
+    ReadFile,
+};
+
+/// The machine's serial ports for the port selectors (device paths, by-id names first).
+std::vector<std::string> MachineSerialPorts();
+
 /// Options fixed when the program starts.
 struct StartOptions {
-    std::string languageDirectory;          ///< empty: lang::FindLanguageDirectory()
+    std::string languageDirectory;  ///< empty: lang::FindLanguageDirectory()
     std::string motorTablePath = "Motor.dat";
-    bool debugBuild = false;                ///< makes the factory bench reachable
+    bool debugBuild = false;  ///< makes the factory bench reachable
 };
 
 /// What the composition root hands the logic beside the view: the bench's devices and the
@@ -42,9 +61,9 @@ struct BenchWiring {
 /// here, every effect goes through MainView. Owns the sensor link and the parts of the
 /// logic; the program state is owned by the caller (the composition root).
 class MainWindow {
-public:
-    MainWindow(ProgramState& state, MainView& view, platform::Clock& clock,
-               platform::D2xx* usb, StartOptions options, BenchWiring bench = {});
+  public:
+    MainWindow(ProgramState& state, MainView& view, platform::Clock& clock, platform::D2xx* usb,
+               StartOptions options, BenchWiring bench = {});
     ~MainWindow();
     MainWindow(const MainWindow&) = delete;
     MainWindow& operator=(const MainWindow&) = delete;
@@ -81,6 +100,9 @@ public:
     void StreamDisplayTick();
     bool MeasurementRunning() const;
 
+    /// An item of the parameter grid's menu.
+    void ParamMenuClick(ParamMenuAction action);
+
     // Parameter grid events.
     // Each first takes the edited cell over; a text that does not convert is shown with the
     // general error display and the event goes no further (false).
@@ -101,7 +123,7 @@ public:
     ProgramState& State() { return state_; }
     bool DebugBuild() const { return options_.debugBuild; }
 
-private:
+  private:
     void ApplyLanguage();
     bool ReportGridResult(const params::GridResult& result);
     void ShowZeroValue();

@@ -184,7 +184,8 @@ void MeasurementCycle::ReadProfile() {
     const int64_t lengthCcd = state_.session.values.workValues[params::kRowLengthCcd];
     const int64_t requested = longProfile ? 2 * std::clamp<int64_t>(lengthCcd, 0, 0x7FFF) : 0;
     const auto n = static_cast<uint16_t>(requested);
-    const int32_t status = state_.session.sensor.ReadVideo(conn.netAddress, n, run.profileCopy.data());
+    const int32_t status =
+        state_.session.sensor.ReadVideo(conn.netAddress, n, run.profileCopy.data());
     conn.linkStatus.store(status);
     if (status != link::kStatusOk) return;
 
@@ -224,8 +225,8 @@ bool MeasurementCycle::FetchResult() {
             float value = state_.currentValue.load();
             switch (row.result) {
                 case bench::ResultConversion::Millimetres:
-                    value = acquire::ResultMillimetres(raw, conn.measuringRange,
-                                                       conn.resultDivisor);
+                    value =
+                        acquire::ResultMillimetres(raw, conn.measuringRange, conn.resultDivisor);
                     break;
                 case bench::ResultConversion::Raw:
                     value = raw;

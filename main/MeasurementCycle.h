@@ -34,7 +34,9 @@ class MainRunView final : public bench::RunView {
         view_.ChartSetAxisTitles(left, bottom);
     }
     void ChartSetFoot(const std::string& text) override { view_.ChartSetFoot(text); }
-    void SetBottomAxisAutomatic(bool automatic) override { view_.SetBottomAxisAutomatic(automatic); }
+    void SetBottomAxisAutomatic(bool automatic) override {
+        view_.SetBottomAxisAutomatic(automatic);
+    }
     void SetBottomAxisRange(double minimum, double maximum) override {
         view_.SetBottomAxisRange(minimum, maximum);
     }

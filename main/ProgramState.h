@@ -16,7 +16,8 @@ namespace veska::main {
 /// are atomics (named in their comments); everything else belongs to the logic's thread.
 struct ProgramState {
     /// clock: the waits of the sensor session; outlives the state.
-    explicit ProgramState(platform::Clock& clock = platform::SystemClock()) : session(texts, clock) {}
+    explicit ProgramState(platform::Clock& clock = platform::SystemClock())
+        : session(texts, clock) {}
     ProgramState(const ProgramState&) = delete;
     ProgramState& operator=(const ProgramState&) = delete;
 
@@ -25,11 +26,11 @@ struct ProgramState {
     params::SensorSession session;
     bench::MotorTable motorTable;
 
-    acquire::SampleBuffer samples;         ///< stream thread writes while streaming
-    std::atomic<float> currentValue{0.0f}; ///< stream thread writes while streaming
-    std::atomic<float> zeroOffset{0.0f};   ///< stream thread reads while streaming
+    acquire::SampleBuffer samples;                       ///< stream thread writes while streaming
+    std::atomic<float> currentValue{0.0f};               ///< stream thread writes while streaming
+    std::atomic<float> zeroOffset{0.0f};                 ///< stream thread reads while streaming
     std::atomic<int32_t> measureMode{bench::kModeLine};  ///< mode of the last run or stream
-    std::atomic<bool> streamRunning{false};  ///< stream thread runs; its stop clears it
+    std::atomic<bool> streamRunning{false};              ///< stream thread runs; its stop clears it
 
     int32_t benchModeCode = 0;  ///< the bench form's selected mode code
     bool expandNext = true;     ///< the next height animation grows the window

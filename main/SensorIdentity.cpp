@@ -10,8 +10,8 @@ namespace veska::main {
 bool RefreshIdentity(ProgramState& state, params::ParamView& view) {
     params::ConnectionState& conn = state.session.conn;
     if (state.session.Identify() != link::kStatusOk) return false;
-    conn.motorRecord = bench::ChooseMotorRecord(state.motorTable, conn.baseDistance,
-                                                conn.measuringRange);
+    conn.motorRecord =
+        bench::ChooseMotorRecord(state.motorTable, conn.baseDistance, conn.measuringRange);
     ShowIdentity(conn.deviceInfo, view);
     return true;
 }

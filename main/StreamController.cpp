@@ -16,9 +16,8 @@ StreamController::StreamController(ProgramState& state, MainView& view, platform
     : state_(state),
       view_(view),
       clock_(clock),
-      stream_(state.session,
-              acquire::StreamShared{state.samples, state.currentValue, state.zeroOffset,
-                                    state.streamRunning}) {
+      stream_(state.session, acquire::StreamShared{state.samples, state.currentValue,
+                                                   state.zeroOffset, state.streamRunning}) {
     plotScratch_.reserve(acquire::SampleBuffer::kSize);
 }
 

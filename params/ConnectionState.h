@@ -20,7 +20,7 @@ struct ConnectionState {
     std::atomic<int32_t> answerStatus{0};
     int32_t previousAnswerStatus = 0;  ///< the watchdog's copy from its last tick
     bool connected = false;            ///< the Tag of the connect button
-    link::DeviceInfo deviceInfo;             ///< last successful Identify
+    link::DeviceInfo deviceInfo;       ///< last successful Identify
     uint16_t deviceType = 0;
     int16_t baseDistance = 0;    ///< [mm]
     int16_t measuringRange = 0;  ///< [mm]

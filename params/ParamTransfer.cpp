@@ -79,15 +79,17 @@ void ParamTransfer::PopupMenuReadClick() {
 }
 
 std::string ParamTransfer::DifferenceLine(int i) const {
-    return std::string(1, kCR) + "'" + session_.table[i].name + "': " + session_.Texts().Message(kMsgGrid) +
-           std::to_string(session_.values.workValues[i]) + ", " + session_.Texts().Message(kMsgSensor) +
-           std::to_string(session_.values.sensorValues[i]) + ".";
+    return std::string(1, kCR) + "'" + session_.table[i].name +
+           "': " + session_.Texts().Message(kMsgGrid) +
+           std::to_string(session_.values.workValues[i]) + ", " +
+           session_.Texts().Message(kMsgSensor) + std::to_string(session_.values.sensorValues[i]) +
+           ".";
 }
 
 std::string ParamTransfer::LinkFailureText(int i) const {
     const int32_t status = session_.conn.linkStatus.load();
-    return session_.Texts().Message(kMsgNoAnswer) + kCR + "'" + session_.table[i].name + "': status " +
-           std::to_string(status) + " (" + link::StatusMeaning(status) + ").";
+    return session_.Texts().Message(kMsgNoAnswer) + kCR + "'" + session_.table[i].name +
+           "': status " + std::to_string(status) + " (" + link::StatusMeaning(status) + ").";
 }
 
 void ParamTransfer::PopupMenuCompareClick() {
@@ -116,23 +118,27 @@ void ParamTransfer::PopupMenuReadAllClick() {
 
 void ParamTransfer::PopupMenuCompareAllClick() {
     if (!session_.FetchAllParameters()) {
-        session_.View().MessageBox(LinkFailureText(session_.LastFailedParam()), kCompareAllCaption, kMbIconStop);
+        session_.View().MessageBox(LinkFailureText(session_.LastFailedParam()), kCompareAllCaption,
+                                   kMbIconStop);
         return;
     }
     std::string text = kEqualText;
     std::string lines;
     for (int i = 0; i < kGridParamCount; ++i) {
-        if (session_.values.workValues[i] != session_.values.sensorValues[i]) lines += DifferenceLine(i);
+        if (session_.values.workValues[i] != session_.values.sensorValues[i])
+            lines += DifferenceLine(i);
     }
     if (!lines.empty()) {
-        text = session_.Texts().Message(kMsgDiffer) + " " + session_.Texts().Message(kMsgDifferTail) + lines;
+        text = session_.Texts().Message(kMsgDiffer) + " " +
+               session_.Texts().Message(kMsgDifferTail) + lines;
     }
     session_.View().MessageBox(text, kCompareAllCaption, kMbIconExclamation);
 }
 
 bool ParamTransfer::Confirm(int messageKey) {
-    return session_.View().MessageBox(session_.Texts().Message(messageKey), session_.Texts().Message(kMsgCaption),
-                                kMbOkCancelExclamation) == kIdOk;
+    return session_.View().MessageBox(session_.Texts().Message(messageKey),
+                                      session_.Texts().Message(kMsgCaption),
+                                      kMbOkCancelExclamation) == kIdOk;
 }
 
 void ParamTransfer::PopupMenuFLASHClick() {

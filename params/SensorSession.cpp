@@ -179,7 +179,8 @@ link::Status SensorSession::StoreSet(uint8_t code) {
 }
 
 void SensorSession::CopySensorToWork(int count) {
-    for (int i = 0; i < count && i < kParamCount; ++i) values.workValues[i] = values.sensorValues[i];
+    for (int i = 0; i < count && i < kParamCount; ++i)
+        values.workValues[i] = values.sensorValues[i];
 }
 
 void SensorSession::RebuildGrid() {

@@ -11,6 +11,8 @@
 #include <QSlider>
 #include <QVBoxLayout>
 
+#include "bench/ModeTable.h"
+
 namespace veska::ui {
 
 namespace {
@@ -64,9 +66,12 @@ TFormDebug::TFormDebug(int32_t& modeCode, QWidget* parent)
     modeButtons_ = new QButtonGroup(this);
     auto* modeGrid = new QGridLayout(radioGroupMode_);
     modeGrid->setVerticalSpacing(2);
-    const int rows = (static_cast<int>(kBenchModes.size()) + 1) / 2;
-    for (int i = 0; i < static_cast<int>(kBenchModes.size()); ++i) {
-        auto* button = new QRadioButton(QString::fromLatin1(kBenchModes[i].caption));
+    const auto modes = bench::ModeList();
+    const int rows = (static_cast<int>(modes.size()) + 1) / 2;
+    for (int i = 0; i < static_cast<int>(modes.size()); ++i) {
+        const std::string_view caption = modes[static_cast<size_t>(i)].caption;
+        auto* button = new QRadioButton(
+            QString::fromLatin1(caption.data(), static_cast<qsizetype>(caption.size())));
         modeButtons_->addButton(button, i);
         modeGrid->addWidget(button, i % rows, i / rows);
     }
@@ -123,8 +128,9 @@ TFormDebug::TFormDebug(int32_t& modeCode, QWidget* parent)
 }
 
 void TFormDebug::RadioGroupModeClick(int index) {
-    if (index < 0 || index >= static_cast<int>(kBenchModes.size())) return;
-    modeCode_ = kBenchModes[index].code;
+    const int32_t code = bench::ModeCodeOfItem(index);
+    if (code < 0) return;
+    modeCode_ = code;
 }
 
 void TFormDebug::TrackBarLaserChange(int position) {

@@ -1,6 +1,5 @@
 #pragma once
 #include <QWidget>
-#include <array>
 #include <cstdint>
 
 class QButtonGroup;
@@ -12,38 +11,6 @@ class QRadioButton;
 class QSlider;
 
 namespace veska::ui {
-
-/// One entry of the bench's mode list: the radio item's caption and its mode code.
-struct BenchMode {
-    const char* caption;
-    int32_t code;
-};
-
-/// The 22 bench modes in the order of the radio group (codes 135 and 136 are not used).
-inline constexpr std::array<BenchMode, 22> kBenchModes = {{
-    {"Line", 0},
-    {"Nonline", 1},
-    {"Temperature", 2},
-    {"Pulse", 128},
-    {"Calibration", 129},
-    {"Synchro_Calibration", 130},
-    {"Poverka", 131},
-    {"Synchro_Poverka", 132},
-    {"Motion_Home", 133},
-    {"Motion_End", 134},
-    {"0_10V_Adjustment", 137},
-    {"0_10V_Check", 138},
-    {"4_20mA_Adjustment", 139},
-    {"4_20mA_Check", 140},
-    {"Analog_Line_Check", 141},
-    {"IN_Check", 142},
-    {"AL_Check", 143},
-    {"STREAM_FRQ_Check", 144},
-    {"Motion_Home__Pulse", 145},
-    {"Motion_End__Pulse", 146},
-    {"Scan", 147},
-    {"Laser_Adjustment", 148},
-}};
 
 /// TFormDebug: the factory bench's operator window ("QSDEBUG"): read-outs, the motor and
 /// encoder port selectors, the mode list, a progress bar and the laser level slider. Shown and

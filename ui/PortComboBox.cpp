@@ -3,7 +3,7 @@
 #include <QLineEdit>
 #include <QSignalBlocker>
 
-#include "platform/SerialPort.h"
+#include "main/MainWindow.h"
 
 namespace veska::ui {
 
@@ -14,7 +14,7 @@ PortComboBox::PortComboBox(QWidget* parent) : QComboBox(parent) {
     for (int n = 1; n <= 32; ++n) addItem(QStringLiteral("COM%1").arg(n));
     addItem(QStringLiteral("USB"));
     addItem(QStringLiteral("USB_PELRIN"));
-    listPorts = [] { return platform::ListSerialPorts(); };
+    listPorts = [] { return main::MachineSerialPorts(); };
     RefreshPorts();
 }
 

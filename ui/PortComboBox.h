@@ -16,7 +16,7 @@ class PortComboBox final : public QComboBox {
 
     explicit PortComboBox(QWidget* parent = nullptr);
 
-    /// Lists the machine's ports; platform::ListSerialPorts by default.
+    /// Lists the machine's ports; main::MachineSerialPorts by default.
     std::function<std::vector<std::string>()> listPorts;
 
     /// Re-reads the machine's ports behind the fixed items; keeps the shown text.

@@ -6,14 +6,14 @@
 #include <string>
 
 #include "lang/Language.h"
-#include "params/ConnectionState.h"
 #include "link/MorlaInterface.h"
+#include "params/ConnectionState.h"
 #include "params/ParamFile.h"
 #include "params/ParamGrid.h"
 #include "params/ParamTable.h"
 #include "params/ParamTransfer.h"
-#include "params/SensorSession.h"
 #include "params/ParamView.h"
+#include "params/SensorSession.h"
 #include "platform/Clock.h"
 
 namespace veska::tools {

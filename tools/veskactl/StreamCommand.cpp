@@ -18,7 +18,7 @@ namespace veska::tools {
 namespace {
 
 constexpr double kMaxSeconds = 86400.0;  ///< one day [s]
-constexpr int32_t kLineModeOfRun = 0;     ///< the stream reads distances
+constexpr int32_t kLineModeOfRun = 0;    ///< the stream reads distances
 
 bool ParseSeconds(const std::string& text, double& seconds) {
     const char* end = text.data() + text.size();
