@@ -150,7 +150,7 @@ void MainWindow::TimerMoreTimer() {
 void MainWindow::FormClose() {
     if (stream_->Running()) stream_->StopForTeardown();
     if (state_.conn.portName == kAdapterPortName) link::SwitchAdapterLine(usb_, clock_, 0);
-    sensor_.ClosePort();
+    (void)sensor_.ClosePort();
     bench_->CloseMotorPort();
     bench_->CloseEncoderPort();
     bench_->StopBoard();
@@ -209,7 +209,7 @@ void MainWindow::ButtonConnectClick() {
 }
 
 void MainWindow::Connect() {
-    sensor_.ClosePort();
+    (void)sensor_.ClosePort();
     clock_.Sleep(10);
     if (state_.conn.portName == kAdapterPortName) link::SwitchAdapterLine(usb_, clock_, 1);
     const bool opened = OpenSensorPort();
@@ -218,8 +218,8 @@ void MainWindow::Connect() {
 
     if (!Identify()) {
         if (options_.debugBuild) view_.SetVisible(Control::FormDebug, true);
-        sensor_.ClosePort();
-        sensor_.ClosePort();
+        (void)sensor_.ClosePort();
+        (void)sensor_.ClosePort();
         const lang::TextTable& t = state_.texts;
         view_.MessageBox(t.Message(7), t.Message(2), kMbIconStop);
         return;
@@ -272,7 +272,7 @@ void MainWindow::Disconnect() {
     ShowNoIdentity();
     HideBenchPortControls();
     if (stream_->Running()) stream_->StopForTeardown();
-    sensor_.ClosePort();
+    (void)sensor_.ClosePort();
     bench_->CloseMotorPort();
     view_.SetEnabled(Control::ButtonMeasure, false);
     view_.SetEnabled(Control::ButtonStream, false);
@@ -298,7 +298,7 @@ void MainWindow::TimerAnswerTimer() {
         ShowNoIdentity();
         HideBenchPortControls();
         if (stream_->Running()) stream_->StopForTeardown();
-        sensor_.ClosePort();
+        (void)sensor_.ClosePort();
         bench_->CloseMotorPort();
         bench_->CloseEncoderPort();
         ShowZeroValue();

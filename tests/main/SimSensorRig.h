@@ -137,7 +137,7 @@ struct SimSensorRig {
     }
     ~SimSensorRig() {
         stream.StopThread();
-        sensor.ClosePort();
+        (void)sensor.ClosePort();
         pty.Stop();
     }
 
