@@ -84,7 +84,7 @@ struct SimHost {
     }
     ~SimHost() {
         stream.Stream().StopThread();
-        sensor.ClosePort();
+        (void)sensor.ClosePort();
         pty.Stop();
     }
     static sim::SensorOptions Quiet() {

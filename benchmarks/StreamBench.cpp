@@ -1,17 +1,26 @@
 // Stream throughput against the simulated sensor on a pty, in process:
 //  (b) paced at 921600 bit/s: samples received against what the line carries, samples
-//      lost, CPU time of the stream thread per second of streaming;
+//      lost, CPU time of the stream thread per second of streaming, beside a plain reader
+//      that takes the same paced bytes from the pty with one read() per chunk that comes
+//      (the least any reader can spend), and their ratio;
 //  (c) unpaced: samples per second of the stream thread against a plain reader that only
 //      reads and decodes.
 // Usage: veska_bench_stream [paced seconds, default 10] [unpaced seconds, default 3]
+#include <fcntl.h>
 #include <pthread.h>
 #include <sched.h>
 #include <sys/resource.h>
+#include <termios.h>
+#include <time.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <vector>
 
 #include "benchmarks/BenchSupport.h"
+#include "link/Framing.h"
+#include "link/MorlaInterface.h"
 #include "link/Status.h"
 
 namespace {
@@ -29,6 +38,68 @@ double ProcessCpuSeconds() {
     getrusage(RUSAGE_SELF, &usage);
     return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
            (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) * 1e-6;
+}
+
+double ThreadCpuSeconds() {
+    timespec cpu{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &cpu);
+    return static_cast<double>(cpu.tv_sec) + static_cast<double>(cpu.tv_nsec) * 1e-9;
+}
+
+struct PlainResult {
+    double seconds = 0.0;     ///< streamed [s]
+    double cpuSeconds = 0.0;  ///< reader thread CPU [s]
+    uint64_t bytes = 0;
+    uint64_t reads = 0;  ///< read() calls that returned bytes
+};
+
+/// Writes one request packet to the raw descriptor.
+bool SendPacket(int fd, uint8_t command, std::vector<uint8_t> data = {}) {
+    std::vector<uint8_t> packet;
+    veska::link::BuildRequest(1, command, data, packet);
+    return ::write(fd, packet.data(), packet.size()) == static_cast<ssize_t>(packet.size());
+}
+
+/// The least a reader can do with the paced stream: the pty opened raw and blocking, one
+/// read() per chunk that has come, nothing decoded. Runs on its own thread so that its CPU
+/// time is its own.
+PlainResult PlainPacedReader(double seconds) {
+    veska::platform::FakeClock clock;
+    veska::sim::LineOptions line;
+    line.baudOverride = static_cast<uint32_t>(kTopBaud);
+    SimHost host(line, clock);
+    (void)host.sensor.ClosePort();  // the port is taken exclusively; the reader opens it
+    const int fd = ::open(host.pty.SlavePath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    PlainResult result;
+    if (fd < 0) {
+        std::printf("    plain reader: cannot open %s\n", host.pty.SlavePath().c_str());
+        return result;
+    }
+    termios tio{};
+    tcgetattr(fd, &tio);
+    cfmakeraw(&tio);
+    tio.c_cc[VMIN] = 1;
+    tio.c_cc[VTIME] = 0;
+    tcsetattr(fd, TCSANOW, &tio);
+    tcflush(fd, TCIOFLUSH);
+    if (!SendPacket(fd, veska::link::kCmdStartStream)) std::printf("    plain reader: no start\n");
+    std::thread reader([&] {
+        std::vector<uint8_t> buffer(64 * 1024);
+        const double cpuBefore = ThreadCpuSeconds();
+        const auto start = SteadyClock::now();
+        while (SecondsSince(start) < seconds) {
+            const ssize_t n = ::read(fd, buffer.data(), buffer.size());
+            if (n <= 0) break;
+            result.bytes += static_cast<uint64_t>(n);
+            ++result.reads;
+        }
+        result.seconds = SecondsSince(start);
+        result.cpuSeconds = ThreadCpuSeconds() - cpuBefore;
+    });
+    reader.join();
+    SendPacket(fd, veska::link::kCmdStopStream, {0, 0});
+    ::close(fd);
+    return result;
 }
 
 void Paced(double seconds) {
@@ -57,10 +128,23 @@ void Paced(double seconds) {
                 static_cast<unsigned long long>(lost),
                 static_cast<unsigned long long>(host.stream.Stream().Counters().failures),
                 static_cast<unsigned long long>(host.sensorLine.SamplesLost()));
-    std::printf("    stream thread CPU     %.4f s per s of streaming\n",
-                host.stream.Stream().ThreadCpuSeconds() / streamed);
+    const double threadCpu = host.stream.Stream().ThreadCpuSeconds() / streamed;
+    std::printf("    stream thread CPU     %.4f s per s of streaming\n", threadCpu);
     std::printf("    process CPU (incl. the simulator's pty worker) %.4f s per s\n",
                 processCpu / streamed);
+
+    const PlainResult plain = PlainPacedReader(seconds);
+    if (plain.seconds <= 0.0) return;
+    const double plainCpu = plain.cpuSeconds / plain.seconds;
+    const double plainSamples = static_cast<double>(plain.bytes) / kLineBytesPerSample;
+    std::printf(
+        "    plain reader          %.0f samples/s in %.0f read() calls/s "
+        "(%.1f samples per call)\n",
+        plainSamples / plain.seconds, static_cast<double>(plain.reads) / plain.seconds,
+        plain.reads != 0 ? plainSamples / static_cast<double>(plain.reads) : 0.0);
+    std::printf("    plain reader CPU      %.4f s per s\n", plainCpu);
+    std::printf("    ratio thread CPU/plain reader CPU %.2f\n",
+                plainCpu > 0.0 ? threadCpu / plainCpu : 0.0);
 }
 
 double StreamThreadRate(double seconds) {
@@ -88,7 +172,7 @@ double PlainReaderRate(double seconds, bool& realTime) {
     line.unpaced = true;
     SimHost host(line, clock);
     auto& sensor = host.sensor;
-    sensor.StartStream(1);
+    (void)sensor.StartStream(1);
     uint64_t samples = 0;
     uint64_t failures = 0;
     double streamed = 0.0;
@@ -113,8 +197,8 @@ double PlainReaderRate(double seconds, bool& realTime) {
         (void)sink;
     });
     reader.join();
-    sensor.StopStream(1);
-    sensor.StopStream(1);
+    (void)sensor.StopStream(1);
+    (void)sensor.StopStream(1);
     if (failures != 0) {
         std::printf("    plain reader: %llu read failures\n",
                     static_cast<unsigned long long>(failures));

@@ -32,8 +32,7 @@ DeviceInfo DeviceInfo::FromBytes(const uint8_t* bytes) {
 
 TMORLAInterface::TMORLAInterface(platform::Clock& clock) : clock_(clock) {}
 
-int32_t TMORLAInterface::OpenPort(uint8_t portMode, const std::string& portName,
-                                  uint32_t baudRate) {
+Status TMORLAInterface::OpenPort(uint8_t portMode, const std::string& portName, uint32_t baudRate) {
     openMode_ = portMode;
     openName_ = portName;
     openBaud_ = baudRate;
@@ -51,9 +50,9 @@ int32_t TMORLAInterface::OpenPort(uint8_t portMode, const std::string& portName,
     return Keep(port_.Open(settings_));
 }
 
-int32_t TMORLAInterface::ClosePort() { return Keep(port_.Close()); }
+Status TMORLAInterface::ClosePort() { return Keep(port_.Close()); }
 
-int32_t TMORLAInterface::SendRequest(uint8_t command, const uint8_t* data, uint32_t count) {
+Status TMORLAInterface::SendRequest(uint8_t command, const uint8_t* data, uint32_t count) {
     if (data == nullptr && count > 0) return Keep(kStatusBadRequest);
     std::vector<uint8_t> packet;
     BuildRequest(netAddress_, command, std::span<const uint8_t>(data, count), packet);
@@ -64,13 +63,13 @@ int32_t TMORLAInterface::SendRequest(uint8_t command, const uint8_t* data, uint3
     return Keep(port_.Write(transfer));
 }
 
-int32_t TMORLAInterface::ReceiveReply(uint8_t* buffer, uint32_t n) {
+Status TMORLAInterface::ReceiveReply(uint8_t* buffer, uint32_t n) {
     if (n > kMaxReplyBytes || (buffer == nullptr && n > 0)) return Keep(kStatusBadRequest);
     const uint32_t lineBytes = 2 * n;
     PortTransfer transfer;
     transfer.buffer = buffer;
     transfer.count = lineBytes;
-    const int32_t readStatus = port_.Read(transfer);
+    const Status readStatus = port_.Read(transfer);
     if (readStatus != kStatusOk) {
         if (trace_.Enabled())
             trace_.Note("reply of " + std::to_string(lineBytes) +
@@ -88,7 +87,7 @@ int32_t TMORLAInterface::ReceiveReply(uint8_t* buffer, uint32_t n) {
         PortTransfer drop;
         drop.buffer = buffer;
         drop.count = static_cast<uint32_t>(std::min<size_t>(check.bytesToDrop, lineBytes));
-        const int32_t dropStatus = port_.Read(drop);
+        const Status dropStatus = port_.Read(drop);
         if (trace_.Enabled()) {
             trace_.Note("counter mismatch, dropping " + std::to_string(drop.count) +
                         " bytes: " + StatusMeaning(dropStatus));
@@ -100,7 +99,7 @@ int32_t TMORLAInterface::ReceiveReply(uint8_t* buffer, uint32_t n) {
     return Keep(kStatusOk);
 }
 
-int32_t TMORLAInterface::Identify(uint8_t netAddress, DeviceInfo& info) {
+Status TMORLAInterface::Identify(uint8_t netAddress, DeviceInfo& info) {
     netAddress_ = netAddress;
     if (SendRequest(kCmdIdentify, nullptr, 0) != kStatusOk) return status_;
     if (ReceiveReply(work_.data(), identityBytes_.size()) != kStatusOk) return status_;
@@ -110,11 +109,11 @@ int32_t TMORLAInterface::Identify(uint8_t netAddress, DeviceInfo& info) {
     return status_;
 }
 
-int32_t TMORLAInterface::ReadParam(uint8_t netAddress, uint8_t startAddress, uint32_t count,
-                                   uint8_t* destination) {
+Status TMORLAInterface::ReadParam(uint8_t netAddress, uint8_t startAddress, uint32_t count,
+                                  uint8_t* destination) {
     netAddress_ = netAddress;
     if (destination == nullptr && count > 0) return Keep(kStatusBadRequest);
-    Keep(kStatusOk);
+    status_ = kStatusOk;
     for (uint32_t k = 0; k < count; ++k) {
         const uint8_t address = static_cast<uint8_t>(startAddress + k);
         if (SendRequest(kCmdReadParam, &address, 1) != kStatusOk) return status_;
@@ -124,11 +123,11 @@ int32_t TMORLAInterface::ReadParam(uint8_t netAddress, uint8_t startAddress, uin
     return status_;
 }
 
-int32_t TMORLAInterface::WriteParam(uint8_t netAddress, uint8_t startAddress, uint32_t count,
-                                    const uint8_t* source) {
+Status TMORLAInterface::WriteParam(uint8_t netAddress, uint8_t startAddress, uint32_t count,
+                                   const uint8_t* source) {
     netAddress_ = netAddress;
     if (source == nullptr && count > 0) return Keep(kStatusBadRequest);
-    Keep(kStatusOk);
+    status_ = kStatusOk;
     // Highest address first: a multi-byte parameter takes effect when its low byte lands.
     for (uint32_t k = count; k-- > 0;) {
         const uint8_t data[2] = {static_cast<uint8_t>(startAddress + k), source[k]};
@@ -138,7 +137,7 @@ int32_t TMORLAInterface::WriteParam(uint8_t netAddress, uint8_t startAddress, ui
     return status_;
 }
 
-int32_t TMORLAInterface::StoreParams(uint8_t netAddress, uint8_t code) {
+Status TMORLAInterface::StoreParams(uint8_t netAddress, uint8_t code) {
     netAddress_ = netAddress;
     work_[0] = code;
     if (SendRequest(kCmdStoreParams, work_.data(), 1) != kStatusOk) return status_;
@@ -149,7 +148,7 @@ int32_t TMORLAInterface::StoreParams(uint8_t netAddress, uint8_t code) {
     return status_;
 }
 
-int32_t TMORLAInterface::GetResult(uint8_t netAddress, uint16_t& result) {
+Status TMORLAInterface::GetResult(uint8_t netAddress, uint16_t& result) {
     netAddress_ = netAddress;
     if (SendRequest(kCmdGetResult, nullptr, 0) != kStatusOk) return status_;
     if (ReceiveReply(work_.data(), 2) != kStatusOk) return status_;
@@ -157,23 +156,23 @@ int32_t TMORLAInterface::GetResult(uint8_t netAddress, uint16_t& result) {
     return status_;
 }
 
-int32_t TMORLAInterface::StartStream(uint8_t netAddress) {
+Status TMORLAInterface::StartStream(uint8_t netAddress) {
     netAddress_ = netAddress;
     return SendRequest(kCmdStartStream, nullptr, 0);
 }
 
-int32_t TMORLAInterface::StartStatusStream(uint8_t netAddress) {
+Status TMORLAInterface::StartStatusStream(uint8_t netAddress) {
     netAddress_ = netAddress;
     return SendRequest(kCmdStartStatusStream, nullptr, 0);
 }
 
-int32_t TMORLAInterface::StopStream(uint8_t netAddress) {
+Status TMORLAInterface::StopStream(uint8_t netAddress) {
     netAddress_ = netAddress;
     const uint8_t data[2] = {0x00, 0x00};
     return SendRequest(kCmdStopStream, data, 2);
 }
 
-int32_t TMORLAInterface::WriteTable(uint8_t netAddress, uint8_t block, const uint16_t* values512) {
+Status TMORLAInterface::WriteTable(uint8_t netAddress, uint8_t block, const uint16_t* values512) {
     netAddress_ = netAddress;
     if (values512 == nullptr) return Keep(kStatusBadRequest);
     for (uint32_t i = 0; i < kTableValues; ++i) {
@@ -189,10 +188,10 @@ int32_t TMORLAInterface::WriteTable(uint8_t netAddress, uint8_t block, const uin
     return status_;
 }
 
-int32_t TMORLAInterface::ReadVideo(uint8_t netAddress, uint16_t n, uint8_t* destination4096) {
+Status TMORLAInterface::ReadVideo(uint8_t netAddress, uint16_t n, uint8_t* destination4096) {
     netAddress_ = netAddress;
     if (n > kVideoAreaBytes || destination4096 == nullptr) return Keep(kStatusBadRequest);
-    SendRequest(kCmdReadVideo, nullptr, 0);
+    (void)SendRequest(kCmdReadVideo, nullptr, 0);  // the first request is not checked
     const uint16_t lineLength = static_cast<uint16_t>(2 * n);
     const uint8_t data[2] = {static_cast<uint8_t>(lineLength & 0xFF),
                              static_cast<uint8_t>(lineLength >> 8)};
@@ -204,7 +203,7 @@ int32_t TMORLAInterface::ReadVideo(uint8_t netAddress, uint16_t n, uint8_t* dest
     return status_;
 }
 
-int32_t TMORLAInterface::ReadStreamSample(uint16_t& result) {
+Status TMORLAInterface::ReadStreamSample(uint16_t& result) {
     // A buffer of its own: the stream thread never shares the working buffer.
     uint8_t sample[4];
     if (ReceiveReply(sample, 2) != kStatusOk) return status_;
@@ -212,7 +211,7 @@ int32_t TMORLAInterface::ReadStreamSample(uint16_t& result) {
     return status_;
 }
 
-int32_t TMORLAInterface::ReadStatusStreamSample(uint16_t& result, uint8_t& statusByte) {
+Status TMORLAInterface::ReadStatusStreamSample(uint16_t& result, uint8_t& statusByte) {
     uint8_t sample[6];
     if (ReceiveReply(sample, 3) != kStatusOk) return status_;
     result = static_cast<uint16_t>(sample[0] + 256 * sample[1]);

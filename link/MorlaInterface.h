@@ -72,44 +72,44 @@ class TMORLAInterface {
 
     /// Sensor line: 8 data bits, even parity, one stop bit, queues 5000/5000,
     /// read interval and multiplier 500 ms, read constant 50 ms.
-    int32_t OpenPort(uint8_t portMode, const std::string& portName, uint32_t baudRate);
-    int32_t ClosePort();
+    Status OpenPort(uint8_t portMode, const std::string& portName, uint32_t baudRate);
+    Status ClosePort();
 
     // Framing.
-    int32_t SendRequest(uint8_t command, const uint8_t* data, uint32_t count);
+    Status SendRequest(uint8_t command, const uint8_t* data, uint32_t count);
     /// Reads one reply of n data bytes into buffer (which holds 2n bytes); on success the n
     /// decoded bytes stand at its start. n above kMaxReplyBytes, or a null buffer, gives
     /// kStatusBadRequest without reading. After a counter mismatch the rest of the newer
     /// reply is read (into the same buffer) and dropped: status 8.
-    int32_t ReceiveReply(uint8_t* buffer, uint32_t n);
+    Status ReceiveReply(uint8_t* buffer, uint32_t n);
 
     // Commands.
     /// info (and Identity()) are set only on success.
-    int32_t Identify(uint8_t netAddress, DeviceInfo& info);
-    int32_t ReadParam(uint8_t netAddress, uint8_t startAddress, uint32_t count,
-                      uint8_t* destination);
-    int32_t WriteParam(uint8_t netAddress, uint8_t startAddress, uint32_t count,
-                       const uint8_t* source);
-    int32_t StoreParams(uint8_t netAddress, uint8_t code);
+    Status Identify(uint8_t netAddress, DeviceInfo& info);
+    Status ReadParam(uint8_t netAddress, uint8_t startAddress, uint32_t count,
+                     uint8_t* destination);
+    Status WriteParam(uint8_t netAddress, uint8_t startAddress, uint32_t count,
+                      const uint8_t* source);
+    Status StoreParams(uint8_t netAddress, uint8_t code);
     /// result is set only on success.
-    int32_t GetResult(uint8_t netAddress, uint16_t& result);
-    int32_t StartStream(uint8_t netAddress);
-    int32_t StartStatusStream(uint8_t netAddress);
-    int32_t StopStream(uint8_t netAddress);
-    int32_t WriteTable(uint8_t netAddress, uint8_t block, const uint16_t* values512);
+    Status GetResult(uint8_t netAddress, uint16_t& result);
+    Status StartStream(uint8_t netAddress);
+    Status StartStatusStream(uint8_t netAddress);
+    Status StopStream(uint8_t netAddress);
+    Status WriteTable(uint8_t netAddress, uint8_t block, const uint16_t* values512);
     /// Reads a profile of n bytes (2048 when n is 0) into the video area and copies the whole
     /// 4096-byte area to destination. n above kVideoAreaBytes gives kStatusBadRequest
     /// before anything is sent.
-    int32_t ReadVideo(uint8_t netAddress, uint16_t n, uint8_t* destination4096);
+    Status ReadVideo(uint8_t netAddress, uint16_t n, uint8_t* destination4096);
 
     // Stream readers (no request is sent).
-    int32_t ReadStreamSample(uint16_t& result);
-    int32_t ReadStatusStreamSample(uint16_t& result, uint8_t& statusByte);
+    Status ReadStreamSample(uint16_t& result);
+    Status ReadStatusStreamSample(uint16_t& result, uint8_t& statusByte);
 
     /// Ends a sample read in progress (stream stop).
     void Wake() { port_.Wake(); }
 
-    int32_t LastStatus() const { return status_; }
+    Status LastStatus() const { return status_; }
     uint8_t NetAddress() const { return netAddress_; }
     uint8_t PacketCounter() const { return packetCounter_; }
     const DeviceInfo& Identity() const { return identity_; }
@@ -117,13 +117,13 @@ class TMORLAInterface {
     bool IsOpen() const { return port_.IsOpen(); }
 
   private:
-    int32_t Keep(int32_t status) { return status_ = status; }
+    Status Keep(Status status) { return status_ = status; }
 
     platform::Clock& clock_;
     TInterface port_;
     LineTrace trace_{"sensor"};
     uint8_t netAddress_ = 0;
-    int32_t status_ = 0;
+    Status status_ = kStatusOk;
     uint8_t packetCounter_ = 0;
     /// Staged request data; replies are read and decoded in place (2 line bytes per byte).
     std::array<uint8_t, 2 * kMaxReplyBytes> work_{};

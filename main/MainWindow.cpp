@@ -155,7 +155,7 @@ void MainWindow::TimerMoreTimer() {
 void MainWindow::FormClose() {
     if (stream_->Running()) stream_->StopForTeardown();
     if (state_.session.conn.portName == kAdapterPortName) link::SwitchAdapterLine(usb_, clock_, 0);
-    state_.session.sensor.ClosePort();
+    (void)state_.session.sensor.ClosePort();
     bench_.devices.motor.Close();
     bench_.devices.encoder.Close();
     bench_.devices.board.Stop();
@@ -214,7 +214,7 @@ void MainWindow::ButtonConnectClick() {
 }
 
 void MainWindow::Connect() {
-    state_.session.sensor.ClosePort();
+    (void)state_.session.sensor.ClosePort();
     clock_.Sleep(10);
     if (state_.session.conn.portName == kAdapterPortName) link::SwitchAdapterLine(usb_, clock_, 1);
     const bool opened = OpenSensorPort();
@@ -223,8 +223,8 @@ void MainWindow::Connect() {
 
     if (!Identify()) {
         if (options_.debugBuild) view_.SetVisible(Control::FormDebug, true);
-        state_.session.sensor.ClosePort();
-        state_.session.sensor.ClosePort();
+        (void)state_.session.sensor.ClosePort();
+        (void)state_.session.sensor.ClosePort();
         const lang::TextTable& t = state_.texts;
         view_.MessageBox(t.Message(7), t.Message(2), kMbIconStop);
         return;
@@ -277,7 +277,7 @@ void MainWindow::Disconnect() {
     ShowNoIdentity();
     HideBenchPortControls();
     if (stream_->Running()) stream_->StopForTeardown();
-    state_.session.sensor.ClosePort();
+    (void)state_.session.sensor.ClosePort();
     bench_.devices.motor.Close();
     view_.SetEnabled(Control::ButtonMeasure, false);
     view_.SetEnabled(Control::ButtonStream, false);
@@ -303,7 +303,7 @@ void MainWindow::TimerAnswerTimer() {
         ShowNoIdentity();
         HideBenchPortControls();
         if (stream_->Running()) stream_->StopForTeardown();
-        state_.session.sensor.ClosePort();
+        (void)state_.session.sensor.ClosePort();
         bench_.devices.motor.Close();
         bench_.devices.encoder.Close();
         ShowZeroValue();

@@ -69,7 +69,7 @@ class D2xx {
     virtual bool W32_SetCommState(FT_HANDLE h, const Dcb* dcb) = 0;
     virtual bool W32_SetCommTimeouts(FT_HANDLE h, const CommTimeouts* timeouts) = 0;
     virtual bool W32_SetupComm(FT_HANDLE h, uint32_t rxQueue, uint32_t txQueue) = 0;
-    /// Win32 purge flags (see SerialPort.h).
+    /// Win32 purge flags (Win32Comm.h).
     virtual bool W32_PurgeComm(FT_HANDLE h, uint32_t flags) = 0;
     virtual bool W32_SetCommMask(FT_HANDLE h, uint32_t mask) = 0;
     /// Ends a W32_ReadFile in progress on another thread. Not a D2XX call: the stream stop

@@ -161,6 +161,7 @@ void SerialPort::Close() {
 #endif
     ::close(fd_);
     fd_ = -1;
+    readAhead_.Clear();
 }
 
 bool SerialPort::Configure(const SerialLine& line) {
@@ -200,6 +201,7 @@ void SerialPort::Purge(uint32_t flags) {
     if (fd_ < 0) return;
     const bool rx = (flags & (kPurgeRxAbort | kPurgeRxClear)) != 0;
     const bool tx = (flags & (kPurgeTxAbort | kPurgeTxClear)) != 0;
+    if (rx) readAhead_.Clear();
     if (rx && tx) {
         tcflush(fd_, TCIOFLUSH);
     } else if (rx) {
@@ -212,39 +214,34 @@ void SerialPort::Purge(uint32_t flags) {
 bool SerialPort::Read(void* buffer, uint32_t count, uint32_t& got) {
     got = 0;
     if (fd_ < 0 || (buffer == nullptr && count != 0)) return false;
-    if (count == 0) return true;
-    auto* out = static_cast<uint8_t*>(buffer);
-    ReadTimeoutRule rule(timeouts_.readInterval, timeouts_.readMultiplier, timeouts_.readConstant,
-                         count, SteadyClock::now());
-    for (bool first = true;; first = false) {
-        const ReadTimeoutRule::Duration wait = rule.Remaining(SteadyClock::now());
-        // The first pass always looks at what has come, even when no time is left.
-        if (wait == ReadTimeoutRule::Duration::zero() && !first) return true;
-        pollfd fds[2] = {{fd_, POLLIN, 0}, {wakeRead_, POLLIN, 0}};
-        const timespec ts = ToTimespec(wait);
-        const int rc = ppoll(fds, 2, wait == ReadTimeoutRule::kNoLimit ? nullptr : &ts, nullptr);
-        if (rc < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        if ((fds[1].revents & POLLIN) != 0) return true;  // woken: hand over what has come
-        if ((fds[0].revents & POLLNVAL) != 0) return false;
-        if ((fds[0].revents & (POLLIN | POLLHUP | POLLERR)) == 0) continue;
-        const ssize_t n = ::read(fd_, out + got, count - got);
-        if (n > 0) {
-            got += static_cast<uint32_t>(n);
-            if (got == count) return true;
-            rule.BytesArrived(SteadyClock::now());
-            continue;
-        }
-        if (n == 0) return false;  // end of file: the line was hung up
+    return readAhead_.Read(*this, timeouts_.readInterval, timeouts_.readMultiplier,
+                           timeouts_.readConstant, static_cast<uint8_t*>(buffer), count, got);
+}
+
+ByteSource::TimePoint SerialPort::Now() { return SteadyClock::now(); }
+
+ByteSource::Ready SerialPort::Wait(Duration timeout) {
+    pollfd fds[2] = {{fd_, POLLIN, 0}, {wakeRead_, POLLIN, 0}};
+    const timespec ts = ToTimespec(timeout);
+    const int rc = ppoll(fds, 2, timeout == ReadTimeoutRule::kNoLimit ? nullptr : &ts, nullptr);
+    if (rc < 0) return errno == EINTR ? Ready::kTimeout : Ready::kFailed;
+    if ((fds[1].revents & POLLIN) != 0) return Ready::kWoken;
+    if ((fds[0].revents & POLLNVAL) != 0) return Ready::kFailed;
+    lastEvents_ = fds[0].revents;
+    return (lastEvents_ & (POLLIN | POLLHUP | POLLERR)) != 0 ? Ready::kInput : Ready::kTimeout;
+}
+
+long SerialPort::ReadSome(uint8_t* out, size_t max) {
+    for (;;) {
+        const ssize_t n = ::read(fd_, out, max);
+        if (n > 0) return static_cast<long>(n);
+        if (n == 0) return -1;  // end of file: the line was hung up
         if (errno == EINTR) continue;
         if (errno == EAGAIN || errno == EWOULDBLOCK) {
             // Readable without data: only a hang-up or an error condition does that.
-            if ((fds[0].revents & (POLLHUP | POLLERR)) != 0) return false;
-            continue;
+            return (lastEvents_ & (POLLHUP | POLLERR)) != 0 ? -1 : 0;
         }
-        return false;  // EIO: the device or the pseudo-terminal's master is gone
+        return -1;  // EIO: the device or the pseudo-terminal's master is gone
     }
 }
 
@@ -288,6 +285,7 @@ bool SerialPort::Write(const void* buffer, uint32_t count, uint32_t& written) {
 }
 
 void SerialPort::Wake() {
+    wakePending_.store(true, std::memory_order_release);
     if (wakeWrite_ < 0) return;
     const char byte = 1;
     // A full pipe means a wake-up is pending already.
@@ -296,6 +294,7 @@ void SerialPort::Wake() {
 }
 
 void SerialPort::ClearWake() {
+    wakePending_.store(false, std::memory_order_release);
     if (wakeRead_ < 0) return;
     char sink[64];
     while (::read(wakeRead_, sink, sizeof sink) > 0) {

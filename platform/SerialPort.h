@@ -1,17 +1,13 @@
 #pragma once
+#include <atomic>
 #include <cstdint>
 #include <string>
 #include <vector>
 
-namespace veska::platform {
+#include "platform/ReadAhead.h"
+#include "platform/Win32Comm.h"
 
-/// Win32 purge flags, kept as the port layer speaks them. They map onto tcflush.
-enum PurgeFlags : uint32_t {
-    kPurgeTxAbort = 0x0001,
-    kPurgeRxAbort = 0x0002,
-    kPurgeTxClear = 0x0004,
-    kPurgeRxClear = 0x0008,
-};
+namespace veska::platform {
 
 /// Line settings of a serial device. Parity: 0 none, 1 odd, 2 even; stop bits: 0 one,
 /// 1 one and a half (taken as two), 2 two; any other value keeps the device's setting.
@@ -36,12 +32,15 @@ struct SerialTimeouts {
 };
 
 /// A serial device over POSIX termios (a tty, a USB serial converter or a pseudo-terminal).
+/// Reads go through a receive queue of its own (ReadAhead, 64 KiB), as a Win32 driver's
+/// queue holds what has come: one read call takes all the device holds, and the reads
+/// after it are served from the queue without a system call.
 /// One thread uses the port at a time, except Wake, which any thread may call to cut
 /// short a Read in progress.
-class SerialPort {
+class SerialPort : private ByteSource {
   public:
     SerialPort();
-    ~SerialPort();
+    ~SerialPort() override;
     SerialPort(const SerialPort&) = delete;
     SerialPort& operator=(const SerialPort&) = delete;
 
@@ -56,12 +55,16 @@ class SerialPort {
     void SetTimeouts(const SerialTimeouts& timeouts) { timeouts_ = timeouts; }
     const SerialTimeouts& Timeouts() const { return timeouts_; }
 
-    /// Discards queued data as the flags ask (RX flags: input queue, TX flags: output).
+    /// Discards queued data as the flags ask (RX flags: input queue, with the bytes read
+    /// ahead; TX flags: output).
     void Purge(uint32_t flags);
 
     /// Reads up to count bytes by the time-out rule; false when the read call itself failed.
-    /// got is the number of bytes stored. A Wake ends the read at once with what has come.
+    /// got is the number of bytes stored. A Wake ends the read at once with what has come;
+    /// a wake-up pending when the read starts ends it with nothing, even when bytes wait.
     bool Read(void* buffer, uint32_t count, uint32_t& got);
+    /// Bytes read from the device and not yet handed out.
+    size_t ReadAheadBytes() const { return readAhead_.Queued(); }
     /// Writes count bytes within the write time-out; false when the write call failed.
     /// The time-out is never shorter than the time the bytes take on the line plus 100 ms,
     /// so that slow baud rates do not cut a long request short. written is the number sent.
@@ -73,9 +76,19 @@ class SerialPort {
     void ClearWake();
 
   private:
+    TimePoint Now() override;
+    Ready Wait(Duration timeout) override;
+    long ReadSome(uint8_t* out, size_t max) override;
+    bool WakePending() override { return wakePending_.load(std::memory_order_acquire); }
+
     int fd_ = -1;
     int wakeRead_ = -1;   ///< self-pipe read end, polled together with fd_
     int wakeWrite_ = -1;  ///< self-pipe write end, written by Wake
+    /// Set by Wake before it writes the pipe, cleared by ClearWake: lets a read see a
+    /// pending wake-up without a system call.
+    std::atomic<bool> wakePending_{false};
+    short lastEvents_ = 0;  ///< poll events of fd_ from the last Wait
+    ReadAhead readAhead_;
     SerialTimeouts timeouts_;
     uint32_t baudRate_ = 9600;  ///< last configured rate [bit/s], for the write time-out
 };

@@ -39,6 +39,14 @@ struct CommTimeouts {
     uint32_t WriteTotalTimeoutConstant = 0;
 };
 
+/// Win32 purge flags (PurgeComm). The serial port maps them onto tcflush.
+enum PurgeFlags : uint32_t {
+    kPurgeTxAbort = 0x0001,
+    kPurgeRxAbort = 0x0002,
+    kPurgeTxClear = 0x0004,
+    kPurgeRxClear = 0x0008,
+};
+
 constexpr uint32_t kGenericRead = 0x80000000u;
 constexpr uint32_t kGenericWrite = 0x40000000u;
 constexpr uint32_t kOpenExisting = 3;

@@ -266,7 +266,7 @@ TEST_F(SensorLinkTest, FailedGetResultLeavesTheResultAlone) {
 
 struct PlainRequestCase {
     const char* name;
-    int32_t (TMORLAInterface::*operation)(uint8_t);
+    Status (TMORLAInterface::*operation)(uint8_t);
     Bytes line;
 };
 

@@ -271,7 +271,7 @@ struct PeerCycle {
         // The identity refresh is the main window's; here it only counts.
         cycle.refreshIdentity = [this] { ++identifies; };
     }
-    ~PeerCycle() { sensor.ClosePort(); }
+    ~PeerCycle() { (void)sensor.ClosePort(); }
 
     PtyPeer peer;
     platform::FakeClock clock;

@@ -138,7 +138,7 @@ struct SimSensorRig {
     }
     ~SimSensorRig() {
         stream.Stream().StopThread();
-        sensor.ClosePort();
+        (void)sensor.ClosePort();
         pty.Stop();
     }
 

@@ -320,7 +320,7 @@ TEST(StreamStop, TeardownSendsStopStreamTwiceWithoutRestoresOrPlot) {
 TEST(StreamStop, AThreadOnAClosedPortNeitherSpinsNorHangs) {
     SimSensorRig rig(RigLine::kCounted, 5);
     ASSERT_TRUE(rig.started);
-    rig.sensor.ClosePort();
+    (void)rig.sensor.ClosePort();
     rig.stream.Start();
     EXPECT_EQ(rig.state.session.conn.linkStatus.load(), link::kStatusNotOpen);
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
@@ -408,7 +408,7 @@ TEST(StreamBench, StatusSamplesShowTheLevelAndStoreNothing) {
     EXPECT_FLOAT_EQ(state.samples.At(0), 0.0f);
     EXPECT_FLOAT_EQ(state.currentValue.load(), 0.0f);
     EXPECT_TRUE(peer.Received().empty());  // the thread alone sends nothing
-    sensor.ClosePort();
+    (void)sensor.ClosePort();
 }
 
 }  // namespace

@@ -184,7 +184,7 @@ TEST_F(ParamTransferTest, SendAllSendsEveryRowDownToRowZero) {
 
 TEST_F(ParamTransferTest, SendAllGoesOnThroughFailuresAndCountsThem) {
     Connect();
-    host->sensor.ClosePort();
+    (void)host->sensor.ClosePort();
     V().workValues[0] = 1;
     device.SetParam(0x00, 0);
     // Rows 36..2 fail on the closed port; the baud-rate row re-opens it, so 1 and 0 go out.

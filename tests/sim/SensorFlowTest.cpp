@@ -181,8 +181,8 @@ TEST_F(SensorFlowTest, StatusStreamDeliversThreeByteSamples) {
         ASSERT_EQ(host.ReadStatusStreamSample(raw, status), kStatusOk);
         EXPECT_EQ(status & 0x02, 0x02) << "limit output high beyond mid-window";
     }
-    host.StopStream(1);
-    host.StopStream(1);
+    EXPECT_EQ(host.StopStream(1), kStatusOk);
+    EXPECT_EQ(host.StopStream(1), kStatusOk);
 }
 
 TEST_F(SensorFlowTest, FaultsReachTheHostAsStatuses) {
@@ -212,10 +212,10 @@ TEST_F(SensorFlowTest, UsbConverterModeOpensByDescription) {
 
     ASSERT_EQ(host.StartStream(1), kStatusOk);
     for (int i = 0; i < 20; ++i) ASSERT_EQ(host.ReadStreamSample(raw), kStatusOk);
-    host.StopStream(1);
-    host.StopStream(1);
+    EXPECT_EQ(host.StopStream(1), kStatusOk);
+    EXPECT_EQ(host.StopStream(1), kStatusOk);
     EXPECT_EQ(host.Identify(1, info), kStatusOk);
-    host.ClosePort();
+    (void)host.ClosePort();
     EXPECT_EQ(bench_.Usb().Counters().w32Close, 1u);
 }
 
@@ -230,14 +230,14 @@ TEST_F(SensorFlowTest, AdapterLineGatesItsSensor) {
     // While the link holds the adapter the line cannot be switched.
     link::SwitchAdapterLine(&bench_.Usb(), clock, 1);
     EXPECT_EQ(bench_.Adapter().Cbus3Level(), 0);
-    host.ClosePort();
+    (void)host.ClosePort();
 
     link::SwitchAdapterLine(&bench_.Usb(), clock, 1);
     EXPECT_EQ(bench_.Adapter().Cbus3Level(), 1);
     ASSERT_EQ(host.OpenPort(choice.portMode, choice.deviceName, 115200), kStatusOk);
     link::DeviceInfo info;
     EXPECT_EQ(host.Identify(1, info), kStatusOk);
-    host.ClosePort();
+    (void)host.ClosePort();
     link::SwitchAdapterLine(&bench_.Usb(), clock, 0);
     const std::vector<std::pair<uint8_t, uint8_t>> expected = {{0x88, 0x20}, {0x80, 0x20}};
     EXPECT_EQ(bench_.Adapter().BitModeHistory(), expected);

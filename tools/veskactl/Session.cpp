@@ -127,7 +127,7 @@ int Session::LinkFailure(const std::string& what, int32_t status) {
 std::string Session::RowName(int i) const { return Trim(table[i].name); }
 
 int Session::Connect() {
-    sensor.ClosePort();
+    (void)sensor.ClosePort();
     if (options.port == kPelrinChoice) {
         // The line stays on at exit, so that the sensor keeps its working set between runs.
         link::SwitchAdapterLine(platform::UsbBackend(), clock, 1);
@@ -140,7 +140,7 @@ int Session::Connect() {
     }
     const link::Status status = device.Identify();
     if (status != link::kStatusOk) {
-        sensor.ClosePort();
+        (void)sensor.ClosePort();
         return LinkFailure(
             "no answer to identify at net address " + std::to_string(conn.netAddress), status);
     }
