@@ -19,6 +19,15 @@ struct MotorTable {
 /// that runs to the end of the text is not taken; at most five records.
 MotorTable ParseMotorTable(const std::string& text);
 
+/// The motor table's file name.
+inline constexpr const char* kMotorTableFile = "Motor.dat";
+
+/// Where the motor table is read from: currentDir/Motor.dat when that is a file, else
+/// dataDir/Motor.dat (the installed copy) when that is one, else currentDir/Motor.dat.
+std::string FindMotorTableFile(const std::string& currentDir, const std::string& dataDir);
+/// The same for the current directory and the installed data folder.
+std::string FindMotorTableFile();
+
 /// Reads the file (an empty table when it is missing or unreadable).
 MotorTable LoadMotorTable(const std::string& path);
 
