@@ -115,6 +115,7 @@ bool OpenEncoderPort(TDUNELInterface& encoder, EncoderState& state, const std::s
 
     std::array<uint8_t, 8> identity{};
     const Status identified = encoder.Identify(state.address, identity);
+    state.identifyStatus = identified;
     bool present = identified == kStatusOk;
     if (present) {
         state.identity = identity;

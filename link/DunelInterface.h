@@ -96,6 +96,8 @@ struct EncoderState {
     uint8_t address = kEncoderAddress;
     uint32_t lineRate = kEncoderWorkingRate;  ///< [bit/s] the rate OpenEncoderPort asks for
     Status lastStatus = kStatusOk;
+    /// Status of the last Identify of OpenEncoderPort, before a failure became status 9.
+    Status identifyStatus = kStatusOk;
     std::array<uint8_t, 8> identity{};
     int32_t encoderRange = 0;  ///< [mm] the identity's range / 1000
     bool encoderPresent = false;
