@@ -8,10 +8,11 @@ namespace veska::bench {
 /// The stages the bench can have, from "Motor.dat": at most five records.
 struct MotorTable {
     static constexpr int kMaxRecords = 5;
-    std::array<float, kMaxRecords> stepLength{};    ///< travel per motor step [mm]
+    std::array<float, kMaxRecords> stepLength{};     ///< travel per motor step [mm]
     std::array<int32_t, kMaxRecords> travelStart{};  ///< stage start, against baseDistance [mm]
-    std::array<int32_t, kMaxRecords> travelLength{}; ///< usable travel, against measuringRange [mm]
-    int32_t recordCount = 0;                          ///< valid rows, 0..5
+    std::array<int32_t, kMaxRecords>
+        travelLength{};       ///< usable travel, against measuringRange [mm]
+    int32_t recordCount = 0;  ///< valid rows, 0..5
 };
 
 /// Parses the text of a motor table file: three numbers per record (step length with an

@@ -16,9 +16,9 @@ using MotorStatusRead = std::function<int32_t(uint8_t& nibble)>;
 /// How a wait for rest ended.
 struct RestWait {
     bool atRest = false;
-    int32_t lastStatus = 0;   ///< status of the last poll
-    uint8_t lastNibble = 0;   ///< state nibble of the last good poll
-    uint32_t elapsedMs = 0;   ///< [ms] from the start of the wait to its end
+    int32_t lastStatus = 0;  ///< status of the last poll
+    uint8_t lastNibble = 0;  ///< state nibble of the last good poll
+    uint32_t elapsedMs = 0;  ///< [ms] from the start of the wait to its end
     uint32_t polls = 0;
     /// "" when at rest; else "the stage did not come to rest" with the motor status.
     std::string Message() const;

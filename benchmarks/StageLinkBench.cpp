@@ -85,7 +85,7 @@ int main(int argc, char** argv) {
         float mm = 0.0f;
         return veska::link::ReadEncoderPosition(encoder, state, mm) && mm > 9.99f;
     });
-    motor.ClosePort();
+    static_cast<void>(motor.ClosePort());
     veska::link::CloseEncoderPort(encoder, state);
     motorPty.Stop();
     encoderPty.Stop();

@@ -89,7 +89,7 @@ Status TDUNELInterface::WriteParam(uint8_t address, uint8_t startAddress, uint32
                                    const uint8_t* source) {
     address_ = address;
     if (source == nullptr && count > 0) return Keep(kStatusBadRequest);
-    Keep(kStatusOk);
+    status_ = kStatusOk;
     for (uint32_t k = count; k-- > 0;) {
         const uint8_t data[2] = {static_cast<uint8_t>(startAddress + k), source[k]};
         if (SendRequest(kEncoderWriteParam, data, 2) != kStatusOk) return status_;

@@ -42,9 +42,9 @@ inline uint16_t EncoderRangeMicrometres(const std::array<uint8_t, 8>& identity) 
 }
 /// A GetResult reply's 4 data bytes as the signed position count [0.1 um].
 inline int32_t EncoderCount(std::span<const uint8_t, 4> data) {
-    return static_cast<int32_t>(static_cast<uint32_t>(data[0]) | static_cast<uint32_t>(data[1]) << 8 |
-                                static_cast<uint32_t>(data[2]) << 16 |
-                                static_cast<uint32_t>(data[3]) << 24);
+    return static_cast<int32_t>(
+        static_cast<uint32_t>(data[0]) | static_cast<uint32_t>(data[1]) << 8 |
+        static_cast<uint32_t>(data[2]) << 16 | static_cast<uint32_t>(data[3]) << 24);
 }
 
 /// Host side of the reference encoder over one owned TInterface. Every operation stores its
@@ -66,8 +66,7 @@ class TDUNELInterface {
     Status GetResult(uint8_t address, int32_t& count);
     /// One request per byte, highest address first; the first failure ends the batch; 5 ms
     /// after a complete batch.
-    Status WriteParam(uint8_t address, uint8_t startAddress, uint32_t count,
-                      const uint8_t* source);
+    Status WriteParam(uint8_t address, uint8_t startAddress, uint32_t count, const uint8_t* source);
 
     Status LastStatus() const { return status_; }
     uint8_t Address() const { return address_; }

@@ -61,7 +61,7 @@ Status TMotorInterface::LoadMove(uint32_t periodMicros, uint32_t count) {
     command_ = MotorValueRequest(kMotorLoadPeriod, periodMicros);
     if (Send(command_.data(), kMotorRequestMax) != kStatusOk) return status_;
     command_ = MotorValueRequest(kMotorLoadCount, count);
-    Send(command_.data(), kMotorRequestMax);
+    static_cast<void>(Send(command_.data(), kMotorRequestMax));  // kept in status_
     // A loaded move starts with the outputs off (the controller clears them on command 8).
     outputWord_ = 0;
     return status_;
@@ -108,7 +108,7 @@ Status TMotorInterface::ReadMotorStatus(uint8_t& nibble) {
 }
 
 Status OpenMotorPort(TMotorInterface& motor, const std::string& choice, platform::Clock& clock) {
-    CloseMotorPort(motor);
+    static_cast<void>(CloseMotorPort(motor));
     clock.Sleep(kReopenWait);
     const PortChoice port = MapBenchPort(choice);
     return motor.OpenPort(port.portMode, port.deviceName, kMotorBaud);

@@ -15,12 +15,12 @@ namespace veska::link {
 ///
 /// | code | operation                | data                                  | reply       |
 /// |------|--------------------------|---------------------------------------|-------------|
-/// |  2   | ReadMotorStatus          | none                                  | 1 byte: low nibble 0 at rest |
-/// |  3   | SetOutputs / MaskOutputs | low 8 bits of the output word (2 nib) | none        |
-/// |  4   | StartHomeward            | none                                  | none        |
-/// |  6   | StartForward             | none                                  | none        |
-/// |  7   | LoadMove, first half     | step period [us], 24 bits (6 nibbles) | none        |
-/// |  8   | LoadMove, second half    | step count, 24 bits (6 nibbles)       | none        |
+/// |  2   | ReadMotorStatus          | none                                  | 1 byte: low nibble 0
+/// at rest | |  3   | SetOutputs / MaskOutputs | low 8 bits of the output word (2 nib) | none | |
+/// 4   | StartHomeward            | none                                  | none        | |  6   |
+/// StartForward             | none                                  | none        | |  7   |
+/// LoadMove, first half     | step period [us], 24 bits (6 nibbles) | none        | |  8   |
+/// LoadMove, second half    | step count, 24 bits (6 nibbles)       | none        |
 enum MotorCommand : uint8_t {
     kMotorReadStatus = 2,
     kMotorOutputs = 3,

@@ -11,9 +11,9 @@ namespace {
 enum : uint8_t { kIdentify = 1, kWriteParam = 3, kGetResult = 6 };
 
 constexpr uint8_t kRateParam = 3;
-constexpr uint32_t kRateUnit = 2400;    // [bit/s]
-constexpr uint8_t kTopRateCode = 128;   // stands for 921600
-constexpr uint32_t kTopRate = 921600;   // [bit/s]
+constexpr uint32_t kRateUnit = 2400;   // [bit/s]
+constexpr uint8_t kTopRateCode = 128;  // stands for 921600
+constexpr uint32_t kTopRate = 921600;  // [bit/s]
 constexpr double kCountsPerMm = 10000.0;
 constexpr uint8_t kRelease = 3;
 

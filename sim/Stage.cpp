@@ -182,9 +182,7 @@ StageCounters Stage::Counters() const {
     return counters_;
 }
 
-double Stage::TargetMmAt(TimePoint now) const {
-    return geometry_.travelStartMm + PositionMm(now);
-}
+double Stage::TargetMmAt(TimePoint now) const { return geometry_.travelStartMm + PositionMm(now); }
 
 uint64_t Stage::PulsesUntil(TimePoint now) const {
     const double t = world_.SecondsAt(now);

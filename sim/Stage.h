@@ -12,9 +12,9 @@ namespace veska::sim {
 
 /// The bench's linear stage as a motor table record describes it.
 struct StageGeometry {
-    double stepLengthMm = 0.0125;  ///< travel per motor step [mm]
-    double travelStartMm = 70.0;   ///< target distance from the sensor's front at home [mm]
-    double travelLengthMm = 170.0; ///< usable travel [mm]
+    double stepLengthMm = 0.0125;   ///< travel per motor step [mm]
+    double travelStartMm = 70.0;    ///< target distance from the sensor's front at home [mm]
+    double travelLengthMm = 170.0;  ///< usable travel [mm]
     /// Steps from home to the end of travel.
     int64_t TravelSteps() const;
 };

@@ -25,7 +25,13 @@ Bytes Reply(const Bytes& data, uint8_t counter = 3) {
 
 /// An identity whose range field (bytes 6, 7) holds micrometres.
 Bytes IdentityWithRange(uint16_t micrometres) {
-    return {0x45, 3, 0xF5, 0x01, 0, 0, static_cast<uint8_t>(micrometres & 0xFF),
+    return {0x45,
+            3,
+            0xF5,
+            0x01,
+            0,
+            0,
+            static_cast<uint8_t>(micrometres & 0xFF),
             static_cast<uint8_t>(micrometres >> 8)};
 }
 
@@ -80,8 +86,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(ResultCase{"Plus1mm", {0x10, 0x27, 0x00, 0x00}, 10000, 1.0f},
                       ResultCase{"Minus1mm", {0xF0, 0xD8, 0xFF, 0xFF}, -10000, -1.0f},
                       ResultCase{"Largest", {0xFF, 0xFF, 0xFF, 0x7F}, 2147483647, 214748.3647f},
-                      ResultCase{"Smallest", {0x00, 0x00, 0x00, 0x80}, -2147483647 - 1,
-                                 -214748.3648f}),
+                      ResultCase{
+                          "Smallest", {0x00, 0x00, 0x00, 0x80}, -2147483647 - 1, -214748.3648f}),
     [](const auto& p) { return p.param.name; });
 
 TEST_F(EncoderLinkTest, BitSevenIsNotTested) {
@@ -134,8 +140,7 @@ class OpenEncoderTest : public ::testing::Test {
 TEST_F(OpenEncoderTest, SwitchesTheRateThenIdentifiesAtAddressOne) {
     state.address = 9;  // whatever was there: every request goes to 1
     ASSERT_TRUE(Open(50000, 50));
-    EXPECT_EQ(peer.ReadRequest(8, 1000),
-              (Bytes{0x01, 0x83, 0x83, 0x80, 0x80, 0x8C, 0x01, 0x81}));
+    EXPECT_EQ(peer.ReadRequest(8, 1000), (Bytes{0x01, 0x83, 0x83, 0x80, 0x80, 0x8C, 0x01, 0x81}));
     EXPECT_EQ(state.address, 1);
     EXPECT_EQ(state.lineRate, 460800u);
     EXPECT_EQ(encoder.Port().Settings().baudRate, 460800u);

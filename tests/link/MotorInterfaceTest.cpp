@@ -62,17 +62,23 @@ TEST_P(LoadMoveBytes, SendsBothHalvesLeastSignificantNibbleFirst) {
     EXPECT_EQ(Next(7), c.countBytes);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Motor, LoadMoveBytes,
-    ::testing::Values(
-        ValueCase{"Period2000Count8500", 2000, 8500, {0x07, 0xF0, 0xFD, 0xF7, 0xF0, 0xF0, 0xF0},
-                  {0x08, 0xF4, 0xF3, 0xF1, 0xF2, 0xF0, 0xF0}},
-        ValueCase{"CountCutTo24Bits", 2000, (1u << 24) + 1,
-                  {0x07, 0xF0, 0xFD, 0xF7, 0xF0, 0xF0, 0xF0},
-                  {0x08, 0xF1, 0xF0, 0xF0, 0xF0, 0xF0, 0xF0}},
-        ValueCase{"PeriodCutTo24Bits", 0xFFFFFFFF, 0, {0x07, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF},
-                  {0x08, 0xF0, 0xF0, 0xF0, 0xF0, 0xF0, 0xF0}}),
-    [](const auto& p) { return p.param.name; });
+INSTANTIATE_TEST_SUITE_P(Motor, LoadMoveBytes,
+                         ::testing::Values(ValueCase{"Period2000Count8500",
+                                                     2000,
+                                                     8500,
+                                                     {0x07, 0xF0, 0xFD, 0xF7, 0xF0, 0xF0, 0xF0},
+                                                     {0x08, 0xF4, 0xF3, 0xF1, 0xF2, 0xF0, 0xF0}},
+                                           ValueCase{"CountCutTo24Bits",
+                                                     2000,
+                                                     (1u << 24) + 1,
+                                                     {0x07, 0xF0, 0xFD, 0xF7, 0xF0, 0xF0, 0xF0},
+                                                     {0x08, 0xF1, 0xF0, 0xF0, 0xF0, 0xF0, 0xF0}},
+                                           ValueCase{"PeriodCutTo24Bits",
+                                                     0xFFFFFFFF,
+                                                     0,
+                                                     {0x07, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF},
+                                                     {0x08, 0xF0, 0xF0, 0xF0, 0xF0, 0xF0, 0xF0}}),
+                         [](const auto& p) { return p.param.name; });
 
 TEST_F(MotorLinkTest, OutputWordFollowsSetAndMaskAndAMoveClearsIt) {
     ASSERT_EQ(motor.SetOutputs(0x02), kStatusOk);
@@ -87,9 +93,13 @@ TEST_F(MotorLinkTest, OutputWordFollowsSetAndMaskAndAMoveClearsIt) {
         uint16_t word;
         uint8_t sent;
     } steps[] = {
-        {true, 1, 1, 0xF1}, {true, 8, 9, 0xF9}, {false, 0, 0, 0xF0},
+        {true, 1, 1, 0xF1},
+        {true, 8, 9, 0xF9},
+        {false, 0, 0, 0xF0},
         // Bits 4 to 7 are kept in the word but cannot reach the controller.
-        {true, 0x1A, 0x1A, 0xFA}, {false, 0xFF0F, 0x0A, 0xFA}, {true, 0x100, 0x10A, 0xFA},
+        {true, 0x1A, 0x1A, 0xFA},
+        {false, 0xFF0F, 0x0A, 0xFA},
+        {true, 0x100, 0x10A, 0xFA},
     };
     for (const Step& s : steps) {
         EXPECT_EQ(s.set ? motor.SetOutputs(s.mask) : motor.MaskOutputs(s.mask), kStatusOk);
@@ -123,7 +133,7 @@ TEST_F(MotorLinkTest, StatusNibbleIsTheLowNibbleOfTheReply) {
 TEST_F(MotorLinkTest, FailedFirstHalfOfLoadMoveSendsNothingMoreAndKeepsTheWord) {
     ASSERT_EQ(motor.SetOutputs(1), kStatusOk);
     Next(2);
-    motor.ClosePort();
+    ASSERT_EQ(motor.ClosePort(), kStatusOk);
     EXPECT_EQ(motor.LoadMove(2000, 8500), kStatusNotOpen);
     EXPECT_EQ(motor.OutputWord(), 1);
     EXPECT_EQ(motor.LastStatus(), kStatusNotOpen);

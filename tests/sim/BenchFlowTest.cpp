@@ -140,7 +140,8 @@ struct EncoderFault {
     void (*apply)(VirtualBench&);
 };
 
-class EncoderFaultTest : public BenchFlowTest, public ::testing::WithParamInterface<EncoderFault> {};
+class EncoderFaultTest : public BenchFlowTest,
+                         public ::testing::WithParamInterface<EncoderFault> {};
 
 TEST_P(EncoderFaultTest, LeavesTheEncoderAbsentWithTheCheckStatus) {
     GetParam().apply(bench);
@@ -155,11 +156,10 @@ TEST_P(EncoderFaultTest, LeavesTheEncoderAbsentWithTheCheckStatus) {
 
 INSTANTIATE_TEST_SUITE_P(
     Bench, EncoderFaultTest,
-    ::testing::Values(
-        EncoderFault{"Silent", [](VirtualBench& b) { b.Encoder().SetSilent(true); }},
-        EncoderFault{"IgnoresTheRateSwitch",
-                     [](VirtualBench& b) { b.Encoder().SetIgnoreRateSwitch(true); }},
-        EncoderFault{"Vanished", [](VirtualBench& b) { b.EncoderPty().Vanish(); }}),
+    ::testing::Values(EncoderFault{"Silent", [](VirtualBench& b) { b.Encoder().SetSilent(true); }},
+                      EncoderFault{"IgnoresTheRateSwitch",
+                                   [](VirtualBench& b) { b.Encoder().SetIgnoreRateSwitch(true); }},
+                      EncoderFault{"Vanished", [](VirtualBench& b) { b.EncoderPty().Vanish(); }}),
     [](const auto& p) { return p.param.name; });
 
 TEST_F(BenchFlowTest, TheStagePlacesTheSensorsTarget) {

@@ -163,9 +163,8 @@ class EncoderDeviceTest : public StageTest {
         const size_t n = encoder.Take(out, sizeof out, t0);
         return Bytes(out, out + n);
     }
-    EncoderDevice encoder{stage, EncoderOptions{.rangeMicrometres = 50000,
-                                                .resolutionCounts = 5,
-                                                .jitter = 0.0}};
+    EncoderDevice encoder{
+        stage, EncoderOptions{.rangeMicrometres = 50000, .resolutionCounts = 5, .jitter = 0.0}};
 };
 
 TEST_F(EncoderDeviceTest, AnswersOnlyAtTheRateItHasSwitchedTo) {

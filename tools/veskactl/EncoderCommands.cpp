@@ -34,7 +34,8 @@ void SwitchFromAnyRate(Session& session, link::TDUNELInterface& encoder, uint32_
     for (const uint32_t from : {230400u, 460800u, 921600u, 57600u, 38400u, 19200u, 9600u}) {
         if (from == rate) continue;
         if (encoder.OpenPort(port.portMode, port.deviceName, from) != link::kStatusOk) return;
-        static_cast<void>(encoder.WriteParam(link::kEncoderAddress, link::kEncoderRateParam, 1, &code));
+        static_cast<void>(
+            encoder.WriteParam(link::kEncoderAddress, link::kEncoderRateParam, 1, &code));
     }
     static_cast<void>(encoder.ClosePort());
 }
@@ -60,8 +61,8 @@ int RunEncoder(Session& session, const CommandArgs& args) {
         }
         state.lineRate = static_cast<uint32_t>(rate);
     } else if ((verb != "identify" && verb != "position") || args.size() != 1) {
-        return session.Fail(kExitUsage, "encoder: '" + verb +
-                                            "' is not identify, position or rate N");
+        return session.Fail(kExitUsage,
+                            "encoder: '" + verb + "' is not identify, position or rate N");
     }
     link::TDUNELInterface encoder(session.clock);
     if (verb == "rate") SwitchFromAnyRate(session, encoder, state.lineRate);

@@ -38,7 +38,8 @@ std::string Seconds(uint32_t ms) {
 
 /// Opens the motor port as the bench does; an exit code.
 int OpenMotor(Session& session, link::TMotorInterface& motor) {
-    const link::Status status = link::OpenMotorPort(motor, session.options.motorPort, session.clock);
+    const link::Status status =
+        link::OpenMotorPort(motor, session.options.motorPort, session.clock);
     if (status == link::kStatusOk) return kExitOk;
     return session.Fail(kExitPort, "cannot open the motor port '" + session.options.motorPort +
                                        "': status " + std::to_string(status) + " (" +
@@ -72,7 +73,8 @@ int RunMove(Session& session, link::TMotorInterface& motor, bool homeward, uint3
     if (const link::Status s = motor.SetOutputs(link::kMotorOutputMove); s != link::kStatusOk)
         return session.LinkFailure("motor " + what + ": outputs", s);
     const link::Status started = homeward ? motor.StartHomeward() : motor.StartForward();
-    if (started != link::kStatusOk) return session.LinkFailure("motor " + what + ": start", started);
+    if (started != link::kStatusOk)
+        return session.LinkFailure("motor " + what + ": start", started);
     const bench::RestWait wait = bench::WaitForRest(motor, session.clock, boundMs);
     if (!wait.atRest) return session.Fail(kExitLink, "motor " + what + ": " + wait.Message());
     session.out << what << ": at rest after " << Seconds(wait.elapsedMs) << '\n';
@@ -91,7 +93,9 @@ int MotorStatus(Session& session, link::TMotorInterface& motor) {
 
 int RunMotor(Session& session, const CommandArgs& args) {
     const std::string& verb = args[0];
-    auto usage = [&](const std::string& text) { return session.Fail(kExitUsage, "motor: " + text); };
+    auto usage = [&](const std::string& text) {
+        return session.Fail(kExitUsage, "motor: " + text);
+    };
     uint32_t a = 0;
     uint32_t b = 0;
     uint32_t period = kDefaultPeriod;
@@ -121,7 +125,8 @@ int RunMotor(Session& session, const CommandArgs& args) {
     if (verb == "home" || verb == "forward") {
         const bool home = verb == "home";
         const link::Status loaded = motor.LoadMove(period, home ? kHomingCount : a);
-        if (loaded != link::kStatusOk) return session.LinkFailure("motor " + verb + ": load", loaded);
+        if (loaded != link::kStatusOk)
+            return session.LinkFailure("motor " + verb + ": load", loaded);
         session.clock.Sleep(1);
         uint32_t boundMs = 0;
         if (home) {
