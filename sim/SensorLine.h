@@ -77,7 +77,7 @@ class SensorLine final : public LinePeer {
     uint64_t emitted_ = 0;  ///< samples of the running schedule sent or lost
     uint64_t lost_ = 0;
     const TriggerSource* trigger_ = nullptr;
-    bool triggered_ = false;  ///< the running schedule counts trigger pulses
+    bool triggered_ = false;   ///< the running schedule counts trigger pulses
     uint64_t pulsesSeen_ = 0;  ///< pulses of the trigger source already turned into samples
 };
 

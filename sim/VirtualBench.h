@@ -6,10 +6,10 @@
 #include "sim/EncoderDevice.h"
 #include "sim/MotorController.h"
 #include "sim/PtyLink.h"
-#include "sim/Stage.h"
 #include "sim/SensorDevice.h"
 #include "sim/SensorLine.h"
 #include "sim/SimUsbBackend.h"
+#include "sim/Stage.h"
 #include "sim/World.h"
 
 namespace veska::sim {

@@ -74,7 +74,7 @@ class World {
     SteadyClock::time_point start_ = SteadyClock::now();
     const TargetSource* source_ = nullptr;
     double scale_ = 1.0;
-    double scaledBase_ = 0.0;                  ///< world seconds at scaleSince_
+    double scaledBase_ = 0.0;                      ///< world seconds at scaleSince_
     SteadyClock::time_point scaleSince_ = start_;  ///< when the present scale took effect
 };
 

@@ -173,8 +173,9 @@ int RunBench(int argc, char** argv) {
         return 2;
     if (!sensorCmd.linkPath.empty() || sensorCmd.targetMm || sensorCmd.line.baudOverride != 0 ||
         sensorCmd.line.unpaced) {
-        std::fprintf(stderr, "veska-sim: bench takes the sensor options --type, --serial, --base, "
-                             "--range and --noise only\n");
+        std::fprintf(stderr,
+                     "veska-sim: bench takes the sensor options --type, --serial, --base, "
+                     "--range and --noise only\n");
         return 2;
     }
     if (options.portDirectory.empty()) {
