@@ -6,12 +6,14 @@
 #include <cstdio>
 #include <regex>
 #include <string>
+#include <thread>
 
 #include "sim/VirtualBench.h"
 
 namespace {
 
 namespace sim = veska::sim;
+using namespace std::chrono_literals;
 
 struct CtlResult {
     int exitCode = -1;
@@ -66,15 +68,26 @@ TEST_F(BenchCommandsTest, HomeForwardAndTheEncoderPosition) {
     EXPECT_EQ(run.text, "type=69 release=3 serial=501 range=65000um rate=460800\n");
 }
 
+/// True once done() holds; the simulated controller takes a request a moment after the
+/// command that sent it has ended. Gives up after 5 s.
+template <typename Done>
+bool Eventually(Done done) {
+    for (int i = 0; i < 500 && !done(); ++i) std::this_thread::sleep_for(10ms);
+    return done();
+}
+
 TEST_F(BenchCommandsTest, OutputsAndMaskReachTheController) {
+    sim::Stage& stage = bench.GetStage();
     EXPECT_EQ(Veskactl("motor outputs 0x9").exitCode, 0);
-    EXPECT_EQ(bench.GetStage().Outputs(), 9);
+    EXPECT_TRUE(Eventually([&] { return stage.Outputs() == 9; }));
     EXPECT_EQ(Veskactl("motor load 1500 42").exitCode, 0);
-    EXPECT_EQ(bench.GetStage().LoadedPeriod(), 1500u);
-    EXPECT_EQ(bench.GetStage().LoadedCount(), 42u);
+    EXPECT_TRUE(Eventually([&] { return stage.LoadedCount() == 42; }));
+    EXPECT_EQ(stage.LoadedPeriod(), 1500u);
+    EXPECT_EQ(stage.Outputs(), 0);  // a loaded move starts with the outputs off
     EXPECT_EQ(Veskactl("motor outputs 8").exitCode, 0);
+    EXPECT_TRUE(Eventually([&] { return stage.Outputs() == 8; }));
     EXPECT_EQ(Veskactl("motor mask 0").exitCode, 0);
-    EXPECT_EQ(bench.GetStage().Outputs(), 0);
+    EXPECT_TRUE(Eventually([&] { return stage.Outputs() == 0; }));
 }
 
 TEST_F(BenchCommandsTest, EncoderRateReachesAnEncoderLeftAtAnotherRate) {
