@@ -1,7 +1,7 @@
 #include "bench/MotorTable.h"
 
-#include <cctype>
 #include <charconv>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -26,9 +26,9 @@ MotorTable ParseMotorTable(const std::string& text) {
         while (end < text.size() && (IsDigit(text[end]) || text[end] == '.')) ++end;
         if (end >= text.size()) break;  // a number must be followed by another character
         float step = 0.0f;
-        // A run such as "1.2.3" converts its leading number; the records before it stay.
+        // A run that is not one number ("1.2.3") ends the table; the records before it stay.
         const auto stepResult = std::from_chars(text.data() + p, text.data() + end, step);
-        if (stepResult.ec != std::errc()) break;
+        if (stepResult.ec != std::errc() || stepResult.ptr != text.data() + end) break;
         p = end;
 
         int32_t whole[2] = {0, 0};
@@ -57,6 +57,28 @@ MotorTable ParseMotorTable(const std::string& text) {
     return table;
 }
 
+std::string FindMotorTableFile(const std::string& currentDir, const std::string& dataDir) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    const fs::path local = fs::path(currentDir) / kMotorTableFile;
+    if (fs::is_regular_file(local, ec)) return local.string();
+    if (!dataDir.empty()) {
+        const fs::path installed = fs::path(dataDir) / kMotorTableFile;
+        if (fs::is_regular_file(installed, ec)) return installed.string();
+    }
+    return local.string();
+}
+
+std::string FindMotorTableFile() {
+#ifdef VESKA_DATA_DIR
+    const std::string dataDir = VESKA_DATA_DIR;
+#else
+    const std::string dataDir;
+#endif
+    std::error_code ec;
+    return FindMotorTableFile(std::filesystem::current_path(ec).string(), dataDir);
+}
+
 MotorTable LoadMotorTable(const std::string& path) {
     std::ifstream file(path, std::ios::binary);
     if (!file) return MotorTable{};
@@ -67,8 +89,10 @@ MotorTable LoadMotorTable(const std::string& path) {
 
 uint8_t ChooseMotorRecord(const MotorTable& table, int16_t baseDistance, int16_t measuringRange) {
     for (int i = 0; i < table.recordCount; ++i) {
+        // In 64 bits: start + length of two large file numbers must not overflow.
+        const int64_t travelEnd = int64_t{table.travelStart[i]} + table.travelLength[i];
         if (measuringRange <= table.travelLength[i] &&
-            baseDistance + measuringRange <= table.travelStart[i] + table.travelLength[i]) {
+            int64_t{baseDistance} + measuringRange <= travelEnd) {
             return static_cast<uint8_t>(i);
         }
     }

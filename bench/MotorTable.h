@@ -8,16 +8,26 @@ namespace veska::bench {
 /// The stages the bench can have, from "Motor.dat": at most five records.
 struct MotorTable {
     static constexpr int kMaxRecords = 5;
-    std::array<float, kMaxRecords> stepLength{};    ///< travel per motor step [mm]
+    std::array<float, kMaxRecords> stepLength{};     ///< travel per motor step [mm]
     std::array<int32_t, kMaxRecords> travelStart{};  ///< stage start, against baseDistance [mm]
-    std::array<int32_t, kMaxRecords> travelLength{}; ///< usable travel, against measuringRange [mm]
-    int32_t recordCount = 0;                          ///< valid rows, 0..5
+    std::array<int32_t, kMaxRecords>
+        travelLength{};       ///< usable travel, against measuringRange [mm]
+    int32_t recordCount = 0;  ///< valid rows, 0..5
 };
 
 /// Parses the text of a motor table file: three numbers per record (step length with an
 /// optional point, then two whole numbers), anything but digits separating them; a number
 /// that runs to the end of the text is not taken; at most five records.
 MotorTable ParseMotorTable(const std::string& text);
+
+/// The motor table's file name.
+inline constexpr const char* kMotorTableFile = "Motor.dat";
+
+/// Where the motor table is read from: currentDir/Motor.dat when that is a file, else
+/// dataDir/Motor.dat (the installed copy) when that is one, else currentDir/Motor.dat.
+std::string FindMotorTableFile(const std::string& currentDir, const std::string& dataDir);
+/// The same for the current directory and the installed data folder.
+std::string FindMotorTableFile();
 
 /// Reads the file (an empty table when it is missing or unreadable).
 MotorTable LoadMotorTable(const std::string& path);

@@ -46,6 +46,13 @@ ReplyCheck CheckReply(std::span<const uint8_t> line) {
     return check;
 }
 
+bool CountersAgree(std::span<const uint8_t> line) {
+    for (uint8_t b : line) {
+        if (CounterOf(b) != CounterOf(line[0])) return false;
+    }
+    return true;
+}
+
 void DecodeReply(std::span<uint8_t> line) {
     const size_t n = line.size() / 2;
     for (size_t k = 0; k < n; ++k) {

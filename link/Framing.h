@@ -33,6 +33,10 @@ struct ReplyCheck {
 /// many as precede the run, must be read and dropped).
 ReplyCheck CheckReply(std::span<const uint8_t> line);
 
+/// The encoder's lighter check: the packet counter (bits 4 to 6) is equal in every byte;
+/// bit 7 is not looked at. An empty reply agrees.
+bool CountersAgree(std::span<const uint8_t> line);
+
 /// Decodes 2n checked line bytes into n data bytes, in place (data byte k to position k).
 void DecodeReply(std::span<uint8_t> line);
 

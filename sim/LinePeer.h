@@ -16,6 +16,10 @@ class LinePeer {
     using TimePoint = SteadyClock::time_point;
 
     virtual ~LinePeer() = default;
+    /// The rate the host's side of the line is set to [bit/s], told before each batch of
+    /// HostBytes by transports that know it (a pty: the termios rate). Most devices take
+    /// any rate and ignore it.
+    virtual void HostLineRate(uint32_t /*baud*/) {}
     /// Bytes the host sent.
     virtual void HostBytes(std::span<const uint8_t> bytes, TimePoint now) = 0;
     /// The host's line went quiet after a burst of bytes.

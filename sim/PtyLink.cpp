@@ -27,6 +27,24 @@ void CloseFd(int& fd) {
 }
 
 constexpr size_t kChunk = 8192;
+
+/// The rate of a termios speed code [bit/s]; 0 for one not listed.
+uint32_t RateOfSpeed(speed_t speed) {
+    struct Entry {
+        speed_t code;
+        uint32_t rate;
+    };
+    static constexpr Entry kRates[] = {
+        {B1200, 1200},     {B2400, 2400},       {B4800, 4800},     {B9600, 9600},
+        {B19200, 19200},   {B38400, 38400},     {B57600, 57600},   {B115200, 115200},
+        {B230400, 230400}, {B460800, 460800},   {B500000, 500000}, {B576000, 576000},
+        {B921600, 921600}, {B1000000, 1000000},
+    };
+    for (const Entry& e : kRates) {
+        if (e.code == speed) return e.rate;
+    }
+    return 0;
+}
 constexpr int kIdlePollMs = 100;
 
 }  // namespace
@@ -189,6 +207,9 @@ void PtyLink::Run() {
         }
         if (fds[0].revents & POLLIN) {
             now = LinePeer::SteadyClock::now();
+            termios tio{};
+            if (::tcgetattr(slaveHold_, &tio) == 0)
+                peer_.HostLineRate(RateOfSpeed(cfgetospeed(&tio)));
             for (;;) {
                 const ssize_t n = ::read(master_, input.data(), input.size());
                 if (n <= 0) break;

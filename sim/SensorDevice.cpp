@@ -31,6 +31,8 @@ constexpr double kCodeOfRange = 16384.0;
 /// Largest profile the sensor sends [bytes]: 2048 pixels of 16 bits.
 constexpr size_t kMaxVideoBytes = 4096;
 constexpr size_t kDefaultVideoBytes = 2048;
+/// Bit of the control byte: one stream sample per trigger pulse.
+constexpr uint8_t kControlTriggeredSample = 0x01;
 
 /// Data bytes that complete a request of this command (ReadVideo: 2, or none at the end
 /// of the burst).
@@ -372,6 +374,11 @@ void SensorDevice::EmitSamples(size_t count) {
     std::lock_guard lock(mutex_);
     if (silent_ || stream_ == StreamKind::kNone) return;
     for (size_t i = 0; i < count; ++i) AppendSample();
+}
+
+bool SensorDevice::TriggeredSampling() const {
+    std::lock_guard lock(mutex_);
+    return (memory_.Get(addr::kControl) & kControlTriggeredSample) != 0;
 }
 
 void SensorDevice::AppendSample() {

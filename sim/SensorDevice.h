@@ -80,6 +80,9 @@ class SensorDevice {
     size_t SampleLineBytes() const;
     /// Sends count samples of the running stream (nothing when no stream runs).
     void EmitSamples(size_t count);
+    /// "UART Control of Sample" (bit 0 of the control byte at address 2) is 1: a stream
+    /// sends one sample per pulse on the trigger input instead of pacing itself.
+    bool TriggeredSampling() const;
 
     /// The line rate the sensor runs at [bit/s], from parameter address 4.
     uint32_t LineBaud() const;

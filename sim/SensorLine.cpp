@@ -43,13 +43,20 @@ void SensorLine::Pace(TimePoint now) {
     const uint32_t generation = device_.StreamGeneration();
     const size_t sampleBytes = device_.SampleLineBytes();
     const double rate = BaudLocked() / (kBitsPerByte * static_cast<double>(sampleBytes));
-    if (!streaming_ || generation != generation_ || rate != rate_) {
-        // A new stream, or a new line rate: the schedule starts now.
+    const bool triggered = device_.TriggeredSampling();
+    if (!streaming_ || generation != generation_ || rate != rate_ || triggered != triggered_) {
+        // A new stream, a new line rate or a new sampling source: the schedule starts now.
         streaming_ = true;
         generation_ = generation;
         rate_ = rate;
+        triggered_ = triggered;
         streamStart_ = now;
         emitted_ = 0;
+        pulsesSeen_ = trigger_ != nullptr ? trigger_->PulsesUntil(now) : 0;
+    }
+    if (triggered_) {
+        PaceTriggered(now, sampleBytes);
+        return;
     }
     size_t count = 0;
     if (options_.unpaced) {
@@ -73,6 +80,27 @@ void SensorLine::Pace(TimePoint now) {
     Collect(now);
 }
 
+void SensorLine::PaceTriggered(TimePoint now, size_t sampleBytes) {
+    if (trigger_ == nullptr) return;
+    const uint64_t pulses = trigger_->PulsesUntil(now);
+    if (pulses <= pulsesSeen_) return;
+    const uint64_t owed = pulses - pulsesSeen_;
+    pulsesSeen_ = pulses;
+    const size_t room =
+        queued_ < options_.backlogLimit ? (options_.backlogLimit - queued_) / sampleBytes : 0;
+    const size_t count = static_cast<size_t>(std::min<uint64_t>(owed, room));
+    lost_ += owed - count;
+    if (count == 0) return;
+    device_.EmitSamples(count);
+    Collect(now);
+}
+
+void SensorLine::ConnectTrigger(const TriggerSource* source) {
+    std::lock_guard lock(mutex_);
+    trigger_ = source;
+    streaming_ = false;  // the schedule starts afresh at the next Take
+}
+
 size_t SensorLine::Take(uint8_t* out, size_t max, TimePoint now) {
     std::lock_guard lock(mutex_);
     Pace(now);
@@ -94,10 +122,12 @@ LinePeer::TimePoint SensorLine::NextEvent(TimePoint now) {
     TimePoint next = TimePoint::max();
     if (!queue_.empty()) next = queue_.front().release;
     if (device_.Streaming() != StreamKind::kNone) {
-        if (options_.unpaced) {
-            if (queued_ < kUnpacedFill) next = std::min(next, now);
-        } else if (!streaming_) {
+        if (!streaming_) {
             next = std::min(next, now);  // a new stream: Take starts its schedule
+        } else if (triggered_) {
+            if (trigger_ != nullptr) next = std::min(next, trigger_->NextPulseAfter(now));
+        } else if (options_.unpaced) {
+            if (queued_ < kUnpacedFill) next = std::min(next, now);
         } else if (rate_ > 0.0) {
             const std::chrono::duration<double> due((static_cast<double>(emitted_) + 1.0) / rate_);
             next = std::min(next, streamStart_ + std::chrono::ceil<SteadyClock::duration>(due));

@@ -6,6 +6,7 @@
 
 #include "sim/LinePeer.h"
 #include "sim/SensorDevice.h"
+#include "sim/TriggerSource.h"
 
 namespace veska::sim {
 
@@ -21,7 +22,9 @@ struct LineOptions {
 /// The line end of a simulated sensor: feeds the host's bytes to the device, holds its
 /// replies back by the device's reply delay, and paces the stream at the rate the line
 /// allows (11 bits per byte: start, 8 data, parity, stop), sending the samples due so far
-/// in batches on a steady schedule that restarts with every stream start.
+/// in batches on a steady schedule that restarts with every stream start. While the sensor
+/// samples on its trigger input (TriggeredSampling), a stream sends one sample per pulse of
+/// the connected trigger source instead, and none without one.
 class SensorLine final : public LinePeer {
   public:
     explicit SensorLine(SensorDevice& device, LineOptions options = {});
@@ -31,6 +34,10 @@ class SensorLine final : public LinePeer {
     size_t Take(uint8_t* out, size_t max, TimePoint now) override;
     TimePoint NextEvent(TimePoint now) override;
     void Purge() override;
+
+    /// Wires the sensor's trigger input to a pulse source (null: unconnected). The source
+    /// must outlive the line end.
+    void ConnectTrigger(const TriggerSource* source);
 
     /// The line rate in use [bit/s].
     uint32_t Baud() const;
@@ -52,6 +59,8 @@ class SensorLine final : public LinePeer {
 
     void Collect(TimePoint release);
     void Pace(TimePoint now);
+    /// Pace for a triggered stream: one sample per pulse since the schedule started.
+    void PaceTriggered(TimePoint now, size_t sampleBytes);
     uint32_t BaudLocked() const;
 
     SensorDevice& device_;
@@ -67,6 +76,9 @@ class SensorLine final : public LinePeer {
     TimePoint streamStart_{};
     uint64_t emitted_ = 0;  ///< samples of the running schedule sent or lost
     uint64_t lost_ = 0;
+    const TriggerSource* trigger_ = nullptr;
+    bool triggered_ = false;   ///< the running schedule counts trigger pulses
+    uint64_t pulsesSeen_ = 0;  ///< pulses of the trigger source already turned into samples
 };
 
 }  // namespace veska::sim

@@ -10,9 +10,33 @@
 
 namespace veska::sim {
 
+namespace {
+
+StageGeometry BenchStage(const BenchOptions& options) {
+    if (options.stage) return *options.stage;
+    std::vector<StageGeometry> records;
+    if (!options.motorTablePath.empty()) {
+        records = ReadStageRecords(options.motorTablePath);
+    } else {
+        records = ReadStageRecords("Motor.dat");
+#ifdef VESKA_DATA_DIR
+        if (records.empty()) records = ReadStageRecords(std::string(VESKA_DATA_DIR) + "/Motor.dat");
+#endif
+    }
+    const SensorIdentity& id = options.sensor.identity;
+    return FittingStage(records, id.baseDistance, id.measuringRange);
+}
+
+}  // namespace
+
 VirtualBench::VirtualBench(BenchOptions options)
     : options_(std::move(options)),
       world_(options_.sensor.identity.baseDistance, options_.sensor.identity.measuringRange),
+      stage_(world_, BenchStage(options_)),
+      motor_(stage_),
+      motorPty_(motor_),
+      encoder_(stage_, options_.encoder),
+      encoderPty_(encoder_),
       sensor_(world_, options_.sensor),
       sensorLine_(sensor_, options_.sensorLine),
       sensorPty_(sensorLine_),
@@ -20,6 +44,16 @@ VirtualBench::VirtualBench(BenchOptions options)
       adapterSensor_(world_, options_.sensor) {
     converter_ = &usb_.AddConverter(usbSensor_, options_.sensorLine);
     adapter_ = &usb_.AddAdapter(adapterSensor_, options_.sensorLine);
+
+    world_.SetTimeScale(options_.timeScale);
+    const SensorIdentity& id = options_.sensor.identity;
+    const StageGeometry& g = stage_.Geometry();
+    const double middleMm = id.baseDistance + id.measuringRange / 2.0 - g.travelStartMm;
+    stage_.PlaceAt(static_cast<int64_t>(middleMm / g.stepLengthMm), World::SteadyClock::now());
+    if (options_.stageDrivesTarget) world_.DriveTarget(&stage_);
+    sensorLine_.ConnectTrigger(&stage_);
+    converter_->Line().ConnectTrigger(&stage_);
+    adapter_->Line().ConnectTrigger(&stage_);
 }
 
 VirtualBench::~VirtualBench() { Stop(); }
@@ -51,14 +85,14 @@ bool VirtualBench::Start(std::string* error) {
 
     std::string ptyError;
     if (!sensorPty_.Start(&ptyError)) return fail("sensor pseudo-terminal: " + ptyError);
-    const std::string com = PortPath(kSensorCom);
-    struct stat st {};
-    if (::lstat(com.c_str(), &st) == 0) {
-        if (!S_ISLNK(st.st_mode)) return fail(com + " exists and is not a symlink");
-        ::unlink(com.c_str());
+    if (!motorPty_.Start(&ptyError)) return fail("motor pseudo-terminal: " + ptyError);
+    if (!encoderPty_.Start(&ptyError)) return fail("encoder pseudo-terminal: " + ptyError);
+    std::string linkError;
+    if (!LinkPort(kSensorCom, sensorPty_, &linkError) ||
+        !LinkPort(kMotorCom, motorPty_, &linkError) ||
+        !LinkPort(kEncoderCom, encoderPty_, &linkError)) {
+        return fail(linkError);
     }
-    if (::symlink(sensorPty_.SlavePath().c_str(), com.c_str()) != 0)
-        return fail("cannot link " + com + ": " + std::strerror(errno));
 
     if (options_.setPortsEnvironment) {
         if (const char* old = std::getenv("VESKA_PORTS")) previousPorts_ = old;
@@ -70,6 +104,29 @@ bool VirtualBench::Start(std::string* error) {
         usbInstalled_ = true;
     }
     return true;
+}
+
+bool VirtualBench::LinkPort(int n, const PtyLink& pty, std::string* error) {
+    const std::string com = PortPath(n);
+    struct stat st {};
+    if (::lstat(com.c_str(), &st) == 0) {
+        if (!S_ISLNK(st.st_mode)) {
+            *error = com + " exists and is not a symlink";
+            return false;
+        }
+        ::unlink(com.c_str());
+    }
+    if (::symlink(pty.SlavePath().c_str(), com.c_str()) != 0) {
+        *error = "cannot link " + com + ": " + std::strerror(errno);
+        return false;
+    }
+    return true;
+}
+
+void VirtualBench::UnlinkPort(int n) {
+    const std::string com = PortPath(n);
+    struct stat st {};
+    if (::lstat(com.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) ::unlink(com.c_str());
 }
 
 void VirtualBench::Stop() {
@@ -85,10 +142,10 @@ void VirtualBench::Stop() {
         envSet_ = false;
     }
     sensorPty_.Stop();
+    motorPty_.Stop();
+    encoderPty_.Stop();
     if (!portDirectory_.empty()) {
-        const std::string com = PortPath(kSensorCom);
-        struct stat st {};
-        if (::lstat(com.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) ::unlink(com.c_str());
+        for (int n : {kSensorCom, kMotorCom, kEncoderCom}) UnlinkPort(n);
         if (ownDirectory_) ::rmdir(portDirectory_.c_str());
         portDirectory_.clear();
         ownDirectory_ = false;

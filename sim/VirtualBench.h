@@ -3,10 +3,13 @@
 #include <optional>
 #include <string>
 
+#include "sim/EncoderDevice.h"
+#include "sim/MotorController.h"
 #include "sim/PtyLink.h"
 #include "sim/SensorDevice.h"
 #include "sim/SensorLine.h"
 #include "sim/SimUsbBackend.h"
+#include "sim/Stage.h"
 #include "sim/World.h"
 
 namespace veska::sim {
@@ -20,13 +23,26 @@ struct BenchOptions {
     bool installUsbBackend = true;
     SensorOptions sensor;
     LineOptions sensorLine;
+    /// The stage; unset: the record of the motor table that fits the sensor.
+    std::optional<StageGeometry> stage;
+    /// The motor table the stage is taken from; "": Motor.dat of the current directory,
+    /// else the installed one, else the default StageGeometry.
+    std::string motorTablePath;
+    EncoderOptions encoder;
+    /// World time per real time: moves take period x steps / timeScale.
+    double timeScale = 1.0;
+    /// The stage places the sensor's target (else the target drifts as without a bench).
+    bool stageDrivesTarget = true;
 };
 
 /// The virtual bench: one world, the sensor on a pseudo-terminal linked as COM4 in a port
-/// directory, and the simulated USB bus with the converter and the adapter, each with a
-/// sensor of the same identity looking at the same world. COM2 (motor) and COM7 (encoder)
-/// join the same way when their devices exist. Built and torn down in one place: the
-/// constructor wires it, Start opens the ports, the destructor undoes everything.
+/// directory, the motor controller as COM2 and the reference encoder as COM7, and the
+/// simulated USB bus with the converter and the adapter, each with a sensor of the same
+/// identity looking at the same world. The stage under the motor controller places the
+/// target that every sensor measures and the encoder reads; its output 8 pulses the
+/// sensors' trigger inputs. The stage stands at power-on with the target in the middle of
+/// the sensor's range. Built and torn down in one place: the constructor wires it, Start
+/// opens the ports, the destructor undoes everything.
 class VirtualBench {
   public:
     explicit VirtualBench(BenchOptions options = {});
@@ -48,6 +64,11 @@ class VirtualBench {
     SimUsbBackend& Usb() { return usb_; }
     SimSerialUsbDevice& Converter() { return *converter_; }
     SimSerialUsbDevice& Adapter() { return *adapter_; }
+    Stage& GetStage() { return stage_; }
+    MotorController& Motor() { return motor_; }
+    PtyLink& MotorPty() { return motorPty_; }
+    EncoderDevice& Encoder() { return encoder_; }
+    PtyLink& EncoderPty() { return encoderPty_; }
 
     const std::string& PortDirectory() const { return portDirectory_; }
     /// The path of COMn in the port directory.
@@ -55,10 +76,20 @@ class VirtualBench {
 
     /// The COM port of the sensor.
     static constexpr int kSensorCom = 4;
+    static constexpr int kMotorCom = 2;
+    static constexpr int kEncoderCom = 7;
 
   private:
+    bool LinkPort(int n, const PtyLink& pty, std::string* error);
+    void UnlinkPort(int n);
+
     BenchOptions options_;
     World world_;
+    Stage stage_;
+    MotorController motor_;
+    PtyLink motorPty_;
+    EncoderDevice encoder_;
+    PtyLink encoderPty_;
     SensorDevice sensor_;
     SensorLine sensorLine_;
     PtyLink sensorPty_;

@@ -23,7 +23,14 @@ double World::RangeMm() const {
 double World::TargetMm() const { return TargetAt(SecondsSinceStart()); }
 
 double World::TargetAt(double seconds) const {
-    std::lock_guard lock(mutex_);
+    std::unique_lock lock(mutex_);
+    if (source_ != nullptr) {
+        // The source reads world time itself: it is asked without the lock held.
+        const TargetSource* source = source_;
+        const SteadyClock::time_point at = TimeAtSecondsLocked(seconds);
+        lock.unlock();
+        return source->TargetMmAt(at);
+    }
     if (!drifting_) return fixedMm_;
     const double phase = 2.0 * std::numbers::pi * seconds / periodS_;
     return baseMm_ + rangeMm_ / 2.0 * (1.0 + amplitude_ * std::sin(phase));
@@ -31,12 +38,14 @@ double World::TargetAt(double seconds) const {
 
 void World::SetTargetMm(double mm) {
     std::lock_guard lock(mutex_);
+    source_ = nullptr;
     drifting_ = false;
     fixedMm_ = mm;
 }
 
 void World::SetDrift(double periodSeconds, double amplitude) {
     std::lock_guard lock(mutex_);
+    source_ = nullptr;
     drifting_ = true;
     periodS_ = std::max(periodSeconds, 0.001);
     amplitude_ = std::clamp(amplitude, 0.0, 1.0);
@@ -53,14 +62,50 @@ double World::RangeFraction() const {
     return (target - baseMm_) / rangeMm_;
 }
 
+void World::DriveTarget(const TargetSource* source) {
+    std::lock_guard lock(mutex_);
+    source_ = source;
+}
+
+void World::SetTimeScale(double factor) {
+    if (!(factor > 0.0) || !std::isfinite(factor)) return;
+    std::lock_guard lock(mutex_);
+    const SteadyClock::time_point now = SteadyClock::now();
+    scaledBase_ = SecondsAtLocked(now);
+    scaleSince_ = now;
+    scale_ = factor;
+}
+
+double World::TimeScale() const {
+    std::lock_guard lock(mutex_);
+    return scale_;
+}
+
+double World::SecondsAt(SteadyClock::time_point now) const {
+    std::lock_guard lock(mutex_);
+    return SecondsAtLocked(now);
+}
+
+double World::SecondsAtLocked(SteadyClock::time_point now) const {
+    const std::chrono::duration<double> real = now - scaleSince_;
+    return scaledBase_ + real.count() * scale_;
+}
+
+World::SteadyClock::time_point World::TimeAtSeconds(double seconds) const {
+    std::lock_guard lock(mutex_);
+    return TimeAtSecondsLocked(seconds);
+}
+
+World::SteadyClock::time_point World::TimeAtSecondsLocked(double seconds) const {
+    const std::chrono::duration<double> real((seconds - scaledBase_) / scale_);
+    return scaleSince_ + std::chrono::duration_cast<SteadyClock::duration>(real);
+}
+
 double World::TemperatureC() const {
     const double minutes = SecondsSinceStart() / 60.0;
     return 25.0 + 6.0 * (1.0 - std::exp(-minutes / 10.0));
 }
 
-double World::SecondsSinceStart() const {
-    std::chrono::duration<double> elapsed = SteadyClock::now() - start_;
-    return elapsed.count();
-}
+double World::SecondsSinceStart() const { return SecondsAt(SteadyClock::now()); }
 
 }  // namespace veska::sim

@@ -4,11 +4,22 @@
 
 namespace veska::sim {
 
+/// What places the target when something does: the stage of the motor controller.
+class TargetSource {
+  public:
+    virtual ~TargetSource() = default;
+    /// The target distance from the sensor's front at time now [mm].
+    virtual double TargetMmAt(std::chrono::steady_clock::time_point now) const = 0;
+};
+
 /// The shared world of the virtual bench: where the target stands in front of the sensor.
 /// The target distance [mm] is measured from the sensor's front, so the measuring range
 /// spans base ... base + range. By default the target drifts slowly on a sine over most of
 /// the range, so that a chart shows something alive; SetTargetMm fixes it (the stage of
 /// the motor controller will drive it the same way). Thread-safe: every member locks.
+///
+/// World time runs at a time scale (1: real time) that speeds every device up alike: the
+/// stage's moves, the drift and the housing temperature.
 class World {
   public:
     using SteadyClock = std::chrono::steady_clock;
@@ -30,6 +41,18 @@ class World {
     void SetDrift(double periodSeconds, double amplitude = 0.8);
     bool Drifting() const;
 
+    /// A source that places the target from now on (the stage); null gives the target
+    /// back to the drift or the fixed position. The source must outlive its use here.
+    void DriveTarget(const TargetSource* source);
+
+    /// World time runs factor times as fast as real time (factor > 0; others are ignored).
+    void SetTimeScale(double factor);
+    double TimeScale() const;
+    /// World time at the real time point now [s since the world's start].
+    double SecondsAt(SteadyClock::time_point now) const;
+    /// The real time point at which world time reaches seconds, at the present scale.
+    SteadyClock::time_point TimeAtSeconds(double seconds) const;
+
     /// Position of the target within the range now: 0 at the base, 1 at base + range.
     double RangeFraction() const;
 
@@ -38,6 +61,8 @@ class World {
 
   private:
     double SecondsSinceStart() const;
+    double SecondsAtLocked(SteadyClock::time_point now) const;
+    SteadyClock::time_point TimeAtSecondsLocked(double seconds) const;
 
     mutable std::mutex mutex_;  ///< guards every member below
     double baseMm_;
@@ -47,6 +72,10 @@ class World {
     double periodS_ = 20.0;
     double amplitude_ = 0.8;
     SteadyClock::time_point start_ = SteadyClock::now();
+    const TargetSource* source_ = nullptr;
+    double scale_ = 1.0;
+    double scaledBase_ = 0.0;                      ///< world seconds at scaleSince_
+    SteadyClock::time_point scaleSince_ = start_;  ///< when the present scale took effect
 };
 
 }  // namespace veska::sim

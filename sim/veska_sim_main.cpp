@@ -8,16 +8,19 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "sim/PtyLink.h"
 #include "sim/SensorDevice.h"
 #include "sim/SensorLine.h"
+#include "sim/VirtualBench.h"
 #include "sim/World.h"
 
 namespace {
 
 constexpr const char* kUsage =
     "Usage: veska-sim sensor [options]\n"
+    "       veska-sim bench --dir DIR [--time-scale F] [--motor-table FILE]\n"
     "       veska-sim --help\n"
     "\n"
     "Runs a simulated VESKA sensor on a pseudo-terminal until SIGINT or SIGTERM.\n"
@@ -32,7 +35,16 @@ constexpr const char* kUsage =
     "  --base B         base distance [mm] (default 80)\n"
     "  --range R        measuring range [mm] (default 50)\n"
     "  --target MM      hold the target at MM [mm] instead of letting it drift\n"
-    "  --noise F        result noise as a fraction of the range (default 0.0002)\n";
+    "  --noise F        result noise as a fraction of the range (default 0.0002)\n"
+    "\n"
+    "'bench' runs the coupled virtual bench: the sensor, the stage's motor controller and\n"
+    "the reference encoder, linked as COM4, COM2 and COM7 in the port directory DIR (made\n"
+    "when missing; use it as VESKA_PORTS). The stage places the sensor's target and the\n"
+    "encoder reads it; the stage is the record of the motor table that fits the sensor.\n"
+    "  --dir DIR          the port directory (required)\n"
+    "  --time-scale F     world time per real time, e.g. 10 runs moves ten times as fast\n"
+    "  --motor-table FILE the motor table (default Motor.dat, else the installed one)\n"
+    "  and the sensor's --type, --serial, --base, --range and --noise as above.\n";
 
 template <typename T>
 std::optional<T> ParseNumber(std::string_view text, T low, T high) {
@@ -119,13 +131,92 @@ bool ParseSensorOptions(int argc, char** argv, int first, SensorCommand& cmd) {
     return true;
 }
 
-int RunSensor(const SensorCommand& cmd) {
-    // Block the stop signals in every thread; the main thread takes them with sigwait.
+/// Blocks the stop signals in every thread; the main thread takes them with sigwait.
+sigset_t BlockStopSignals() {
     sigset_t stopSignals;
     sigemptyset(&stopSignals);
     sigaddset(&stopSignals, SIGINT);
     sigaddset(&stopSignals, SIGTERM);
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+    return stopSignals;
+}
+
+int RunBench(int argc, char** argv) {
+    veska::sim::BenchOptions options;
+    SensorCommand sensorCmd;
+    std::vector<char*> sensorArgs = {argv[0], argv[1]};
+    for (int i = 2; i < argc; ++i) {
+        const std::string option = argv[i];
+        if (option != "--dir" && option != "--time-scale" && option != "--motor-table") {
+            sensorArgs.push_back(argv[i]);
+            continue;
+        }
+        if (i + 1 >= argc) {
+            std::fprintf(stderr, "veska-sim: %s needs a value; see --help\n", option.c_str());
+            return 2;
+        }
+        const std::string value = argv[++i];
+        if (option == "--dir") {
+            options.portDirectory = value;
+        } else if (option == "--motor-table") {
+            options.motorTablePath = value;
+        } else {
+            const auto v = ParseDouble(value);
+            if (!v || !(*v > 0.0) || *v > 1e6) {
+                std::fprintf(stderr, "veska-sim: bad value '%s' for --time-scale\n", value.c_str());
+                return 2;
+            }
+            options.timeScale = *v;
+        }
+    }
+    if (!ParseSensorOptions(static_cast<int>(sensorArgs.size()), sensorArgs.data(), 2, sensorCmd))
+        return 2;
+    if (!sensorCmd.linkPath.empty() || sensorCmd.targetMm || sensorCmd.line.baudOverride != 0 ||
+        sensorCmd.line.unpaced) {
+        std::fprintf(stderr,
+                     "veska-sim: bench takes the sensor options --type, --serial, --base, "
+                     "--range and --noise only\n");
+        return 2;
+    }
+    if (options.portDirectory.empty()) {
+        std::fprintf(stderr, "veska-sim: bench needs --dir DIR; see --help\n");
+        return 2;
+    }
+    options.sensor = sensorCmd.sensor;
+    options.installUsbBackend = false;
+
+    sigset_t stopSignals = BlockStopSignals();
+    veska::sim::VirtualBench bench(options);
+    std::string error;
+    if (!bench.Start(&error)) {
+        std::fprintf(stderr, "veska-sim: %s\n", error.c_str());
+        return 1;
+    }
+    const auto& id = options.sensor.identity;
+    const auto& g = bench.GetStage().Geometry();
+    std::printf("veska-sim: bench in %s, time scale %g\n", bench.PortDirectory().c_str(),
+                options.timeScale);
+    std::printf("  COM4 sensor  %s  type %u, serial %u, base %d mm, range %d mm\n",
+                bench.SensorPty().SlavePath().c_str(), id.deviceType, id.serialNumber,
+                id.baseDistance, id.measuringRange);
+    std::printf("  COM2 motor   %s  stage %g mm/step, start %g mm, travel %g mm\n",
+                bench.MotorPty().SlavePath().c_str(), g.stepLengthMm, g.travelStartMm,
+                g.travelLengthMm);
+    std::printf("  COM7 encoder %s  range %u um\n", bench.EncoderPty().SlavePath().c_str(),
+                options.encoder.rangeMicrometres);
+    std::printf("Use it with:\n  VESKA_PORTS=%s veskactl motor status\n",
+                bench.PortDirectory().c_str());
+    std::printf("Stop with Ctrl+C.\n");
+    std::fflush(stdout);
+    int signal = 0;
+    sigwait(&stopSignals, &signal);
+    bench.Stop();
+    std::printf("veska-sim: stopped (%s)\n", signal == SIGINT ? "SIGINT" : "SIGTERM");
+    return 0;
+}
+
+int RunSensor(const SensorCommand& cmd) {
+    sigset_t stopSignals = BlockStopSignals();
 
     const auto& id = cmd.sensor.identity;
     veska::sim::World world(id.baseDistance, id.measuringRange);
@@ -168,6 +259,7 @@ int main(int argc, char** argv) {
         std::fputs(kUsage, argc < 2 ? stderr : stdout);
         return argc < 2 ? 2 : 0;
     }
+    if (std::strcmp(argv[1], "bench") == 0) return RunBench(argc, argv);
     if (std::strcmp(argv[1], "sensor") != 0) {
         std::fprintf(stderr, "veska-sim: unknown device '%s'; see --help\n", argv[1]);
         return 2;

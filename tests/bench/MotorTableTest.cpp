@@ -33,9 +33,56 @@ TEST(MotorTableFile, AnyNonDigitSeparatesTheNumbers) {
 }
 
 TEST(MotorTableFile, ABadNumberKeepsTheRecordsBeforeIt) {
-    const MotorTable t = ParseMotorTable("0.0125 270 170\n1 99999999999 1\n");
-    EXPECT_EQ(t.recordCount, 1);
+    const char* texts[] = {
+        "0.0125 270 170\n1 99999999999 1\n",  // a whole number beyond 32 bits
+        "0.0125 270 170\n1.2.3 1 1\n",        // a step run that is not one number
+        "0.0125 270 170\n1 2 99999999999\n",
+    };
+    for (const char* text : texts) {
+        const MotorTable t = ParseMotorTable(text);
+        EXPECT_EQ(t.recordCount, 1) << text;
+        EXPECT_EQ(t.travelLength[0], 170) << text;
+        EXPECT_EQ(t.stepLength[1], 0.0f) << text;
+    }
+}
+
+TEST(MotorTableFile, NumbersMayEndInAPointAndSignsSeparate) {
+    const MotorTable t = ParseMotorTable("5. -270 +170\t");
+    ASSERT_EQ(t.recordCount, 1);
+    EXPECT_FLOAT_EQ(t.stepLength[0], 5.0f);
+    EXPECT_EQ(t.travelStart[0], 270);
     EXPECT_EQ(t.travelLength[0], 170);
+}
+
+TEST(MotorTableFile, EveryNumberThatRunsToTheEndIsNotTaken) {
+    struct Case {
+        const char* text;
+        int records;
+    } cases[] = {
+        {"1 2 3 4", 1},       // the second record's step length runs to the end
+        {"1 2 3 4 5", 1},     // its start runs to the end
+        {"1 2 3 4 5 6", 1},   // its length runs to the end
+        {"1 2 3 4 5 6x", 2},  // any character after the last number counts
+        {"1 2", 0},
+    };
+    for (const auto& c : cases) EXPECT_EQ(ParseMotorTable(c.text).recordCount, c.records) << c.text;
+}
+
+TEST(MotorTableFile, TheShippedTableFitsTheSimulatedSensor) {
+    const MotorTable t = veska::bench::LoadMotorTable(VESKA_SOURCE_DIR "/Motor.dat");
+    ASSERT_EQ(t.recordCount, 2);
+    // The virtual bench's default sensor: base 80 mm, range 50 mm, on the first stage,
+    // whose home lies before the range so that a positioning move reaches its start.
+    EXPECT_EQ(ChooseMotorRecord(t, 80, 50), 0);
+    EXPECT_LT(t.travelStart[0], 80);
+    EXPECT_EQ(ChooseMotorRecord(t, 300, 1000), 1);
+}
+
+TEST(MotorTableFile, FoundInTheCurrentDirectoryElseInTheDataFolder) {
+    const std::string source = VESKA_SOURCE_DIR;
+    EXPECT_EQ(veska::bench::FindMotorTableFile(source, "/nonexistent"), source + "/Motor.dat");
+    EXPECT_EQ(veska::bench::FindMotorTableFile("/nonexistent", source), source + "/Motor.dat");
+    EXPECT_EQ(veska::bench::FindMotorTableFile("/nonexistent", ""), "/nonexistent/Motor.dat");
 }
 
 TEST(MotorTableFile, MissingFileGivesAnEmptyTable) {
@@ -48,4 +95,10 @@ TEST(MotorRecord, FirstRecordThatHoldsTheSensorWins) {
     EXPECT_EQ(ChooseMotorRecord(t, 300, 1000), 1);
     EXPECT_EQ(ChooseMotorRecord(t, 80, 3000), 3);  // none fits: the record count
     EXPECT_EQ(ChooseMotorRecord(MotorTable{}, 80, 100), 0);
+}
+
+TEST(MotorRecord, HugeTravelNumbersDoNotOverflow) {
+    const MotorTable t = ParseMotorTable("0.01 2147483647 2147483647\n");
+    ASSERT_EQ(t.recordCount, 1);
+    EXPECT_EQ(ChooseMotorRecord(t, 32767, 32767), 0);
 }

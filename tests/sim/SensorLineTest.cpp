@@ -161,5 +161,44 @@ TEST_F(SensorLineTest, RateChangeMidStreamRestartsTheSchedule) {
     EXPECT_NEAR(double(samples), 2094.5, 1.5);
 }
 
+/// A trigger line whose pulse count the test sets.
+struct FakeTrigger final : TriggerSource {
+    uint64_t PulsesUntil(TimePoint) const override { return pulses; }
+    TimePoint NextPulseAfter(TimePoint) const override { return next; }
+    uint64_t pulses = 0;
+    TimePoint next = TimePoint::max();
+};
+
+TEST_F(SensorLineTest, TriggeredStreamSendsOneSamplePerPulseAndNothingElse) {
+    FakeTrigger trigger;
+    trigger.pulses = 7;  // pulses before the stream starts are not samples
+    SensorLine line(sensor_, LineOptions{.backlogLimit = 40});
+    line.ConnectTrigger(&trigger);
+    sensor_.SetParam(0x02, 0x01);  // UART Control of Sample
+    Send(line, 7, {}, t0_);
+    EXPECT_TRUE(TakeAll(line, t0_).empty());
+    EXPECT_TRUE(TakeAll(line, t0_ + 1s).empty());  // no pulses: no samples, whatever the rate
+
+    trigger.pulses = 10;
+    trigger.next = t0_ + 2s;
+    EXPECT_EQ(TakeAll(line, t0_ + 1s).size(), 3u * 4);
+    EXPECT_EQ(line.NextEvent(t0_ + 1s), t0_ + 2s);
+    trigger.pulses = 30;  // 20 owed, room for 10 within the backlog of 40 bytes
+    line.Take(nullptr, 0, t0_ + 2s);
+    EXPECT_EQ(line.SamplesLost(), 10u);
+    EXPECT_EQ(TakeAll(line, t0_ + 2s).size(), 10u * 4);
+    EXPECT_EQ(sensor_.Counters().samplesSent, 13u);
+}
+
+TEST_F(SensorLineTest, TriggeredStreamWithoutASourceSendsNothing) {
+    SensorLine line(sensor_);
+    sensor_.SetParam(0x02, 0x01);
+    Send(line, 7, {}, t0_);
+    EXPECT_TRUE(TakeAll(line, t0_ + 5s).empty());
+    sensor_.SetParam(0x02, 0x00);  // back to the paced stream
+    TakeAll(line, t0_ + 5s);
+    EXPECT_FALSE(TakeAll(line, t0_ + 6s).empty());
+}
+
 }  // namespace
 }  // namespace veska::sim

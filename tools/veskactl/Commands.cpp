@@ -55,6 +55,27 @@ const std::vector<Command>& CommandTable() {
          "decimals per line (CR LF), oldest first, the newest 65535 at most, without the\n"
          "very last sample.\n",
          1, 3, RunStream},
+        {"motor", "status|home|forward N|load PERIOD COUNT|outputs MASK|mask MASK",
+         "The stage's motor controller on --motor-port (no sensor needed):\n"
+         "status: prints state=S and at-rest or moving (S the status nibble).\n"
+         "home [--period US]: loads the homing move (PERIOD, 8500), sets output 1, runs home\n"
+         "  and waits for rest, at most the longest homing of the motor table's stages.\n"
+         "forward N [--period US]: loads (PERIOD, N), sets output 1, runs forward and waits\n"
+         "  for rest, at most N x PERIOD plus 2 s. Both print the time the move took.\n"
+         "  PERIOD defaults to 2000 us.\n"
+         "load PERIOD COUNT: loads a move (step period [us], step count; 24 bits each).\n"
+         "outputs MASK / mask MASK: the program's SetOutputs and MaskOutputs on a fresh\n"
+         "  output word (0): 'outputs 8' switches output 8 on alone, 'mask 0' all off.\n"
+         "A move that does not end in time is an error (exit 4).\n",
+         1, 4, RunMotor},
+        {"encoder", "identify|position|rate N",
+         "The reference encoder on --encoder-port, opened as a run start opens it: at 115200\n"
+         "bit/s it is asked to switch to 460800 bit/s (rate N: to N), then it is opened and\n"
+         "identified there. rate N first sends the switch at the other usual rates too, so it\n"
+         "reaches an encoder left at any of them.\n"
+         "identify, rate N: print type=T release=R serial=S range=Uum rate=N.\n"
+         "position: prints position=P mm count=C (C in 0.1 um).\n",
+         1, 2, RunEncoder},
     };
     return table;
 }

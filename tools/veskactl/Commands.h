@@ -44,5 +44,7 @@ int RunLoad(Session& session, const CommandArgs& args);
 int RunStore(Session& session, const CommandArgs& args);    // StoreCommand.cpp
 int RunMeasure(Session& session, const CommandArgs& args);  // MeasureCommand.cpp
 int RunStream(Session& session, const CommandArgs& args);   // StreamCommand.cpp
+int RunMotor(Session& session, const CommandArgs& args);    // MotorCommands.cpp
+int RunEncoder(Session& session, const CommandArgs& args);  // EncoderCommands.cpp
 
 }  // namespace veska::tools

@@ -25,6 +25,8 @@ struct Options {
     uint8_t address = 1;        ///< net address 1..127
     std::string languageDir;    ///< empty: lang::FindLanguageDirectory()
     bool yes = false;           ///< answer confirmations with OK
+    std::string motorPort = "COM2";    ///< the stage's motor controller, as the bench form
+    std::string encoderPort = "COM7";  ///< the reference encoder
 };
 
 /// The sensor's port name as the connection state holds it: "\\.\" followed by the choice,

@@ -32,6 +32,8 @@ void PrintHelp(std::ostream& out) {
            "  --language DIR  folder of Language.ini and the language files (message texts,\n"
            "                  parameter names, value words). Default: ./Language, else the\n"
            "                  installed one.\n"
+           "  --motor-port P  the stage's motor controller (motor commands). Default COM2.\n"
+           "  --encoder-port P  the reference encoder (encoder commands). Default COM7.\n"
            "  --yes           answer the program's confirmations with OK (store, overwriting a\n"
            "                  file); without it they are refused and the command fails.\n"
            "  --help          this text.\n"
@@ -97,7 +99,7 @@ int main(int argc, char** argv) {
             continue;
         }
         if (option != "--port" && option != "--baud" && option != "--address" &&
-            option != "--language") {
+            option != "--language" && option != "--motor-port" && option != "--encoder-port") {
             return Usage("unknown option '" + words[w] + "'");
         }
         if (!hasValue) {
@@ -108,6 +110,9 @@ int main(int argc, char** argv) {
         if (option == "--port") {
             if (value.empty()) return Usage("--port needs a port name");
             options.port = value;
+        } else if (option == "--motor-port" || option == "--encoder-port") {
+            if (value.empty()) return Usage(option + " needs a port name");
+            (option == "--motor-port" ? options.motorPort : options.encoderPort) = value;
         } else if (option == "--baud") {
             if (!ParseNumber(value, 1, 4000000, number)) return Usage("bad --baud '" + value + "'");
             options.baud = static_cast<uint32_t>(number);
