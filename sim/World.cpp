@@ -53,6 +53,8 @@ double World::RangeFraction() const {
     return (target - baseMm_) / rangeMm_;
 }
 
+double World::AnalogOutputV() const { return 10.0 * std::clamp(RangeFraction(), 0.0, 1.0); }
+
 double World::TemperatureC() const {
     const double minutes = SecondsSinceStart() / 60.0;
     return 25.0 + 6.0 * (1.0 - std::exp(-minutes / 10.0));
