@@ -55,6 +55,15 @@ const std::vector<Command>& CommandTable() {
          "decimals per line (CR LF), oldest first, the newest 65535 at most, without the\n"
          "very last sample.\n",
          1, 3, RunStream},
+        {"board", "list|info|read [N]",
+         "The analog measurement board through libVOKTDrv.so (no sensor needed):\n"
+         "  list      one line per board: slot=S board=B\n"
+         "  info      locks slot 0 (its image load takes over a second) and prints\n"
+         "            board=B gain=G offset=O (0xHHHH)\n"
+         "  read [N]  N live readings (default 1) of channel 0 as the bench shows them:\n"
+         "            U=1.2345 V I=2.469 mA\n"
+         "With VESKA_USB=sim the library simulates a board of its own.\n",
+         1, 2, RunBoard},
     };
     return table;
 }

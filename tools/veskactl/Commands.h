@@ -44,5 +44,6 @@ int RunLoad(Session& session, const CommandArgs& args);
 int RunStore(Session& session, const CommandArgs& args);    // StoreCommand.cpp
 int RunMeasure(Session& session, const CommandArgs& args);  // MeasureCommand.cpp
 int RunStream(Session& session, const CommandArgs& args);   // StreamCommand.cpp
+int RunBoard(Session& session, const CommandArgs& args);    // BoardCommands.cpp
 
 }  // namespace veska::tools
