@@ -11,7 +11,7 @@ namespace {
 constexpr uint32_t kSlot = 0;
 constexpr double kVoltageScale = 500.0;
 constexpr double kVoltageDivider = 0.0022002200220022;  ///< 1 / 454.5
-constexpr double kCurrentScale = 1000.0 * 0.002;       ///< mA per V across the shunt
+constexpr double kCurrentScale = 1000.0 * 0.002;        ///< mA per V across the shunt
 
 /// Fixed notation with 10 significant digits and the given decimals, point as separator;
 /// no "-0.000".

@@ -141,8 +141,8 @@ void SampleDelivery() {
     std::printf("  delivered / produced     %8.4f  (%llu samples in %.2f s, overflow %s)\n",
                 double(bytes) / 2 / (rate * elapsed), static_cast<unsigned long long>(bytes / 2),
                 elapsed, overflow ? "yes" : "no");
-    std::printf("  time per call            %8.1f us  (%llu calls)\n", inCalls / double(calls) * 1e6,
-                static_cast<unsigned long long>(calls));
+    std::printf("  time per call            %8.1f us  (%llu calls)\n",
+                inCalls / double(calls) * 1e6, static_cast<unsigned long long>(calls));
 
     // Waiting mode: one second of samples in one call.
     driver.StartDevice(0);

@@ -12,8 +12,8 @@ using platform::FT_OK;
 
 namespace {
 
-constexpr size_t kListTextSize = 64;      ///< a serial-number string of FT_ListDevices
-constexpr int kMaxDrainPasses = 50;        ///< bit-bang leftovers that never stop coming
+constexpr size_t kListTextSize = 64;  ///< a serial-number string of FT_ListDevices
+constexpr int kMaxDrainPasses = 50;   ///< bit-bang leftovers that never stop coming
 constexpr uint32_t kDrainPassMs = 100;
 constexpr uint32_t kQueryAnswerBytes = 2;  ///< read after the query; the first one counts
 
@@ -172,8 +172,8 @@ int32_t BoardDriver::LoadImage(uint32_t index, uint32_t imageId) {
     }
     // 7, 8. Back to the default mode; drop what bit-bang mode read back.
     clock_.Sleep(100);
-    if (!WriteLoose(h, kPinsOff) || usb_->SetBitMode(h, 0xFF, platform::FT_BITMODE_RESET) != FT_OK ||
-        !DrainReceiveQueue(h)) {
+    if (!WriteLoose(h, kPinsOff) ||
+        usb_->SetBitMode(h, 0xFF, platform::FT_BITMODE_RESET) != FT_OK || !DrainReceiveQueue(h)) {
         return kLoadUsbFailed;
     }
     // 10. Register defaults.

@@ -25,13 +25,13 @@ enum LoadStatus : int32_t {
 class BoardDriver {
   public:
     static constexpr uint32_t kSlots = VOKTDRV_MAX_BOARDS;
-    static constexpr uint32_t kTimeoutMs = 300;          ///< FT_Read / FT_Write time-outs
+    static constexpr uint32_t kTimeoutMs = 300;  ///< FT_Read / FT_Write time-outs
     static constexpr int kLockAttempts = 10;
-    static constexpr uint32_t kBitBangBaud = 115200;      ///< sets the bit-bang clock
-    static constexpr uint32_t kWritePiece = 65536;        ///< largest FT_Write [bytes]
-    static constexpr uint32_t kWaitingGiveUpMs = 2000;    ///< waiting read without a byte
+    static constexpr uint32_t kBitBangBaud = 115200;    ///< sets the bit-bang clock
+    static constexpr uint32_t kWritePiece = 65536;      ///< largest FT_Write [bytes]
+    static constexpr uint32_t kWaitingGiveUpMs = 2000;  ///< waiting read without a byte
     static constexpr uint32_t kClearPassMs = 100;
-    static constexpr int kMaxClearPasses = 50;            ///< a board that keeps sending
+    static constexpr int kMaxClearPasses = 50;  ///< a board that keeps sending
     static constexpr uint32_t kCoefBytes = 6;
 
     /// usb: the D2XX backend; null when it could not be started (every export but the

@@ -45,9 +45,9 @@ ConfigPlan PlanConfig(const DeviceConfig& config) {
         return plan;
     }
     plan.steps.push_back({{cmd::kIdle}, VOKTDRV_ERR_INDEX});
-    plan.steps.push_back({{static_cast<uint8_t>(0xD0 | (mask & 0x0F)),
-                           static_cast<uint8_t>(0xC0 | (mask >> 4))},
-                          VOKTDRV_ERR_DEVICE});
+    plan.steps.push_back(
+        {{static_cast<uint8_t>(0xD0 | (mask & 0x0F)), static_cast<uint8_t>(0xC0 | (mask >> 4))},
+         VOKTDRV_ERR_DEVICE});
     if (config.reg0Value < 40) {
         plan.result = VOKTDRV_ERR_ARG;
         return plan;
@@ -61,11 +61,10 @@ ConfigPlan PlanConfig(const DeviceConfig& config) {
         return plan;
     }
     const uint32_t r8 = config.reg8Value;
-    plan.steps.push_back({{static_cast<uint8_t>(0xB0 | Nibble(r8, 3)),
-                           static_cast<uint8_t>(0xA0 | Nibble(r8, 2)),
-                           static_cast<uint8_t>(0x90 | Nibble(r8, 1)),
-                           static_cast<uint8_t>(0x80 | Nibble(r8, 0))},
-                          VOKTDRV_ERR_DEVICE});
+    plan.steps.push_back(
+        {{static_cast<uint8_t>(0xB0 | Nibble(r8, 3)), static_cast<uint8_t>(0xA0 | Nibble(r8, 2)),
+          static_cast<uint8_t>(0x90 | Nibble(r8, 1)), static_cast<uint8_t>(0x80 | Nibble(r8, 0))},
+         VOKTDRV_ERR_DEVICE});
     uint8_t flags = 0xF0;
     if (config.regFBit3 != 0) flags |= 8;
     if (config.regFBit2 != 0) flags |= 4;

@@ -24,14 +24,14 @@ namespace veska::driver {
 /// | 0xE     | 4 bits          | control commands (below)                               |
 /// | 0xF     | bits 1-3        | three flags; bit 0 always 0                            |
 namespace cmd {
-inline constexpr uint8_t kIdle = 0xE1;        ///< configure, start, park: stop and idle
-inline constexpr uint8_t kStart = 0xE2;       ///< start acquisition
-inline constexpr uint8_t kStop = 0xE4;        ///< stop acquisition
-inline constexpr uint8_t kPrepareLoad = 0xE7; ///< before the chip goes to bit-bang mode
-inline constexpr uint8_t kLoaded1 = 0xE8;     ///< after the register defaults
+inline constexpr uint8_t kIdle = 0xE1;         ///< configure, start, park: stop and idle
+inline constexpr uint8_t kStart = 0xE2;        ///< start acquisition
+inline constexpr uint8_t kStop = 0xE4;         ///< stop acquisition
+inline constexpr uint8_t kPrepareLoad = 0xE7;  ///< before the chip goes to bit-bang mode
+inline constexpr uint8_t kLoaded1 = 0xE8;      ///< after the register defaults
 inline constexpr uint8_t kLoaded2 = 0xE9;
-inline constexpr uint8_t kQuery = 0xEA;       ///< the board answers with kMarker
-inline constexpr uint8_t kPark = 0xEC;        ///< first byte of the parking sequence
+inline constexpr uint8_t kQuery = 0xEA;  ///< the board answers with kMarker
+inline constexpr uint8_t kPark = 0xEC;   ///< first byte of the parking sequence
 }  // namespace cmd
 
 /// The board's answer to kQuery; inside the sample stream a run of more than seven marks
@@ -45,16 +45,16 @@ inline constexpr uint8_t kRegisterDefaults[] = {0x70, 0x60, 0x50, 0x40, 0x30, 0x
 
 /// Pin bytes of the configuration clock-out in asynchronous bit-bang mode: pins 0 and 1
 /// high throughout, pin 7 the data bit, pin 6 a clock that rises in the second byte.
-inline constexpr uint8_t kPinsReset = 0x01;   ///< written first, held 1000 ms
-inline constexpr uint8_t kPinsReady = 0x03;   ///< then this, held 1 ms
+inline constexpr uint8_t kPinsReset = 0x01;  ///< written first, held 1000 ms
+inline constexpr uint8_t kPinsReady = 0x03;  ///< then this, held 1 ms
 inline constexpr uint8_t kPinData = 0x80;
 inline constexpr uint8_t kPinClock = 0x40;
 inline constexpr uint8_t kPinsOff = 0x00;
 
 /// Configuration images: ids, the header and the image chosen per board number.
-inline constexpr uint32_t kImageLow = 101;   ///< board numbers 0 ... 699
-inline constexpr uint32_t kImageHigh = 102;  ///< board numbers 700 and above
-inline constexpr uint32_t kImageSpare = 103; ///< carried, never chosen
+inline constexpr uint32_t kImageLow = 101;       ///< board numbers 0 ... 699
+inline constexpr uint32_t kImageHigh = 102;      ///< board numbers 700 and above
+inline constexpr uint32_t kImageSpare = 103;     ///< carried, never chosen
 inline constexpr uint32_t kImageHeaderSize = 8;  ///< bit count u32 LE, byte count u32 LE
 inline constexpr uint32_t kFirstHighBoard = 700;
 

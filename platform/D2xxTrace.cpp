@@ -10,9 +10,8 @@ namespace {
 
 std::string Status(FT_STATUS s) {
     static const char* const names[] = {
-        "FT_OK",          "FT_INVALID_HANDLE",         "FT_DEVICE_NOT_FOUND",
-        "FT_DEVICE_NOT_OPENED", "FT_IO_ERROR",         "FT_INSUFFICIENT_RESOURCES",
-        "FT_INVALID_PARAMETER", "FT_INVALID_BAUD_RATE"};
+        "FT_OK",       "FT_INVALID_HANDLE",         "FT_DEVICE_NOT_FOUND",  "FT_DEVICE_NOT_OPENED",
+        "FT_IO_ERROR", "FT_INSUFFICIENT_RESOURCES", "FT_INVALID_PARAMETER", "FT_INVALID_BAUD_RATE"};
     if (s < std::size(names)) return names[s];
     return "FT_STATUS " + std::to_string(s);
 }
@@ -53,8 +52,7 @@ class TracingD2xx final : public D2xx {
         const bool ok = inner_.W32_ReadFile(h, buffer, count, got);
         const uint32_t n = got != nullptr ? *got : 0;
         Line("FT_W32_ReadFile(h=" + Handle(h) + ", " + std::to_string(count) + ") -> " +
-             (ok ? "true" : "false") + ", " + std::to_string(n) + " read <<" +
-             HexBytes(buffer, n));
+             (ok ? "true" : "false") + ", " + std::to_string(n) + " read <<" + HexBytes(buffer, n));
         return ok;
     }
     bool W32_WriteFile(FT_HANDLE h, const void* buffer, uint32_t count,
@@ -69,12 +67,11 @@ class TracingD2xx final : public D2xx {
         return Bool("FT_W32_GetCommState(h=" + Handle(h) + ")", inner_.W32_GetCommState(h, dcb));
     }
     bool W32_SetCommState(FT_HANDLE h, const Dcb* dcb) override {
-        const std::string args =
-            dcb != nullptr ? ", baud=" + std::to_string(dcb->BaudRate) +
-                                 ", bits=" + std::to_string(dcb->ByteSize) +
-                                 ", parity=" + std::to_string(dcb->Parity) +
-                                 ", stop=" + std::to_string(dcb->StopBits)
-                           : std::string();
+        const std::string args = dcb != nullptr ? ", baud=" + std::to_string(dcb->BaudRate) +
+                                                      ", bits=" + std::to_string(dcb->ByteSize) +
+                                                      ", parity=" + std::to_string(dcb->Parity) +
+                                                      ", stop=" + std::to_string(dcb->StopBits)
+                                                : std::string();
         return Bool("FT_W32_SetCommState(h=" + Handle(h) + args + ")",
                     inner_.W32_SetCommState(h, dcb));
     }
@@ -83,8 +80,8 @@ class TracingD2xx final : public D2xx {
             t != nullptr ? ", interval=" + std::to_string(t->ReadIntervalTimeout) +
                                ", read=" + std::to_string(t->ReadTotalTimeoutMultiplier) + "x+" +
                                std::to_string(t->ReadTotalTimeoutConstant) +
-                               ", write=" + std::to_string(t->WriteTotalTimeoutMultiplier) +
-                               "x+" + std::to_string(t->WriteTotalTimeoutConstant)
+                               ", write=" + std::to_string(t->WriteTotalTimeoutMultiplier) + "x+" +
+                               std::to_string(t->WriteTotalTimeoutConstant)
                          : std::string();
         return Bool("FT_W32_SetCommTimeouts(h=" + Handle(h) + args + ")",
                     inner_.W32_SetCommTimeouts(h, t));
@@ -173,9 +170,9 @@ class TracingD2xx final : public D2xx {
         return s;
     }
     FT_STATUS SetBitMode(FT_HANDLE h, uint8_t mask, uint8_t mode) override {
-        return Traced("FT_SetBitMode(h=" + Handle(h) + ", mask=" + Hex(mask) + ", mode=" +
-                          Hex(mode) + ")",
-                      inner_.SetBitMode(h, mask, mode));
+        return Traced(
+            "FT_SetBitMode(h=" + Handle(h) + ", mask=" + Hex(mask) + ", mode=" + Hex(mode) + ")",
+            inner_.SetBitMode(h, mask, mode));
     }
     FT_STATUS EE_UARead(FT_HANDLE h, uint8_t* buffer, uint32_t size, uint32_t* read) override {
         const FT_STATUS s = inner_.EE_UARead(h, buffer, size, read);

@@ -168,8 +168,8 @@ uint16_t SimAnalogBoard::WordFor(double volts) {
     noise_ = noise_ * 1103515245u + 12345u;
     const double noise = options_.noiseCounts * ((double((noise_ >> 16) & 0x7FFF) / 16383.5) - 1.0);
     const double raw = volts / (double(options_.gain) * kVoltsPerCountScale) + noise;
-    const long code = std::clamp<long>(std::lround(raw) + long{options_.offset} - 0x8000, -32768,
-                                       32767);
+    const long code =
+        std::clamp<long>(std::lround(raw) + long{options_.offset} - 0x8000, -32768, 32767);
     return static_cast<uint16_t>(code & 0xFFFF);
 }
 

@@ -29,14 +29,14 @@ struct AnalogBoardOptions {
 
 /// Counts of what the board saw and did.
 struct AnalogBoardCounters {
-    uint32_t commands = 0;          ///< command bytes in the default mode
-    uint32_t configurations = 0;    ///< complete configurations received
-    uint32_t queries = 0;           ///< 0xEA commands
+    uint32_t commands = 0;        ///< command bytes in the default mode
+    uint32_t configurations = 0;  ///< complete configurations received
+    uint32_t queries = 0;         ///< 0xEA commands
     uint32_t queriesAnswered = 0;
     uint32_t starts = 0, stops = 0, parks = 0;
-    uint64_t samplesSent = 0;       ///< words put into the queue
-    uint64_t samplesLost = 0;       ///< words lost to a full queue
-    uint32_t markerRuns = 0;        ///< overflow runs sent
+    uint64_t samplesSent = 0;  ///< words put into the queue
+    uint64_t samplesLost = 0;  ///< words lost to a full queue
+    uint32_t markerRuns = 0;   ///< overflow runs sent
     uint32_t eepromReads = 0;
 };
 

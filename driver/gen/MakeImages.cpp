@@ -49,8 +49,8 @@ bool ReadImage(const std::string& path, std::vector<uint8_t>& image, std::string
         error = path + ": shorter than the 8-byte header";
         return false;
     }
-    const uint64_t bits = uint64_t{image[0]} | uint64_t{image[1]} << 8 |
-                          uint64_t{image[2]} << 16 | uint64_t{image[3]} << 24;
+    const uint64_t bits = uint64_t{image[0]} | uint64_t{image[1]} << 8 | uint64_t{image[2]} << 16 |
+                          uint64_t{image[3]} << 24;
     if (bits == 0 || (bits + 7) / 8 > image.size() - kHeaderSize) {
         error = path + ": the bit count does not fit the file";
         return false;

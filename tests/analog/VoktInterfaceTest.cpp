@@ -22,8 +22,8 @@ class FakeVoktDriver final : public veska::analog::VoktDriver {
     std::map<std::string, int32_t> results;  ///< result of a call by name (default 0)
     float gain = 1.0f;
     int16_t offset = static_cast<int16_t>(0x8000);
-    std::deque<Bytes> reads;             ///< what each GetDeviceData delivers
-    std::deque<uint8_t> overflows;       ///< overflow of each GetDeviceData (default 0)
+    std::deque<Bytes> reads;        ///< what each GetDeviceData delivers
+    std::deque<uint8_t> overflows;  ///< overflow of each GetDeviceData (default 0)
     std::vector<std::string> calls;
     std::vector<DeviceConfig> configs;
     std::vector<uint32_t> lengthsAsked;
@@ -70,8 +70,12 @@ class FakeVoktDriver final : public veska::analog::VoktDriver {
         }
         return 0;
     }
-    int32_t StopDevice(uint32_t) override { return locked ? Result("StopDevice") : Fail("StopDevice"); }
-    int32_t ClearBuffer(uint32_t) override { return locked ? Result("ClearBuffer") : Fail("ClearBuffer"); }
+    int32_t StopDevice(uint32_t) override {
+        return locked ? Result("StopDevice") : Fail("StopDevice");
+    }
+    int32_t ClearBuffer(uint32_t) override {
+        return locked ? Result("ClearBuffer") : Fail("ClearBuffer");
+    }
     int32_t UnlockDevice(uint32_t) override {
         if (!locked) return Fail("UnlockDevice");
         locked = false;
@@ -115,7 +119,9 @@ TEST_F(VoktInterfaceTest, WithoutABoardEveryOperationIsInert) {
         {"no board", 0, {}, {"GetDevicesCnt"}},
         {"listing failed", 1, {{"GetDevicesCnt", 3}}, {"GetDevicesCnt"}},
         {"lock failed", 1, {{"LockDevice", 1}}, {"GetDevicesCnt", "LockDevice"}},
-        {"coefficients unreadable", 1, {{"GetCoefs", 1}},
+        {"coefficients unreadable",
+         1,
+         {{"GetCoefs", 1}},
          {"GetDevicesCnt", "LockDevice", "GetCoefs", "UnlockDevice"}},
     };
     for (const Case& c : cases) {
@@ -281,7 +287,8 @@ TEST_F(VoktInterfaceTest, CloseTwiceIsHarmless) {
     driver.calls.clear();
     EXPECT_TRUE(board->CloseBoard());
     EXPECT_FALSE(board->Started());
-    EXPECT_EQ(driver.calls, (std::vector<std::string>{"StopDevice", "ClearBuffer", "UnlockDevice"}));
+    EXPECT_EQ(driver.calls,
+              (std::vector<std::string>{"StopDevice", "ClearBuffer", "UnlockDevice"}));
     EXPECT_FALSE(board->CloseBoard());
     EXPECT_TRUE(board->Present()) << "present stays set after the close";
     board.reset();  // the destructor closes once more

@@ -21,7 +21,8 @@ class TinyImages final : public veska::driver::ImageSource {
   public:
     veska::driver::ImageStatus status = veska::driver::kImageOk;
     std::vector<uint32_t> asked;
-    veska::driver::ImageStatus Find(uint32_t id, const char*, std::span<const uint8_t>& bytes) override {
+    veska::driver::ImageStatus Find(uint32_t id, const char*,
+                                    std::span<const uint8_t>& bytes) override {
         asked.push_back(id);
         bytes = image_;
         return status;
@@ -121,13 +122,36 @@ TEST_F(BoardDriverTest, ChecksTheIndexBeforeThePointers) {
         const char* name;
         int32_t (*call)(BoardDriver&, uint32_t);
     } const cases[] = {
-        {"GetDeviceSerialNumber", [](BoardDriver& d, uint32_t i) { return d.GetDeviceSerialNumber(i, nullptr); }},
-        {"GetCoefs gain", [](BoardDriver& d, uint32_t i) { int16_t o; return d.GetCoefs(i, nullptr, &o); }},
-        {"GetCoefs offset", [](BoardDriver& d, uint32_t i) { float g; return d.GetCoefs(i, &g, nullptr); }},
+        {"GetDeviceSerialNumber",
+         [](BoardDriver& d, uint32_t i) { return d.GetDeviceSerialNumber(i, nullptr); }},
+        {"GetCoefs gain",
+         [](BoardDriver& d, uint32_t i) {
+             int16_t o;
+             return d.GetCoefs(i, nullptr, &o);
+         }},
+        {"GetCoefs offset",
+         [](BoardDriver& d, uint32_t i) {
+             float g;
+             return d.GetCoefs(i, &g, nullptr);
+         }},
         {"ConfigDevice", [](BoardDriver& d, uint32_t i) { return d.ConfigDevice(i, nullptr); }},
-        {"GetDeviceData buffer", [](BoardDriver& d, uint32_t i) { uint32_t l = 1; uint8_t o; return d.GetDeviceData(i, nullptr, &l, &o); }},
-        {"GetDeviceData length", [](BoardDriver& d, uint32_t i) { uint8_t b, o; return d.GetDeviceData(i, &b, nullptr, &o); }},
-        {"GetDeviceData overflow", [](BoardDriver& d, uint32_t i) { uint32_t l = 1; uint8_t b; return d.GetDeviceData(i, &b, &l, nullptr); }},
+        {"GetDeviceData buffer",
+         [](BoardDriver& d, uint32_t i) {
+             uint32_t l = 1;
+             uint8_t o;
+             return d.GetDeviceData(i, nullptr, &l, &o);
+         }},
+        {"GetDeviceData length",
+         [](BoardDriver& d, uint32_t i) {
+             uint8_t b, o;
+             return d.GetDeviceData(i, &b, nullptr, &o);
+         }},
+        {"GetDeviceData overflow",
+         [](BoardDriver& d, uint32_t i) {
+             uint32_t l = 1;
+             uint8_t b;
+             return d.GetDeviceData(i, &b, &l, nullptr);
+         }},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(c.call(driver, 1), 3) << c.name << ": index equal to the count";
@@ -197,7 +221,8 @@ TEST_F(BoardDriverTest, LockStatusesOfTheImageLoad) {
         ASSERT_EQ(d.GetDevicesCnt(&count), 0);
         EXPECT_EQ(d.LockDevice(0), c.result) << c.name;
         int prepares = 0;
-        for (const auto& call : fresh.calls) prepares += call.name == "Write" && call.bytes == Bytes{0xE7};
+        for (const auto& call : fresh.calls)
+            prepares += call.name == "Write" && call.bytes == Bytes{0xE7};
         EXPECT_EQ(prepares, c.attempts) << c.name;
         EXPECT_TRUE(d.Locked(0)) << c.name << ": the device stays open until unlocked";
     }
@@ -245,9 +270,9 @@ TEST_F(BoardDriverTest, ConfigDeviceWritesAndItsFailureCodes) {
     sweep.reg8Value = 1;
     sweep.channelOn[0] = 1;
     ASSERT_EQ(driver.ConfigDevice(0, &sweep), 0);
-    EXPECT_EQ(usb.Written(), (Bytes{0xE1, 0xD1, 0xC0, 0x02, 0x0F, 0x01, 0x00, 0x00, 0x00, 0x00,
-                                    0x00, 0xB0, 0xA0, 0x90, 0x81, 0xF0, 0x30, 0x30, 0x30, 0x30,
-                                    0x11, 0x1F}));
+    EXPECT_EQ(usb.Written(),
+              (Bytes{0xE1, 0xD1, 0xC0, 0x02, 0x0F, 0x01, 0x00, 0x00, 0x00, 0x00, 0x00,
+                     0xB0, 0xA0, 0x90, 0x81, 0xF0, 0x30, 0x30, 0x30, 0x30, 0x11, 0x1F}));
     EXPECT_EQ(driver.ChannelCount(0), 1);
     // The nth write of the configuration fails: the code of its step.
     const int32_t codes[] = {3, 1, 3, 1, 1, 3, 3, 3};
@@ -324,7 +349,8 @@ TEST_F(BoardDriverTest, ImmediateReadTakesWhatIsQueuedAndNeverSleeps) {
 TEST_F(BoardDriverTest, WaitingReadReturnsWhenAllHaveCome) {
     LockSlot0();
     const uint32_t t0 = clock.now;
-    usb.arrivals = {{t0 + 5, Bytes(6, 0xA0)}, {t0 + 12, Bytes(10, 0xB0)}, {t0 + 20, Bytes(4, 0xC0)}};
+    usb.arrivals = {
+        {t0 + 5, Bytes(6, 0xA0)}, {t0 + 12, Bytes(10, 0xB0)}, {t0 + 20, Bytes(4, 0xC0)}};
     uint8_t buffer[16] = {};
     uint32_t length = 16;
     uint8_t overflow = 9;
@@ -396,7 +422,8 @@ TEST_F(BoardDriverTest, ClearBufferTakesOnePassOnAnEmptyQueue) {
 
 TEST_F(BoardDriverTest, ClearBufferGivesUpOnABoardThatKeepsSending) {
     LockSlot0();
-    for (uint32_t t = 0; t <= 6000; t += 100) usb.arrivals.push_back({clock.now + t, Bytes(100, 0x22)});
+    for (uint32_t t = 0; t <= 6000; t += 100)
+        usb.arrivals.push_back({clock.now + t, Bytes(100, 0x22)});
     EXPECT_EQ(driver.ClearBuffer(0), 1);
     EXPECT_EQ(clock.sleeps.size(), 50u);
 }
@@ -405,7 +432,8 @@ TEST_F(BoardDriverTest, UnlockParksTheBoardAndClosesOnce) {
     LockSlot0();
     EXPECT_EQ(driver.UnlockDevice(0), 0);
     EXPECT_EQ(usb.Written(), (Bytes{0xEC, 0xE1, 0x00}));
-    EXPECT_EQ(usb.Names(), (std::vector<std::string>{"Write", "Write", "SetBitMode", "Write", "Close"}));
+    EXPECT_EQ(usb.Names(),
+              (std::vector<std::string>{"Write", "Write", "SetBitMode", "Write", "Close"}));
     EXPECT_EQ(driver.UnlockDevice(0), 1);
     EXPECT_EQ(usb.Count("Close"), 1);
 }

@@ -8,12 +8,12 @@
 
 static int failures = 0;
 
-#define EXPECT(cond)                                                     \
-    do {                                                                 \
-        if (!(cond)) {                                                   \
+#define EXPECT(cond)                                                            \
+    do {                                                                        \
+        if (!(cond)) {                                                          \
             fprintf(stderr, "%s:%d: expected %s\n", __FILE__, __LINE__, #cond); \
-            ++failures;                                                  \
-        }                                                                \
+            ++failures;                                                         \
+        }                                                                       \
     } while (0)
 
 static void SleepMs(long ms) {

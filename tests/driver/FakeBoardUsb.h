@@ -28,8 +28,8 @@ class FakeBoardUsb final : public platform::D2xx {
     std::vector<std::string> serials;  ///< the attached devices, in device order
     bool listFails = false;
     std::vector<Call> calls;
-    std::deque<uint8_t> rx;                                      ///< queued for the host
-    std::vector<std::pair<uint32_t, std::vector<uint8_t>>> arrivals;  ///< (at [ms], bytes)
+    std::deque<uint8_t> rx;                                              ///< queued for the host
+    std::vector<std::pair<uint32_t, std::vector<uint8_t>>> arrivals;     ///< (at [ms], bytes)
     std::vector<uint8_t> eeprom = {0x00, 0x80, 0x00, 0x00, 0x80, 0x3F};  ///< 0x8000, 1.0f
     /// Answer of the query (0xEA): bytes queued when it is written.
     std::vector<uint8_t> queryAnswer = {0x11};
@@ -111,7 +111,8 @@ class FakeBoardUsb final : public platform::D2xx {
             *written = count - 1;
             return platform::FT_OK;
         }
-        if (count == 1 && in[0] == 0xEA) rx.insert(rx.end(), queryAnswer.begin(), queryAnswer.end());
+        if (count == 1 && in[0] == 0xEA)
+            rx.insert(rx.end(), queryAnswer.begin(), queryAnswer.end());
         *written = count;
         return platform::FT_OK;
     }

@@ -51,7 +51,8 @@ TEST(D2xxTrace, EveryCallIsOneLineWithItsBytes) {
                   static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(h)));
     for (size_t i = 0; i < lines.size(); ++i) {
         std::string want = expected[i];
-        if (const size_t at = want.find("HANDLE"); at != std::string::npos) want.replace(at, 6, handle);
+        if (const size_t at = want.find("HANDLE"); at != std::string::npos)
+            want.replace(at, 6, handle);
         EXPECT_EQ(lines[i].first, "usb");
         EXPECT_EQ(lines[i].second, want);
     }

@@ -36,14 +36,16 @@ TEST(BoardCommand, ListsTheSimulatedBoard) {
 TEST(BoardCommand, InfoPrintsTheCoefficients) {
     const BoardRun run = Board("info");
     EXPECT_EQ(run.exitCode, 0) << run.out;
-    EXPECT_TRUE(std::regex_match(run.out, std::regex("board=1 gain=0\\.000[0-9]+ offset=32805 \\(0x8025\\)\n")))
+    EXPECT_TRUE(std::regex_match(
+        run.out, std::regex("board=1 gain=0\\.000[0-9]+ offset=32805 \\(0x8025\\)\n")))
         << run.out;
 }
 
 TEST(BoardCommand, ReadPrintsNReadings) {
     const BoardRun run = Board("read 3");
     EXPECT_EQ(run.exitCode, 0) << run.out;
-    EXPECT_TRUE(std::regex_match(run.out, std::regex("(U=-?[0-9]+\\.[0-9]{4} V I=-?[0-9]+\\.[0-9]{3} mA\n){3}")))
+    EXPECT_TRUE(std::regex_match(
+        run.out, std::regex("(U=-?[0-9]+\\.[0-9]{4} V I=-?[0-9]+\\.[0-9]{3} mA\n){3}")))
         << run.out;
 }
 

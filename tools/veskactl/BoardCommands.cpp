@@ -85,8 +85,8 @@ int BoardRead(Session& session, int32_t count) {
         for (uint32_t waited = 0; !sink.fresh; waited += kPollMs) {
             if (waited >= kReadingGiveUpMs) {
                 board.CloseBoard();
-                return session.Fail(kExitLink, "board: no sample for " +
-                                                   std::to_string(kReadingGiveUpMs) + " ms");
+                return session.Fail(
+                    kExitLink, "board: no sample for " + std::to_string(kReadingGiveUpMs) + " ms");
             }
             session.clock.Sleep(kPollMs);
             board.UpdateBoardReading(true, &sink);
