@@ -147,6 +147,39 @@ TEST_F(SimBoardTest, AcquisitionDeliversChannelZeroAtTheConfiguredRate) {
     EXPECT_FALSE(board->Acquiring());
 }
 
+/// The embedded image 101 with its announced bit count changed.
+class AlteredImage final : public veska::driver::ImageSource {
+  public:
+    explicit AlteredImage(uint32_t bits) {
+        veska::driver::EmbeddedImages embedded;
+        std::span<const uint8_t> image;
+        embedded.Find(101, veska::driver::kImageType, image);
+        bytes_.assign(image.begin(), image.end());
+        for (int i = 0; i < 4; ++i) bytes_[i] = static_cast<uint8_t>(bits >> (8 * i));
+    }
+    veska::driver::ImageStatus Find(uint32_t, const char*, std::span<const uint8_t>& out) override {
+        out = bytes_;
+        return veska::driver::kImageOk;
+    }
+
+  private:
+    std::vector<uint8_t> bytes_;
+};
+
+TEST_F(SimBoardTest, AnImageOneBitShortLeavesThePldUnconfigured) {
+    ASSERT_EQ(ListAndLock(driver), 0);
+    ASSERT_EQ(driver.UnlockDevice(0), 0);
+    AlteredImage shortImage(159175);
+    BoardDriver d(&bus, clock, shortImage);
+    uint32_t count = 0;
+    ASSERT_EQ(d.GetDevicesCnt(&count), 0);
+    board->NoAnswerForQueries(0);
+    ASSERT_EQ(d.LockDevice(0), 1) << "ten attempts, none answered";
+    EXPECT_EQ(board->ReceivedBits(), 159175u);
+    EXPECT_FALSE(board->Configured());
+    EXPECT_EQ(board->Counters().queriesAnswered, 1u) << "only the first, complete load";
+}
+
 class SmallFifoBoardTest : public SimBoardTest {
   protected:
     SmallFifoBoardTest() : SimBoardTest(Small()) {}
