@@ -15,17 +15,18 @@ using veska::driver::BoardDriver;
 
 /// The library's state, made on the first call of any export (thread-safe static init):
 /// the USB backend that VESKA_USB chooses (with VESKA_USB=sim, a simulated bus of the
-/// library's own with one board), the system clock and the embedded images. It is never
-/// destroyed, so that nothing runs when the library is unloaded.
+/// library's own with one board), the system clock and the embedded images. None of it is
+/// ever destroyed: nothing runs when the library is unloaded, and a client may still close
+/// its board from a destructor at exit.
 BoardDriver& Driver() {
     static BoardDriver* const driver = [] {
 #ifdef VOKTDRV_WITH_SIM
         veska::sim::InstallBoardBusIfChosen();
 #endif
         veska::platform::SetUsbTraceName("usb VOKTDrv");
-        static veska::driver::EmbeddedImages images;
+        auto* images = new veska::driver::EmbeddedImages;
         return new BoardDriver(veska::platform::UsbBackend(), veska::platform::SystemClock(),
-                               images);
+                               *images);
     }();
     return *driver;
 }
