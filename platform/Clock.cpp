@@ -41,8 +41,10 @@ class SteadySystemClock final : public Clock {
 }  // namespace
 
 Clock& SystemClock() {
-    static SteadySystemClock clock;
-    return clock;
+    // Never destroyed: objects that outlive main's statics (a driver library closing its
+    // board from a destructor at exit) may still wait on it.
+    static SteadySystemClock* const clock = new SteadySystemClock;
+    return *clock;
 }
 
 }  // namespace veska::platform

@@ -100,8 +100,13 @@ class D2xx {
 
 /// The USB backend chosen by VESKA_USB: "libftdi" (the default) or "sim". Null when the
 /// chosen backend could not be started ("D2XX absent"). The first call decides; the
-/// object lives to the end of the process.
+/// object lives to the end of the process. With VESKA_TRACE=usb every call is traced.
 D2xx* UsbBackend();
+
+/// With VESKA_TRACE selecting "usb", UsbBackend hands out a tracing wrapper of the
+/// backend (D2xxTrace.h) whose lines carry this name ("usb" unless changed); set it before
+/// the first UsbBackend call.
+void SetUsbTraceName(const std::string& name);
 
 /// Installs the simulated backend (done by sim/ before the first UsbBackend call, or by a
 /// test at any time). A backend installed here wins over VESKA_USB. Null uninstalls it.

@@ -61,13 +61,34 @@ struct Device {
     std::atomic<bool> wake{false};
 };
 
-/// Fetches what the chip has into the read-ahead buffer (waits about one latency period
-/// when it has nothing). Caller holds dev.io. Negative on a USB error.
-int Fetch(Device& dev) {
+/// Moves what libftdi holds in its own buffer into the read-ahead buffer; no USB transfer.
+void TakeLibftdiBuffer(Device& dev) {
     uint8_t chunk[kFetchSize];
-    const int n = ftdi_read_data(dev.ctx.get(), chunk, kFetchSize);
-    if (n > 0) dev.readAhead.insert(dev.readAhead.end(), chunk, chunk + n);
-    return n;
+    while (dev.ctx->readbuffer_remaining > 0) {
+        const int want = static_cast<int>(
+            std::min<unsigned int>(dev.ctx->readbuffer_remaining, kFetchSize));
+        const int n = ftdi_read_data(dev.ctx.get(), chunk, want);  // served from its buffer
+        if (n <= 0) return;
+        dev.readAhead.insert(dev.readAhead.end(), chunk, chunk + n);
+    }
+}
+
+/// Fetches what the chip has into the read-ahead buffer: at most one USB transfer, which
+/// ends after about one latency period when the chip has nothing. ftdi_read_data keeps
+/// transferring until it has all the bytes asked for while data keep coming, so a steady
+/// stream would stall a read of a large block; asking for one byte ends it after the first
+/// transfer that carries data, and the rest of that transfer is taken from libftdi's
+/// buffer. Caller holds dev.io. Negative on a USB error.
+int Fetch(Device& dev) {
+    const size_t before = dev.readAhead.size();
+    if (dev.ctx->readbuffer_remaining == 0) {
+        uint8_t first = 0;
+        const int n = ftdi_read_data(dev.ctx.get(), &first, 1);
+        if (n < 0) return n;
+        if (n > 0) dev.readAhead.push_back(first);
+    }
+    TakeLibftdiBuffer(dev);
+    return static_cast<int>(dev.readAhead.size() - before);
 }
 
 /// Hands out up to max bytes, fetching when the read-ahead buffer is empty. Negative on a
@@ -376,8 +397,10 @@ class LibFtdiBackend final : public D2xx {
         if (rxBytes == nullptr) return Find(h) ? FT_INVALID_PARAMETER : FT_INVALID_HANDLE;
         // libftdi cannot ask the chip how much it holds: fetch what it has and count.
         return WithDevice(h, [rxBytes](Device& dev) {
+            // Everything counted is in the read-ahead buffer, so that a Read of this many
+            // bytes returns at once.
             if (Fetch(dev) < 0) return FT_IO_ERROR;
-            *rxBytes = static_cast<uint32_t>(dev.readAhead.size() + dev.ctx->readbuffer_remaining);
+            *rxBytes = static_cast<uint32_t>(dev.readAhead.size());
             return FT_OK;
         });
     }

@@ -1,8 +1,13 @@
 #include <atomic>
 #include <cstdlib>
+#include <map>
+#include <memory>
+#include <mutex>
 #include <string>
 
 #include "platform/D2xx.h"
+#include "platform/D2xxTrace.h"
+#include "platform/TraceLine.h"
 
 namespace veska::platform {
 
@@ -33,11 +38,44 @@ D2xx* ChosenBackend() {
     return backend;
 }
 
+/// Tracing wrappers of the backends handed out while VESKA_TRACE selects "usb", one per
+/// backend; never destroyed, like the backends.
+struct Tracers {
+    std::mutex mutex;  ///< guards every member below
+    std::string name = "usb";
+    std::map<D2xx*, std::unique_ptr<D2xx>> wrappers;
+};
+
+Tracers& TracerTable() {
+    static Tracers* const table = new Tracers;
+    return *table;
+}
+
+bool UsbTraceSelected() {
+    static const bool selected = TraceSelects(std::getenv("VESKA_TRACE"), "usb");
+    return selected;
+}
+
+D2xx* Traced(D2xx* backend) {
+    if (backend == nullptr || !UsbTraceSelected()) return backend;
+    Tracers& table = TracerTable();
+    std::lock_guard lock(table.mutex);
+    std::unique_ptr<D2xx>& wrapper = table.wrappers[backend];
+    if (!wrapper) wrapper = MakeTracingD2xx(*backend, table.name);
+    return wrapper.get();
+}
+
 }  // namespace
 
 D2xx* UsbBackend() {
-    if (D2xx* installed = OverrideSlot().load()) return installed;
-    return ChosenBackend();
+    if (D2xx* installed = OverrideSlot().load()) return Traced(installed);
+    return Traced(ChosenBackend());
+}
+
+void SetUsbTraceName(const std::string& name) {
+    Tracers& table = TracerTable();
+    std::lock_guard lock(table.mutex);
+    table.name = name;
 }
 
 void SetUsbBackendOverride(D2xx* backend) { OverrideSlot().store(backend); }

@@ -100,6 +100,7 @@ World::SteadyClock::time_point World::TimeAtSecondsLocked(double seconds) const 
     const std::chrono::duration<double> real((seconds - scaledBase_) / scale_);
     return scaleSince_ + std::chrono::duration_cast<SteadyClock::duration>(real);
 }
+double World::AnalogOutputV() const { return 10.0 * std::clamp(RangeFraction(), 0.0, 1.0); }
 
 double World::TemperatureC() const {
     const double minutes = SecondsSinceStart() / 60.0;

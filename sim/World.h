@@ -56,6 +56,10 @@ class World {
     /// Position of the target within the range now: 0 at the base, 1 at base + range.
     double RangeFraction() const;
 
+    /// The sensor's analog output now [V]: 0 ... 10 V over the measuring range, clipped.
+    /// What the analog board samples.
+    double AnalogOutputV() const;
+
     /// Temperature of the sensor's housing now [degC]; warms slowly from 25 to 31.
     double TemperatureC() const;
 

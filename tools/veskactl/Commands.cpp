@@ -76,6 +76,15 @@ const std::vector<Command>& CommandTable() {
          "identify, rate N: print type=T release=R serial=S range=Uum rate=N.\n"
          "position: prints position=P mm count=C (C in 0.1 um).\n",
          1, 2, RunEncoder},
+        {"board", "list|info|read [N]",
+         "The analog measurement board through libVOKTDrv.so (no sensor needed):\n"
+         "  list      one line per board: slot=S board=B\n"
+         "  info      locks slot 0 (its image load takes over a second) and prints\n"
+         "            board=B gain=G offset=O (0xHHHH)\n"
+         "  read [N]  N live readings (default 1) of channel 0 as the bench shows them:\n"
+         "            U=1.2345 V I=2.469 mA\n"
+         "With VESKA_USB=sim the library simulates a board of its own.\n",
+         1, 2, RunBoard},
     };
     return table;
 }

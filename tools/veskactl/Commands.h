@@ -46,5 +46,6 @@ int RunMeasure(Session& session, const CommandArgs& args);  // MeasureCommand.cp
 int RunStream(Session& session, const CommandArgs& args);   // StreamCommand.cpp
 int RunMotor(Session& session, const CommandArgs& args);    // MotorCommands.cpp
 int RunEncoder(Session& session, const CommandArgs& args);  // EncoderCommands.cpp
+int RunBoard(Session& session, const CommandArgs& args);    // BoardCommands.cpp
 
 }  // namespace veska::tools

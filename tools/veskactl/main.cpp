@@ -54,9 +54,10 @@ void PrintHelp(std::ostream& out) {
     }
     out << "\n"
            "Messages of the program go to standard error; results to standard output.\n"
-           "Exit codes: 0 done, 2 usage (or a confirmation refused), 3 the port did not open,\n"
-           "4 a sensor exchange failed (the line names the status), 5 a file or a text\n"
-           "could not be written, read or converted.\n";
+           "Exit codes: 0 done, 2 usage (or a confirmation refused), 3 the port did not open\n"
+           "(board: no board, or it did not lock), 4 a sensor exchange failed (the line names\n"
+           "the status; board: a reading failed), 5 a file or a text could not be written,\n"
+           "read or converted.\n";
 }
 
 int Usage(const std::string& text) {
