@@ -5,24 +5,18 @@
 #include "driver/Images.h"
 #include "platform/Clock.h"
 #include "platform/D2xx.h"
-#ifdef VOKTDRV_WITH_SIM
-#include "sim/AnalogBoardDevice.h"
-#endif
 
 namespace {
 
 using veska::driver::BoardDriver;
 
 /// The library's state, made on the first call of any export (thread-safe static init):
-/// the USB backend that VESKA_USB chooses (with VESKA_USB=sim, a simulated bus of the
-/// library's own with one board), the system clock and the embedded images. None of it is
-/// ever destroyed: nothing runs when the library is unloaded, and a client may still close
-/// its board from a destructor at exit.
+/// the USB backend that VESKA_USB chooses (with VESKA_USB=sim, the simulated bus that a
+/// library built with its simulated board installed at load), the system clock and the embedded
+/// images. None of it is ever destroyed: nothing runs when the library is unloaded, and a client
+/// may still close its board from a destructor at exit.
 BoardDriver& Driver() {
     static BoardDriver* const driver = [] {
-#ifdef VOKTDRV_WITH_SIM
-        veska::sim::InstallBoardBusIfChosen();
-#endif
         veska::platform::SetUsbTraceName("usb VOKTDrv");
         auto* images = new veska::driver::EmbeddedImages;
         return new BoardDriver(veska::platform::UsbBackend(), veska::platform::SystemClock(),
