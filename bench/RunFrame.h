@@ -53,6 +53,12 @@ class RunFrame {
     /// One encoder reading onto the read-outs when the encoder is present; true when
     /// encoderPosition was updated.
     virtual bool ReadEncoderPosition() = 0;
+    /// Opens the motor port of the bench form's choice; a failure is shown in a message box.
+    /// True when open.
+    virtual bool OpenMotorPort() = 0;
+    /// Opens the encoder for the sensor's range: sets encoderPresent, enables the two encoder
+    /// read-outs exactly when it is present, shows no message. Returns encoderPresent.
+    virtual bool OpenEncoderPort() = 0;
     /// Stops the run from inside a tick (the stop sequence, the mode's stop steps included).
     virtual void EndRun() = 0;
     /// The interval of the tick timer [ms].

@@ -92,13 +92,13 @@ void MainWindow::FormCreate() {
     view_.SetEnabled(Control::LabelRast, false);
     view_.SetText(Control::LabelRast, lang::FormatFixed(0.0, 3) + " mm");
 
-    // The analog board is opened only when the bench is reachable; its client comes with
-    // the bench, so it is absent until then.
-    state_.analogBoardPresent = false;
+    // The analog board is opened only when the bench is reachable.
+    state_.analogBoardPresent = options_.debugBuild && bench_.devices.board.Open();
 
     // Every number is formatted and parsed with the point as decimal separator
     // (std::to_chars / from_chars), whatever the locale.
-    state_.motorTable = bench::LoadMotorTable(options_.motorTablePath);
+    state_.motorTable = bench::LoadMotorTable(
+        options_.motorTablePath.empty() ? bench::FindMotorTableFile() : options_.motorTablePath);
 }
 
 void MainWindow::ApplyLanguage() {
@@ -158,7 +158,7 @@ void MainWindow::FormClose() {
     (void)state_.session.sensor.ClosePort();
     bench_.devices.motor.Close();
     bench_.devices.encoder.Close();
-    bench_.devices.board.Stop();
+    bench_.devices.board.Close();
     state_.analogBoardPresent = false;
 }
 
@@ -184,6 +184,14 @@ void MainWindow::ComboBoxWorkCodeDevChange(const std::string& text) {
         return;
     }
     state_.session.conn.netAddress = static_cast<uint8_t>(value & 0xFF);
+}
+
+void MainWindow::ComboBoxMotorCOMChange(const std::string& text) {
+    bench_.devices.motor.SetPortChoice(text);
+}
+
+void MainWindow::ComboBoxEncoderCOMChange(const std::string& text) {
+    bench_.devices.encoder.SetPortChoice(text);
 }
 
 bool MainWindow::OpenSensorPort() {

@@ -45,8 +45,8 @@ std::vector<std::string> MachineSerialPorts();
 /// Options fixed when the program starts.
 struct StartOptions {
     std::string languageDirectory;  ///< empty: lang::FindLanguageDirectory()
-    std::string motorTablePath = "Motor.dat";
-    bool debugBuild = false;  ///< makes the factory bench reachable
+    std::string motorTablePath;     ///< empty: bench::FindMotorTableFile()
+    bool debugBuild = false;        ///< makes the factory bench reachable
 };
 
 /// What the composition root hands the logic beside the view: the bench's devices and the
@@ -80,6 +80,9 @@ class MainWindow {
     void ComboBoxCOMChange(const std::string& text);
     void ComboBoxWorkBaundChange(const std::string& text);
     void ComboBoxWorkCodeDevChange(const std::string& text);
+    /// The bench form's motor and encoder port selectors.
+    void ComboBoxMotorCOMChange(const std::string& text);
+    void ComboBoxEncoderCOMChange(const std::string& text);
     void TimerAnswerTimer();
     /// Opens the sensor port at baudRate (ClosePort first); reports a failure by message box.
     bool OpenSensorPort();

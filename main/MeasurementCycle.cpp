@@ -107,6 +107,8 @@ void MeasurementCycle::Start() {
     run.pointNumber = 0;
     state_.currentValue.store(0.0f);
 
+    devices_.encoder.SetLineRate(kEncoderRunRate);
+
     view_.SetBottomAxisAutomatic(state_.xAutoScale);
     view_.SetLeftAxisAutomatic(state_.yAutoScale);
     if (!state_.yAutoScale) view_.SetLeftAxisRange(0.0, state_.session.conn.measuringRange);
@@ -251,6 +253,21 @@ bool MeasurementCycle::FetchResult() {
 
     conn.answerStatus.store(conn.linkStatus.load());
     return ok;
+}
+
+bool MeasurementCycle::OpenMotorPort() {
+    if (devices_.motor.Open() == link::kStatusOk) return true;
+    const lang::TextTable& t = state_.texts;
+    view_.MessageBox(t.Message(0) + " " + devices_.motor.PortChoice() + "." + '\r' + t.Message(1),
+                     t.Message(2), params::kMbIconExclamation);
+    return false;
+}
+
+bool MeasurementCycle::OpenEncoderPort() {
+    run.encoderPresent = devices_.encoder.Open(state_.session.conn.measuringRange);
+    view_.SetEnabled(Control::LabelEncoder, run.encoderPresent);
+    view_.SetEnabled(Control::LabeldMORLA_Encoder, run.encoderPresent);
+    return run.encoderPresent;
 }
 
 bool MeasurementCycle::ReadEncoderPosition() {

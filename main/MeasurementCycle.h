@@ -56,6 +56,8 @@ class MainRunView final : public bench::RunView {
 /// request, whatever the number of points already on the chart.
 class MeasurementCycle final : public bench::RunFrame {
   public:
+    /// The encoder's line rate every run start sets [bit/s].
+    static constexpr uint32_t kEncoderRunRate = 460800;
     /// Failed result requests a run bridges with the last value.
     static constexpr int16_t kRetryBudget = 5;
 
@@ -81,6 +83,8 @@ class MeasurementCycle final : public bench::RunFrame {
     // bench::RunFrame
     bool FetchResult() override;
     bool ReadEncoderPosition() override;
+    bool OpenMotorPort() override;
+    bool OpenEncoderPort() override;
     void EndRun() override;
     void SetTickInterval(int milliseconds) override;
     bench::RunState& Run() override { return run; }

@@ -14,9 +14,8 @@ constexpr double kHighPointMm = 1800.0;  ///< first-tick reference point for lon
 void PlainMode::Start(bench::RunFrame& frame) {
     frame.Session().SendValue(params::kRowModeOfRun, code_);
     frame.Clock().Sleep(kModeWaitMs);
-    bench::BenchDevices& devices = frame.Devices();
-    if (code_ == bench::kModeLine) frame.Run().encoderPresent = devices.encoder.Open();
-    if (code_ != bench::kModeTemperature) devices.board.StartSweep();
+    if (code_ == bench::kModeLine) frame.OpenEncoderPort();
+    if (code_ != bench::kModeTemperature) frame.Devices().board.StartSweep();
 }
 
 void PlainMode::Tick(bench::RunFrame& frame) {
@@ -41,7 +40,7 @@ void PlainMode::Tick(bench::RunFrame& frame) {
     }
     if (code_ == bench::kModeTemperature) return;
     frame.ReadEncoderPosition();
-    frame.Devices().board.UpdateReading(true);
+    frame.Devices().board.UpdateReading(true, frame.View());
 }
 
 void PlainModes::BindTo(bench::ModeSteps& steps) {

@@ -229,8 +229,10 @@ TEST(MeasurementRun, StopRestoresTheControlsAndModeOfRunEvenWhenUnchanged) {
 class TimerProbe final : public bench::AnalogBoard {
   public:
     explicit TimerProbe(FakeMainView& v) : view(v) {}
+    bool Open() override { return true; }
     void StartSweep() override {}
-    void UpdateReading(bool show) override {
+    void Close() override {}
+    void UpdateReading(bool show, bench::RunView&) override {
         shows.push_back(show);
         timerDuringTick.push_back(view.timers[Timer::TimerMain]);
     }
