@@ -1,5 +1,7 @@
 #include "main/LogicThread.h"
 
+#include <cstdio>
+#include <exception>
 #include <utility>
 
 namespace veska::main {
@@ -39,6 +41,32 @@ void LogicThread::Start() {
     if (thread_.joinable() || finished_) return;
     thread_ = std::thread([this] { Loop(); });
     logicId_ = thread_.get_id();
+}
+
+void LogicThread::SetExceptionHandler(std::function<void(const std::string&)> handler) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    onException_ = std::move(handler);
+}
+
+void LogicThread::Guarded(const std::function<void()>& fn) {
+    std::string what;
+    try {
+        fn();
+        return;
+    } catch (const std::exception& e) {
+        what = e.what();
+    } catch (...) {
+    }
+    std::function<void(const std::string&)> handler;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        handler = onException_;
+    }
+    if (handler) {
+        handler(what);
+    } else {
+        std::fprintf(stderr, "logic thread: %s\n", what.c_str());
+    }
 }
 
 LogicThread::TimerId LogicThread::AddTimer(std::string name, int intervalMs,
@@ -211,7 +239,7 @@ void LogicThread::Loop() {
             currentSince_ = now;
             ++serial_;
             lock.unlock();
-            task.fn();
+            Guarded(task.fn);
             task.fn = nullptr;  // its captures go on this thread, outside the lock
             lock.lock();
             phase_ = Phase::Idle;
@@ -227,7 +255,7 @@ void LogicThread::Loop() {
             std::function<void()> tick = slot.tick;
             phase_ = Phase::Tick;
             lock.unlock();
-            tick();
+            Guarded(tick);
             lock.lock();
             phase_ = Phase::Idle;
             cv_.notify_all();

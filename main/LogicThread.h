@@ -50,6 +50,9 @@ class LogicThread {
 
     /// Starts the thread; tasks posted before run first, in order.
     void Start();
+    /// Where an exception that escapes a task or a tick goes, with its text (on the logic
+    /// thread); the thread goes on with the next task. Unset: written to standard error.
+    void SetExceptionHandler(std::function<void(const std::string& what)> handler);
 
     /// A timer that runs tick on the logic thread every intervalMs [ms] while enabled;
     /// created disabled.
@@ -123,6 +126,8 @@ class LogicThread {
     /// The enabled timer due first, or -1.
     int NextTimer() const;
     void SetPhase(Phase phase);
+    /// Runs fn, handing an exception that escapes it to the exception handler.
+    void Guarded(const std::function<void()>& fn);
 
     LogicClock& clock_;
     // mutex_ guards everything below it; cv_ signals changes of the queue, the timers, the
@@ -131,6 +136,7 @@ class LogicThread {
     std::condition_variable cv_;
     std::deque<Task> queue_;
     std::vector<TimerSlot> timers_;
+    std::function<void(const std::string&)> onException_;
     Phase phase_ = Phase::Idle;
     std::string currentName_;
     TimePoint currentSince_;
