@@ -21,6 +21,7 @@
 #include <QTimer>
 #include <QToolButton>
 #include <functional>
+#include <future>
 #include <memory>
 
 #include "main/LogicThread.h"
@@ -353,6 +354,122 @@ TEST_F(MainFormTest, SilentSensorStopsTheConnectWithTheStopMessage) {
     EXPECT_EQ(form->ButtonConnect()->text(), Q("Connect"));
     EXPECT_FALSE(form->ButtonMeasure()->isEnabled());
     EXPECT_EQ(form->height(), 160);
+}
+
+/// Message boxes that also note what the window showed when each one came up.
+class NotingMessageBoxes final : public MessageBoxAdapter {
+  public:
+    struct Noted {
+        std::string text;
+        int ticks = 0;     ///< interface timer ticks served before the box
+        int paints = 0;    ///< repaints of the value label before the box
+        QString busyText;  ///< the busy text, empty when hidden
+        bool busyCursor = false;
+        bool xAutomatic = true;  ///< the chart's bottom axis still automatic
+    };
+    int MessageBox(const std::string& text, const std::string&, int) override {
+        noted.push_back({text, *ticks, *paints,
+                         form->LabelBusy()->isVisible() ? form->LabelBusy()->text() : QString(),
+                         form->cursor().shape() == Qt::BusyCursor,
+                         form->Chart1()->BottomAutomatic()});
+        return params::kIdOk;
+    }
+    void ShowError(const std::string& text) override { MessageBox(text, "", 0); }
+
+    TFormMain* form = nullptr;
+    const int* ticks = nullptr;
+    const int* paints = nullptr;
+    std::vector<Noted> noted;
+};
+
+/// Counts the paint events of a widget.
+class PaintCounter final : public QObject {
+  public:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Paint) ++paints;
+        return false;
+    }
+    int paints = 0;
+};
+
+TEST_F(MainFormTest, WindowKeepsServingEventsWhileASilentSensorIsIdentified) {
+    bench->Sensor().SetSilent(true);
+    int ticks = 0;
+    PaintCounter counter;
+    form->LabelRast()->installEventFilter(&counter);
+    NotingMessageBoxes noting;
+    noting.form = form.get();
+    noting.ticks = &ticks;
+    noting.paints = &counter.paints;
+    form->SetAdapters(noting, files);
+    QTimer ticker;
+    ticker.setInterval(10);
+    QObject::connect(&ticker, &QTimer::timeout, form.get(), [this, &ticks] {
+        ++ticks;
+        form->LabelRast()->update();
+        if (ticks == 5) form->resize(form->width() + 20, form->height());
+    });
+    ticker.start();
+
+    form->ButtonConnect()->click();
+    // A click made meanwhile waits its turn behind the connect.
+    form->XAutomaticScalingAction()->trigger();
+    ASSERT_TRUE(LogicIdle());
+
+    // The identify waited for the silent sensor on the logic thread while this thread kept
+    // serving its timer, repainting and resizing, with the operation named in the window.
+    ASSERT_EQ(noting.noted.size(), 1u);
+    const NotingMessageBoxes::Noted& box = noting.noted[0];
+    EXPECT_EQ(box.text,
+              "The sensor does not answer. Check the cable, the baud rate and the net address.");
+    EXPECT_GE(box.ticks, 10);
+    EXPECT_GE(box.paints, 5);
+    EXPECT_EQ(box.busyText, Q("Connecting…"));
+    EXPECT_TRUE(box.busyCursor);
+    EXPECT_TRUE(box.xAutomatic);
+    EXPECT_EQ(form->width(), 980);
+
+    // Then the scaling click ran, and the busy state went away.
+    EXPECT_FALSE(form->Chart1()->BottomAutomatic());
+    EXPECT_FALSE(form->XAutomaticScalingAction()->isChecked());
+    ASSERT_TRUE(QTest::qWaitFor([this] { return form->LabelBusy()->isHidden(); }, 5000));
+    EXPECT_NE(form->cursor().shape(), Qt::BusyCursor);
+    EXPECT_FALSE(state->conn.connected);
+    form->SetAdapters(boxes, files);
+}
+
+TEST_F(MainFormTest, GridInputIsRefusedVisiblyWhileTheLogicIsBusy) {
+    Connect();
+    auto* edit = qobject_cast<QLineEdit*>(SelectRow(9));
+    ASSERT_NE(edit, nullptr);
+    edit->selectAll();
+    QTest::keyClick(edit, Qt::Key_Delete);
+    QTest::keyClicks(edit, Q("12"));
+    EXPECT_EQ(edit->text(), Q("12"));
+    const int beeps = form->BeepCount();
+
+    // The logic is held busy by a task that waits for this test.
+    std::promise<void> release;
+    std::shared_future<void> released = release.get_future().share();
+    thread->Post("Reading parameters…", [released] { released.wait(); });
+    QTest::keyClicks(edit, Q("3"));
+    EXPECT_EQ(edit->text(), Q("12"));  // refused, not waited for
+    EXPECT_EQ(form->BeepCount(), beeps + 1);
+    EXPECT_TRUE(form->LabelBusy()->isVisible());
+    EXPECT_EQ(form->LabelBusy()->text(), Q("Reading parameters…"));
+    ParamGridWidget* grid = form->ValueListEditorParam();
+    grid->setCurrentIndex(grid->model()->index(13, 1));
+    EXPECT_EQ(grid->currentRow(), 9);  // the row change is refused as well
+    EXPECT_EQ(form->BeepCount(), beeps + 2);
+
+    release.set_value();
+    ASSERT_TRUE(LogicIdle());
+    QTest::keyClicks(edit, Q("3"));
+    EXPECT_EQ(edit->text(), Q("123"));
+    grid->setCurrentIndex(grid->model()->index(13, 1));
+    EXPECT_EQ(grid->currentRow(), 13);
+    EXPECT_EQ(state->values.workValues[9], 123);
+    EXPECT_EQ(form->BeepCount(), beeps + 2);
 }
 
 TEST_F(MainFormTest, WatchdogTearsDownAfterTwoTicksWithoutAnswer) {
