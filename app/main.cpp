@@ -260,9 +260,11 @@ int Run(Application& app, Clock::time_point started) {
         thread.Start();
         thread.Post("Starting…", [&logic] { logic.FormCreate(); });
         if (!options.port.empty()) {
-            form.SetText(veska::main::Control::ComboBoxCOM, options.port);
-            thread.Post("Choosing the port…",
-                        [&logic, port = options.port] { logic.ComboBoxCOMChange(port); });
+            // After FormCreate's own choice of COM4, shown in that order.
+            thread.Post("Choosing the port…", [&logic, &view, port = options.port] {
+                view.SetText(veska::main::Control::ComboBoxCOM, port);
+                logic.ComboBoxCOMChange(port);
+            });
         }
 
         std::optional<ScreenshotRun> screenshot;

@@ -20,6 +20,8 @@ class SteadyClock final : public LogicClock {
     }
 };
 
+/// Longest wait of TryRunNow for a tick in progress (real time) [ms].
+constexpr auto kTickWaitLimit = std::chrono::milliseconds(50);
 /// How often Stop lets the caller serve the interface while it waits [ms].
 constexpr auto kServePeriod = std::chrono::milliseconds(2);
 
@@ -120,8 +122,10 @@ void LogicThread::Post(std::string name, std::function<void()> fn) {
 
 bool LogicThread::TryRunNow(const std::function<void()>& fn) {
     std::unique_lock<std::mutex> lock(mutex_);
-    // A tick is one short exchange; wait for it unless it waits for the interface.
-    cv_.wait(lock, [this] { return phase_ != Phase::Tick || interfaceWaits_ > 0; });
+    // A tick is one short exchange: wait for it, but never for long (an exchange with a
+    // silent sensor waits for its time-out) and not when it waits for the interface itself.
+    cv_.wait_for(lock, kTickWaitLimit,
+                 [this] { return phase_ != Phase::Tick || interfaceWaits_ > 0; });
     if (phase_ != Phase::Idle || !queue_.empty() || stopping_) return false;
     phase_ = Phase::Interface;
     lock.unlock();

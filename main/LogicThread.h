@@ -70,8 +70,9 @@ class LogicThread {
     void Post(std::string name, std::function<void()> fn);
 
     /// Runs fn at once on the calling thread when no task runs or waits. A timer tick in
-    /// progress is waited for (one tick is one short exchange) unless it waits for the interface
-    /// itself; then, and while a task runs or waits, fn does not run and the result is false.
+    /// progress is waited for (one tick is one short exchange), but at most 50 ms of real time
+    /// and not when it waits for the interface itself; then, and while a task runs or waits, fn
+    /// does not run and the result is false.
     /// Meant for the interface thread's short, device-free handlers that must answer at once.
     bool TryRunNow(const std::function<void()>& fn);
 

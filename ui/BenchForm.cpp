@@ -124,7 +124,12 @@ TFormDebug::TFormDebug(int32_t& modeCode, QWidget* parent)
 
 void TFormDebug::RadioGroupModeClick(int index) {
     if (index < 0 || index >= static_cast<int>(kBenchModes.size())) return;
-    modeCode_ = kBenchModes[index].code;
+    const int32_t code = kBenchModes[index].code;
+    if (onModeCode) {
+        onModeCode(code);
+    } else {
+        modeCode_ = code;
+    }
 }
 
 void TFormDebug::TrackBarLaserChange(int position) {

@@ -2,6 +2,7 @@
 #include <QWidget>
 #include <array>
 #include <cstdint>
+#include <functional>
 
 class QButtonGroup;
 class QComboBox;
@@ -55,6 +56,9 @@ class TFormDebug final : public QWidget {
 
     /// RadioGroupModeClick: the code of item index; an index outside the list changes nothing.
     void RadioGroupModeClick(int index);
+    /// Where the chosen code goes when the logic runs on its own thread; unset: written to the
+    /// code this form was built with, at once.
+    std::function<void(int32_t code)> onModeCode;
     /// TrackBarLaserChange: LabelLaser shows 16383 - position.
     void TrackBarLaserChange(int position);
     /// Checks an item of the mode list without running the click handler.

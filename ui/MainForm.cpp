@@ -378,6 +378,13 @@ void TFormMain::Attach(main::MainWindow& logic, main::LogicThread& thread, Queue
             if (state.streamRunning.load()) l->StreamDisplayTick();
         });
     timers_ = {timerMain, timerAnswer, timerMore};
+    if (bench_ != nullptr) {
+        // The logic reads the bench mode when a run starts: the choice waits its turn.
+        bench_->onModeCode = [this](int32_t code) {
+            Post("Choosing the bench mode…",
+                 [&state = state_, code](main::MainWindow&) { state.benchModeCode = code; });
+        };
+    }
     thread.SetTimerEnabled(display, true);
     busyPoll_->start();
 }

@@ -4,6 +4,7 @@
 
 #include <future>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -162,24 +163,30 @@ TEST_F(LogicThreadTest, TryRunNowIsRefusedWhileATaskRunsOrWaits) {
     EXPECT_EQ(Logged(), std::vector<std::string>{"queued"});
 }
 
-TEST_F(LogicThreadTest, TryRunNowDoesNotWaitForATickThatWaitsForTheInterface) {
-    std::promise<void> started;
-    std::promise<void> answer;
-    std::shared_future<void> answered = answer.get_future().share();
-    const auto t = thread.AddTimer("asks", 1, [&] {
-        LogicThread::InterfaceWait wait(thread);
-        started.set_value();
-        answered.wait();
-    });
-    thread.SetTimerEnabled(t, true);
-    thread.Start();
-    clock.Advance(1ms, &thread);
-    started.get_future().wait();
-    EXPECT_FALSE(thread.TryRunNow([] {}));
-    thread.SetTimerEnabled(t, false);
-    answer.set_value();
-    Sync();
-    EXPECT_TRUE(thread.TryRunNow([] {}));
+TEST_F(LogicThreadTest, TryRunNowDoesNotWaitForAStuckTickOrOneThatWaitsForTheInterface) {
+    // A tick that waits for the interface is refused at once; one stuck on a device (here a
+    // gate that stays shut) after a short bounded wait.
+    for (const bool asksInterface : {true, false}) {
+        SCOPED_TRACE(asksInterface);
+        std::promise<void> started;
+        std::promise<void> answer;
+        std::shared_future<void> answered = answer.get_future().share();
+        const auto t = thread.AddTimer("tick", 1, [&] {
+            std::optional<LogicThread::InterfaceWait> wait;
+            if (asksInterface) wait.emplace(thread);
+            started.set_value();
+            answered.wait();
+        });
+        thread.SetTimerEnabled(t, true);
+        thread.Start();
+        clock.Advance(1ms, &thread);
+        started.get_future().wait();
+        EXPECT_FALSE(thread.TryRunNow([] {}));
+        thread.SetTimerEnabled(t, false);
+        answer.set_value();
+        Sync();
+        EXPECT_TRUE(thread.TryRunNow([] {}));
+    }
 }
 
 TEST_F(LogicThreadTest, StopRunsTheCloseTaskLastOnTheLogicThread) {
