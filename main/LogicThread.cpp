@@ -178,6 +178,7 @@ LogicThread::Activity LogicThread::Current() const {
     std::lock_guard<std::mutex> lock(mutex_);
     Activity activity;
     activity.serial = serial_;
+    if (!queue_.empty()) activity.next = queue_.front().name;
     if (phase_ == Phase::Task) {
         activity.name = currentName_;
         activity.elapsed =

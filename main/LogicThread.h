@@ -86,6 +86,7 @@ class LogicThread {
         std::string name;                      ///< empty: no task runs
         std::chrono::milliseconds elapsed{0};  ///< since the task started
         uint64_t serial = 0;                   ///< counts the tasks started so far
+        std::string next;                      ///< the task that waits first, or empty
     };
     Activity Current() const;
     /// No task runs and none waits (timer ticks do not count).

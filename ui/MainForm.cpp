@@ -428,7 +428,8 @@ bool TFormMain::RunNow(const std::function<void(main::MainWindow&)>& handler) {
     // Refused: the logic is busy. Say so at once.
     Beep();
     const main::LogicThread::Activity activity = thread_->Current();
-    SetBusy(activity.name.empty() ? QStringLiteral("Busy…") : Q(activity.name), false);
+    const std::string& name = activity.name.empty() ? activity.next : activity.name;
+    SetBusy(name.empty() ? QStringLiteral("Busy…") : Q(name), false);
     refusedShownUntil_.setRemainingTime(kRefusedShownMs);
     return false;
 }

@@ -149,6 +149,7 @@ TEST_F(LogicThreadTest, TryRunNowIsRefusedWhileATaskRunsOrWaits) {
     EXPECT_FALSE(thread.Idle());
 
     thread.Post("queued", [this] { Log("queued"); });
+    EXPECT_EQ(thread.Current().next, "queued");
     gate.set_value();
     Sync();
     EXPECT_TRUE(thread.Idle());

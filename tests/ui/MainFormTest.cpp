@@ -449,9 +449,14 @@ TEST_F(MainFormTest, GridInputIsRefusedVisiblyWhileTheLogicIsBusy) {
     const int beeps = form->BeepCount();
 
     // The logic is held busy by a task that waits for this test.
+    std::promise<void> started;
     std::promise<void> release;
     std::shared_future<void> released = release.get_future().share();
-    thread->Post("Reading parameters…", [released] { released.wait(); });
+    thread->Post("Reading parameters…", [&started, released] {
+        started.set_value();
+        released.wait();
+    });
+    started.get_future().wait();
     QTest::keyClicks(edit, Q("3"));
     EXPECT_EQ(edit->text(), Q("12"));  // refused, not waited for
     EXPECT_EQ(form->BeepCount(), beeps + 1);
@@ -464,6 +469,10 @@ TEST_F(MainFormTest, GridInputIsRefusedVisiblyWhileTheLogicIsBusy) {
 
     release.set_value();
     ASSERT_TRUE(LogicIdle());
+    edit = qobject_cast<QLineEdit*>(grid->OpenEditor());  // the refused change reopened it
+    ASSERT_NE(edit, nullptr);
+    EXPECT_EQ(edit->text(), Q("12"));
+    QTest::keyClick(edit, Qt::Key_End);  // a reopened editor selects its text
     QTest::keyClicks(edit, Q("3"));
     EXPECT_EQ(edit->text(), Q("123"));
     grid->setCurrentIndex(grid->model()->index(13, 1));
