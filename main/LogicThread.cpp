@@ -254,9 +254,11 @@ void LogicThread::Loop() {
         }
         if (timerDue) {
             TimerSlot& slot = timers_[static_cast<size_t>(timer)];
-            // The next tick is due one interval after this one starts; a tick that re-enables
-            // its timer counts from its end instead.
-            slot.due = now + std::chrono::milliseconds(slot.intervalMs);
+            // The next tick keeps the cadence; a timer that fell behind (a long task) ticks
+            // once and counts its interval from now. A tick that re-enables its timer counts
+            // from its own end instead.
+            const TimePoint next = slot.due + std::chrono::milliseconds(slot.intervalMs);
+            slot.due = next > now ? next : now + std::chrono::milliseconds(slot.intervalMs);
             std::function<void()> tick = slot.tick;
             phase_ = Phase::Tick;
             lock.unlock();

@@ -31,8 +31,8 @@ LogicClock& SteadyLogicClock();
 /// logic uses). Work reaches it as named tasks, run one at a time in the order they were
 /// posted, and as timer ticks. The loop waits on its queue with the deadline of the next due
 /// timer, so tasks and ticks run in the order of their times, a tick runs at most once per due
-/// time (a timer that fell behind during a long task ticks once, then keeps its interval from
-/// there), and a disabled timer never ticks.
+/// time (a timer keeps its cadence; one that fell behind during a long task ticks once, then
+/// counts its interval from there), and a disabled timer never ticks.
 ///
 /// Only the interface thread posts and calls TryRunNow; every method is safe to call from
 /// any thread. Timer handles are small integers from AddTimer.

@@ -130,6 +130,18 @@ TEST_F(LogicThreadTest, TicksDoNotPileUpWhileATaskRuns) {
     EXPECT_EQ(Logged().size(), 3u);
 }
 
+TEST_F(LogicThreadTest, ATimerKeepsItsCadenceWhenATickStartsLate) {
+    const auto a = Timer("tick", 10);
+    thread.SetTimerEnabled(a, true);  // due at 10
+    thread.Start();
+    clock.Advance(13ms, &thread);  // the first tick starts 3 ms late
+    Sync();
+    EXPECT_EQ(Logged().size(), 1u);
+    clock.Advance(7ms, &thread);  // 20: the second is due on time all the same
+    Sync();
+    EXPECT_EQ(Logged().size(), 2u);
+}
+
 TEST_F(LogicThreadTest, TryRunNowIsRefusedWhileATaskRunsOrWaits) {
     thread.Start();
     std::promise<void> started;
