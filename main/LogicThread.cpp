@@ -179,6 +179,7 @@ LogicThread::Activity LogicThread::Current() const {
     Activity activity;
     activity.serial = serial_;
     if (!queue_.empty()) activity.next = queue_.front().name;
+    activity.waitingForInterface = interfaceWaits_ > 0;
     if (phase_ == Phase::Task) {
         activity.name = currentName_;
         activity.elapsed =

@@ -87,6 +87,7 @@ class LogicThread {
         std::chrono::milliseconds elapsed{0};  ///< since the task started
         uint64_t serial = 0;                   ///< counts the tasks started so far
         std::string next;                      ///< the task that waits first, or empty
+        bool waitingForInterface = false;      ///< the logic waits for an answer (InterfaceWait)
     };
     Activity Current() const;
     /// No task runs and none waits (timer ticks do not count).

@@ -444,7 +444,9 @@ void TFormMain::RunNowOrPost(const char* name, std::function<void(main::MainWind
 void TFormMain::UpdateBusy() {
     if (thread_ == nullptr) return;
     const main::LogicThread::Activity activity = thread_->Current();
-    if (!activity.name.empty() && activity.elapsed >= std::chrono::milliseconds(kBusyDelayMs)) {
+    // While the logic waits for the operator (a message box, a dialog), nothing is busy.
+    if (!activity.name.empty() && !activity.waitingForInterface &&
+        activity.elapsed >= std::chrono::milliseconds(kBusyDelayMs)) {
         SetBusy(Q(activity.name), true);
     } else if (refusedShownUntil_.hasExpired()) {
         SetBusy(QString(), false);

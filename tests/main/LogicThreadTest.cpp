@@ -187,6 +187,7 @@ TEST_F(LogicThreadTest, TryRunNowDoesNotWaitForAStuckTickOrOneThatWaitsForTheInt
         const auto t = thread.AddTimer("tick", 1, [&] {
             std::optional<LogicThread::InterfaceWait> wait;
             if (asksInterface) wait.emplace(thread);
+            EXPECT_EQ(thread.Current().waitingForInterface, asksInterface);
             started.set_value();
             answered.wait();
         });
