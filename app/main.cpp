@@ -2,20 +2,26 @@
 // built and wired here, and torn down here in one fixed order.
 
 #include <QApplication>
-#include <QLocale>
 #include <QCommandLineParser>
+#include <QLocale>
 #include <QMessageBox>
 #include <QPixmap>
+#include <QPushButton>
 #include <QTimer>
 #include <chrono>
 #include <clocale>
 #include <cstdio>
+#include <cstdlib>
 #include <exception>
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 
+#include "main/LogicThread.h"
+#include "analog/BenchBoard.h"
+#include "analog/VoktDriver.h"
+#include "bench/StageDevices.h"
 #include "main/MainWindow.h"
 #include "main/ProgramState.h"
 #include "platform/Clock.h"
@@ -27,6 +33,7 @@
 #include "ui/FileDialogAdapter.h"
 #include "ui/MainForm.h"
 #include "ui/MessageBoxAdapter.h"
+#include "ui/QueuedMainView.h"
 #include "ui/RangeDialog.h"
 
 namespace {
@@ -132,15 +139,17 @@ Options ParseOptions(const QApplication& app) {
 }
 
 /// The --screenshot run: connect, wait for the grid and the window's growth, measure for a
-/// second, save the window, quit. Every step is a timer step of the event loop.
+/// second, save the window, quit. Every step is a click on the window or a timer step of the
+/// event loop; the logic runs on its own thread meanwhile.
 class ScreenshotRun {
   public:
-    ScreenshotRun(veska::ui::TFormMain& form, veska::main::MainWindow& logic, std::string path)
-        : form_(form), logic_(logic), path_(std::move(path)) {}
+    ScreenshotRun(veska::ui::TFormMain& form, veska::main::LogicThread& thread,
+                  veska::main::MainWindow& logic, std::string path)
+        : form_(form), thread_(thread), logic_(logic), path_(std::move(path)) {}
 
     void Start() {
         QTimer::singleShot(100, &form_, [this] {
-            logic_.ButtonConnectClick();
+            form_.ButtonConnect()->click();
             Poll(Clock::now());
         });
     }
@@ -149,12 +158,16 @@ class ScreenshotRun {
   private:
     void Poll(Clock::time_point since) {
         using veska::main::Timer;
-        const bool grown = !form_.TimerEnabled(Timer::TimerMore);
-        if (grown && logic_.State().session.conn.connected) {
-            logic_.ButtonMeasureClick();
+        // Connected: the logic is done, the window has grown and Measure is enabled.
+        const bool settled = form_.LogicIdle() && !form_.TimerEnabled(Timer::TimerMore);
+        if (settled && form_.ButtonMeasure()->isEnabled()) {
+            form_.ButtonMeasure()->click();
             QTimer::singleShot(1000, &form_, [this] {
-                if (logic_.MeasurementRunning()) logic_.ButtonMeasureClick();
-                QTimer::singleShot(200, &form_, [this] { Grab(); });
+                veska::main::MainWindow* logic = &logic_;
+                thread_.Post("Measuring…", [logic] {
+                    if (logic->MeasurementRunning()) logic->ButtonMeasureClick();
+                });
+                WaitThenGrab(Clock::now());
             });
             return;
         }
@@ -168,6 +181,15 @@ class ScreenshotRun {
         QTimer::singleShot(50, &form_, [this, since] { Poll(since); });
     }
 
+    /// Grabs once the last measurement has been shown and the chart has drawn it.
+    void WaitThenGrab(Clock::time_point since) {
+        if (form_.LogicIdle() || Clock::now() - since > std::chrono::seconds(5)) {
+            QTimer::singleShot(200, &form_, [this] { Grab(); });
+            return;
+        }
+        QTimer::singleShot(20, &form_, [this, since] { WaitThenGrab(since); });
+    }
+
     void Grab() {
         const QPixmap shot = form_.grab();
         if (!shot.save(QString::fromStdString(path_))) {
@@ -179,6 +201,7 @@ class ScreenshotRun {
     }
 
     veska::ui::TFormMain& form_;
+    veska::main::LogicThread& thread_;
     veska::main::MainWindow& logic_;
     std::string path_;
     int result_ = 0;
@@ -196,6 +219,8 @@ int Run(Application& app, Clock::time_point started) {
         veska::sim::BenchOptions benchOptions;
         benchOptions.setPortsEnvironment = true;
         benchOptions.installUsbBackend = true;
+        // The driver library then finds a simulated board of its own.
+        ::setenv("VESKA_USB", "sim", 0);
         bench = std::make_unique<veska::sim::VirtualBench>(benchOptions);
         std::string error;
         if (!bench->Start(&error)) {
@@ -204,7 +229,16 @@ int Run(Application& app, Clock::time_point started) {
         }
     }
 
-    auto state = std::make_unique<veska::main::ProgramState>();
+    // The three device links in the program's order: the motor link, the sensor link (in
+    // the program state's sensor session), the encoder link; and the analog board's client
+    // on the driver library.
+    veska::platform::Clock& clock = veska::platform::SystemClock();
+    veska::bench::StageMotor motor(clock);
+    auto state = std::make_unique<veska::main::ProgramState>(clock);
+    veska::bench::StageEncoder encoder(clock);
+    veska::analog::LibraryDriver boardLibrary;
+    veska::analog::TVOKT_Interface boardClient(boardLibrary, clock);
+    veska::analog::BenchBoard board(boardClient);
 
     // The forms, in the program's order: main window, range dialog, about box, bench form.
     veska::ui::TFormMain form(*state);
@@ -226,18 +260,32 @@ int Run(Application& app, Clock::time_point started) {
 
     int result = 0;
     {
-        veska::main::MainWindow logic(*state, form, veska::platform::SystemClock(),
-                                      veska::platform::UsbBackend(), start);
-        form.Attach(logic);
-        logic.FormCreate();
+        // The logic's own thread, and the view through which the logic reaches the window.
+        veska::main::LogicThread thread;
+        veska::ui::QueuedMainView view(form, thread);
+        veska::main::BenchWiring wiring{veska::bench::BenchDevices{motor, encoder, board}, {}};
+        veska::main::MainWindow logic(*state, view, clock, veska::platform::UsbBackend(), start,
+                                      std::move(wiring));
+        form.Attach(logic, thread, view);
+        // An exception that escapes the logic is shown as the application's error display,
+        // as one from an event handler is.
+        thread.SetExceptionHandler([&app](const std::string& what) {
+            QMetaObject::invokeMethod(
+                &app, [&app, what] { app.ShowException(what); }, Qt::QueuedConnection);
+        });
+        thread.Start();
+        thread.Post("Starting…", [&logic] { logic.FormCreate(); });
         if (!options.port.empty()) {
-            form.SetText(veska::main::Control::ComboBoxCOM, options.port);
-            logic.ComboBoxCOMChange(options.port);
+            // After FormCreate's own choice of COM4, shown in that order.
+            thread.Post("Choosing the port…", [&logic, &view, port = options.port] {
+                view.SetText(veska::main::Control::ComboBoxCOM, port);
+                logic.ComboBoxCOMChange(port);
+            });
         }
 
         std::optional<ScreenshotRun> screenshot;
         if (!options.screenshot.empty()) {
-            screenshot.emplace(form, logic, options.screenshot);
+            screenshot.emplace(form, thread, logic, options.screenshot);
             screenshot->Start();
         }
         if (options.startupTime) {
@@ -253,10 +301,9 @@ int Run(Application& app, Clock::time_point started) {
         result = app.exec();
         if (screenshot) result = screenshot->Result();
 
-        // Shutdown: the window's close sequence (stream, adapter line, ports) runs once,
-        // then the logic goes, then the forms, then the virtual bench.
-        form.close();
-        form.Detach();
+        // Shutdown: the window's close sequence (stream, adapter line, ports) runs once on the
+        // logic thread, which then ends; then the logic goes, then the forms, then the bench.
+        form.Shutdown();
     }
     return result;
 }

@@ -130,7 +130,11 @@ TFormDebug::TFormDebug(int32_t& modeCode, QWidget* parent)
 void TFormDebug::RadioGroupModeClick(int index) {
     const int32_t code = bench::ModeCodeOfItem(index);
     if (code < 0) return;
-    modeCode_ = code;
+    if (onModeCode) {
+        onModeCode(code);
+    } else {
+        modeCode_ = code;
+    }
 }
 
 void TFormDebug::TrackBarLaserChange(int position) {

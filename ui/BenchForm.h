@@ -1,6 +1,7 @@
 #pragma once
 #include <QWidget>
 #include <cstdint>
+#include <functional>
 
 class QButtonGroup;
 class QComboBox;
@@ -22,6 +23,9 @@ class TFormDebug final : public QWidget {
 
     /// RadioGroupModeClick: the code of item index; an index outside the list changes nothing.
     void RadioGroupModeClick(int index);
+    /// Where the chosen code goes when the logic runs on its own thread; unset: written to the
+    /// code this form was built with, at once.
+    std::function<void(int32_t code)> onModeCode;
     /// TrackBarLaserChange: LabelLaser shows 16383 - position.
     void TrackBarLaserChange(int position);
     /// Checks an item of the mode list without running the click handler.

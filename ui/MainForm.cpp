@@ -28,6 +28,7 @@
 #include "ui/MessageBoxAdapter.h"
 #include "ui/ParamGridWidget.h"
 #include "ui/PortComboBox.h"
+#include "ui/QueuedMainView.h"
 #include "ui/RangeDialog.h"
 
 namespace veska::ui {
@@ -94,16 +95,9 @@ TFormMain::TFormMain(main::ProgramState& state, QWidget* parent)
 
     BuildMenus();
 
-    timerMain_ = new QTimer(this);
-    timerMain_->setInterval(1);
-    timerMain_->setTimerType(Qt::PreciseTimer);
-    timerAnswer_ = new QTimer(this);
-    timerAnswer_->setInterval(30000);
-    timerMore_ = new QTimer(this);
-    timerMore_->setInterval(1);
-    timerMore_->setTimerType(Qt::PreciseTimer);
-    displayTimer_ = new QTimer(this);
-    displayTimer_->setInterval(kStreamDisplayIntervalMs);
+    busyPoll_ = new QTimer(this);
+    busyPoll_->setInterval(kBusyPollMs);
+    connect(busyPoll_, &QTimer::timeout, this, &TFormMain::UpdateBusy);
 
     WireEvents();
 }
@@ -143,6 +137,11 @@ void TFormMain::BuildTopPanel(QWidget* panel) {
     row->addWidget(comboAddress_);
     row->addSpacing(12);
     row->addWidget(buttonConnect_);
+    row->addSpacing(12);
+    labelBusy_ = PlainLabel(panel);
+    labelBusy_->setObjectName(QStringLiteral("LabelBusy"));
+    labelBusy_->hide();
+    row->addWidget(labelBusy_);
     row->addStretch(1);
 }
 
@@ -258,87 +257,99 @@ void TFormMain::BuildMenus() {
 }
 
 void TFormMain::WireEvents() {
-    // Every handler asks for the logic at the time of the event: none runs before Attach
-    // or after Detach.
-    auto on = [this](auto handler) {
-        return [this, handler] {
-            if (logic_ != nullptr) handler(*logic_);
-        };
+    // Every event becomes a named task of the logic thread, run in the order of the events;
+    // none runs before Attach or after Detach. The name is the busy text shown while it runs.
+    auto on = [this](const char* name, auto handler) {
+        return [this, name, handler] { Post(name, handler); };
     };
     using W = main::MainWindow;
-    connect(buttonConnect_, &QPushButton::clicked, this, on([](W& l) { l.ButtonConnectClick(); }));
-    connect(buttonMeasure_, &QPushButton::clicked, this, on([](W& l) { l.ButtonMeasureClick(); }));
-    connect(buttonStream_, &QPushButton::clicked, this, on([](W& l) { l.ButtonStreamClick(); }));
-    connect(buttonZero_, &QPushButton::clicked, this, on([](W& l) { l.ButtonZeroClick(); }));
+    connect(buttonConnect_, &QPushButton::clicked, this, [this] {
+        const bool connecting = buttonConnect_->text() == connectCaption_;
+        Post(connecting ? "Connecting…" : "Disconnecting…", [](W& l) { l.ButtonConnectClick(); });
+    });
+    connect(buttonMeasure_, &QPushButton::clicked, this,
+            on("Measuring…", [](W& l) { l.ButtonMeasureClick(); }));
+    connect(buttonStream_, &QPushButton::clicked, this,
+            on("Switching the stream…", [](W& l) { l.ButtonStreamClick(); }));
+    connect(buttonZero_, &QPushButton::clicked, this,
+            on("Setting zero…", [](W& l) { l.ButtonZeroClick(); }));
 
-    connect(comboCom_, &QComboBox::textActivated, this, [this](const QString& text) {
-        if (logic_ != nullptr) logic_->ComboBoxCOMChange(text.toStdString());
-    });
-    connect(comboCom_->lineEdit(), &QLineEdit::textEdited, this, [this](const QString& text) {
-        if (logic_ != nullptr) logic_->ComboBoxCOMChange(text.toStdString());
-    });
-    connect(comboBaud_, &QComboBox::textActivated, this, [this](const QString& text) {
-        if (logic_ != nullptr) logic_->ComboBoxWorkBaundChange(text.toStdString());
-    });
-    connect(comboAddress_, &QComboBox::textActivated, this, [this](const QString& text) {
-        if (logic_ != nullptr) logic_->ComboBoxWorkCodeDevChange(text.toStdString());
-    });
-
-    connect(timerMain_, &QTimer::timeout, this, on([](W& l) { l.TimerMainTimer(); }));
-    connect(timerAnswer_, &QTimer::timeout, this, on([](W& l) { l.TimerAnswerTimer(); }));
-    connect(timerMore_, &QTimer::timeout, this, on([](W& l) { l.TimerMoreTimer(); }));
-    connect(displayTimer_, &QTimer::timeout, this, [this] {
-        if (logic_ != nullptr && state_.streamRunning.load()) logic_->StreamDisplayTick();
-    });
-
-    connect(actLoad_, &QAction::triggered, this, on([](W& l) { l.Params().PopupMenuLoadClick(); }));
-    connect(actRead_, &QAction::triggered, this, on([](W& l) { l.Params().PopupMenuReadClick(); }));
-    connect(actCompare_, &QAction::triggered, this,
-            on([](W& l) { l.Params().PopupMenuCompareClick(); }));
-    connect(actLoadAll_, &QAction::triggered, this,
-            on([](W& l) { l.Params().PopupMenuLoadAllClick(); }));
-    connect(actReadAll_, &QAction::triggered, this,
-            on([](W& l) { l.Params().PopupMenuReadAllClick(); }));
-    connect(actCompareAll_, &QAction::triggered, this,
-            on([](W& l) { l.Params().PopupMenuCompareAllClick(); }));
-    connect(actFlash_, &QAction::triggered, this,
-            on([](W& l) { l.Params().PopupMenuFLASHClick(); }));
-    connect(actDefault_, &QAction::triggered, this,
-            on([](W& l) { l.Params().PopupMenuDefaultClick(); }));
-    connect(actFactory_, &QAction::triggered, this,
-            on([](W& l) { l.Params().PopupMenuFactoryClick(); }));
-    connect(actWriteFile_, &QAction::triggered, this,
-            on([](W& l) { l.ParamFiles().WrParamFileClick(); }));
-    connect(actReadFile_, &QAction::triggered, this,
-            on([](W& l) { l.ParamFiles().RdParamFileClick(); }));
-
-    connect(actSave_, &QAction::triggered, this, on([](W& l) { l.SaveClick(); }));
-    connect(actClear_, &QAction::triggered, this, on([](W& l) { l.ClearClick(); }));
-    // The logic owns the check marks: it sets them back through SetAutoScaleChecks.
-    connect(actXAuto_, &QAction::triggered, this, [this] {
-        if (logic_ != nullptr) logic_->XAutomaticScalingClick();
-        actXAuto_->setChecked(state_.xAutoScale);
-    });
-    connect(actYAuto_, &QAction::triggered, this, [this] {
-        if (logic_ != nullptr) logic_->YAutomaticScalingClick();
-        actYAuto_->setChecked(state_.yAutoScale);
-    });
-
-    grid_->onSelectCell = [this](int row) {
-        return logic_ == nullptr || logic_->ValueListEditorParamSelectCell(row);
+    auto text = [this](const char* name, void (W::*handler)(const std::string&)) {
+        return [this, name, handler](const QString& t) {
+            Post(name, [handler, value = t.toStdString()](W& l) { (l.*handler)(value); });
+        };
     };
-    grid_->onExit = [this] {
-        if (logic_ != nullptr) logic_->ValueListEditorParamExit();
+    connect(comboCom_, &QComboBox::textActivated, this,
+            text("Choosing the port…", &W::ComboBoxCOMChange));
+    connect(comboCom_->lineEdit(), &QLineEdit::textEdited, this,
+            text("Choosing the port…", &W::ComboBoxCOMChange));
+    connect(comboBaud_, &QComboBox::textActivated, this,
+            text("Choosing the baud rate…", &W::ComboBoxWorkBaundChange));
+    connect(comboAddress_, &QComboBox::textActivated, this,
+            text("Choosing the net address…", &W::ComboBoxWorkCodeDevChange));
+
+    // The parameter menu and its file items: one logic call each, named for the busy state.
+    const struct {
+        QAction* action;
+        main::ParamMenuAction item;
+        const char* busy;
+    } menu[] = {
+        {actLoad_, main::ParamMenuAction::Load, "Sending the parameter…"},
+        {actRead_, main::ParamMenuAction::Read, "Reading the parameter…"},
+        {actCompare_, main::ParamMenuAction::Compare, "Comparing the parameter…"},
+        {actLoadAll_, main::ParamMenuAction::LoadAll, "Sending all parameters…"},
+        {actReadAll_, main::ParamMenuAction::ReadAll, "Reading parameters…"},
+        {actCompareAll_, main::ParamMenuAction::CompareAll, "Comparing all parameters…"},
+        {actFlash_, main::ParamMenuAction::Flash, "Storing the parameters in flash…"},
+        {actDefault_, main::ParamMenuAction::Default, "Restoring the defaults…"},
+        {actFactory_, main::ParamMenuAction::Factory, "Storing the factory set…"},
+        {actWriteFile_, main::ParamMenuAction::WriteFile, "Writing the parameter file…"},
+        {actReadFile_, main::ParamMenuAction::ReadFile, "Reading the parameter file…"},
+    };
+    for (const auto& entry : menu) {
+        const main::ParamMenuAction item = entry.item;
+        connect(entry.action, &QAction::triggered, this,
+                on(entry.busy, [item](W& l) { l.ParamMenuClick(item); }));
+    }
+
+    connect(actSave_, &QAction::triggered, this,
+            on("Saving the data…", [](W& l) { l.SaveClick(); }));
+    connect(actClear_, &QAction::triggered, this,
+            on("Clearing the chart…", [](W& l) { l.ClearClick(); }));
+    // The logic owns the check marks: it sets them back through SetAutoScaleChecks.
+    connect(actXAuto_, &QAction::triggered, this,
+            on("Changing the scaling…", [](W& l) { l.XAutomaticScalingClick(); }));
+    connect(actYAuto_, &QAction::triggered, this,
+            on("Changing the scaling…", [](W& l) { l.YAutomaticScalingClick(); }));
+
+    // The grid's events that answer the widget at once run on this thread while the logic is
+    // idle; while it is busy they are refused (a beep and the busy text), never waited for.
+    grid_->onSelectCell = [this](int row) {
+        bool ok = false;
+        RunNow([row, &ok](W& l) { ok = l.ValueListEditorParamSelectCell(row); });
+        return ok;
     };
     grid_->onContextPopup = [this] {
-        return logic_ != nullptr && logic_->ValueListEditorParamContextPopup();
+        bool ok = false;
+        RunNow([&ok](W& l) { ok = l.ValueListEditorParamContextPopup(); });
+        return ok;
+    };
+    grid_->onKeyPress = [this](char32_t c, const std::string& editorText) {
+        params::KeyResult result;
+        result.verdict = params::KeyVerdict::Refuse;
+        RunNow([&](W& l) { result = l.ValueListEditorParamKeyPress(c, editorText); });
+        return result;
+    };
+    // The others never get lost: at once when the logic is idle, else queued in order.
+    grid_->onExit = [this] {
+        RunNowOrPost("Taking the cell over…", [](W& l) { l.ValueListEditorParamExit(); });
+    };
+    grid_->onEditCell = [this](int param, const std::string& cellText) {
+        RunNowOrPost("Taking the cell over…",
+                     [this, param, cellText](W&) { state_.session.grid.EditCell(param, cellText); });
     };
     grid_->onEditButtonClick = [this] {
-        if (logic_ != nullptr) logic_->ValueListEditorParamEditButtonClick();
-    };
-    grid_->onKeyPress = [this](char32_t c, const std::string& text) {
-        if (logic_ == nullptr) return params::KeyResult{};
-        return logic_->ValueListEditorParamKeyPress(c, text);
+        Post("Opening the range dialog…", [](W& l) { l.ValueListEditorParamEditButtonClick(); });
     };
 }
 
@@ -346,6 +357,16 @@ void TFormMain::SetForms(TFormRange& range, TFormAbout& about, TFormDebug& bench
     range_ = &range;
     about_ = &about;
     bench_ = &bench;
+    using W = main::MainWindow;
+    const auto port = [this](const char* name, void (W::*handler)(const std::string&)) {
+        return [this, name, handler](const QString& t) {
+            Post(name, [handler, value = t.toStdString()](W& l) { (l.*handler)(value); });
+        };
+    };
+    connect(bench.ComboBoxMotorCOM(), &QComboBox::textActivated, this,
+            port("Choosing the motor port…", &W::ComboBoxMotorCOMChange));
+    connect(bench.ComboBoxEncoderCOM(), &QComboBox::textActivated, this,
+            port("Choosing the encoder port…", &W::ComboBoxEncoderCOMChange));
 }
 
 void TFormMain::SetAdapters(MessageBoxAdapter& messages, FileDialogAdapter& files) {
@@ -353,15 +374,112 @@ void TFormMain::SetAdapters(MessageBoxAdapter& messages, FileDialogAdapter& file
     files_ = &files;
 }
 
-void TFormMain::Attach(main::MainWindow& logic) {
+void TFormMain::Attach(main::MainWindow& logic, main::LogicThread& thread, QueuedMainView& view) {
     logic_ = &logic;
-    displayTimer_->start();
+    thread_ = &thread;
+    view_ = &view;
+    view.FollowGrid(state_.session.grid, *grid_);
+    using Id = main::LogicThread::TimerId;
+    main::MainWindow* l = &logic;
+    const Id timerMain = thread.AddTimer("TimerMain", 1, [l] { l->TimerMainTimer(); });
+    const Id timerAnswer = thread.AddTimer("TimerAnswer", 30000, [l] { l->TimerAnswerTimer(); });
+    const Id timerMore = thread.AddTimer("TimerMore", 1, [l] { l->TimerMoreTimer(); });
+    const Id display =
+        thread.AddTimer("StreamDisplay", kStreamDisplayIntervalMs, [l, &state = state_] {
+            if (state.streamRunning.load()) l->StreamDisplayTick();
+        });
+    timers_ = {timerMain, timerAnswer, timerMore};
+    if (bench_ != nullptr) {
+        // The logic reads the bench mode when a run starts: the choice waits its turn.
+        bench_->onModeCode = [this](int32_t code) {
+            Post("Choosing the bench mode…",
+                 [&state = state_, code](main::MainWindow&) { state.benchModeCode = code; });
+        };
+    }
+    thread.SetTimerEnabled(display, true);
+    busyPoll_->start();
 }
 
 void TFormMain::Detach() {
+    if (thread_ != nullptr) {
+        for (main::LogicThread::TimerId id : timers_) thread_->SetTimerEnabled(id, false);
+    }
     logic_ = nullptr;
-    for (QTimer* t : {timerMain_, timerAnswer_, timerMore_, displayTimer_}) {
-        if (t != nullptr) t->stop();
+    thread_ = nullptr;
+    view_ = nullptr;
+    if (busyPoll_ != nullptr) busyPoll_->stop();
+}
+
+void TFormMain::Shutdown() {
+    if (thread_ == nullptr || logic_ == nullptr) return;
+    main::MainWindow* logic = logic_;
+    QueuedMainView* view = view_;
+    // The close sequence runs on the logic thread after every event before it; meanwhile this
+    // thread answers the logic's questions.
+    thread_->Stop([logic] { logic->FormClose(); }, [view] { view->Flush(); });
+    view->Flush();
+    Detach();
+    SetBusy(QString(), false);
+}
+
+bool TFormMain::LogicIdle() const {
+    return thread_ == nullptr || (thread_->Idle() && (view_ == nullptr || view_->Drained()));
+}
+
+void TFormMain::Post(const char* name, std::function<void(main::MainWindow&)> handler) {
+    if (logic_ == nullptr || thread_ == nullptr) return;
+    main::MainWindow* logic = logic_;
+    thread_->Post(name, [logic, handler = std::move(handler)] { handler(*logic); });
+}
+
+bool TFormMain::RunNow(const std::function<void(main::MainWindow&)>& handler) {
+    if (logic_ == nullptr || thread_ == nullptr) return false;
+    main::MainWindow* logic = logic_;
+    if (thread_->TryRunNow([logic, &handler] { handler(*logic); })) return true;
+    // Refused: the logic is busy. Say so at once.
+    Beep();
+    const main::LogicThread::Activity activity = thread_->Current();
+    const std::string& name = activity.name.empty() ? activity.next : activity.name;
+    SetBusy(name.empty() ? QStringLiteral("Busy…") : Q(name), false);
+    refusedShownUntil_.setRemainingTime(kRefusedShownMs);
+    return false;
+}
+
+void TFormMain::RunNowOrPost(const char* name, std::function<void(main::MainWindow&)> handler) {
+    if (logic_ == nullptr || thread_ == nullptr) return;
+    main::MainWindow* logic = logic_;
+    if (thread_->TryRunNow([logic, &handler] { handler(*logic); })) return;
+    Post(name, std::move(handler));
+}
+
+void TFormMain::UpdateBusy() {
+    if (thread_ == nullptr) return;
+    const main::LogicThread::Activity activity = thread_->Current();
+    // While the logic waits for the operator (a message box, a dialog), nothing is busy.
+    if (!activity.name.empty() && !activity.waitingForInterface &&
+        activity.elapsed >= std::chrono::milliseconds(kBusyDelayMs)) {
+        SetBusy(Q(activity.name), true);
+    } else if (refusedShownUntil_.hasExpired()) {
+        SetBusy(QString(), false);
+    }
+}
+
+void TFormMain::SetBusy(const QString& text, bool cursor) {
+    if (labelBusy_ == nullptr) return;
+    if (text.isEmpty()) {
+        if (!labelBusy_->isHidden()) labelBusy_->hide();
+    } else {
+        if (labelBusy_->text() != text) labelBusy_->setText(text);
+        if (labelBusy_->isHidden()) labelBusy_->show();
+    }
+    if (cursor != busyCursor_) {
+        busyCursor_ = cursor;
+        // The arrow with the busy sign: the window still takes input, which waits its turn.
+        if (cursor) {
+            setCursor(Qt::BusyCursor);
+        } else {
+            unsetCursor();
+        }
     }
 }
 
@@ -372,16 +490,14 @@ void TFormMain::showEvent(QShowEvent* event) {
     if (shownOnce_) return;
     shownOnce_ = true;
     // The about box opens once the window is on the screen, in front of it.
-    QTimer::singleShot(0, this, [this] {
-        if (logic_ != nullptr) logic_->FormShow();
-    });
+    QTimer::singleShot(0, this,
+                       [this] { Post("Starting…", [](main::MainWindow& l) { l.FormShow(); }); });
 }
 
 void TFormMain::closeEvent(QCloseEvent* event) {
     if (!closed_) {
         closed_ = true;
-        if (logic_ != nullptr) logic_->FormClose();
-        Detach();
+        Shutdown();
         if (bench_ != nullptr) bench_->hide();
     }
     event->accept();
@@ -389,7 +505,7 @@ void TFormMain::closeEvent(QCloseEvent* event) {
 
 void TFormMain::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
-    if (logic_ != nullptr) logic_->FormResize();
+    RunNowOrPost("Resizing…", [](main::MainWindow& l) { l.FormResize(); });
 }
 
 // ---- main::MainView --------------------------------------------------------------------
@@ -464,6 +580,8 @@ QWidget* TFormMain::Widget(Control control) const {
 
 void TFormMain::SetText(Control control, const std::string& text) {
     const QString q = Q(text);
+    // The first caption the logic gives the connect button is the one that connects.
+    if (control == Control::ButtonConnect && connectCaption_.isNull()) connectCaption_ = q;
     switch (control) {
         case Control::WindowCaption:
             setWindowTitle(q);
@@ -523,31 +641,24 @@ void TFormMain::SetVisible(Control control, bool visible) {
     }
 }
 
-QTimer* TFormMain::Timer(main::Timer timer) const {
-    switch (timer) {
-        case main::Timer::TimerMain:
-            return timerMain_;
-        case main::Timer::TimerAnswer:
-            return timerAnswer_;
-        case main::Timer::TimerMore:
-            return timerMore_;
-    }
-    return nullptr;
+main::LogicThread::TimerId TFormMain::TimerId(main::Timer timer) const {
+    return timers_[static_cast<size_t>(timer)];
 }
 
 void TFormMain::SetTimerEnabled(main::Timer timer, bool enabled) {
-    QTimer* t = Timer(timer);
-    if (enabled && !t->isActive()) {
-        t->start();
-    } else if (!enabled && t->isActive()) {
-        t->stop();
-    }
+    if (thread_ != nullptr) thread_->SetTimerEnabled(TimerId(timer), enabled);
 }
 
-bool TFormMain::TimerEnabled(main::Timer timer) const { return Timer(timer)->isActive(); }
+bool TFormMain::TimerEnabled(main::Timer timer) const {
+    return thread_ != nullptr && thread_->TimerEnabled(TimerId(timer));
+}
 
 void TFormMain::SetTimerInterval(main::Timer timer, int milliseconds) {
-    Timer(timer)->setInterval(milliseconds);
+    if (thread_ != nullptr) thread_->SetTimerInterval(TimerId(timer), milliseconds);
+}
+
+int TFormMain::TimerInterval(main::Timer timer) const {
+    return thread_ == nullptr ? 0 : thread_->TimerInterval(TimerId(timer));
 }
 
 int TFormMain::WindowHeight() const { return height(); }
@@ -636,8 +747,6 @@ void TFormMain::Beep() {
 void TFormMain::SetParamProgress(int maximum, int position) {
     if (progressParam_->maximum() != maximum) progressParam_->setRange(0, maximum);
     progressParam_->setValue(position);
-    // The transfers block the interface thread: draw the bar now, not after them.
-    if (progressParam_->isVisible()) progressParam_->repaint();
 }
 
 void TFormMain::RefreshGrid() { grid_->Refresh(); }

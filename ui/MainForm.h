@@ -1,7 +1,11 @@
 #pragma once
+#include <QDeadlineTimer>
 #include <QWidget>
+#include <array>
+#include <functional>
 #include <map>
 
+#include "main/LogicThread.h"
 #include "main/MainView.h"
 
 class QAction;
@@ -24,6 +28,7 @@ class FileDialogAdapter;
 class MessageBoxAdapter;
 class ParamGridWidget;
 class PortComboBox;
+class QueuedMainView;
 class TFormAbout;
 class TFormDebug;
 class TFormRange;
@@ -33,10 +38,24 @@ class TFormRange;
 /// itself. Top panel: port, baud rate and net address selectors with the connect button;
 /// left: the parameter grid with its progress bar and menu; right: the large value label,
 /// the measure, stream and zero buttons and the chart; bottom: the sensor's identity.
+///
+/// The logic runs on its own thread (main::LogicThread): every event of the window is posted
+/// there as a named task, in order, and the logic's view calls come back through
+/// QueuedMainView. A task that runs longer than kBusyDelayMs is named beside the connect button
+/// with a busy cursor; the window keeps repainting and taking input meanwhile. The grid's
+/// events that must answer at once run here while the logic is idle and are refused (a beep and
+/// the busy text) while it is busy. The window's timers are the logic thread's; its timer
+/// methods are safe on any thread.
 class TFormMain final : public QWidget, public main::MainView {
   public:
     /// Display refresh of a running stream [ms].
     static constexpr int kStreamDisplayIntervalMs = 40;
+    /// A task running this long is shown as busy [ms].
+    static constexpr int kBusyDelayMs = 150;
+    /// How often the busy state is looked at [ms].
+    static constexpr int kBusyPollMs = 50;
+    /// How long a refused input keeps the busy text up [ms].
+    static constexpr int kRefusedShownMs = 1500;
 
     explicit TFormMain(main::ProgramState& state, QWidget* parent = nullptr);
     ~TFormMain() override;
@@ -44,9 +63,17 @@ class TFormMain final : public QWidget, public main::MainView {
     /// The other forms and the dialog adapters; all must outlive the window's use of them.
     void SetForms(TFormRange& range, TFormAbout& about, TFormDebug& bench);
     void SetAdapters(MessageBoxAdapter& messages, FileDialogAdapter& files);
-    /// Connects the window's events to the logic; Detach before the logic goes away.
-    void Attach(main::MainWindow& logic);
+    /// Connects the window's events to the logic, which runs on thread and shows itself through
+    /// view (built on this window). Adds the window's timers to thread. All three must outlive
+    /// the window's use of them: closing the window (or Shutdown) ends it.
+    void Attach(main::MainWindow& logic, main::LogicThread& thread, QueuedMainView& view);
+    /// Runs the close sequence (FormClose) on the logic thread after every queued event, stops
+    /// the thread and detaches. Closing the window calls it; later calls do nothing.
+    void Shutdown();
+    /// Stops forwarding events and the timers.
     void Detach();
+    /// No task runs or waits and every view call has been delivered.
+    bool LogicIdle() const;
     /// Whether showing the window shows the about box (off for scripts and tests).
     void SetAboutBoxEnabled(bool enabled) { aboutEnabled_ = enabled; }
 
@@ -112,8 +139,10 @@ class TFormMain final : public QWidget, public main::MainView {
     QAction* XAutomaticScalingAction() const { return actXAuto_; }
     QAction* YAutomaticScalingAction() const { return actYAuto_; }
     ChartView* Chart1() const { return chart_; }
-    QTimer* Timer(main::Timer timer) const;
-    QTimer* StreamDisplayTimer() const { return displayTimer_; }
+    /// A timer's interval [ms].
+    int TimerInterval(main::Timer timer) const;
+    /// The busy text beside the connect button (hidden when idle).
+    QLabel* LabelBusy() const { return labelBusy_; }
     int BeepCount() const { return beeps_; }
 
   protected:
@@ -129,9 +158,28 @@ class TFormMain final : public QWidget, public main::MainView {
     void BuildMenus();
     void WireEvents();
     QWidget* Widget(main::Control control) const;
+    main::LogicThread::TimerId TimerId(main::Timer timer) const;
+    /// Queues handler on the logic thread under name (the busy text).
+    void Post(const char* name, std::function<void(main::MainWindow&)> handler);
+    /// Runs handler here when the logic is idle; otherwise refuses it visibly (false).
+    bool RunNow(const std::function<void(main::MainWindow&)>& handler);
+    /// Runs handler here when the logic is idle, otherwise queues it.
+    void RunNowOrPost(const char* name, std::function<void(main::MainWindow&)> handler);
+    void UpdateBusy();
+    void SetBusy(const QString& text, bool cursor);
 
     main::ProgramState& state_;
     main::MainWindow* logic_ = nullptr;
+    main::LogicThread* thread_ = nullptr;
+    QueuedMainView* view_ = nullptr;
+    /// Logic-thread timers of TimerMain, TimerAnswer, TimerMore; set once by Attach.
+    std::array<main::LogicThread::TimerId, 3> timers_{-1, -1, -1};
+    QString connectCaption_;  ///< the connect button's caption when it connects
+    QLabel* labelBusy_ = nullptr;
+    QTimer* busyPoll_ = nullptr;
+    bool busyCursor_ = false;
+    QDeadlineTimer refusedShownUntil_ =
+        QDeadlineTimer(qint64{0});  ///< a refused input keeps the busy text up till then
     TFormRange* range_ = nullptr;
     TFormAbout* about_ = nullptr;
     TFormDebug* bench_ = nullptr;
@@ -175,10 +223,6 @@ class TFormMain final : public QWidget, public main::MainView {
     QAction* actXAuto_ = nullptr;
     QAction* actYAuto_ = nullptr;
 
-    QTimer* timerMain_ = nullptr;
-    QTimer* timerAnswer_ = nullptr;
-    QTimer* timerMore_ = nullptr;
-    QTimer* displayTimer_ = nullptr;
     bool chartTitleVisible_ = false;
 };
 

@@ -88,9 +88,9 @@ class ParamCellDelegate final : public QStyledItemDelegate {
     QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem&,
                           const QModelIndex& index) const override {
         const int param = index.row();
-        params::ParamGrid& model = grid_.Model();
-        if (index.column() != 1 || param < 0 || param >= model.ParamRowCount()) return nullptr;
-        const params::GridRow& row = model.Row(param);
+        const params::GridRow* shown = grid_.ShownRow(param);
+        if (index.column() != 1 || shown == nullptr) return nullptr;
+        const params::GridRow row = *shown;
         QWidget* editor = nullptr;
         if (row.editStyle == params::kEditPickList) {
             auto* combo = new QComboBox(parent);
@@ -101,12 +101,10 @@ class ParamCellDelegate final : public QStyledItemDelegate {
             combo->lineEdit()->setContextMenuPolicy(Qt::NoContextMenu);
             combo->lineEdit()->installEventFilter(const_cast<ParamCellDelegate*>(this));
             connect(combo->lineEdit(), &QLineEdit::textEdited, combo,
-                    [this, param](const QString& t) {
-                        grid_.Model().EditCell(param, t.toStdString());
-                    });
+                    [this, param](const QString& t) { grid_.EditText(param, t.toStdString()); });
             // A word picked from the list is set whole.
             connect(combo, &QComboBox::activated, combo, [this, param, combo](int i) {
-                grid_.Model().EditCell(param, combo->itemText(i).toStdString());
+                grid_.EditText(param, combo->itemText(i).toStdString());
             });
             editor = combo;
         } else {
@@ -122,7 +120,7 @@ class ParamCellDelegate final : public QStyledItemDelegate {
             }
             if (!row.editMask.empty()) edit->setInputMask(QtInputMask(row.editMask));
             connect(edit, &QLineEdit::textEdited, edit, [this, param, edit](const QString&) {
-                grid_.Model().EditCell(param, EditorText(edit).toStdString());
+                grid_.EditText(param, EditorText(edit).toStdString());
             });
             editor = edit;
         }
@@ -142,7 +140,7 @@ class ParamCellDelegate final : public QStyledItemDelegate {
         if (model->data(index, Qt::EditRole).toString() != text) {
             model->setData(index, text, Qt::EditRole);
         }
-        grid_.Model().EditCell(index.row(), text.toStdString());
+        grid_.EditText(index.row(), text.toStdString());
     }
 
   protected:
@@ -167,7 +165,7 @@ class ParamCellDelegate final : public QStyledItemDelegate {
                             // The edit is dropped: the model gets the cell's text back.
                             const int param = ParamOf(editor);
                             if (QTableWidgetItem* item = grid_.item(param, 1)) {
-                                grid_.Model().EditCell(param, item->text().toStdString());
+                                grid_.EditText(param, item->text().toStdString());
                             }
                         }
                         break;
@@ -215,12 +213,44 @@ void ParamGridWidget::SetTitles(const QString& key, const QString& value) {
     setHorizontalHeaderLabels({key, value});
 }
 
-void ParamGridWidget::Refresh() {
+GridRows ParamGridWidget::CopyRows(const params::ParamGrid& grid) {
+    GridRows rows;
+    rows.reserve(static_cast<size_t>(grid.ParamRowCount()));
+    for (int r = 0; r < grid.ParamRowCount(); ++r) rows.push_back(grid.Row(r));
+    return rows;
+}
+
+void ParamGridWidget::Refresh() { ShowRows(CopyRows(grid_), grid_.CurrentParam()); }
+
+void ParamGridWidget::CellChanged(int param) { ShowCell(param, grid_.CellText(param)); }
+
+const params::GridRow* ParamGridWidget::ShownRow(int param) const {
+    if (param < 0 || param >= static_cast<int>(rows_.size())) return nullptr;
+    return &rows_[static_cast<size_t>(param)];
+}
+
+void ParamGridWidget::EditText(int param, const std::string& text) {
+    if (param >= 0 && param < static_cast<int>(rows_.size())) {
+        // An editor commits its text whenever it loses the focus, also to a dialog the logic
+        // opens: a text the cell already shows is no edit, and must not overtake the logic.
+        std::string& shown = rows_[static_cast<size_t>(param)].value;
+        if (shown == text) return;
+        shown = text;
+    }
+    if (onEditCell) {
+        onEditCell(param, text);
+    } else {
+        grid_.EditCell(param, text);
+    }
+}
+
+void ParamGridWidget::ShowRows(GridRows rows, int currentParam) {
+    rows_ = std::move(rows);
     programmatic_ = true;
-    const int rows = grid_.ParamRowCount();
-    if (rowCount() != rows) setRowCount(rows);
-    for (int r = 0; r < rows; ++r) {
-        const params::GridRow& row = grid_.Row(r);
+    const int count = static_cast<int>(rows_.size());
+    if (rowCount() != count) setRowCount(count);
+    for (int r = 0; r < count; ++r) {
+        const params::GridRow& row = rows_[static_cast<size_t>(r)];
         QTableWidgetItem* key = item(r, 0);
         if (key == nullptr) {
             key = new QTableWidgetItem;
@@ -236,21 +266,20 @@ void ParamGridWidget::Refresh() {
         }
         if (value->text() != Q(row.value)) value->setText(Q(row.value));
     }
-    if (rows > 0 && !currentIndex().isValid()) {
-        const int current = std::clamp(grid_.CurrentParam(), 0, rows - 1);
+    if (count > 0 && !currentIndex().isValid()) {
+        const int current = std::clamp(currentParam, 0, count - 1);
         setCurrentIndex(model()->index(current, 1));
     }
     programmatic_ = false;
 }
 
-void ParamGridWidget::CellChanged(int param) {
+void ParamGridWidget::ShowCell(int param, const std::string& text) {
+    if (param < 0 || param >= static_cast<int>(rows_.size())) return;
+    rows_[static_cast<size_t>(param)].value = text;
     QTableWidgetItem* value = item(param, 1);
-    if (value == nullptr) {
-        Refresh();
-        return;
-    }
-    const QString text = Q(grid_.CellText(param));
-    if (value->text() != text) value->setText(text);  // an open editor follows (setEditorData)
+    if (value == nullptr) return;
+    const QString q = Q(text);
+    if (value->text() != q) value->setText(q);  // an open editor follows (setEditorData)
 }
 
 QWidget* ParamGridWidget::OpenEditor() const {

@@ -2,12 +2,16 @@
 #include <QTableWidget>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "params/ParamGrid.h"
 
 class QMenu;
 
 namespace veska::ui {
+
+/// Copies of the grid model's rows, as a view shows them.
+using GridRows = std::vector<params::GridRow>;
 
 /// ValueListEditorParam: the two-column key/value grid of parameters 0..36 (column widths
 /// 170 and 177 px), a view of params::ParamGrid. Row r of the table is the model's parameter r
@@ -16,6 +20,11 @@ namespace veska::ui {
 /// a line edit with an ellipsis button. Every typed character goes through onKeyPress first;
 /// every text the operator types is pushed into the model at once, so the logic always sees
 /// what the cell shows. The grid's events go to the callbacks; the widget decides nothing.
+///
+/// The widget draws from its own copy of the rows, so it never reads the model while another
+/// thread changes it. Used on one thread, it observes the model itself; when the model lives on
+/// the logic thread, the window's view adapter observes it instead and hands the widget copies
+/// (ShowRows, ShowCell), and onEditCell carries the operator's texts to the model.
 class ParamGridWidget final : public QTableWidget, public params::GridObserver {
   public:
     static constexpr int kKeyColumnWidth = 170;    ///< [px]
@@ -43,14 +52,27 @@ class ParamGridWidget final : public QTableWidget, public params::GridObserver {
     /// Column titles (the model's title row).
     void SetTitles(const QString& key, const QString& value);
 
-    /// Shows the model's rows and texts again.
-    void Refresh();
+    /// The operator's text of a cell, to be pushed into the model; unset: the widget calls
+    /// the model's EditCell itself.
+    std::function<void(int param, const std::string& text)> onEditCell;
 
-    // params::GridObserver
+    /// Shows the model's rows and texts again (read from the model on the calling thread).
+    void Refresh();
+    /// Shows a copy of the model's rows; currentParam: the row made current when none is.
+    void ShowRows(GridRows rows, int currentParam);
+    /// Shows a new text in a parameter's value cell.
+    void ShowCell(int param, const std::string& text);
+    /// The rows of a model, copied.
+    static GridRows CopyRows(const params::ParamGrid& grid);
+
+    // params::GridObserver (the model on this widget's thread)
     void GridRebuilt() override { Refresh(); }
     void CellChanged(int param) override;
 
-    params::ParamGrid& Model() const { return grid_; }
+    /// The shown copy of a parameter's row, or null.
+    const params::GridRow* ShownRow(int param) const;
+    /// The operator changed a cell's text: keeps it and hands it to the model.
+    void EditText(int param, const std::string& text);
     /// The open editor of the value cell, or null.
     QWidget* OpenEditor() const;
     /// Opens the editor of the current row's value cell.
@@ -72,7 +94,8 @@ class ParamGridWidget final : public QTableWidget, public params::GridObserver {
     void OnFocusChanged(QWidget* old, QWidget* now);
     bool Contains(const QWidget* widget) const;
 
-    params::ParamGrid& grid_;
+    params::ParamGrid& grid_;  ///< read and written on this widget's thread only when observed
+    GridRows rows_;            ///< the rows as shown
     QMenu* popupMenu_ = nullptr;
     bool reverting_ = false;     ///< putting the old row back after a refused change
     bool programmatic_ = false;  ///< the widget itself moves the current row

@@ -1,5 +1,6 @@
 // The main window driving the real logic against the virtual bench: the simulated sensor on
-// a pseudo-terminal linked as COM4. Message boxes and file dialogs answer from scripts.
+// a pseudo-terminal linked as COM4. Message boxes and file dialogs answer from scripts. The
+// logic runs on its own thread, as in the program; the tests wait for it where it matters.
 #include <gtest/gtest.h>
 
 #include "tests/ui/QtPrint.h"
@@ -19,8 +20,11 @@
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
+#include <functional>
+#include <future>
 #include <memory>
 
+#include "main/LogicThread.h"
 #include "main/MainWindow.h"
 #include "main/ProgramState.h"
 #include "platform/Clock.h"
@@ -34,6 +38,7 @@
 #include "ui/MessageBoxAdapter.h"
 #include "ui/ParamGridWidget.h"
 #include "ui/PortComboBox.h"
+#include "ui/QueuedMainView.h"
 #include "ui/RangeDialog.h"
 
 namespace veska::ui {
@@ -69,10 +74,13 @@ class MainFormTest : public ::testing::Test {
         main::StartOptions start;
         start.languageDirectory = VESKA_SOURCE_DIR "/Language";
         start.motorTablePath = VESKA_SOURCE_DIR "/no-such-Motor.dat";
-        logic = std::make_unique<main::MainWindow>(*state, *form, platform::SystemClock(),
+        thread = std::make_unique<main::LogicThread>();
+        view = std::make_unique<QueuedMainView>(*form, *thread);
+        logic = std::make_unique<main::MainWindow>(*state, *view, platform::SystemClock(),
                                                    platform::UsbBackend(), start);
-        form->Attach(*logic);
-        logic->FormCreate();
+        form->Attach(*logic, *thread, *view);
+        thread->Start();
+        OnLogic([this] { logic->FormCreate(); });
         form->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
         QApplication::setActiveWindow(form.get());
@@ -84,6 +92,8 @@ class MainFormTest : public ::testing::Test {
             form->Detach();
         }
         logic.reset();
+        view.reset();
+        thread.reset();
         benchForm.reset();
         about.reset();
         range.reset();
@@ -92,9 +102,28 @@ class MainFormTest : public ::testing::Test {
         bench.reset();
     }
 
-    /// Waits for the height animation to end.
+    /// Waits until no task runs or waits and the window shows everything the logic did.
+    bool LogicIdle() {
+        return QTest::qWaitFor([this] { return form->LogicIdle(); }, 60000);
+    }
+
+    /// Runs fn on the logic thread, as an event of the window would, and waits for it.
+    void OnLogic(std::function<void()> fn) {
+        thread->Post("test", std::move(fn));
+        ASSERT_TRUE(LogicIdle());
+    }
+
+    bool MeasurementRunning() {
+        bool running = false;
+        OnLogic([this, &running] { running = logic->MeasurementRunning(); });
+        return running;
+    }
+
+    /// Waits for the logic and for the height animation to end.
     bool AnimationDone() {
-        return QTest::qWaitFor([this] { return !form->TimerEnabled(Timer::TimerMore); }, 15000);
+        return LogicIdle() &&
+               QTest::qWaitFor([this] { return !form->TimerEnabled(Timer::TimerMore); }, 15000) &&
+               LogicIdle();
     }
 
     void Connect() {
@@ -122,6 +151,7 @@ class MainFormTest : public ::testing::Test {
         ASSERT_TRUE(form->PopupMenuParam()->isVisible());
         action->trigger();
         form->PopupMenuParam()->hide();
+        ASSERT_TRUE(LogicIdle());
     }
 
     std::string LastMessage() const { return boxes.shown.empty() ? "" : boxes.shown.back().text; }
@@ -134,6 +164,8 @@ class MainFormTest : public ::testing::Test {
     std::unique_ptr<TFormDebug> benchForm;
     ScriptedMessageBoxes boxes;
     ScriptedFileDialogs files;
+    std::unique_ptr<main::LogicThread> thread;
+    std::unique_ptr<QueuedMainView> view;
     std::unique_ptr<main::MainWindow> logic;
 };
 
@@ -175,9 +207,11 @@ TEST_F(MainFormTest, StartsCollapsedDisconnectedWithTheEnglishCaptions) {
     EXPECT_EQ(form->ComboBoxWorkCodeDev()->count(), 127);
     EXPECT_EQ(form->ComboBoxWorkCodeDev()->currentText(), Q("1"));
 
-    EXPECT_EQ(form->Timer(Timer::TimerMain)->interval(), 1);
-    EXPECT_EQ(form->Timer(Timer::TimerMain)->timerType(), Qt::PreciseTimer);
-    EXPECT_EQ(form->Timer(Timer::TimerAnswer)->interval(), 30000);
+    EXPECT_EQ(form->TimerInterval(Timer::TimerMain), 1);
+    EXPECT_EQ(form->TimerInterval(Timer::TimerMore), 1);
+    EXPECT_EQ(form->TimerInterval(Timer::TimerAnswer), 30000);
+    EXPECT_FALSE(form->TimerEnabled(Timer::TimerMain));
+    EXPECT_FALSE(form->LabelBusy()->isVisible());
     EXPECT_FALSE(form->TimerEnabled(Timer::TimerAnswer));
     EXPECT_FALSE(benchForm->isVisible());
 
@@ -287,12 +321,20 @@ TEST_F(MainFormTest, EllipsisOpensTheRangeDialogAndTakesItsPercentages) {
     ASSERT_NE(edit, nullptr);
     auto* button = edit->findChild<QToolButton*>();
     ASSERT_NE(button, nullptr);
-    QTimer::singleShot(0, range.get(), [this] {
+    // The dialog opens when the logic asks for it; it is worked from inside its own loop.
+    QTimer operate;
+    operate.setInterval(10);
+    QObject::connect(&operate, &QTimer::timeout, range.get(), [this, &operate] {
+        if (!range->isVisible()) return;
+        operate.stop();
         QTest::mouseClick(range.get(), Qt::LeftButton, {}, QPoint(344, 40));
         QTest::mouseClick(range.get(), Qt::RightButton, {}, QPoint(688, 40));
         range->close();
     });
+    operate.start();
     button->click();
+    ASSERT_TRUE(LogicIdle());
+    EXPECT_FALSE(operate.isActive());
     EXPECT_EQ(state->session.grid.CellText(11), "50");
     EXPECT_EQ(state->session.grid.CellText(12), "100");
     EXPECT_EQ(state->session.values.workValues[11], 32767);
@@ -302,6 +344,7 @@ TEST_F(MainFormTest, EllipsisOpensTheRangeDialogAndTakesItsPercentages) {
 TEST_F(MainFormTest, SilentSensorStopsTheConnectWithTheStopMessage) {
     bench->Sensor().SetSilent(true);
     form->ButtonConnect()->click();
+    ASSERT_TRUE(LogicIdle());
     ASSERT_EQ(boxes.shown.size(), 1u);
     EXPECT_EQ(boxes.shown[0].text,
               "The sensor does not answer. Check the cable, the baud rate and the net address.");
@@ -313,15 +356,140 @@ TEST_F(MainFormTest, SilentSensorStopsTheConnectWithTheStopMessage) {
     EXPECT_EQ(form->height(), 160);
 }
 
+/// Message boxes that also note what the window showed when each one came up.
+class NotingMessageBoxes final : public MessageBoxAdapter {
+  public:
+    struct Noted {
+        std::string text;
+        int ticks = 0;     ///< interface timer ticks served before the box
+        int paints = 0;    ///< repaints of the value label before the box
+        QString busyText;  ///< the busy text, empty when hidden
+        bool busyCursor = false;
+        bool xAutomatic = true;  ///< the chart's bottom axis still automatic
+    };
+    int MessageBox(const std::string& text, const std::string&, int) override {
+        noted.push_back({text, *ticks, *paints,
+                         form->LabelBusy()->isVisible() ? form->LabelBusy()->text() : QString(),
+                         form->cursor().shape() == Qt::BusyCursor,
+                         form->Chart1()->BottomAutomatic()});
+        return params::kIdOk;
+    }
+    void ShowError(const std::string& text) override { MessageBox(text, "", 0); }
+
+    TFormMain* form = nullptr;
+    const int* ticks = nullptr;
+    const int* paints = nullptr;
+    std::vector<Noted> noted;
+};
+
+/// Counts the paint events of a widget.
+class PaintCounter final : public QObject {
+  public:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Paint) ++paints;
+        return false;
+    }
+    int paints = 0;
+};
+
+TEST_F(MainFormTest, WindowKeepsServingEventsWhileASilentSensorIsIdentified) {
+    bench->Sensor().SetSilent(true);
+    int ticks = 0;
+    PaintCounter counter;
+    form->LabelRast()->installEventFilter(&counter);
+    NotingMessageBoxes noting;
+    noting.form = form.get();
+    noting.ticks = &ticks;
+    noting.paints = &counter.paints;
+    form->SetAdapters(noting, files);
+    QTimer ticker;
+    ticker.setInterval(10);
+    QObject::connect(&ticker, &QTimer::timeout, form.get(), [this, &ticks] {
+        ++ticks;
+        form->LabelRast()->update();
+        if (ticks == 5) form->resize(form->width() + 20, form->height());
+    });
+    ticker.start();
+
+    form->ButtonConnect()->click();
+    // A click made meanwhile waits its turn behind the connect.
+    form->XAutomaticScalingAction()->trigger();
+    ASSERT_TRUE(LogicIdle());
+
+    // The identify waited for the silent sensor on the logic thread while this thread kept
+    // serving its timer, repainting and resizing, with the operation named in the window.
+    ASSERT_EQ(noting.noted.size(), 1u);
+    const NotingMessageBoxes::Noted& box = noting.noted[0];
+    EXPECT_EQ(box.text,
+              "The sensor does not answer. Check the cable, the baud rate and the net address.");
+    EXPECT_GE(box.ticks, 10);
+    EXPECT_GE(box.paints, 5);
+    EXPECT_EQ(box.busyText, Q("Connecting…"));
+    EXPECT_TRUE(box.busyCursor);
+    EXPECT_TRUE(box.xAutomatic);
+    EXPECT_EQ(form->width(), 980);
+
+    // Then the scaling click ran, and the busy state went away.
+    EXPECT_FALSE(form->Chart1()->BottomAutomatic());
+    EXPECT_FALSE(form->XAutomaticScalingAction()->isChecked());
+    ASSERT_TRUE(QTest::qWaitFor([this] { return form->LabelBusy()->isHidden(); }, 5000));
+    EXPECT_NE(form->cursor().shape(), Qt::BusyCursor);
+    EXPECT_FALSE(state->session.conn.connected);
+    form->SetAdapters(boxes, files);
+}
+
+TEST_F(MainFormTest, GridInputIsRefusedVisiblyWhileTheLogicIsBusy) {
+    Connect();
+    auto* edit = qobject_cast<QLineEdit*>(SelectRow(9));
+    ASSERT_NE(edit, nullptr);
+    edit->selectAll();
+    QTest::keyClick(edit, Qt::Key_Delete);
+    QTest::keyClicks(edit, Q("12"));
+    EXPECT_EQ(edit->text(), Q("12"));
+    const int beeps = form->BeepCount();
+
+    // The logic is held busy by a task that waits for this test.
+    std::promise<void> started;
+    std::promise<void> release;
+    std::shared_future<void> released = release.get_future().share();
+    thread->Post("Reading parameters…", [&started, released] {
+        started.set_value();
+        released.wait();
+    });
+    started.get_future().wait();
+    QTest::keyClicks(edit, Q("3"));
+    EXPECT_EQ(edit->text(), Q("12"));  // refused, not waited for
+    EXPECT_EQ(form->BeepCount(), beeps + 1);
+    EXPECT_TRUE(form->LabelBusy()->isVisible());
+    EXPECT_EQ(form->LabelBusy()->text(), Q("Reading parameters…"));
+    ParamGridWidget* grid = form->ValueListEditorParam();
+    grid->setCurrentIndex(grid->model()->index(13, 1));
+    EXPECT_EQ(grid->currentRow(), 9);  // the row change is refused as well
+    EXPECT_EQ(form->BeepCount(), beeps + 2);
+
+    release.set_value();
+    ASSERT_TRUE(LogicIdle());
+    edit = qobject_cast<QLineEdit*>(grid->OpenEditor());  // the refused change reopened it
+    ASSERT_NE(edit, nullptr);
+    EXPECT_EQ(edit->text(), Q("12"));
+    QTest::keyClick(edit, Qt::Key_End);  // a reopened editor selects its text
+    QTest::keyClicks(edit, Q("3"));
+    EXPECT_EQ(edit->text(), Q("123"));
+    grid->setCurrentIndex(grid->model()->index(13, 1));
+    EXPECT_EQ(grid->currentRow(), 13);
+    EXPECT_EQ(state->session.values.workValues[9], 123);
+    EXPECT_EQ(form->BeepCount(), beeps + 2);
+}
+
 TEST_F(MainFormTest, WatchdogTearsDownAfterTwoTicksWithoutAnswer) {
     Connect();
     bench->Sensor().SetSilent(true);
     SelectRow(9);
     GridMenu(form->Action(Control::PopupMenuRead));  // fails: the sensor is silent
     ASSERT_NE(state->session.conn.answerStatus.load(), 0);
-    logic->TimerAnswerTimer();
+    OnLogic([this] { logic->TimerAnswerTimer(); });
     EXPECT_TRUE(state->session.conn.connected);
-    logic->TimerAnswerTimer();
+    OnLogic([this] { logic->TimerAnswerTimer(); });
     EXPECT_FALSE(state->session.conn.connected);
     EXPECT_FALSE(form->TimerEnabled(Timer::TimerAnswer));
     EXPECT_EQ(form->ButtonConnect()->text(), Q("Connect"));
@@ -337,6 +505,7 @@ TEST_F(MainFormTest, WatchdogTearsDownAfterTwoTicksWithoutAnswer) {
 TEST_F(MainFormTest, DisconnectShrinksTheWindowAndClearsTheIdentity) {
     Connect();
     form->ButtonConnect()->click();
+    ASSERT_TRUE(LogicIdle());
     EXPECT_FALSE(state->session.conn.connected);
     EXPECT_EQ(form->ButtonConnect()->text(), Q("Connect"));
     ASSERT_TRUE(AnimationDone());
@@ -350,10 +519,10 @@ TEST_F(MainFormTest, DisconnectShrinksTheWindowAndClearsTheIdentity) {
 TEST_F(MainFormTest, MeasurementPlotsAndTheExportWritesTheBuffer) {
     Connect();
     form->ButtonMeasure()->click();
-    EXPECT_TRUE(logic->MeasurementRunning());
+    EXPECT_TRUE(MeasurementRunning());
     ASSERT_TRUE(QTest::qWaitFor([this] { return form->Chart1()->PointCount() >= 20; }, 15000));
     form->ButtonMeasure()->click();
-    EXPECT_FALSE(logic->MeasurementRunning());
+    EXPECT_FALSE(MeasurementRunning());
     EXPECT_NE(form->LabelRast()->text(), Q("0.000 mm"));
     EXPECT_TRUE(form->LabelRast()->text().endsWith(Q(" mm")));
     QTest::qWait(2 * ChartView::kReplotIntervalMs);
@@ -364,6 +533,7 @@ TEST_F(MainFormTest, MeasurementPlotsAndTheExportWritesTheBuffer) {
     const QString path = dir.filePath(Q("samples.txt"));
     files.answers.push_back(QFile::encodeName(path).toStdString());
     form->Action(Control::MenuSave)->trigger();
+    ASSERT_TRUE(LogicIdle());
     ASSERT_EQ(files.asked.size(), 1u);
     EXPECT_EQ(files.asked[0].kind, FileKind::DataSave);
 
@@ -384,15 +554,18 @@ TEST_F(MainFormTest, MeasurementPlotsAndTheExportWritesTheBuffer) {
 
     // "Clear" empties the chart; the buffer stays for the next export.
     form->Action(Control::MenuClear)->trigger();
+    ASSERT_TRUE(LogicIdle());
     EXPECT_EQ(form->Chart1()->PointCount(), 0);
     files.answers.push_back(std::nullopt);  // cancelled: nothing written
     form->Action(Control::MenuSave)->trigger();
+    ASSERT_TRUE(LogicIdle());
     EXPECT_EQ(files.asked.size(), 2u);
 }
 
 TEST_F(MainFormTest, StreamShowsTheNewestValueOnTheDisplayTimerAndPlotsAtStop) {
     Connect();
     form->ButtonStream()->click();
+    ASSERT_TRUE(LogicIdle());
     ASSERT_TRUE(state->streamRunning.load());
     EXPECT_EQ(form->ButtonStream()->text(), Q("Stream stop"));
     EXPECT_FALSE(form->ButtonMeasure()->isEnabled());
@@ -400,6 +573,7 @@ TEST_F(MainFormTest, StreamShowsTheNewestValueOnTheDisplayTimerAndPlotsAtStop) {
     ASSERT_TRUE(
         QTest::qWaitFor([this] { return form->LabelRast()->text() != Q("0.000 mm"); }, 15000));
     form->ButtonStream()->click();
+    ASSERT_TRUE(LogicIdle());
     EXPECT_FALSE(state->streamRunning.load());
     EXPECT_EQ(form->ButtonStream()->text(), Q("Stream start"));
     EXPECT_TRUE(form->ButtonConnect()->isEnabled());
@@ -409,14 +583,17 @@ TEST_F(MainFormTest, StreamShowsTheNewestValueOnTheDisplayTimerAndPlotsAtStop) {
 TEST_F(MainFormTest, ChartMenuTogglesTheAutomaticScaling) {
     Connect();
     form->YAutomaticScalingAction()->trigger();
+    ASSERT_TRUE(LogicIdle());
     EXPECT_FALSE(form->YAutomaticScalingAction()->isChecked());
     EXPECT_FALSE(form->Chart1()->LeftAutomatic());
     form->Chart1()->ReplotIfDirty();
     EXPECT_EQ(form->Chart1()->LeftRange(), std::make_pair(0.0, 50.0));
     form->YAutomaticScalingAction()->trigger();
+    ASSERT_TRUE(LogicIdle());
     EXPECT_TRUE(form->YAutomaticScalingAction()->isChecked());
     EXPECT_TRUE(form->Chart1()->LeftAutomatic());
     form->XAutomaticScalingAction()->trigger();
+    ASSERT_TRUE(LogicIdle());
     EXPECT_FALSE(form->XAutomaticScalingAction()->isChecked());
     EXPECT_FALSE(form->Chart1()->BottomAutomatic());
 }

@@ -1,0 +1,257 @@
+#include "ui/QueuedMainView.h"
+
+#include <QMetaObject>
+#include <vector>
+
+#include "ui/ParamGridWidget.h"
+
+namespace veska::ui {
+
+using main::Control;
+using main::MainView;
+using main::PointColour;
+
+QueuedMainView::QueuedMainView(MainView& target, main::LogicThread& thread)
+    : target_(target), thread_(thread), interfaceThread_(std::this_thread::get_id()) {}
+
+QueuedMainView::~QueuedMainView() {
+    if (model_ != nullptr) model_->SetObserver(nullptr);
+}
+
+void QueuedMainView::FollowGrid(params::ParamGrid& model, ParamGridWidget& widget) {
+    model_ = &model;
+    widget_ = &widget;
+    model.SetObserver(this);
+}
+
+void QueuedMainView::Enqueue(Call call) const {
+    bool post = false;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        calls_.push_back(std::move(call));
+        post = !flushPosted_;
+        flushPosted_ = true;
+    }
+    if (post) {
+        auto* self = const_cast<QueuedMainView*>(this);
+        QMetaObject::invokeMethod(
+            &context_, [self] { self->Flush(); }, Qt::QueuedConnection);
+    }
+}
+
+void QueuedMainView::Deliver(Call call) const {
+    if (OnInterfaceThread()) {
+        const_cast<QueuedMainView*>(this)->Flush();
+        call(target_);
+        return;
+    }
+    Enqueue(std::move(call));
+}
+
+void QueuedMainView::Flush() {
+    // One call at a time, outside the lock: a call may open a modal window whose event loop
+    // delivers the calls behind it (a nested Flush), and the logic may queue more meanwhile.
+    for (;;) {
+        Call call;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            if (calls_.empty()) {
+                flushPosted_ = false;
+                return;
+            }
+            call = std::move(calls_.front());
+            calls_.pop_front();
+        }
+        call(target_);
+    }
+}
+
+bool QueuedMainView::Drained() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return calls_.empty();
+}
+
+// ---- Queued calls ----------------------------------------------------------------------
+
+void QueuedMainView::SetText(Control control, const std::string& text) {
+    Deliver([control, text](MainView& v) { v.SetText(control, text); });
+}
+
+void QueuedMainView::SetEnabled(Control control, bool enabled) {
+    Deliver([control, enabled](MainView& v) { v.SetEnabled(control, enabled); });
+}
+
+void QueuedMainView::SetVisible(Control control, bool visible) {
+    Deliver([control, visible](MainView& v) { v.SetVisible(control, visible); });
+}
+
+void QueuedMainView::SetWindowHeight(int pixels) {
+    Deliver([pixels](MainView& v) { v.SetWindowHeight(pixels); });
+}
+
+void QueuedMainView::ChartClear() {
+    Deliver([](MainView& v) { v.ChartClear(); });
+}
+
+void QueuedMainView::ChartAddPoint(double y, const std::string& label, PointColour colour) {
+    Deliver([y, label, colour](MainView& v) { v.ChartAddPoint(y, label, colour); });
+}
+
+void QueuedMainView::ChartAddPoints(const float* values, int count, int firstLabel,
+                                    PointColour colour) {
+    // The caller's buffer changes after the call: the points travel as a copy.
+    std::vector<float> copy(values, values + (count > 0 ? count : 0));
+    Deliver([copy = std::move(copy), firstLabel, colour](MainView& v) {
+        v.ChartAddPoints(copy.data(), static_cast<int>(copy.size()), firstLabel, colour);
+    });
+}
+
+void QueuedMainView::ChartRepaint() {
+    Deliver([](MainView& v) { v.ChartRepaint(); });
+}
+
+void QueuedMainView::ChartSetTitle(const std::string& text, bool visible) {
+    Deliver([text, visible](MainView& v) { v.ChartSetTitle(text, visible); });
+}
+
+void QueuedMainView::ChartSetAxisTitles(const std::string& left, const std::string& bottom) {
+    Deliver([left, bottom](MainView& v) { v.ChartSetAxisTitles(left, bottom); });
+}
+
+void QueuedMainView::ChartSetFoot(const std::string& text) {
+    Deliver([text](MainView& v) { v.ChartSetFoot(text); });
+}
+
+void QueuedMainView::SetBottomAxisAutomatic(bool automatic) {
+    Deliver([automatic](MainView& v) { v.SetBottomAxisAutomatic(automatic); });
+}
+
+void QueuedMainView::SetBottomAxisRange(double minimum, double maximum) {
+    Deliver([minimum, maximum](MainView& v) { v.SetBottomAxisRange(minimum, maximum); });
+}
+
+void QueuedMainView::SetLeftAxisAutomatic(bool automatic) {
+    Deliver([automatic](MainView& v) { v.SetLeftAxisAutomatic(automatic); });
+}
+
+void QueuedMainView::SetLeftAxisRange(double minimum, double maximum) {
+    Deliver([minimum, maximum](MainView& v) { v.SetLeftAxisRange(minimum, maximum); });
+}
+
+void QueuedMainView::SetAutoScaleChecks(bool xChecked, bool yChecked) {
+    Deliver([xChecked, yChecked](MainView& v) { v.SetAutoScaleChecks(xChecked, yChecked); });
+}
+
+void QueuedMainView::SelectBenchModeItem(int index) {
+    Deliver([index](MainView& v) { v.SelectBenchModeItem(index); });
+}
+
+void QueuedMainView::SelectPortItem(int index) {
+    Deliver([index](MainView& v) { v.SelectPortItem(index); });
+}
+
+void QueuedMainView::Beep() {
+    Deliver([](MainView& v) { v.Beep(); });
+}
+
+void QueuedMainView::SetParamProgress(int maximum, int position) {
+    Deliver([maximum, position](MainView& v) { v.SetParamProgress(maximum, position); });
+}
+
+void QueuedMainView::RefreshGrid() {
+    if (model_ == nullptr) {
+        Deliver([](MainView& v) { v.RefreshGrid(); });
+        return;
+    }
+    GridRebuilt();
+}
+
+void QueuedMainView::SelectBaudItem(int index) {
+    Deliver([index](MainView& v) { v.SelectBaudItem(index); });
+}
+
+void QueuedMainView::SelectAddressItem(int index) {
+    Deliver([index](MainView& v) { v.SelectAddressItem(index); });
+}
+
+void QueuedMainView::SetIdentityLabel(params::IdentityLabel label, const std::string& text) {
+    Deliver([label, text](MainView& v) { v.SetIdentityLabel(label, text); });
+}
+
+// ---- Timers: the logic thread's own ----------------------------------------------------
+
+void QueuedMainView::SetTimerEnabled(main::Timer timer, bool enabled) {
+    target_.SetTimerEnabled(timer, enabled);
+}
+
+bool QueuedMainView::TimerEnabled(main::Timer timer) const { return target_.TimerEnabled(timer); }
+
+void QueuedMainView::SetTimerInterval(main::Timer timer, int milliseconds) {
+    target_.SetTimerInterval(timer, milliseconds);
+}
+
+// ---- Calls that answer or open a modal window ------------------------------------------
+
+int QueuedMainView::WindowHeight() const {
+    return Ask<int>([](MainView& v) { return v.WindowHeight(); });
+}
+
+std::optional<std::string> QueuedMainView::AskSaveDataFile() {
+    return Ask<std::optional<std::string>>([](MainView& v) { return v.AskSaveDataFile(); });
+}
+
+std::pair<int, int> QueuedMainView::ShowRangeDialog(int beginPercent, int endPercent) {
+    return Ask<std::pair<int, int>>([beginPercent, endPercent](MainView& v) {
+        return v.ShowRangeDialog(beginPercent, endPercent);
+    });
+}
+
+void QueuedMainView::ShowAboutBox() {
+    Ask<bool>([](MainView& v) {
+        v.ShowAboutBox();
+        return true;
+    });
+}
+
+int QueuedMainView::MessageBox(const std::string& text, const std::string& caption, int flags) {
+    return Ask<int>(
+        [text, caption, flags](MainView& v) { return v.MessageBox(text, caption, flags); });
+}
+
+void QueuedMainView::ShowError(const std::string& text) {
+    Ask<bool>([text](MainView& v) {
+        v.ShowError(text);
+        return true;
+    });
+}
+
+std::string QueuedMainView::IdentityLabelText(params::IdentityLabel label) const {
+    return Ask<std::string>([label](MainView& v) { return v.IdentityLabelText(label); });
+}
+
+std::optional<std::string> QueuedMainView::AskSaveParamFile(const std::string& presetName) {
+    return Ask<std::optional<std::string>>(
+        [presetName](MainView& v) { return v.AskSaveParamFile(presetName); });
+}
+
+std::optional<std::string> QueuedMainView::AskOpenParamFile() {
+    return Ask<std::optional<std::string>>([](MainView& v) { return v.AskOpenParamFile(); });
+}
+
+// ---- The grid model --------------------------------------------------------------------
+
+void QueuedMainView::GridRebuilt() {
+    // Copied on the thread that changed the model, shown in order on the interface thread.
+    ParamGridWidget* widget = widget_;
+    Deliver([widget, rows = ParamGridWidget::CopyRows(*model_), current = model_->CurrentParam()](
+                MainView&) mutable { widget->ShowRows(std::move(rows), current); });
+}
+
+void QueuedMainView::CellChanged(int param) {
+    ParamGridWidget* widget = widget_;
+    Deliver([widget, param, text = model_->CellText(param)](MainView&) {
+        widget->ShowCell(param, text);
+    });
+}
+
+}  // namespace veska::ui
