@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cstdint>
 #include <map>
+#include <string>
 #include <vector>
 
 #include "acquire/SampleBuffer.h"
@@ -40,6 +41,12 @@ struct RunState {
     int32_t profileLast = 0;  ///< index of the last valid entry of profileSamples
     /// The window's copy of the last profile read (the whole video area).
     std::array<uint8_t, link::TMORLAInterface::kVideoAreaBytes> profileCopy{};
+
+    // What the run found and wrote, for its record (the headless runs write them out). All
+    // are cleared at every run start.
+    std::map<std::string, double> results;  ///< named results, e.g. "figure_percent"
+    std::vector<std::string> files;         ///< files the run wrote
+    std::vector<std::string> notes;         ///< statuses and messages that ended a step early
 };
 
 /// What the run frame offers a mode's steps. A step that ends its own run calls EndRun

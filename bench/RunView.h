@@ -22,6 +22,8 @@ class RunView {
     /// LabelRast, the large value label.
     virtual void ShowValue(const std::string& text) = 0;
     virtual void ShowReadout(Readout readout, const std::string& text) = 0;
+    /// The bench form's progress bar (0..100).
+    virtual void ShowProgress(int position) = 0;
 
     virtual void ChartClear() = 0;
     virtual void ChartAddPoint(double y, const std::string& label, PointColour colour) = 0;

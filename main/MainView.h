@@ -107,6 +107,8 @@ public:
     virtual void ShowAboutBox() = 0;
     /// Selects an item of the bench form's mode list.
     virtual void SelectBenchModeItem(int index) = 0;
+    /// The bench form's progress bar ProgressBarQSDEBUG (0..100).
+    virtual void SetBenchProgress(int position) = 0;
     /// Selects an item of the port combo (3 = "COM4").
     virtual void SelectPortItem(int index) = 0;
 };

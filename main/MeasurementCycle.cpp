@@ -84,6 +84,9 @@ void MeasurementCycle::Start() {
     state_.measureMode.store(mode);
     run.resultMin = 65535.0f;
     run.resultMax = 0.0f;
+    run.results.clear();
+    run.files.clear();
+    run.notes.clear();
     SetTickInterval(1);
 
     view_.ChartClear();

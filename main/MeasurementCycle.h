@@ -18,6 +18,7 @@ class MainRunView final : public bench::RunView {
     explicit MainRunView(MainView& view) : view_(view) {}
     void ShowValue(const std::string& text) override;
     void ShowReadout(bench::Readout readout, const std::string& text) override;
+    void ShowProgress(int position) override { view_.SetBenchProgress(position); }
     void ChartClear() override { view_.ChartClear(); }
     void ChartAddPoint(double y, const std::string& label, bench::PointColour colour) override {
         view_.ChartAddPoint(y, label, colour);

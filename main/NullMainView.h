@@ -36,6 +36,7 @@ public:
     std::pair<int, int> ShowRangeDialog(int begin, int end) override { return {begin, end}; }
     void ShowAboutBox() override {}
     void SelectBenchModeItem(int) override {}
+    void SetBenchProgress(int) override {}
     void SelectPortItem(int) override {}
 
     int MessageBox(const std::string&, const std::string&, int) override { return params::kIdOk; }

@@ -724,6 +724,10 @@ void TFormMain::SelectBenchModeItem(int index) {
     if (bench_ != nullptr) bench_->SelectModeItem(index);
 }
 
+void TFormMain::SetBenchProgress(int position) {
+    if (bench_ != nullptr) bench_->ProgressBarQSDEBUG()->setValue(position);
+}
+
 void TFormMain::SelectPortItem(int index) {
     if (index >= 0 && index < comboCom_->count()) comboCom_->setCurrentIndex(index);
 }

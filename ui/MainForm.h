@@ -103,6 +103,7 @@ class TFormMain final : public QWidget, public main::MainView {
     std::pair<int, int> ShowRangeDialog(int beginPercent, int endPercent) override;
     void ShowAboutBox() override;
     void SelectBenchModeItem(int index) override;
+    void SetBenchProgress(int position) override;
     void SelectPortItem(int index) override;
 
     // params::ParamView

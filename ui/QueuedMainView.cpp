@@ -142,6 +142,10 @@ void QueuedMainView::SetAutoScaleChecks(bool xChecked, bool yChecked) {
     Deliver([xChecked, yChecked](MainView& v) { v.SetAutoScaleChecks(xChecked, yChecked); });
 }
 
+void QueuedMainView::SetBenchProgress(int position) {
+    Deliver([position](MainView& v) { v.SetBenchProgress(position); });
+}
+
 void QueuedMainView::SelectBenchModeItem(int index) {
     Deliver([index](MainView& v) { v.SelectBenchModeItem(index); });
 }

@@ -70,6 +70,7 @@ class QueuedMainView final : public main::MainView, private params::GridObserver
     std::pair<int, int> ShowRangeDialog(int beginPercent, int endPercent) override;
     void ShowAboutBox() override;
     void SelectBenchModeItem(int index) override;
+    void SetBenchProgress(int position) override;
     void SelectPortItem(int index) override;
 
     // params::ParamView

@@ -57,6 +57,7 @@ class FakeMainView : public main::MainView {
     std::pair<int, int> paramProgress{0, 0};
     int gridRefreshes = 0;
     int baudItem = -1, addressItem = -1, portItem = -1, benchModeItem = -1;
+    std::vector<int> benchProgress;  ///< every SetBenchProgress position
     std::map<params::IdentityLabel, std::string> identity;
     int aboutBoxes = 0;
     std::vector<std::pair<int, int>> rangeDialogs;
@@ -188,6 +189,10 @@ class FakeMainView : public main::MainView {
     void SelectBenchModeItem(int index) override {
         Touch();
         benchModeItem = index;
+    }
+    void SetBenchProgress(int position) override {
+        Touch();
+        benchProgress.push_back(position);
     }
     void SelectPortItem(int index) override {
         Touch();
