@@ -6,13 +6,13 @@
 #include <string>
 
 #include "bench/StageDevices.h"
+#include "lang/NumberFormat.h"
 #include "link/Status.h"
 #include "main/MeasurementCycle.h"
 #include "main/PlainModes.h"
 #include "main/StreamController.h"
 #include "sim/VirtualBench.h"
 #include "tests/main/FakeMainView.h"
-#include "lang/NumberFormat.h"
 
 namespace veska::testing {
 namespace {

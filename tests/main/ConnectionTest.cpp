@@ -24,7 +24,8 @@ using params::IdentityLabel;
 
 /// The whole window logic with the simulated sensor linked as COM9.
 struct WindowRig {
-    explicit WindowRig(const std::string& motorTable = "")
+    explicit WindowRig(const std::string& motorTable = "", bool debugBuild = false,
+                       main::BenchWiring wiring = {})
         : portDir(std::filesystem::path(::testing::TempDir()) /
                   ("veska_ports_" + std::to_string(::getpid()) + "_" + std::to_string(counter++))),
           world(80, 50),
@@ -37,7 +38,9 @@ struct WindowRig {
         main::StartOptions options;
         options.languageDirectory = VESKA_SOURCE_LANGUAGE_DIR;
         options.motorTablePath = motorTable.empty() ? (portDir / "Motor.dat").string() : motorTable;
-        window = std::make_unique<main::MainWindow>(state, view, clock, nullptr, options);
+        options.debugBuild = debugBuild;
+        window = std::make_unique<main::MainWindow>(state, view, clock, nullptr, options,
+                                                    std::move(wiring));
         window->FormCreate();
         window->ComboBoxCOMChange("COM9");
     }
@@ -339,6 +342,60 @@ TEST(Chart, ExportWritesTheBufferAndReportsAnUnwritableFile) {
     rig.window->SaveClick();
     EXPECT_EQ(rig.view.messages.size(), 1u);
     std::remove(path.c_str());
+}
+
+/// A board that records what the run frame and the window ask of it.
+class RecordingBoard final : public bench::AnalogBoard {
+  public:
+    bool Open() override {
+        calls.push_back("open");
+        return true;
+    }
+    void StartSweep() override { calls.push_back("sweep"); }
+    void UpdateReading(bool show, bench::RunView& view) override {
+        calls.push_back(show ? "update" : "update-hidden");
+        view.ShowReadout(bench::Readout::BoardVoltage, "1.0000 V");
+    }
+    void Stop() override { calls.push_back("stop"); }
+    void Close() override { calls.push_back("close"); }
+    std::vector<std::string> calls;
+};
+
+TEST(DebugBuildBoard, OpenedAtStartReadDuringARunClosedOnceAtTheEnd) {
+    RecordingBoard board;
+    const bench::BenchDevices absent = bench::AbsentDevices();
+    auto rig = std::make_unique<WindowRig>(
+        "", true, main::BenchWiring{bench::BenchDevices{absent.motor, absent.encoder, board}, {}});
+    EXPECT_TRUE(rig->state.analogBoardPresent);
+    EXPECT_EQ(board.calls, std::vector<std::string>{"open"});
+    rig->Connect();
+    EXPECT_TRUE(rig->view.Enabled(Control::LabelVOKT_U));
+    EXPECT_TRUE(rig->view.Enabled(Control::LabelVOKT_I));
+
+    rig->window->ButtonMeasureClick();
+    rig->window->TimerMainTimer();
+    rig->window->TimerMainTimer();
+    rig->window->ButtonMeasureClick();
+    EXPECT_EQ(board.calls,
+              (std::vector<std::string>{"open", "sweep", "update", "update", "stop"}));
+    EXPECT_EQ(rig->view.Text(Control::LabelVOKT_U), "1.0000 V");
+
+    board.calls.clear();
+    rig->window->FormClose();
+    EXPECT_FALSE(rig->state.analogBoardPresent);
+    EXPECT_EQ(std::count(board.calls.begin(), board.calls.end(), "close"), 1);
+    rig.reset();  // the rig's own close sequence: a second close is harmless
+}
+
+TEST(DebugBuildBoard, TheDeliveredBuildNeverOpensTheBoard) {
+    RecordingBoard board;
+    const bench::BenchDevices absent = bench::AbsentDevices();
+    WindowRig rig("", false,
+                  main::BenchWiring{bench::BenchDevices{absent.motor, absent.encoder, board}, {}});
+    EXPECT_FALSE(rig.state.analogBoardPresent);
+    EXPECT_TRUE(board.calls.empty());
+    rig.Connect();
+    EXPECT_FALSE(rig.view.Enabled(Control::LabelVOKT_U));
 }
 
 }  // namespace
