@@ -1,5 +1,7 @@
 #include "analog/VoktInterface.h"
 
+#include "lang/NumberFormat.h"
+
 #include <charconv>
 #include <cmath>
 #include <memory>
@@ -12,27 +14,6 @@ constexpr uint32_t kSlot = 0;
 constexpr double kVoltageScale = 500.0;
 constexpr double kVoltageDivider = 0.0022002200220022;  ///< 1 / 454.5
 constexpr double kCurrentScale = 1000.0 * 0.002;        ///< mA per V across the shunt
-
-/// Fixed notation with 10 significant digits and the given decimals, point as separator;
-/// no "-0.000".
-std::string FixedText(double value, int decimals) {
-    constexpr int kPrecision = 10;
-    if (!std::isfinite(value)) return std::isnan(value) ? "NAN" : (value > 0 ? "INF" : "-INF");
-    char buffer[64];
-    auto r = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::scientific,
-                           kPrecision - 1);
-    double rounded = 0.0;
-    std::from_chars(buffer, r.ptr, rounded);
-    if (rounded != 0.0 && std::fabs(rounded) >= 1e10) {
-        r = std::to_chars(buffer, buffer + sizeof buffer, rounded, std::chars_format::scientific,
-                          kPrecision - 1);
-        return std::string(buffer, r.ptr);
-    }
-    r = std::to_chars(buffer, buffer + sizeof buffer, rounded, std::chars_format::fixed, decimals);
-    std::string text(buffer, r.ptr);
-    if (text.front() == '-' && text.find_first_not_of("-0.") == std::string::npos) text.erase(0, 1);
-    return text;
-}
 
 DeviceConfig BaseConfig() {
     DeviceConfig c{};
@@ -66,8 +47,10 @@ BoardReading ConvertSample(uint16_t word, float gain, uint16_t offset) {
     return {u, i};
 }
 
-std::string VoltageCaption(float volts) { return FixedText(volts, 4) + " V"; }
-std::string CurrentCaption(float milliamperes) { return FixedText(milliamperes, 3) + "  mA"; }
+std::string VoltageCaption(float volts) { return lang::FormatFixed(volts, 4) + " V"; }
+std::string CurrentCaption(float milliamperes) {
+    return lang::FormatFixed(milliamperes, 3) + "  mA";
+}
 
 TVOKT_Interface::TVOKT_Interface(VoktDriver& driver, platform::Clock& clock)
     : driver_(driver), clock_(clock) {}

@@ -15,7 +15,8 @@ constexpr uint32_t kRateUnit = 2400;         // [bit/s] per unit of the rate par
 constexpr uint32_t kQueueBytes = 2096;
 constexpr uint32_t kReadInterval = 10;    // [ms] interval and multiplier
 constexpr uint32_t kReadConstant = 1000;  // [ms]
-constexpr uint32_t kWriteParamWait = 5;   // [ms] after a complete batch
+constexpr LinkLineProfile kLine{2, kQueueBytes, kReadInterval, kReadConstant};  // even parity
+constexpr uint32_t kWriteParamWait = 5;  // [ms] after a complete batch
 constexpr uint32_t kIdentityBytes = 8;
 constexpr uint32_t kResultBytes = 4;
 constexpr int32_t kMicrometresPerMm = 1000;
@@ -26,17 +27,7 @@ TDUNELInterface::TDUNELInterface(platform::Clock& clock) : clock_(clock) {}
 
 Status TDUNELInterface::OpenPort(uint8_t portMode, const std::string& deviceName,
                                  uint32_t baudRate) {
-    settings_ = PortSettings{};
-    settings_.portMode = portMode;
-    settings_.deviceName = deviceName;
-    settings_.baudRate = baudRate;
-    settings_.stopBits = 0;
-    settings_.parity = 2;
-    settings_.usbOpenFlags = platform::kFileAttributeNormal;
-    settings_.rxQueue = kQueueBytes;
-    settings_.txQueue = kQueueBytes;
-    settings_.readInterval = kReadInterval;
-    settings_.readConstant = kReadConstant;
+    settings_ = LinkPortSettings(kLine, portMode, deviceName, baudRate);
     return Keep(port_.Open(settings_));
 }
 

@@ -36,17 +36,9 @@ Status TMORLAInterface::OpenPort(uint8_t portMode, const std::string& portName, 
     openMode_ = portMode;
     openName_ = portName;
     openBaud_ = baudRate;
-    settings_ = PortSettings{};
-    settings_.portMode = portMode;
-    settings_.deviceName = portName;
-    settings_.baudRate = baudRate;
-    settings_.stopBits = 0;
-    settings_.parity = 2;
-    settings_.usbOpenFlags = platform::kFileAttributeNormal;
-    settings_.rxQueue = 5000;
-    settings_.txQueue = 5000;
-    settings_.readInterval = 500;
-    settings_.readConstant = 50;
+    // Even parity, 5000-byte queues, 500 ms between bytes and per byte, 50 ms constant.
+    static constexpr LinkLineProfile kSensorLine{2, 5000, 500, 50};
+    settings_ = LinkPortSettings(kSensorLine, portMode, portName, baudRate);
     return Keep(port_.Open(settings_));
 }
 

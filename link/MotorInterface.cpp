@@ -13,7 +13,8 @@ constexpr uint32_t kMotorBaud = 115200;
 constexpr uint32_t kQueueBytes = 16;
 constexpr uint32_t kReadInterval = 10;    // [ms] interval and multiplier
 constexpr uint32_t kReadConstant = 1000;  // [ms]
-constexpr uint32_t kReopenWait = 1;       // [ms] between close and open
+constexpr LinkLineProfile kLine{0, kQueueBytes, kReadInterval, kReadConstant};  // no parity
+constexpr uint32_t kReopenWait = 1;  // [ms] between close and open
 
 }  // namespace
 
@@ -33,17 +34,7 @@ TMotorInterface::TMotorInterface() = default;
 
 Status TMotorInterface::OpenPort(uint8_t portMode, const std::string& deviceName,
                                  uint32_t baudRate) {
-    settings_ = PortSettings{};
-    settings_.portMode = portMode;
-    settings_.deviceName = deviceName;
-    settings_.baudRate = baudRate;
-    settings_.stopBits = 0;
-    settings_.parity = 0;
-    settings_.usbOpenFlags = platform::kFileAttributeNormal;
-    settings_.rxQueue = kQueueBytes;
-    settings_.txQueue = kQueueBytes;
-    settings_.readInterval = kReadInterval;
-    settings_.readConstant = kReadConstant;
+    settings_ = LinkPortSettings(kLine, portMode, deviceName, baudRate);
     return Keep(port_.Open(settings_));
 }
 
