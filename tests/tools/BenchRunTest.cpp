@@ -116,8 +116,8 @@ class BenchRunTest : public ::testing::Test {
 
     /// veskactl on the virtual bench of its own process, to the end.
     CtlResult Simulated(const std::vector<std::string>& benchArgs) {
-        std::vector<std::string> args{"--simulate", "--time-scale", "20", "--language",
-                                      dir + "/lang", "bench"};
+        std::vector<std::string> args{"--simulate", "--time-scale", "20",
+                                      "--language", dir + "/lang",  "bench"};
         args.insert(args.end(), benchArgs.begin(), benchArgs.end());
         args.insert(args.end(), {"--out", dir + "/runs"});
         return Child(dir, args).Wait();
@@ -178,9 +178,10 @@ TEST_F(BenchRunTest, AnUnknownModeIsAUsageErrorNamingTheModes) {
 }
 
 TEST_F(BenchRunTest, BadOptionsAreUsageErrors) {
-    for (const std::vector<std::string>& args :
-         {std::vector<std::string>{"Line", "--seconds", "0"}, {"Line", "--seconds", "x"},
-          {"Line", "--seconds"}, {"Line", "--fast"}}) {
+    for (const std::vector<std::string>& args : {std::vector<std::string>{"Line", "--seconds", "0"},
+                                                 {"Line", "--seconds", "x"},
+                                                 {"Line", "--seconds"},
+                                                 {"Line", "--fast"}}) {
         EXPECT_EQ(Simulated(args).exitCode, 2) << args.back();
     }
 }

@@ -37,7 +37,7 @@ namespace fs = std::filesystem;
 using SteadyClock = std::chrono::steady_clock;
 using main::Timer;
 
-constexpr double kMaxSeconds = 86400.0;  ///< one day [s]
+constexpr double kMaxSeconds = 86400.0;                        ///< one day [s]
 constexpr auto kLongestSleep = std::chrono::milliseconds(20);  ///< between two flag checks
 constexpr auto kProgressEvery = std::chrono::seconds(1);       ///< progress line period
 constexpr auto kProgressChangeGap = std::chrono::milliseconds(200);
@@ -199,7 +199,8 @@ class ProgressPrinter {
         const auto now = SteadyClock::now();
         const int progress = b.view.Progress();
         const bool changed = progress != shownProgress_;
-        if (!force && now - last_ < kProgressEvery && !(changed && now - last_ >= kProgressChangeGap))
+        if (!force && now - last_ < kProgressEvery &&
+            !(changed && now - last_ >= kProgressChangeGap))
             return;
         last_ = now;
         shownProgress_ = progress;
@@ -334,8 +335,8 @@ int RunBench(Session& session, const CommandArgs& args) {
         for (const bench::ModeRow* row : parsed.modes) {
             if (fs::exists(recordPath(*row))) {
                 b.logic.FormClose();
-                return session.Fail(kExitUsage, "bench: " + recordPath(*row) +
-                                                    " exists: give --yes to replace it");
+                return session.Fail(
+                    kExitUsage, "bench: " + recordPath(*row) + " exists: give --yes to replace it");
             }
         }
     }

@@ -59,6 +59,6 @@ nlohmann::ordered_json SensorJson(const link::DeviceInfo& info);
 nlohmann::ordered_json MotionJson(const bench::RunState& run, const params::ConnectionState& conn);
 /// The whole machine-readable record of a run.
 nlohmann::ordered_json RecordJson(const RunRecord& record, const main::ProgramState& state,
-                          const bench::RunState& run);
+                                  const bench::RunState& run);
 
 }  // namespace veska::tools

@@ -12,8 +12,7 @@ namespace veska::tools {
 namespace {
 
 bool SameWord(std::string_view a, std::string_view b) {
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
                return std::tolower(static_cast<unsigned char>(x)) ==
                       std::tolower(static_cast<unsigned char>(y));
            });
@@ -98,8 +97,10 @@ std::string IsoUtc(std::chrono::system_clock::time_point time) {
 }
 
 nlohmann::ordered_json SensorJson(const link::DeviceInfo& info) {
-    return {{"type", info.deviceType},     {"serial", info.serialNumber},
-            {"release", info.releaseNumber}, {"base", info.baseDistance},
+    return {{"type", info.deviceType},
+            {"serial", info.serialNumber},
+            {"release", info.releaseNumber},
+            {"base", info.baseDistance},
             {"range", info.measuringRange}};
 }
 
@@ -116,7 +117,7 @@ nlohmann::ordered_json MotionJson(const bench::RunState& run, const params::Conn
 }
 
 nlohmann::ordered_json RecordJson(const RunRecord& record, const main::ProgramState& state,
-                          const bench::RunState& run) {
+                                  const bench::RunState& run) {
     nlohmann::ordered_json j;
     j["mode"] = std::string(record.row->caption);
     j["code"] = record.row->code;
@@ -124,7 +125,8 @@ nlohmann::ordered_json RecordJson(const RunRecord& record, const main::ProgramSt
     j["end"] = RunEndName(record.end);
     j["started"] = record.started;
     j["ended"] = record.ended;
-    j["seconds_limit"] = record.secondsLimit ? nlohmann::ordered_json(*record.secondsLimit) : nullptr;
+    j["seconds_limit"] =
+        record.secondsLimit ? nlohmann::ordered_json(*record.secondsLimit) : nullptr;
     j["sensor"] = SensorJson(state.session.conn.deviceInfo);
     j["motion"] = MotionJson(run, state.session.conn);
     j["samples"] = RingCount(state.samples);

@@ -7,10 +7,10 @@ namespace veska::tools {
 /// Exit codes of veskactl; each failure class has its own.
 enum ExitCode : int {
     kExitOk = 0,
-    kExitUsage = 2,  ///< bad command line, or a confirmation refused for want of --yes
-    kExitPort = 3,   ///< the sensor port did not open
-    kExitLink = 4,   ///< a sensor exchange failed (the line names the status)
-    kExitFile = 5,   ///< a file could not be written or read, or a text did not convert
+    kExitUsage = 2,       ///< bad command line, or a confirmation refused for want of --yes
+    kExitPort = 3,        ///< the sensor port did not open
+    kExitLink = 4,        ///< a sensor exchange failed (the line names the status)
+    kExitFile = 5,        ///< a file could not be written or read, or a text did not convert
     kExitIncomplete = 6,  ///< a bench run did not complete (stopped, failed, sensor lost)
 };
 
