@@ -85,6 +85,22 @@ const std::vector<Command>& CommandTable() {
          "            U=1.2345 V I=2.469 mA\n"
          "With VESKA_USB=sim the library simulates a board of its own.\n",
          1, 2, RunBoard},
+        {"bench", "MODE... [--out DIR] [--seconds S] [--yes]",
+         "Runs bench modes on the program's own run frame, in the given order on one\n"
+         "connection, and stops at the first that does not complete. MODE is a caption of\n"
+         "the bench form's mode list (any case: line, Calibration, 0_10V_Check ...) or its\n"
+         "code (0, 129 ...). Each run is started as the Measure button does and ticks at the\n"
+         "run's timer interval until the mode ends it. Progress goes to standard error.\n"
+         "--out DIR: the folder of the records and of every file a run saves (default .);\n"
+         "  each run writes DIR/<serial>_<caption>.json: mode, code, completed, started,\n"
+         "  ended (UTC), sensor, motion, samples, results, files, notes.\n"
+         "--seconds S: stops a run after S seconds as the Measure button does; a mode that\n"
+         "  never ends by itself (Line, Nonline, Temperature, Pulse, AL_Check,\n"
+         "  Laser_Adjustment) then counts as completed, any other as not.\n"
+         "--yes: answer confirmations with OK and replace existing files.\n"
+         "Ctrl-C (SIGINT) or SIGTERM stops the run as the Measure button does; it does not\n"
+         "complete. Exit 0 when every run completed, 6 when one did not.\n",
+         1, 64, RunBench},
     };
     return table;
 }

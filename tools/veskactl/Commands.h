@@ -7,10 +7,11 @@ namespace veska::tools {
 /// Exit codes of veskactl; each failure class has its own.
 enum ExitCode : int {
     kExitOk = 0,
-    kExitUsage = 2,  ///< bad command line, or a confirmation refused for want of --yes
-    kExitPort = 3,   ///< the sensor port did not open
-    kExitLink = 4,   ///< a sensor exchange failed (the line names the status)
-    kExitFile = 5,   ///< a file could not be written or read, or a text did not convert
+    kExitUsage = 2,       ///< bad command line, or a confirmation refused for want of --yes
+    kExitPort = 3,        ///< the sensor port did not open
+    kExitLink = 4,        ///< a sensor exchange failed (the line names the status)
+    kExitFile = 5,        ///< a file could not be written or read, or a text did not convert
+    kExitIncomplete = 6,  ///< a bench run did not complete (stopped, failed, sensor lost)
 };
 
 class Session;
@@ -47,5 +48,6 @@ int RunStream(Session& session, const CommandArgs& args);   // StreamCommand.cpp
 int RunMotor(Session& session, const CommandArgs& args);    // MotorCommands.cpp
 int RunEncoder(Session& session, const CommandArgs& args);  // EncoderCommands.cpp
 int RunBoard(Session& session, const CommandArgs& args);    // BoardCommands.cpp
+int RunBench(Session& session, const CommandArgs& args);    // BenchCommand.cpp
 
 }  // namespace veska::tools

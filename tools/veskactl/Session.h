@@ -27,6 +27,8 @@ struct Options {
     bool yes = false;           ///< answer confirmations with OK
     std::string motorPort = "COM2";    ///< the stage's motor controller, as the bench form
     std::string encoderPort = "COM7";  ///< the reference encoder
+    bool simulate = false;             ///< run on the in-process virtual bench
+    double timeScale = 1.0;            ///< the virtual bench's world time per real time
 };
 
 /// The sensor's port name as the connection state holds it: "\\.\" followed by the choice,

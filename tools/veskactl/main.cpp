@@ -1,11 +1,16 @@
 // veskactl: command-line access to a VESKA sensor for scripts and production lines.
+#include <charconv>
+#include <cmath>
 #include <cstdint>
+#include <cstdlib>
 #include <iostream>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "params/ParamCodings.h"
 #include "sim/SimUsbBackend.h"
+#include "sim/VirtualBench.h"
 #include "tools/veskactl/Commands.h"
 #include "tools/veskactl/Session.h"
 
@@ -36,6 +41,11 @@ void PrintHelp(std::ostream& out) {
            "  --encoder-port P  the reference encoder (encoder commands). Default COM7.\n"
            "  --yes           answer the program's confirmations with OK (store, overwriting a\n"
            "                  file); without it they are refused and the command fails.\n"
+           "  --simulate      run on the in-process virtual bench: COM4 the simulated sensor,\n"
+           "                  COM2 the motor controller, COM7 the encoder, VESKA_USB=sim for\n"
+           "                  the USB devices and the analog board.\n"
+           "  --time-scale F  the virtual bench's speed (world time per real time, above 0,\n"
+           "                  at most 1000). Default 1.\n"
            "  --help          this text.\n"
            "\n"
            "Commands:\n";
@@ -57,7 +67,7 @@ void PrintHelp(std::ostream& out) {
            "Exit codes: 0 done, 2 usage (or a confirmation refused), 3 the port did not open\n"
            "(board: no board, or it did not lock), 4 a sensor exchange failed (the line names\n"
            "the status; board: a reading failed), 5 a file or a text could not be written,\n"
-           "read or converted.\n";
+           "read or converted, 6 a bench run did not complete.\n";
 }
 
 int Usage(const std::string& text) {
@@ -69,10 +79,16 @@ bool ParseNumber(const std::string& text, int32_t minimum, int32_t maximum, int3
     return veska::params::ParseInteger(text, value) && value >= minimum && value <= maximum;
 }
 
+bool ParseScale(const std::string& text, double& scale) {
+    const char* end = text.data() + text.size();
+    const auto r = std::from_chars(text.data(), end, scale);
+    return r.ec == std::errc() && r.ptr == end && std::isfinite(scale) && scale > 0.0 &&
+           scale <= 1000.0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-    veska::sim::InstallSimUsbBackendIfChosen();
     Options options;
     std::vector<std::string> words(argv + 1, argv + argc);
     size_t w = 0;
@@ -99,8 +115,13 @@ int main(int argc, char** argv) {
             options.yes = true;
             continue;
         }
+        if (option == "--simulate") {
+            options.simulate = true;
+            continue;
+        }
         if (option != "--port" && option != "--baud" && option != "--address" &&
-            option != "--language" && option != "--motor-port" && option != "--encoder-port") {
+            option != "--language" && option != "--motor-port" && option != "--encoder-port" &&
+            option != "--time-scale") {
             return Usage("unknown option '" + words[w] + "'");
         }
         if (!hasValue) {
@@ -114,6 +135,10 @@ int main(int argc, char** argv) {
         } else if (option == "--motor-port" || option == "--encoder-port") {
             if (value.empty()) return Usage(option + " needs a port name");
             (option == "--motor-port" ? options.motorPort : options.encoderPort) = value;
+        } else if (option == "--time-scale") {
+            if (!ParseScale(value, options.timeScale)) {
+                return Usage("bad --time-scale '" + value + "' (above 0, at most 1000)");
+            }
         } else if (option == "--baud") {
             if (!ParseNumber(value, 1, 4000000, number)) return Usage("bad --baud '" + value + "'");
             options.baud = static_cast<uint32_t>(number);
@@ -134,6 +159,25 @@ int main(int argc, char** argv) {
         std::string synopsis = command->synopsis;
         return Usage(std::string("usage: veskactl [OPTIONS] ") + command->name +
                      (synopsis.empty() ? "" : " " + synopsis));
+    }
+    // The virtual bench comes first: it points the COM ports at its devices and installs its
+    // USB bus before anything asks for a port or the USB backend.
+    std::unique_ptr<veska::sim::VirtualBench> bench;
+    if (options.simulate) {
+        veska::sim::BenchOptions benchOptions;
+        benchOptions.setPortsEnvironment = true;
+        benchOptions.installUsbBackend = true;
+        benchOptions.timeScale = options.timeScale;
+        // The driver library then finds a simulated board of its own.
+        ::setenv("VESKA_USB", "sim", 0);
+        bench = std::make_unique<veska::sim::VirtualBench>(benchOptions);
+        std::string error;
+        if (!bench->Start(&error)) {
+            std::cerr << "veskactl: the virtual bench did not start: " << error << '\n';
+            return veska::tools::kExitPort;
+        }
+    } else {
+        veska::sim::InstallSimUsbBackendIfChosen();
     }
     veska::tools::Session session(options, std::cout, std::cerr);
     return command->run(session, args);

@@ -1,0 +1,255 @@
+// veskactl bench: headless runs of the bench modes against the virtual bench, in the child's
+// own process (--simulate) or in the test's (a port directory the child finds through
+// VESKA_PORTS), with the record of each run read back.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "sim/VirtualBench.h"
+
+extern char** environ;
+
+namespace {
+
+namespace fs = std::filesystem;
+namespace sim = veska::sim;
+using namespace std::chrono_literals;
+
+constexpr uint8_t kModeOfRunAddress = 0x07;
+
+struct CtlResult {
+    int exitCode = -1;
+    std::string out;
+    std::string err;
+};
+
+std::string ReadText(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+nlohmann::json ReadRecord(const std::string& path) {
+    return nlohmann::json::parse(ReadText(path), nullptr, /*allow_exceptions=*/false);
+}
+
+/// A veskactl child with VESKA_USB=sim, its outputs in files of dir.
+class Child {
+  public:
+    Child(const std::string& dir, const std::vector<std::string>& args)
+        : outPath_(dir + "/stdout.txt"), errPath_(dir + "/stderr.txt") {
+        std::vector<std::string> words{VESKACTL_PATH};
+        words.insert(words.end(), args.begin(), args.end());
+        std::vector<char*> argv;
+        for (std::string& w : words) argv.push_back(w.data());
+        argv.push_back(nullptr);
+        // Everything the child needs is made before the fork: the test process has threads.
+        std::vector<std::string> env{"VESKA_USB=sim", "VESKA_TRACE="};
+        for (char** e = environ; *e != nullptr; ++e) {
+            const std::string entry = *e;
+            if (entry.rfind("VESKA_USB=", 0) != 0 && entry.rfind("VESKA_TRACE=", 0) != 0)
+                env.push_back(entry);
+        }
+        std::vector<char*> envp;
+        for (std::string& e : env) envp.push_back(e.data());
+        envp.push_back(nullptr);
+        const int out = ::open(outPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        const int err = ::open(errPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        pid_ = ::fork();
+        if (pid_ == 0) {
+            ::dup2(out, STDOUT_FILENO);
+            ::dup2(err, STDERR_FILENO);
+            ::execve(argv[0], argv.data(), envp.data());
+            ::_exit(127);
+        }
+        ::close(out);
+        ::close(err);
+    }
+    ~Child() {
+        if (pid_ > 0 && !waited_) {
+            ::kill(pid_, SIGKILL);
+            ::waitpid(pid_, nullptr, 0);
+        }
+    }
+
+    void Signal(int signal) const { ::kill(pid_, signal); }
+    CtlResult Wait() {
+        int status = 0;
+        ::waitpid(pid_, &status, 0);
+        waited_ = true;
+        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadText(outPath_),
+                ReadText(errPath_)};
+    }
+
+  private:
+    std::string outPath_;
+    std::string errPath_;
+    pid_t pid_ = -1;
+    bool waited_ = false;
+};
+
+class BenchRunTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/veskactl-bench-XXXXXX";
+        ASSERT_NE(::mkdtemp(pattern), nullptr);
+        dir = pattern;
+        fs::create_directory(dir + "/lang");
+        fs::create_directory(dir + "/runs");
+    }
+    void TearDown() override { fs::remove_all(dir); }
+
+    /// veskactl on the virtual bench of its own process, to the end.
+    CtlResult Simulated(const std::vector<std::string>& benchArgs) {
+        std::vector<std::string> args{"--simulate", "--time-scale", "20",
+                                      "--language", dir + "/lang",  "bench"};
+        args.insert(args.end(), benchArgs.begin(), benchArgs.end());
+        args.insert(args.end(), {"--out", dir + "/runs"});
+        return Child(dir, args).Wait();
+    }
+
+    std::string dir;
+};
+
+const std::regex kIsoUtc(R"(\d{4}-\d{2}-\d{2}T\d{2}:\d{2}:\d{2}\.\d{3}Z)");
+
+TEST_F(BenchRunTest, ALineRunWithATimeLimitCompletesAndWritesItsRecord) {
+    const CtlResult run = Simulated({"Line", "--seconds", "1"});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+
+    // Standard output names the record: <serial>_Line.json in the output folder.
+    std::smatch m;
+    const std::string expected = dir + "/runs/([0-9]+)_Line\\.json\n";
+    ASSERT_TRUE(std::regex_match(run.out, m, std::regex(expected))) << run.out;
+    const nlohmann::json record = ReadRecord(dir + "/runs/" + m[1].str() + "_Line.json");
+    ASSERT_TRUE(record.is_object());
+
+    EXPECT_EQ(record["mode"], "Line");
+    EXPECT_EQ(record["code"], 0);
+    EXPECT_EQ(record["completed"], true);
+    const std::string started = record["started"];
+    const std::string ended = record["ended"];
+    EXPECT_TRUE(std::regex_match(started, kIsoUtc)) << started;
+    EXPECT_TRUE(std::regex_match(ended, kIsoUtc)) << ended;
+    EXPECT_LT(started, ended);
+
+    const nlohmann::json& sensor = record["sensor"];
+    EXPECT_EQ(sensor["serial"], std::stoi(m[1].str()));
+    for (const char* key : {"type", "release", "base", "range"}) {
+        EXPECT_TRUE(sensor[key].is_number_integer()) << key;
+    }
+    EXPECT_GT(sensor["range"].get<int>(), 0);
+    const nlohmann::json& motion = record["motion"];
+    for (const char* key : {"record", "step_period_us", "sample_step_mm", "encoder_averaging"}) {
+        EXPECT_TRUE(motion.contains(key)) << key;
+    }
+    // A second of 1 ms ticks polls many results into the ring.
+    EXPECT_GT(record["samples"].get<int>(), 10);
+    EXPECT_TRUE(record["results"].is_object());
+    EXPECT_TRUE(record["files"].is_array());
+    EXPECT_TRUE(record["notes"].is_array());
+    EXPECT_NE(run.err.find("bench: Line tick "), std::string::npos) << run.err;
+}
+
+TEST_F(BenchRunTest, AnUnknownModeIsAUsageErrorNamingTheModes) {
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"Lin"}, {"Line", "Spin"}, {"135"}, {}}) {
+        const CtlResult run = Simulated(args);
+        EXPECT_EQ(run.exitCode, 2) << run.err;
+        EXPECT_NE(run.err.find("Line, Nonline, Temperature, Pulse"), std::string::npos) << run.err;
+        EXPECT_NE(run.err.find("Laser_Adjustment"), std::string::npos) << run.err;
+    }
+    EXPECT_TRUE(fs::is_empty(dir + "/runs"));
+}
+
+TEST_F(BenchRunTest, BadOptionsAreUsageErrors) {
+    for (const std::vector<std::string>& args : {std::vector<std::string>{"Line", "--seconds", "0"},
+                                                 {"Line", "--seconds", "x"},
+                                                 {"Line", "--seconds"},
+                                                 {"Line", "--fast"}}) {
+        EXPECT_EQ(Simulated(args).exitCode, 2) << args.back();
+    }
+}
+
+TEST_F(BenchRunTest, TwoModesRunInOrderByCaptionOrCode) {
+    const CtlResult run = Simulated({"nonline", "2", "--seconds", "0.3"});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    std::smatch m;
+    ASSERT_TRUE(std::regex_match(
+        run.out, m, std::regex(".*/([0-9]+)_Nonline\\.json\n.*/([0-9]+)_Temperature\\.json\n")))
+        << run.out;
+    const nlohmann::json first = ReadRecord(dir + "/runs/" + m[1].str() + "_Nonline.json");
+    const nlohmann::json second = ReadRecord(dir + "/runs/" + m[2].str() + "_Temperature.json");
+    EXPECT_EQ(first["code"], 1);
+    EXPECT_EQ(second["code"], 2);
+    EXPECT_EQ(first["completed"], true);
+    EXPECT_EQ(second["completed"], true);
+    EXPECT_LE(first["ended"].get<std::string>(), second["started"].get<std::string>());
+}
+
+TEST_F(BenchRunTest, AnExistingRecordIsReplacedOnlyWithYes) {
+    ASSERT_EQ(Simulated({"Temperature", "--seconds", "0.2"}).exitCode, 0);
+    const CtlResult refused = Simulated({"Temperature", "--seconds", "0.2"});
+    EXPECT_EQ(refused.exitCode, 2);
+    EXPECT_NE(refused.err.find("give --yes"), std::string::npos) << refused.err;
+    EXPECT_EQ(Simulated({"Temperature", "--seconds", "0.2", "--yes"}).exitCode, 0);
+}
+
+sim::BenchOptions SharedBench() {
+    sim::BenchOptions o;
+    o.setPortsEnvironment = true;  // the child finds COM4, COM2 and COM7 through VESKA_PORTS
+    o.installUsbBackend = false;
+    o.timeScale = 20.0;
+    return o;
+}
+
+/// True once done() holds; gives up after 15 s.
+template <typename Done>
+bool Eventually(Done done) {
+    for (int i = 0; i < 1500 && !done(); ++i) std::this_thread::sleep_for(10ms);
+    return done();
+}
+
+TEST_F(BenchRunTest, AStopSignalEndsTheRunAsTheMeasureButtonDoes) {
+    for (const int signal : {SIGINT, SIGTERM}) {
+        sim::VirtualBench bench(SharedBench());
+        std::string error;
+        ASSERT_TRUE(bench.Start(&error)) << error;
+        sim::SensorDevice& sensor = bench.Sensor();
+        ASSERT_EQ(sensor.Param(kModeOfRunAddress), 0);
+
+        // Nonline never ends by itself; its start sets "Mode of Run" 1.
+        Child child(dir, {"--language", dir + "/lang", "bench", "Nonline", "Temperature", "--out",
+                          dir + "/runs", "--yes"});
+        ASSERT_TRUE(Eventually([&] { return sensor.Param(kModeOfRunAddress) == 1; }))
+            << "signal " << signal;
+        child.Signal(signal);
+        const CtlResult run = child.Wait();
+
+        EXPECT_EQ(run.exitCode, 6) << run.err;
+        EXPECT_EQ(sensor.Param(kModeOfRunAddress), 0) << "the stop sent Mode of Run 0";
+        const std::string serial = std::to_string(sensor.Identity().serialNumber);
+        const nlohmann::json record = ReadRecord(dir + "/runs/" + serial + "_Nonline.json");
+        EXPECT_EQ(record["completed"], false);
+        EXPECT_EQ(record["end"], "interrupted");
+        // The sequence stops at the first run that does not complete.
+        EXPECT_FALSE(fs::exists(dir + "/runs/" + serial + "_Temperature.json"));
+    }
+}
+
+}  // namespace

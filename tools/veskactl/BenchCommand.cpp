@@ -1,0 +1,394 @@
+// veskactl bench: runs bench modes headless on the program's own run frame. The logic is
+// main::MainWindow with a headless view; a small loop stands in for the window's timers.
+#include <atomic>
+#include <cerrno>
+#include <charconv>
+#include <chrono>
+#include <cmath>
+#include <csignal>
+#include <ctime>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "analog/BenchBoard.h"
+#include "analog/VoktDriver.h"
+#include "analog/VoktInterface.h"
+#include "bench/StageDevices.h"
+#include "lang/NumberFormat.h"
+#include "link/PortSelection.h"
+#include "link/Status.h"
+#include "main/MainWindow.h"
+#include "main/MeasurementCycle.h"
+#include "main/ProgramState.h"
+#include "platform/D2xx.h"
+#include "platform/FileIo.h"
+#include "tools/veskactl/BenchCommand.h"
+#include "tools/veskactl/Commands.h"
+#include "tools/veskactl/HeadlessView.h"
+#include "tools/veskactl/Session.h"
+
+namespace veska::tools {
+
+namespace {
+
+namespace fs = std::filesystem;
+using SteadyClock = std::chrono::steady_clock;
+using main::Timer;
+
+constexpr double kMaxSeconds = 86400.0;                        ///< one day [s]
+constexpr auto kLongestSleep = std::chrono::milliseconds(20);  ///< between two flag checks
+constexpr auto kProgressEvery = std::chrono::seconds(1);       ///< progress line period
+constexpr auto kProgressChangeGap = std::chrono::milliseconds(200);
+
+/// The signal that asked the run to stop (0: none). Written only by the handler, read by
+/// the loop; lock-free, so the handler may touch it.
+std::atomic<int> stopSignal{0};
+static_assert(std::atomic<int>::is_always_lock_free);
+
+extern "C" void OnStopSignal(int signal) { stopSignal.store(signal); }
+
+/// SIGINT and SIGTERM set the stop flag while it lives; the previous handlers come back at
+/// its end.
+class StopSignals {
+  public:
+    StopSignals() {
+        stopSignal.store(0);
+        struct sigaction action {};
+        action.sa_handler = OnStopSignal;
+        sigemptyset(&action.sa_mask);
+        action.sa_flags = SA_RESTART;
+        ::sigaction(SIGINT, &action, &previousInt_);
+        ::sigaction(SIGTERM, &action, &previousTerm_);
+    }
+    ~StopSignals() {
+        ::sigaction(SIGINT, &previousInt_, nullptr);
+        ::sigaction(SIGTERM, &previousTerm_, nullptr);
+    }
+    StopSignals(const StopSignals&) = delete;
+    StopSignals& operator=(const StopSignals&) = delete;
+
+    static bool Requested() { return stopSignal.load() != 0; }
+
+  private:
+    struct sigaction previousInt_ {};
+    struct sigaction previousTerm_ {};
+};
+
+/// The steps of the bench's own modes, bound beside the plain modes that the logic binds
+/// itself. BENCH MODES: bind bench::BenchModes here (a member `bench::BenchModes modes_;`
+/// and `modes_.BindTo(steps);` below, with "bench/BenchModes.h").
+class BenchModeBindings {
+  public:
+    void BindTo(bench::ModeSteps& steps) { (void)steps; }
+};
+
+struct BenchArgs {
+    std::vector<const bench::ModeRow*> modes;
+    std::string outDir = ".";
+    std::optional<double> seconds;
+    bool yes = false;
+};
+
+bool ParseSeconds(const std::string& text, double& seconds) {
+    const char* end = text.data() + text.size();
+    const auto r = std::from_chars(text.data(), end, seconds);
+    return r.ec == std::errc() && r.ptr == end && std::isfinite(seconds) && seconds > 0.0 &&
+           seconds <= kMaxSeconds;
+}
+
+/// Parses the command's words; an empty text, or the usage error.
+std::string ParseBenchArgs(const CommandArgs& args, BenchArgs& parsed) {
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& word = args[i];
+        std::string value;
+        const auto takeValue = [&](const std::string& option) {
+            if (word == option) {
+                if (i + 1 >= args.size()) return false;
+                value = args[++i];
+                return true;
+            }
+            value = word.substr(option.size() + 1);
+            return true;
+        };
+        if (word == "--yes" || word == "-y") {
+            parsed.yes = true;
+        } else if (word == "--out" || word.rfind("--out=", 0) == 0) {
+            if (!takeValue("--out") || value.empty()) return "bench: --out needs a folder";
+            parsed.outDir = value;
+        } else if (word == "--seconds" || word.rfind("--seconds=", 0) == 0) {
+            double seconds = 0.0;
+            if (!takeValue("--seconds") || !ParseSeconds(value, seconds)) {
+                return "bench: --seconds needs a duration in seconds (above 0, at most 86400)";
+            }
+            parsed.seconds = seconds;
+        } else if (word.rfind("--", 0) == 0) {
+            return "bench: unknown option '" + word + "'";
+        } else {
+            const bench::ModeRow* row = ResolveMode(word);
+            if (row == nullptr) {
+                return "bench: unknown mode '" + word + "'; the modes are " + AllowedCaptions() +
+                       " (or their codes)";
+            }
+            parsed.modes.push_back(row);
+        }
+    }
+    if (parsed.modes.empty()) return "bench: no mode given; the modes are " + AllowedCaptions();
+    return "";
+}
+
+/// The program's parts for headless runs, composed as the window's composition root does:
+/// the motor link, the sensor link (in the program state), the encoder link, the board
+/// client on the driver library, the logic with the headless view.
+struct HeadlessBench {
+    HeadlessBench(Session& session, bool yes)
+        : clock(session.clock),
+          state(clock),
+          view(session.err, yes),
+          motor(clock),
+          encoder(clock),
+          boardClient(boardLibrary, clock),
+          board(boardClient),
+          logic(state, view, clock, platform::UsbBackend(),
+                main::StartOptions{session.options.languageDir, "", true}, Wiring()) {}
+
+    main::BenchWiring Wiring() {
+        main::BenchWiring wiring{bench::BenchDevices{motor, encoder, board}, {}};
+        wiring.bindModes = [this](bench::ModeSteps& steps) {
+            benchModes.BindTo(steps);
+            boundSteps = &steps;
+        };
+        return wiring;
+    }
+
+    platform::Clock& clock;
+    main::ProgramState state;
+    HeadlessView view;
+    bench::StageMotor motor;
+    bench::StageEncoder encoder;
+    analog::LibraryDriver boardLibrary;
+    analog::TVOKT_Interface boardClient;
+    analog::BenchBoard board;
+    BenchModeBindings benchModes;
+    const bench::ModeSteps* boundSteps = nullptr;  ///< the logic's table, once bound
+    main::MainWindow logic;
+
+    /// A mode that never ends its run by itself: one that runs until stopped, or one
+    /// without steps.
+    bool Continuous(int32_t code) const {
+        return RunsUntilStopped(code) || boundSteps == nullptr || boundSteps->Find(code) == nullptr;
+    }
+};
+
+/// Progress on the error stream: tick, phase, samples, value, stage, progress bar.
+class ProgressPrinter {
+  public:
+    ProgressPrinter(std::ostream& err, const bench::ModeRow& row) : err_(err), row_(row) {}
+
+    /// After a tick of the run.
+    void Tick(HeadlessBench& b) {
+        ++ticks_;
+        Print(b, false);
+    }
+    /// The run's last line.
+    void Final(HeadlessBench& b) { Print(b, true); }
+
+  private:
+    void Print(HeadlessBench& b, bool force) {
+        const auto now = SteadyClock::now();
+        const int progress = b.view.Progress();
+        const bool changed = progress != shownProgress_;
+        if (!force && now - last_ < kProgressEvery &&
+            !(changed && now - last_ >= kProgressChangeGap))
+            return;
+        last_ = now;
+        shownProgress_ = progress;
+        const bench::RunState& run = b.logic.Measurement().run;
+        err_ << "bench: " << row_.caption << " tick " << ticks_ << " phase " << run.tickPhase
+             << " samples " << RingCount(b.state.samples);
+        if (!b.view.ValueText().empty()) err_ << " value " << b.view.ValueText();
+        if (run.encoderPresent) {
+            err_ << " stage " << lang::FormatFixedPrecision(run.encoderPosition, 8, 4) << " mm";
+        }
+        err_ << " progress " << progress << "%\n";
+    }
+
+    std::ostream& err_;
+    const bench::ModeRow& row_;
+    uint64_t ticks_ = 0;
+    SteadyClock::time_point last_ = SteadyClock::now();
+    int shownProgress_ = 0;
+};
+
+void SleepUntil(SteadyClock::time_point until) {
+    const auto now = SteadyClock::now();
+    if (until <= now) return;
+    const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(until - now).count();
+    timespec ts{static_cast<time_t>(ns / 1000000000), static_cast<long>(ns % 1000000000)};
+    // One call: a signal cuts it short, and the loop looks at the stop flag at once.
+    (void)::nanosleep(&ts, nullptr);
+}
+
+/// One run: the Measure button once, then the timers until the run ends; a stop request,
+/// a failure or the time limit stops it as the Measure button does.
+RunEnd DriveRun(HeadlessBench& b, const bench::ModeRow& row, std::optional<double> seconds,
+                std::ostream& err) {
+    ProgressPrinter progress(err, row);
+    b.view.ClearProblems();
+    b.logic.ButtonMeasureClick();
+    const auto started = SteadyClock::now();
+    std::optional<SteadyClock::time_point> deadline;
+    if (seconds) {
+        deadline = started + std::chrono::duration_cast<SteadyClock::duration>(
+                                 std::chrono::duration<double>(*seconds));
+    }
+    RunEnd end = RunEnd::Self;
+    while (b.logic.MeasurementRunning()) {
+        if (StopSignals::Requested()) {
+            end = RunEnd::Interrupted;
+        } else if (!b.view.Problems().empty()) {
+            end = RunEnd::Failure;
+        } else if (deadline && SteadyClock::now() >= *deadline) {
+            end = RunEnd::TimeLimit;
+        }
+        if (end != RunEnd::Self) {
+            b.logic.ButtonMeasureClick();
+            break;
+        }
+        const auto now = SteadyClock::now();
+        if (const auto due = b.view.DueAt(Timer::TimerAnswer); due && *due <= now) {
+            b.view.Fired(Timer::TimerAnswer);
+            b.logic.TimerAnswerTimer();
+            if (!b.state.session.conn.connected) {
+                end = RunEnd::Lost;
+                break;
+            }
+            continue;
+        }
+        if (const auto due = b.view.DueAt(Timer::TimerMain); due && *due <= now) {
+            b.view.Fired(Timer::TimerMain);
+            b.logic.TimerMainTimer();
+            progress.Tick(b);
+            continue;
+        }
+        auto wake = now + kLongestSleep;
+        for (const Timer timer : {Timer::TimerMain, Timer::TimerAnswer}) {
+            if (const auto due = b.view.DueAt(timer); due && *due < wake) wake = *due;
+        }
+        if (deadline && *deadline < wake) wake = *deadline;
+        SleepUntil(wake);
+    }
+    progress.Final(b);
+    if (!b.view.Problems().empty() && (end == RunEnd::Self || end == RunEnd::TimeLimit)) {
+        end = RunEnd::Failure;
+    }
+    return end;
+}
+
+int ConnectFailure(Session& session, const HeadlessBench& b) {
+    const int32_t status = b.state.session.conn.linkStatus.load();
+    if (status == link::kStatusNotOpen) {
+        return session.Fail(kExitPort, "bench: cannot open the sensor port '" +
+                                           b.state.session.conn.portName + "'");
+    }
+    return session.LinkFailure("bench: the sensor did not connect", status);
+}
+
+}  // namespace
+
+int RunBench(Session& session, const CommandArgs& args) {
+    BenchArgs parsed;
+    parsed.yes = session.options.yes;
+    if (const std::string problem = ParseBenchArgs(args, parsed); !problem.empty()) {
+        return session.Fail(kExitUsage, problem);
+    }
+    std::error_code ec;
+    fs::create_directories(parsed.outDir, ec);
+    if (ec || !fs::is_directory(parsed.outDir)) {
+        return session.Fail(kExitFile, "bench: cannot make the folder '" + parsed.outDir +
+                                           "': " + (ec ? ec.message() : "not a folder"));
+    }
+
+    StopSignals signals;
+    HeadlessBench b(session, parsed.yes);
+    params::ConnectionState& conn = b.state.session.conn;
+    b.logic.FormCreate();
+    conn.portName = PortNameOfChoice(session.options.port);
+    conn.baudRate = session.options.baud;
+    conn.netAddress = session.options.address;
+    b.logic.ComboBoxMotorCOMChange(session.options.motorPort);
+    b.logic.ComboBoxEncoderCOMChange(session.options.encoderPort);
+    b.logic.ButtonConnectClick();
+    if (!conn.connected) {
+        const int code = ConnectFailure(session, b);
+        b.logic.FormClose();
+        return code;
+    }
+
+    const std::string serial = std::to_string(conn.deviceInfo.serialNumber);
+    const auto recordPath = [&](const bench::ModeRow& row) {
+        return (fs::path(parsed.outDir) / (serial + "_" + std::string(row.caption) + ".json"))
+            .string();
+    };
+    if (!parsed.yes) {
+        for (const bench::ModeRow* row : parsed.modes) {
+            if (fs::exists(recordPath(*row))) {
+                b.logic.FormClose();
+                return session.Fail(
+                    kExitUsage, "bench: " + recordPath(*row) + " exists: give --yes to replace it");
+            }
+        }
+    }
+
+    int result = kExitOk;
+    for (const bench::ModeRow* row : parsed.modes) {
+        if (StopSignals::Requested()) {
+            result = kExitIncomplete;
+            break;
+        }
+        b.state.benchModeCode = row->code;
+        b.view.SetFileStem(parsed.outDir, serial + "_" + std::string(row->caption));
+        session.err << "bench: " << row->caption << " (" << row->code << ") on sensor " << serial
+                    << '\n';
+
+        RunRecord record;
+        record.row = row;
+        record.secondsLimit = parsed.seconds;
+        record.started = IsoUtc(std::chrono::system_clock::now());
+        record.end = DriveRun(b, *row, parsed.seconds, session.err);
+        record.ended = IsoUtc(std::chrono::system_clock::now());
+        record.messages = b.view.Problems();
+        // The time limit completes a mode that never ends by itself; one that would have
+        // ended was cut short.
+        record.completed = record.end == RunEnd::Self ||
+                           (record.end == RunEnd::TimeLimit && b.Continuous(row->code));
+        if (record.end == RunEnd::TimeLimit && !record.completed) {
+            record.messages.push_back("the time limit ran out before the mode ended its run");
+        }
+
+        const std::string path = recordPath(*row);
+        const std::string text =
+            RecordJson(record, b.state, b.logic.Measurement().run)
+                .dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) +
+            "\n";
+        std::string reason;
+        if (!platform::ReplaceFile(path, text, reason)) {
+            session.Fail(kExitFile, "bench: cannot write " + path + ": " + reason);
+            result = kExitFile;
+            break;
+        }
+        session.err << "bench: " << row->caption << ' '
+                    << (record.completed ? "completed" : "did not complete") << " ("
+                    << RunEndName(record.end) << "); record " << path << '\n';
+        session.out << path << '\n';
+        if (!record.completed) {
+            result = b.view.Refused() ? kExitUsage : kExitIncomplete;
+            break;
+        }
+    }
+    b.logic.FormClose();
+    return result;
+}
+
+}  // namespace veska::tools

@@ -1,0 +1,97 @@
+#include "tools/veskactl/HeadlessView.h"
+
+#include <filesystem>
+
+namespace veska::tools {
+
+void HeadlessView::SetFileStem(const std::string& directory, const std::string& stem) {
+    directory_ = directory;
+    stem_ = stem;
+}
+
+std::string HeadlessView::FileInDirectory(const std::string& extension) const {
+    return (std::filesystem::path(directory_) / (stem_ + extension)).string();
+}
+
+void HeadlessView::SetTimerEnabled(main::Timer timer, bool enabled) {
+    TimerState& t = StateOf(timer);
+    t.enabled = enabled;
+    if (enabled) t.armed = SteadyClock::now();
+}
+
+bool HeadlessView::TimerEnabled(main::Timer timer) const { return StateOf(timer).enabled; }
+
+void HeadlessView::SetTimerInterval(main::Timer timer, int milliseconds) {
+    TimerState& t = StateOf(timer);
+    t.interval = milliseconds < 0 ? 0 : milliseconds;
+    if (t.enabled) t.armed = SteadyClock::now();
+}
+
+std::optional<HeadlessView::SteadyClock::time_point> HeadlessView::DueAt(main::Timer timer) const {
+    const TimerState& t = StateOf(timer);
+    if (!t.enabled) return std::nullopt;
+    return t.armed + std::chrono::milliseconds(t.interval);
+}
+
+void HeadlessView::Fired(main::Timer timer) { StateOf(timer).armed = SteadyClock::now(); }
+
+int HeadlessView::Interval(main::Timer timer) const { return StateOf(timer).interval; }
+
+void HeadlessView::SetText(main::Control control, const std::string& text) {
+    if (control == main::Control::LabelRast) value_ = text;
+}
+
+void HeadlessView::PrintLines(const std::string& prefix, const std::string& text) {
+    std::string line;
+    for (char c : text) {
+        if (c == '\r' || c == '\n') {
+            err_ << prefix << line << '\n';
+            line.clear();
+        } else {
+            line += c;
+        }
+    }
+    err_ << prefix << line << '\n';
+}
+
+int HeadlessView::MessageBox(const std::string& text, const std::string& caption, int flags) {
+    const std::string prefix = "veskactl: [" + caption + "] ";
+    PrintLines(prefix, text);
+    if (flags == params::kMbOkCancelExclamation) {
+        if (yes_) return params::kIdOk;
+        refused_ = true;
+        problems_.push_back("confirmation refused (give --yes): " + text);
+        err_ << "veskactl: confirmation refused: give --yes to go ahead\n";
+        return params::kIdCancel;
+    }
+    if (flags == params::kMbIconStop || flags == params::kMbIconExclamation) {
+        problems_.push_back(text);
+    }
+    return params::kIdOk;
+}
+
+void HeadlessView::ShowError(const std::string& text) {
+    PrintLines("veskactl: ", text);
+    problems_.push_back(text);
+}
+
+std::string HeadlessView::IdentityLabelText(params::IdentityLabel label) const {
+    const auto it = labels_.find(label);
+    return it == labels_.end() ? std::string() : it->second;
+}
+
+std::optional<std::string> HeadlessView::AskSaveDataFile() { return FileInDirectory(".txt"); }
+
+std::optional<std::string> HeadlessView::AskSaveParamFile(const std::string& presetName) {
+    // Only the preset's file name is taken: the file always lands in the output folder.
+    const std::string name = std::filesystem::path(presetName).filename().string();
+    if (name.empty()) return FileInDirectory(".prm");
+    return (std::filesystem::path(directory_) / name).string();
+}
+
+void HeadlessView::ClearProblems() {
+    problems_.clear();
+    refused_ = false;
+}
+
+}  // namespace veska::tools
