@@ -106,6 +106,9 @@ Options ParseOptions(const QApplication& app) {
     parser.setApplicationDescription(
         QStringLiteral("Setup and test program for VESKA laser distance sensors."));
     parser.addHelpOption();
+    // --version is answered in main() before the application object exists; listed here.
+    const QCommandLineOption version(QStringLiteral("version"),
+                                     QStringLiteral("Print the program's name and version."));
     const QCommandLineOption simulate(
         QStringLiteral("simulate"),
         QStringLiteral("Run on the virtual bench: COM4 is a simulated sensor, USB the simulated "
@@ -125,7 +128,7 @@ Options ParseOptions(const QApplication& app) {
     const QCommandLineOption startupTime(
         QStringLiteral("startup-time"),
         QStringLiteral("Print the milliseconds until the main window is shown, then quit."));
-    parser.addOptions({simulate, language, port, noAbout, screenshot, startupTime});
+    parser.addOptions({version, simulate, language, port, noAbout, screenshot, startupTime});
     parser.process(app);
 
     Options o;
@@ -315,6 +318,10 @@ int main(int argc, char** argv) {
     // --help and --version print and leave: they need no display.
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg(argv[i]);
+        if (arg == "--version") {
+            std::printf("veskacfg %s\n", VESKA_VERSION);
+            return 0;
+        }
         if ((arg == "--help" || arg == "-h" || arg == "--version") &&
             qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
             qputenv("QT_QPA_PLATFORM", "offscreen");

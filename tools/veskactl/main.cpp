@@ -37,6 +37,7 @@ void PrintHelp(std::ostream& out) {
            "  --yes           answer the program's confirmations with OK (store, overwriting a\n"
            "                  file); without it they are refused and the command fails.\n"
            "  --help          this text.\n"
+           "  --version       the program's name and version.\n"
            "\n"
            "Commands:\n";
     for (const Command& command : CommandTable()) {
@@ -93,6 +94,10 @@ int main(int argc, char** argv) {
         }
         if (option == "--help" || option == "-h") {
             PrintHelp(std::cout);
+            return kExitOk;
+        }
+        if (option == "--version") {
+            std::cout << "veskactl " << VESKA_VERSION << '\n';
             return kExitOk;
         }
         if (option == "--yes" || option == "-y") {
