@@ -85,6 +85,13 @@ const std::vector<Command>& CommandTable() {
          "            U=1.2345 V I=2.469 mA\n"
          "With VESKA_USB=sim the library simulates a board of its own.\n",
          1, 2, RunBoard},
+        {"scan", "",
+         "Looks for sensors: Identify at every rate and address 1..127 on the port of --port,\n"
+         "or without --port on every serial port of the machine and every COMn of\n"
+         "$VESKA_PORTS. The --baud and --address given are tried first. One line per sensor:\n"
+         "port=P baud=B address=A type=T serial=S release=R base=B range=R\n"
+         "Progress goes to standard error. Exit 0 when a sensor answered, else 4.\n",
+         0, 0, RunScan},
     };
     return table;
 }

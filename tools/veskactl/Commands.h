@@ -47,5 +47,6 @@ int RunStream(Session& session, const CommandArgs& args);   // StreamCommand.cpp
 int RunMotor(Session& session, const CommandArgs& args);    // MotorCommands.cpp
 int RunEncoder(Session& session, const CommandArgs& args);  // EncoderCommands.cpp
 int RunBoard(Session& session, const CommandArgs& args);    // BoardCommands.cpp
+int RunScan(Session& session, const CommandArgs& args);     // ScanCommand.cpp
 
 }  // namespace veska::tools

@@ -27,6 +27,7 @@ struct Options {
     bool yes = false;           ///< answer confirmations with OK
     std::string motorPort = "COM2";    ///< the stage's motor controller, as the bench form
     std::string encoderPort = "COM7";  ///< the reference encoder
+    bool portGiven = false;            ///< --port was on the command line (scan)
 };
 
 /// The sensor's port name as the connection state holds it: "\\.\" followed by the choice,

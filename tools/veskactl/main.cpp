@@ -116,6 +116,7 @@ int main(int argc, char** argv) {
         if (option == "--port") {
             if (value.empty()) return Usage("--port needs a port name");
             options.port = value;
+            options.portGiven = true;
         } else if (option == "--motor-port" || option == "--encoder-port") {
             if (value.empty()) return Usage(option + " needs a port name");
             (option == "--motor-port" ? options.motorPort : options.encoderPort) = value;
