@@ -25,6 +25,12 @@ std::optional<std::string> QtFileDialogs::Ask(FileKind kind, const std::string& 
         case FileKind::DataSave:
             dialog.setAcceptMode(QFileDialog::AcceptSave);
             break;
+        case FileKind::CsvSave:
+            dialog.setAcceptMode(QFileDialog::AcceptSave);
+            dialog.setNameFilters(
+                {QStringLiteral("CSV files (*.csv)"), QStringLiteral("All files (*)")});
+            dialog.setDefaultSuffix(QStringLiteral("csv"));
+            break;
     }
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
         return std::nullopt;

@@ -13,6 +13,7 @@ enum class FileKind {
     ParamSave,  ///< SaveDialogParam: ".prm" by default, no overwrite question of its own
     ParamOpen,  ///< OpenDialogParam
     DataSave,   ///< SaveDialogData: no filter, no default extension, the name as chosen
+    CsvSave,    ///< the CSV file: "*.csv", ".csv" by default
 };
 
 /// File open and save dialogs; tests swap in ScriptedFileDialogs.
