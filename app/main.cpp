@@ -7,6 +7,7 @@
 #include <QMessageBox>
 #include <QPixmap>
 #include <QPushButton>
+#include <QSettings>
 #include <QTimer>
 #include <chrono>
 #include <clocale>
@@ -18,10 +19,10 @@
 #include <string>
 #include <string_view>
 
-#include "main/LogicThread.h"
 #include "analog/BenchBoard.h"
 #include "analog/VoktDriver.h"
 #include "bench/StageDevices.h"
+#include "main/LogicThread.h"
 #include "main/MainWindow.h"
 #include "main/ProgramState.h"
 #include "platform/Clock.h"
@@ -33,6 +34,7 @@
 #include "ui/FileDialogAdapter.h"
 #include "ui/MainForm.h"
 #include "ui/MessageBoxAdapter.h"
+#include "ui/OperatorSettings.h"
 #include "ui/QueuedMainView.h"
 #include "ui/RangeDialog.h"
 
@@ -256,6 +258,13 @@ int Run(Application& app, Clock::time_point started) {
         app.unattended ? static_cast<veska::ui::MessageBoxAdapter&>(loggedBoxes) : screenBoxes,
         files);
     form.SetAboutBoxEnabled(options.showAbout);
+    // The last port, rate, address, window geometry and dialog folders. The simulated bench
+    // and an explicit --port choose their own port; unattended runs keep nothing.
+    QSettings store(QStringLiteral("veskacfg"), QStringLiteral("veskacfg"));
+    veska::ui::OperatorSettings remembered(store);
+    const bool remember = !options.simulate && options.screenshot.empty() && !options.startupTime;
+    veska::ui::RememberedChoices choices;
+    if (remember) choices = remembered.Restore(form, files);
 
     veska::main::StartOptions start;
     start.languageDirectory = options.languageDirectory;
@@ -278,6 +287,24 @@ int Run(Application& app, Clock::time_point started) {
         });
         thread.Start();
         thread.Post("Starting…", [&logic] { logic.FormCreate(); });
+        if (remember) {
+            thread.Post("Restoring the last choices…",
+                        [&logic, &view, choices, keepPort = options.port.empty()] {
+                            using veska::main::Control;
+                            if (keepPort && !choices.port.isEmpty()) {
+                                view.SetText(Control::ComboBoxCOM, choices.port.toStdString());
+                                logic.ComboBoxCOMChange(choices.port.toStdString());
+                            }
+                            if (choices.baudIndex >= 0) {
+                                view.SelectBaudItem(choices.baudIndex);
+                                logic.ComboBoxWorkBaundChange(choices.baud.toStdString());
+                            }
+                            if (choices.addressIndex >= 0) {
+                                view.SelectAddressItem(choices.addressIndex);
+                                logic.ComboBoxWorkCodeDevChange(choices.address.toStdString());
+                            }
+                        });
+        }
         if (!options.port.empty()) {
             // After FormCreate's own choice of COM4, shown in that order.
             thread.Post("Choosing the port…", [&logic, &view, port = options.port] {
@@ -307,6 +334,7 @@ int Run(Application& app, Clock::time_point started) {
         // Shutdown: the window's close sequence (stream, adapter line, ports) runs once on the
         // logic thread, which then ends; then the logic goes, then the forms, then the bench.
         form.Shutdown();
+        if (remember) remembered.Save(form, files);
     }
     return result;
 }

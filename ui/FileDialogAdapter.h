@@ -1,5 +1,7 @@
 #pragma once
+#include <QString>
 #include <deque>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -28,6 +30,9 @@ class QtFileDialogs final : public FileDialogAdapter {
   public:
     explicit QtFileDialogs(QWidget* parent) : parent_(parent) {}
     std::optional<std::string> Ask(FileKind kind, const std::string& preset) override;
+
+    /// The folder each dialog opens in; a chosen file's folder replaces it.
+    std::map<FileKind, QString> folders;
 
   private:
     QWidget* parent_;
