@@ -19,10 +19,10 @@
 #include <string>
 #include <string_view>
 
+#include "main/LogicThread.h"
 #include "analog/BenchBoard.h"
 #include "analog/VoktDriver.h"
 #include "bench/StageDevices.h"
-#include "main/LogicThread.h"
 #include "main/MainWindow.h"
 #include "main/ProgramState.h"
 #include "platform/Clock.h"
