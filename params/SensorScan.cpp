@@ -59,7 +59,8 @@ size_t SensorScan::Run(const ScanPlan& plan, const FoundFunction& found,
         const link::PortChoice choice = link::MapSensorPort(portName);
         where.portName = portName;
         bool rateFound = false;
-        for (const uint32_t baud : rates) {
+        for (size_t r = 0; r < rates.size(); ++r) {
+            const uint32_t baud = rates[r];
             if (cancel_.load() || rateFound) {
                 where.done += addresses.size();
                 continue;
@@ -80,8 +81,7 @@ size_t SensorScan::Run(const ScanPlan& plan, const FoundFunction& found,
             settings.readConstant = timeouts.constant;
             if (sensor_.Port().Open(settings) != link::kStatusOk) {
                 // A port that does not open at one rate opens at none: skip the port.
-                where.done +=
-                    addresses.size() * (rates.size() - static_cast<size_t>(&baud - rates.data()));
+                where.done += addresses.size() * (rates.size() - r);
                 break;
             }
             for (const uint8_t address : addresses) {
