@@ -1,6 +1,7 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "link/PortSelection.h"
 #include "params/SensorScan.h"
 #include "platform/SerialPort.h"
 #include "tools/veskactl/Commands.h"
