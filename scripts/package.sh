@@ -5,9 +5,13 @@
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="${VESKA_BUILD_DIR:-$root/build}"
-if [[ ! -f "$build/CMakeCache.txt" || $# -gt 0 ]]; then
-  cmake -S "$root" -B "$build" -G Ninja "$@" >/dev/null
+# The package installs under /usr, and the programs find their data (the motor table, the
+# language files) under the prefix they were built for: build for /usr.
+prefix="$(sed -n 's/^CMAKE_INSTALL_PREFIX:PATH=//p' "$build/CMakeCache.txt" 2>/dev/null || true)"
+if [[ ! -f "$build/CMakeCache.txt" || "$prefix" != /usr || $# -gt 0 ]]; then
+  cmake -S "$root" -B "$build" -G Ninja -DCMAKE_INSTALL_PREFIX=/usr "$@" >/dev/null
 fi
+libdir="$(sed -n 's/^CMAKE_INSTALL_LIBDIR:PATH=//p' "$build/CMakeCache.txt")"
 # Only what the package holds: the programs and the driver library.
 cmake --build "$build" -j "$(nproc)" --target veskacfg veskactl veska-sim VOKTDrv
 (cd "$build" && cpack -G DEB >/dev/null)
@@ -21,8 +25,8 @@ dpkg-deb -x "$deb" "$scratch"
 missing=0
 for path in \
   usr/bin/veskacfg usr/bin/veskactl usr/bin/veska-sim \
-  usr/lib/libVOKTDrv.so usr/lib/libVOKTDrv.so.2 usr/include/VOKTDrv.h \
-  usr/lib/pkgconfig/VOKTDrv.pc \
+  usr/$libdir/libVOKTDrv.so usr/$libdir/libVOKTDrv.so.2 usr/include/VOKTDrv.h \
+  usr/$libdir/pkgconfig/VOKTDrv.pc \
   usr/share/veskacfg/Motor.dat usr/share/veskacfg/Language/Language.ini \
   usr/share/veskacfg/Language/EN.INI usr/share/veskacfg/Language/DE.INI \
   usr/share/applications/veskacfg.desktop \
@@ -40,7 +44,7 @@ for program in veskactl veska-sim; do
   [[ "$line" == "$program $version" ]] || { echo "$program --version: '$line'" >&2; missing=1; }
 done
 # The pkg-config file points at the unpacked header and library.
-pc_libdir="$(PKG_CONFIG_PATH="$scratch/usr/lib/pkgconfig" pkg-config --variable=libdir VOKTDrv)"
+pc_libdir="$(PKG_CONFIG_PATH="$scratch/usr/$libdir/pkgconfig" pkg-config --variable=libdir VOKTDrv)"
 [[ -e "$pc_libdir/libVOKTDrv.so" ]] || { echo "VOKTDrv.pc: libdir $pc_libdir" >&2; missing=1; }
 dpkg-deb -f "$deb" Package Version Depends
 if [[ $missing -ne 0 ]]; then
