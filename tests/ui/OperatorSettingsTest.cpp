@@ -14,8 +14,8 @@
 namespace veska::ui {
 namespace {
 
-struct Run {
-    Run() : form(state), files(&form) {}
+struct ProgramRun {
+    ProgramRun() : form(state), files(&form) {}
     main::ProgramState state;
     TFormMain form;
     QtFileDialogs files;
@@ -27,7 +27,7 @@ TEST(OperatorSettings, PortRateAddressGeometryAndFoldersComeBackAtTheNextStart) 
     const QString path = dir.filePath(QStringLiteral("veskacfg.ini"));
     QRect geometry;
     {
-        auto first = std::make_unique<Run>();
+        auto first = std::make_unique<ProgramRun>();
         first->form.ComboBoxCOM()->setCurrentText(QStringLiteral("COM7"));
         first->form.ComboBoxWorkBaund()->setCurrentText(QStringLiteral("57600"));
         first->form.ComboBoxWorkCodeDev()->setCurrentText(QStringLiteral("9"));
@@ -38,7 +38,7 @@ TEST(OperatorSettings, PortRateAddressGeometryAndFoldersComeBackAtTheNextStart) 
         QSettings store(path, QSettings::IniFormat);
         OperatorSettings(store).Save(first->form, first->files);
     }
-    auto next = std::make_unique<Run>();
+    auto next = std::make_unique<ProgramRun>();
     QSettings store(path, QSettings::IniFormat);
     const RememberedChoices choices = OperatorSettings(store).Restore(next->form, next->files);
     EXPECT_EQ(choices.port, QStringLiteral("COM7"));
@@ -59,7 +59,7 @@ TEST(OperatorSettings, AnEmptyOrForeignStoreRestoresNothing) {
     store.setValue(QStringLiteral("sensor/baud"), QStringLiteral("12345"));
     store.setValue(QStringLiteral("sensor/address"), QStringLiteral("200"));
     store.setValue(QStringLiteral("window/geometry"), QByteArray("broken"));
-    Run run;
+    ProgramRun run;
     const RememberedChoices choices = OperatorSettings(store).Restore(run.form, run.files);
     EXPECT_TRUE(choices.port.isEmpty());
     EXPECT_EQ(choices.baudIndex, -1);
