@@ -7,6 +7,7 @@
 #include <QMessageBox>
 #include <QPixmap>
 #include <QPushButton>
+#include <QSettings>
 #include <QTimer>
 #include <chrono>
 #include <clocale>
@@ -33,6 +34,7 @@
 #include "ui/FileDialogAdapter.h"
 #include "ui/MainForm.h"
 #include "ui/MessageBoxAdapter.h"
+#include "ui/OperatorSettings.h"
 #include "ui/QueuedMainView.h"
 #include "ui/RangeDialog.h"
 
@@ -106,6 +108,9 @@ Options ParseOptions(const QApplication& app) {
     parser.setApplicationDescription(
         QStringLiteral("Setup and test program for VESKA laser distance sensors."));
     parser.addHelpOption();
+    // --version is answered in main() before the application object exists; listed here.
+    const QCommandLineOption version(QStringLiteral("version"),
+                                     QStringLiteral("Print the program's name and version."));
     const QCommandLineOption simulate(
         QStringLiteral("simulate"),
         QStringLiteral("Run on the virtual bench: COM4 is a simulated sensor, USB the simulated "
@@ -125,7 +130,7 @@ Options ParseOptions(const QApplication& app) {
     const QCommandLineOption startupTime(
         QStringLiteral("startup-time"),
         QStringLiteral("Print the milliseconds until the main window is shown, then quit."));
-    parser.addOptions({simulate, language, port, noAbout, screenshot, startupTime});
+    parser.addOptions({version, simulate, language, port, noAbout, screenshot, startupTime});
     parser.process(app);
 
     Options o;
@@ -253,6 +258,13 @@ int Run(Application& app, Clock::time_point started) {
         app.unattended ? static_cast<veska::ui::MessageBoxAdapter&>(loggedBoxes) : screenBoxes,
         files);
     form.SetAboutBoxEnabled(options.showAbout);
+    // The last port, rate, address, window geometry and dialog folders. The simulated bench
+    // and an explicit --port choose their own port; unattended runs keep nothing.
+    QSettings store(QStringLiteral("veskacfg"), QStringLiteral("veskacfg"));
+    veska::ui::OperatorSettings remembered(store);
+    const bool remember = !options.simulate && options.screenshot.empty() && !options.startupTime;
+    veska::ui::RememberedChoices choices;
+    if (remember) choices = remembered.Restore(form, files);
 
     veska::main::StartOptions start;
     start.languageDirectory = options.languageDirectory;
@@ -275,6 +287,24 @@ int Run(Application& app, Clock::time_point started) {
         });
         thread.Start();
         thread.Post("Starting…", [&logic] { logic.FormCreate(); });
+        if (remember) {
+            thread.Post("Restoring the last choices…",
+                        [&logic, &view, choices, keepPort = options.port.empty()] {
+                            using veska::main::Control;
+                            if (keepPort && !choices.port.isEmpty()) {
+                                view.SetText(Control::ComboBoxCOM, choices.port.toStdString());
+                                logic.ComboBoxCOMChange(choices.port.toStdString());
+                            }
+                            if (choices.baudIndex >= 0) {
+                                view.SelectBaudItem(choices.baudIndex);
+                                logic.ComboBoxWorkBaundChange(choices.baud.toStdString());
+                            }
+                            if (choices.addressIndex >= 0) {
+                                view.SelectAddressItem(choices.addressIndex);
+                                logic.ComboBoxWorkCodeDevChange(choices.address.toStdString());
+                            }
+                        });
+        }
         if (!options.port.empty()) {
             // After FormCreate's own choice of COM4, shown in that order.
             thread.Post("Choosing the port…", [&logic, &view, port = options.port] {
@@ -304,6 +334,7 @@ int Run(Application& app, Clock::time_point started) {
         // Shutdown: the window's close sequence (stream, adapter line, ports) runs once on the
         // logic thread, which then ends; then the logic goes, then the forms, then the bench.
         form.Shutdown();
+        if (remember) remembered.Save(form, files);
     }
     return result;
 }
@@ -315,6 +346,10 @@ int main(int argc, char** argv) {
     // --help and --version print and leave: they need no display.
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg(argv[i]);
+        if (arg == "--version") {
+            std::printf("veskacfg %s\n", VESKA_VERSION);
+            return 0;
+        }
         if ((arg == "--help" || arg == "-h" || arg == "--version") &&
             qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
             qputenv("QT_QPA_PLATFORM", "offscreen");

@@ -102,6 +102,8 @@ public:
 
     /// Save dialog of the measurement data; nullopt when cancelled.
     virtual std::optional<std::string> AskSaveDataFile() = 0;
+    /// Save dialog of the CSV file ("*.csv"); nullopt when cancelled.
+    virtual std::optional<std::string> AskSaveCsvFile() = 0;
     /// The range dialog shown modally with two percentages; returns them when it closes.
     virtual std::pair<int, int> ShowRangeDialog(int beginPercent, int endPercent) = 0;
     virtual void ShowAboutBox() = 0;

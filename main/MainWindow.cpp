@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "acquire/CsvExport.h"
+#include "bench/ModeTable.h"
 #include "bench/MotorTable.h"
 #include "lang/Language.h"
 #include "lang/NumberFormat.h"
@@ -329,6 +331,23 @@ void MainWindow::SaveClick() {
     if (!path) return;
     std::string error;
     if (!state_.samples.ExportToFile(*path, error)) {
+        view_.MessageBox(error, state_.texts.Message(2), kMbIconExclamation);
+    }
+}
+
+void MainWindow::SaveCsvClick() {
+    const std::optional<std::string> path = view_.AskSaveCsvFile();
+    if (!path) return;
+    acquire::CsvHeader header;
+    header.serialNumber = state_.session.conn.deviceInfo.serialNumber;
+    if (const bench::ModeRow* mode = bench::FindMode(state_.measureMode.load())) {
+        header.modeCaption = std::string(mode->caption);
+    }
+    header.zeroOffset = state_.zeroOffset.load();
+    header.startTime = state_.samplesStart;
+    header.sampleInterval = acquire::StreamSampleInterval(state_.samplesBaud);
+    std::string error;
+    if (!acquire::WriteCsvFile(*path, state_.samples, header, error)) {
         view_.MessageBox(error, state_.texts.Message(2), kMbIconExclamation);
     }
 }

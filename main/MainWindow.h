@@ -90,6 +90,9 @@ class MainWindow {
     // Chart and buffer.
     void ButtonZeroClick();
     void SaveClick();
+    /// "Save as CSV" of the chart menu: the ring with serial number, mode, zero offset and
+    /// start time (acquire::CsvText) to the file the operator picks.
+    void SaveCsvClick();
     void ClearClick();
     void XAutomaticScalingClick();
     void YAutomaticScalingClick();

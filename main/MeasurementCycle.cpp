@@ -1,7 +1,9 @@
 #include "main/MeasurementCycle.h"
 
 #include <algorithm>
+#include <chrono>
 
+#include "acquire/CsvExport.h"
 #include "lang/NumberFormat.h"
 #include "link/Status.h"
 #include "main/SensorIdentity.h"
@@ -107,6 +109,8 @@ void MeasurementCycle::Start() {
     if (!state_.xAutoScale) view_.SetBottomAxisRange(0.0, 25.0);
 
     state_.samples.Reset();
+    state_.samplesStart = acquire::LocalTimeText(std::chrono::system_clock::now());
+    state_.samplesBaud = 0;
     run.pointNumber = 0;
     state_.currentValue.store(0.0f);
 

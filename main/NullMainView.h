@@ -33,6 +33,7 @@ public:
     void SetLeftAxisRange(double, double) override {}
     void SetAutoScaleChecks(bool, bool) override {}
     std::optional<std::string> AskSaveDataFile() override { return std::nullopt; }
+    std::optional<std::string> AskSaveCsvFile() override { return std::nullopt; }
     std::pair<int, int> ShowRangeDialog(int begin, int end) override { return {begin, end}; }
     void ShowAboutBox() override {}
     void SelectBenchModeItem(int) override {}

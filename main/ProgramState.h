@@ -1,6 +1,7 @@
 #pragma once
 #include <atomic>
 #include <cstdint>
+#include <string>
 
 #include "acquire/SampleBuffer.h"
 #include "bench/ModeTable.h"
@@ -31,6 +32,8 @@ struct ProgramState {
     std::atomic<float> zeroOffset{0.0f};                 ///< stream thread reads while streaming
     std::atomic<int32_t> measureMode{bench::kModeLine};  ///< mode of the last run or stream
     std::atomic<bool> streamRunning{false};              ///< stream thread runs; its stop clears it
+    std::string samplesStart;  ///< local time the ring's samples began (run or stream start)
+    uint32_t samplesBaud = 0;  ///< [bit/s] line rate of the stream that filled the ring; 0: a run
 
     int32_t benchModeCode = 0;  ///< the bench form's selected mode code
     bool expandNext = true;     ///< the next height animation grows the window

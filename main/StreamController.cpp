@@ -1,5 +1,8 @@
 #include "main/StreamController.h"
 
+#include <chrono>
+
+#include "acquire/CsvExport.h"
 #include "bench/ModeTable.h"
 #include "link/Status.h"
 
@@ -46,6 +49,8 @@ void StreamController::Start() {
     state_.measureMode.store(mode);
 
     state_.samples.Reset();
+    state_.samplesStart = acquire::LocalTimeText(std::chrono::system_clock::now());
+    state_.samplesBaud = session.conn.baudRate;
     view_.ChartClear();
     if (!state_.xAutoScale) view_.SetBottomAxisRange(0.0, acquire::SampleStream::kAxisWindow);
     state_.currentValue.store(0.0f);

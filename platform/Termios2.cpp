@@ -26,4 +26,15 @@ bool SetCustomBaudRate(int fd, uint32_t baud) {
 #endif
 }
 
+uint32_t ReadBaudRate(int fd) {
+#if defined(__linux__) && defined(TCGETS2)
+    struct termios2 tio {};
+    if (ioctl(fd, TCGETS2, &tio) != 0) return 0;
+    return tio.c_ospeed;
+#else
+    (void)fd;
+    return 0;
+#endif
+}
+
 }  // namespace veska::platform

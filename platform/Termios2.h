@@ -8,4 +8,7 @@ namespace veska::platform {
 /// <termios.h> cannot be included in the same file.
 bool SetCustomBaudRate(int fd, uint32_t baud);
 
+/// The output rate [bit/s] a terminal is set to (standard or custom); 0 when unknown.
+uint32_t ReadBaudRate(int fd);
+
 }  // namespace veska::platform

@@ -21,7 +21,7 @@ namespace {
 constexpr const char* kUsage =
     "Usage: veska-sim sensor [options]\n"
     "       veska-sim bench --dir DIR [--time-scale F] [--motor-table FILE]\n"
-    "       veska-sim --help\n"
+    "       veska-sim --help | --version\n"
     "\n"
     "Runs a simulated VESKA sensor on a pseudo-terminal until SIGINT or SIGTERM.\n"
     "\n"
@@ -258,6 +258,10 @@ int main(int argc, char** argv) {
     if (argc < 2 || std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) {
         std::fputs(kUsage, argc < 2 ? stderr : stdout);
         return argc < 2 ? 2 : 0;
+    }
+    if (std::strcmp(argv[1], "--version") == 0) {
+        std::printf("veska-sim %s\n", VESKA_VERSION);
+        return 0;
     }
     if (std::strcmp(argv[1], "bench") == 0) return RunBench(argc, argv);
     if (std::strcmp(argv[1], "sensor") != 0) {

@@ -2,12 +2,16 @@
 
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 
 namespace veska::ui {
 
 std::optional<std::string> QtFileDialogs::Ask(FileKind kind, const std::string& preset) {
     QFileDialog dialog(parent_);
     dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    if (const auto folder = folders.find(kind); folder != folders.end()) {
+        dialog.setDirectory(folder->second);
+    }
     dialog.selectFile(QFile::decodeName(QByteArray::fromStdString(preset)));
     switch (kind) {
         case FileKind::ParamSave:
@@ -25,11 +29,19 @@ std::optional<std::string> QtFileDialogs::Ask(FileKind kind, const std::string& 
         case FileKind::DataSave:
             dialog.setAcceptMode(QFileDialog::AcceptSave);
             break;
+        case FileKind::CsvSave:
+            dialog.setAcceptMode(QFileDialog::AcceptSave);
+            dialog.setNameFilters(
+                {QStringLiteral("CSV files (*.csv)"), QStringLiteral("All files (*)")});
+            dialog.setDefaultSuffix(QStringLiteral("csv"));
+            break;
     }
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
         return std::nullopt;
     }
-    return QFile::encodeName(dialog.selectedFiles().front()).toStdString();
+    const QString chosen = dialog.selectedFiles().front();
+    folders[kind] = QFileInfo(chosen).absolutePath();
+    return QFile::encodeName(chosen).toStdString();
 }
 
 std::optional<std::string> ScriptedFileDialogs::Ask(FileKind kind, const std::string& preset) {

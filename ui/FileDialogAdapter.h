@@ -1,5 +1,7 @@
 #pragma once
+#include <QString>
 #include <deque>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -13,6 +15,7 @@ enum class FileKind {
     ParamSave,  ///< SaveDialogParam: ".prm" by default, no overwrite question of its own
     ParamOpen,  ///< OpenDialogParam
     DataSave,   ///< SaveDialogData: no filter, no default extension, the name as chosen
+    CsvSave,    ///< the CSV file: "*.csv", ".csv" by default
 };
 
 /// File open and save dialogs; tests swap in ScriptedFileDialogs.
@@ -27,6 +30,9 @@ class QtFileDialogs final : public FileDialogAdapter {
   public:
     explicit QtFileDialogs(QWidget* parent) : parent_(parent) {}
     std::optional<std::string> Ask(FileKind kind, const std::string& preset) override;
+
+    /// The folder each dialog opens in; a chosen file's folder replaces it.
+    std::map<FileKind, QString> folders;
 
   private:
     QWidget* parent_;

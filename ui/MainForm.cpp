@@ -232,6 +232,9 @@ void TFormMain::BuildMenus() {
 
     popupSave_ = new QMenu(this);
     actSave_ = popupSave_->addAction(QStringLiteral("Save data to file"));
+    actSaveCsv_ = popupSave_->addAction(QStringLiteral("Save as CSV"));
+    // Usable whenever "Save data to file" is: the same samples, another format.
+    connect(actSave_, &QAction::enabledChanged, actSaveCsv_, &QAction::setEnabled);
     actClear_ = popupSave_->addAction(QStringLiteral("Clear"));
     actXAuto_ = popupSave_->addAction(QStringLiteral("X Automatic Scaling"));
     actYAuto_ = popupSave_->addAction(QStringLiteral("Y Automatic Scaling "));
@@ -314,6 +317,8 @@ void TFormMain::WireEvents() {
 
     connect(actSave_, &QAction::triggered, this,
             on("Saving the data…", [](W& l) { l.SaveClick(); }));
+    connect(actSaveCsv_, &QAction::triggered, this,
+            on("Saving the CSV file…", [](W& l) { l.SaveCsvClick(); }));
     connect(actClear_, &QAction::triggered, this,
             on("Clearing the chart…", [](W& l) { l.ClearClick(); }));
     // The logic owns the check marks: it sets them back through SetAutoScaleChecks.
@@ -709,6 +714,11 @@ void TFormMain::SetAutoScaleChecks(bool xChecked, bool yChecked) {
 std::optional<std::string> TFormMain::AskSaveDataFile() {
     if (files_ == nullptr) return std::nullopt;
     return files_->Ask(FileKind::DataSave, {});
+}
+
+std::optional<std::string> TFormMain::AskSaveCsvFile() {
+    if (files_ == nullptr) return std::nullopt;
+    return files_->Ask(FileKind::CsvSave, {});
 }
 
 std::pair<int, int> TFormMain::ShowRangeDialog(int beginPercent, int endPercent) {

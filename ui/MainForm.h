@@ -100,6 +100,7 @@ class TFormMain final : public QWidget, public main::MainView {
     void SetLeftAxisRange(double minimum, double maximum) override;
     void SetAutoScaleChecks(bool xChecked, bool yChecked) override;
     std::optional<std::string> AskSaveDataFile() override;
+    std::optional<std::string> AskSaveCsvFile() override;
     std::pair<int, int> ShowRangeDialog(int beginPercent, int endPercent) override;
     void ShowAboutBox() override;
     void SelectBenchModeItem(int index) override;
@@ -220,6 +221,7 @@ class TFormMain final : public QWidget, public main::MainView {
     QAction* actWriteFile_ = nullptr;
     QAction* actReadFile_ = nullptr;
     QAction* actSave_ = nullptr;
+    QAction* actSaveCsv_ = nullptr;  ///< "Save as CSV", enabled with actSave_
     QAction* actClear_ = nullptr;
     QAction* actXAuto_ = nullptr;
     QAction* actYAuto_ = nullptr;

@@ -204,6 +204,10 @@ std::optional<std::string> QueuedMainView::AskSaveDataFile() {
     return Ask<std::optional<std::string>>([](MainView& v) { return v.AskSaveDataFile(); });
 }
 
+std::optional<std::string> QueuedMainView::AskSaveCsvFile() {
+    return Ask<std::optional<std::string>>([](MainView& v) { return v.AskSaveCsvFile(); });
+}
+
 std::pair<int, int> QueuedMainView::ShowRangeDialog(int beginPercent, int endPercent) {
     return Ask<std::pair<int, int>>([beginPercent, endPercent](MainView& v) {
         return v.ShowRangeDialog(beginPercent, endPercent);

@@ -5,7 +5,9 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 
+#include "bench/ModeTable.h"
 #include "main/MainWindow.h"
 #include "main/StreamController.h"
 #include "sim/PtyLink.h"
@@ -396,6 +398,33 @@ TEST(DebugBuildBoard, TheDeliveredBuildNeverOpensTheBoard) {
     EXPECT_TRUE(board.calls.empty());
     rig.Connect();
     EXPECT_FALSE(rig.view.Enabled(Control::LabelVOKT_U));
+}
+
+TEST(SaveAsCsv, WritesTheSensorModeOffsetStartAndTimedRowsOrReportsTheFailure) {
+    WindowRig rig;
+    rig.Connect();
+    rig.state.measureMode.store(bench::kModeLine);
+    rig.state.zeroOffset.store(1.5f);
+    rig.state.samplesStart = "2026-12-09 15:04:05";
+    rig.state.samplesBaud = 44000;  // one sample a millisecond
+    rig.state.samples.Reset();
+    for (const float v : {3.0f, 4.0f, 5.0f}) rig.state.samples.AppendNewest(v);
+
+    const std::string path = (rig.portDir / "samples.csv").string();
+    rig.view.saveCsvFile = path;
+    rig.window->SaveCsvClick();
+    std::ifstream file(path, std::ios::binary);
+    const std::string text((std::istreambuf_iterator<char>(file)), {});
+    EXPECT_EQ(text, "Serial number,1234,Mode," +
+                        std::string(bench::FindMode(bench::kModeLine)->caption) +
+                        ",Zero offset,1.500,Start,2026-12-09 15:04:05\r\n"
+                        "Index,Time [s],Value\r\n0,0.000000,3.000\r\n1,0.001000,4.000\r\n");
+    EXPECT_TRUE(rig.view.messages.empty());
+
+    rig.view.saveCsvFile = (rig.portDir / "missing" / "x.csv").string();
+    rig.window->SaveCsvClick();
+    ASSERT_EQ(rig.view.messages.size(), 1u);
+    EXPECT_NE(rig.view.messages[0].text.find("x.csv"), std::string::npos);
 }
 
 }  // namespace

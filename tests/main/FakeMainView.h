@@ -65,6 +65,7 @@ class FakeMainView : public main::MainView {
     // Scripted answers.
     std::deque<int> messageAnswers;  ///< next answers; kIdOk when empty
     std::optional<std::string> saveDataFile;
+    std::optional<std::string> saveCsvFile;
     std::optional<std::string> saveParamFile;
     std::optional<std::string> openParamFile;
     std::string lastPresetName;
@@ -176,6 +177,10 @@ class FakeMainView : public main::MainView {
     std::optional<std::string> AskSaveDataFile() override {
         Touch();
         return saveDataFile;
+    }
+    std::optional<std::string> AskSaveCsvFile() override {
+        Touch();
+        return saveCsvFile;
     }
     std::pair<int, int> ShowRangeDialog(int beginPercent, int endPercent) override {
         Touch();

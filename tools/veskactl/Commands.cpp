@@ -101,6 +101,13 @@ const std::vector<Command>& CommandTable() {
          "Ctrl-C (SIGINT) or SIGTERM stops the run as the Measure button does; it does not\n"
          "complete. Exit 0 when every run completed, 6 when one did not.\n",
          1, 64, RunBench},
+        {"scan", "",
+         "Looks for sensors: Identify at every rate and address 1..127 on the port of --port,\n"
+         "or without --port on every serial port of the machine and every COMn of\n"
+         "$VESKA_PORTS. The --baud and --address given are tried first. One line per sensor:\n"
+         "port=P baud=B address=A type=T serial=S release=R base=B range=R\n"
+         "Progress goes to standard error. Exit 0 when a sensor answered, else 4.\n",
+         0, 0, RunScan},
     };
     return table;
 }

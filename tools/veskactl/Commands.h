@@ -49,5 +49,6 @@ int RunMotor(Session& session, const CommandArgs& args);    // MotorCommands.cpp
 int RunEncoder(Session& session, const CommandArgs& args);  // EncoderCommands.cpp
 int RunBoard(Session& session, const CommandArgs& args);    // BoardCommands.cpp
 int RunBench(Session& session, const CommandArgs& args);    // BenchCommand.cpp
+int RunScan(Session& session, const CommandArgs& args);     // ScanCommand.cpp
 
 }  // namespace veska::tools

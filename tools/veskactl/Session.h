@@ -29,6 +29,7 @@ struct Options {
     std::string encoderPort = "COM7";  ///< the reference encoder
     bool simulate = false;             ///< run on the in-process virtual bench
     double timeScale = 1.0;            ///< the virtual bench's world time per real time
+    bool portGiven = false;            ///< --port was on the command line (scan)
 };
 
 /// The sensor's port name as the connection state holds it: "\\.\" followed by the choice,

@@ -47,6 +47,7 @@ void PrintHelp(std::ostream& out) {
            "  --time-scale F  the virtual bench's speed (world time per real time, above 0,\n"
            "                  at most 1000). Default 1.\n"
            "  --help          this text.\n"
+           "  --version       the program's name and version.\n"
            "\n"
            "Commands:\n";
     for (const Command& command : CommandTable()) {
@@ -111,6 +112,10 @@ int main(int argc, char** argv) {
             PrintHelp(std::cout);
             return kExitOk;
         }
+        if (option == "--version") {
+            std::cout << "veskactl " << VESKA_VERSION << '\n';
+            return kExitOk;
+        }
         if (option == "--yes" || option == "-y") {
             options.yes = true;
             continue;
@@ -132,6 +137,7 @@ int main(int argc, char** argv) {
         if (option == "--port") {
             if (value.empty()) return Usage("--port needs a port name");
             options.port = value;
+            options.portGiven = true;
         } else if (option == "--motor-port" || option == "--encoder-port") {
             if (value.empty()) return Usage(option + " needs a port name");
             (option == "--motor-port" ? options.motorPort : options.encoderPort) = value;
