@@ -77,6 +77,7 @@ void StreamController::StopForTeardown() {
     stream_.Stop(2);
     view_.SetEnabled(Control::ValueListEditorParam, true);
     ShowLabel();
+    ShowAxis();
     view_.ChartRepaint();
 }
 
@@ -109,7 +110,11 @@ void StreamController::DisplayTick() {
     ShowLabel();
     const bool manual = !state_.xAutoScale;
     stream_.SetAxisManual(manual);
-    if (!manual) return;
+    if (manual) ShowAxis();
+}
+
+void StreamController::ShowAxis() {
+    if (state_.xAutoScale) return;
     const auto window = stream_.AxisWindow();
     if (window == shownAxis_) return;
     shownAxis_ = window;
