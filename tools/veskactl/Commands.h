@@ -11,6 +11,8 @@ enum ExitCode : int {
     kExitPort = 3,   ///< the sensor port did not open
     kExitLink = 4,   ///< a sensor exchange failed (the line names the status)
     kExitFile = 5,   ///< a file could not be written or read, or a text did not convert
+    /// SIGINT or SIGTERM ended a long command; it stopped as its own end would
+    kExitInterrupted = 130,
 };
 
 class Session;

@@ -7,6 +7,7 @@
 #include "params/ParamCodings.h"
 #include "sim/SimUsbBackend.h"
 #include "tools/veskactl/Commands.h"
+#include "tools/veskactl/Interrupt.h"
 #include "tools/veskactl/Session.h"
 
 namespace {
@@ -56,8 +57,9 @@ void PrintHelp(std::ostream& out) {
            "Messages of the program go to standard error; results to standard output.\n"
            "Exit codes: 0 done, 2 usage (or a confirmation refused), 3 the port did not open\n"
            "(board: no board, or it did not lock), 4 a sensor exchange failed (the line names\n"
-           "the status; board: a reading failed), 5 a file or a text could not be written,\n"
-           "read or converted.\n";
+           "the status; board: a reading failed; stream: the line fell silent), 5 a file or a\n"
+           "text could not be written, read or converted, 130 SIGINT or SIGTERM ended the\n"
+           "command (stream and measure stop as their own end would).\n";
 }
 
 int Usage(const std::string& text) {
@@ -135,6 +137,7 @@ int main(int argc, char** argv) {
         return Usage(std::string("usage: veskactl [OPTIONS] ") + command->name +
                      (synopsis.empty() ? "" : " " + synopsis));
     }
+    veska::tools::CatchInterrupts();
     veska::tools::Session session(options, std::cout, std::cerr);
     return command->run(session, args);
 }
