@@ -13,7 +13,7 @@ namespace {
 
 veska::lang::TextTable Words() {
     veska::lang::TextTable texts;
-    static const char* const kWords[] = {"On",  "Off", "Request", "FreeRun", "AL0", "AL4",
+    static const char* const kWords[] = {"On",  "Off", "Request", "FreeRun", "AL0",   "AL4",
                                          "AL8", "ALC", "Full",    "Window",  "Moving"};
     for (int key = 0; key < 34; ++key) {
         texts.Set(veska::lang::Section::ParamValue, key,

@@ -24,8 +24,7 @@ bool OpenSensorPort(link::TMORLAInterface& sensor, params::ConnectionState& conn
     link::TInterface& port = sensor.Port();
     view.MessageBox(
         SensorPortFailureText(texts, conn.portName, port.DevicePath(), port.OpenError()),
-        texts.Message(2),
-                    kMbIconExclamation);
+        texts.Message(2), kMbIconExclamation);
     return false;
 }
 

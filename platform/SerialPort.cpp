@@ -12,9 +12,9 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstring>
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <iterator>
 
 #include "platform/LineSettings.h"

@@ -88,8 +88,8 @@ class SerialPort : private ByteSource {
     int fd_ = -1;
 
     std::string openError_;  ///< reason of the last failed Open
-    int wakeRead_ = -1;   ///< self-pipe read end, polled together with fd_
-    int wakeWrite_ = -1;  ///< self-pipe write end, written by Wake
+    int wakeRead_ = -1;      ///< self-pipe read end, polled together with fd_
+    int wakeWrite_ = -1;     ///< self-pipe write end, written by Wake
     /// Set by Wake before it writes the pipe, cleared by ClearWake: lets a read see a
     /// pending wake-up without a system call.
     std::atomic<bool> wakePending_{false};

@@ -28,7 +28,8 @@ void SensorLine::HostBytes(std::span<const uint8_t> bytes, TimePoint now) {
     // on to a new rate: bytes that come shortly after a change may be of the old rate.
     constexpr auto kRateChangeGrace = std::chrono::milliseconds(250);
     const uint32_t sensorBaud = BaudLocked();
-    const bool oldRate = previousHostBaud_ == sensorBaud && now - hostBaudChanged_ < kRateChangeGrace;
+    const bool oldRate =
+        previousHostBaud_ == sensorBaud && now - hostBaudChanged_ < kRateChangeGrace;
     if (hostBaud_ != 0 && hostBaud_ != sensorBaud && !oldRate) {
         mismatched_ += bytes.size();
         return;

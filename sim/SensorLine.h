@@ -82,9 +82,9 @@ class SensorLine final : public LinePeer {
     uint64_t emitted_ = 0;  ///< samples of the running schedule sent or lost
     uint64_t lost_ = 0;
     const TriggerSource* trigger_ = nullptr;
-    bool triggered_ = false;   ///< the running schedule counts trigger pulses
-    uint64_t pulsesSeen_ = 0;  ///< pulses of the trigger source already turned into samples
-    uint32_t hostBaud_ = 0;    ///< the host's rate as the transport last told it; 0 unknown
+    bool triggered_ = false;         ///< the running schedule counts trigger pulses
+    uint64_t pulsesSeen_ = 0;        ///< pulses of the trigger source already turned into samples
+    uint32_t hostBaud_ = 0;          ///< the host's rate as the transport last told it; 0 unknown
     uint32_t previousHostBaud_ = 0;  ///< the rate before the host's last change
     TimePoint hostBaudChanged_{};    ///< when hostBaud_ last changed
     uint64_t mismatched_ = 0;

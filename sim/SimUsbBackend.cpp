@@ -18,7 +18,7 @@ using SteadyClock = LinePeer::SteadyClock;
 using TimePoint = LinePeer::TimePoint;
 constexpr uint32_t kMaxDword = 0xFFFFFFFFu;
 constexpr size_t kListTextSize = 64;
-constexpr uint8_t kEvenParity = 2;      ///< Dcb::Parity of the sensor's line
+constexpr uint8_t kEvenParity = 2;     ///< Dcb::Parity of the sensor's line
 constexpr double kBitsPerByte = 11.0;  ///< start, 8 data, parity, stop
 
 }  // namespace
@@ -60,8 +60,8 @@ void SimSerialUsbDevice::DeliverTxLocked(TimePoint now) {
     }
     if (batch.empty()) return;
     // A UART set to another rate or parity than the sensor's sees only framing errors.
-    const bool heard = (!gated_ || cbus3_ == 1) && dcb_.BaudRate == line_.Baud() &&
-                       dcb_.Parity == kEvenParity;
+    const bool heard =
+        (!gated_ || cbus3_ == 1) && dcb_.BaudRate == line_.Baud() && dcb_.Parity == kEvenParity;
     if (!heard) {
         mismatchedBytes_ += batch.size();
         return;

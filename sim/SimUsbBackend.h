@@ -1,7 +1,7 @@
 #pragma once
 #include <condition_variable>
-#include <deque>
 #include <cstdint>
+#include <deque>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -142,8 +142,8 @@ class SimSerialUsbDevice final : public SimUsbDevice {
     platform::CommTimeouts timeouts_;
     bool wakePending_ = false;
     std::vector<std::pair<uint8_t, uint8_t>> bitModes_;
-    std::deque<uint8_t> txQueue_;        ///< written, not yet on the line
-    LinePeer::TimePoint txNext_{};       ///< when the first byte of txQueue_ has left
+    std::deque<uint8_t> txQueue_;   ///< written, not yet on the line
+    LinePeer::TimePoint txNext_{};  ///< when the first byte of txQueue_ has left
     uint64_t mismatchedBytes_ = 0;
 };
 

@@ -13,13 +13,12 @@
 #include <QTimer>
 #include <QToolButton>
 
-
 namespace veska::ui {
 
 namespace {
 
 constexpr const char* kParamProperty = "veskaParam";
-constexpr int kRowHeight = 18;  // [px]
+constexpr int kRowHeight = 18;       // [px]
 constexpr int kAddressTextMax = 15;  ///< "255.255.255.255"
 
 QString Q(const std::string& text) { return QString::fromStdString(text); }

@@ -155,7 +155,8 @@ TEST(Connect, APortThatDoesNotOpenIsReportedWithItsName) {
     ASSERT_EQ(rig.view.messages.size(), 1u);
     const lang::TextTable& t = rig.state.texts;
     // The device tried follows, with the system's reason.
-    const std::string head = t.Message(0) + " - \\\\.\\COM31.\r" + t.Message(1) + "\r(/dev/ttyS30: ";
+    const std::string head =
+        t.Message(0) + " - \\\\.\\COM31.\r" + t.Message(1) + "\r(/dev/ttyS30: ";
     EXPECT_EQ(rig.view.messages[0].text.substr(0, head.size()), head);
     EXPECT_EQ(rig.view.messages[0].text.back(), ')');
     EXPECT_EQ(rig.view.messages[0].caption, t.Message(2));

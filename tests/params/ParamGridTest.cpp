@@ -134,9 +134,9 @@ TEST_P(GridEdit, TakesTheTextOver) {
 INSTANTIATE_TEST_SUITE_P(
     OnOffWords, GridEdit,
     ::testing::Values(EditCase{0, 1, "Off", 0, "Off"}, EditCase{0, 0, "On", 1, "On"},
-                      EditCase{15, 1, "Off", 0, "Off"},
-                      EditCase{26, 0, "LanOn", 1, "LanOn"}, EditCase{26, 1, "Off", 0, "Off"},
-                      EditCase{20, 0, "Ext", 1, "Ext"}, EditCase{20, 1, "Std", 0, "Std"}));
+                      EditCase{15, 1, "Off", 0, "Off"}, EditCase{26, 0, "LanOn", 1, "LanOn"},
+                      EditCase{26, 1, "Off", 0, "Off"}, EditCase{20, 0, "Ext", 1, "Ext"},
+                      EditCase{20, 1, "Std", 0, "Std"}));
 
 INSTANTIATE_TEST_SUITE_P(
     ScaledPickLists, GridEdit,
@@ -149,15 +149,15 @@ INSTANTIATE_TEST_SUITE_P(
 
 INSTANTIATE_TEST_SUITE_P(
     RangeChecked, GridEdit,
-    ::testing::Values(
-        EditCase{9, 100, "0", 100, "100"},  // below the minimum: old value back
-        EditCase{9, 100, "", 100, "100"}, EditCase{9, 100, "65535", 65535, "65535"},
-        EditCase{9, 100, "65536", 100, "100"}, EditCase{10, 5, "-1", 5, "5"},
-        EditCase{27, 1, "256", 1, "1"}, EditCase{31, 1, "255", 255, "255"},
-        EditCase{33, 40000, "70000", 40000, "-25536"},  // restored as signed 16 bits
-        EditCase{35, 0, "-5", -5, "-5"},
-        EditCase{35, 0, "-2147483648", std::numeric_limits<int32_t>::min(), "-2147483648"},
-        EditCase{35, 65531, "", 65531, "-5"}));
+    ::testing::Values(EditCase{9, 100, "0", 100, "100"},  // below the minimum: old value back
+                      EditCase{9, 100, "", 100, "100"}, EditCase{9, 100, "65535", 65535, "65535"},
+                      EditCase{9, 100, "65536", 100, "100"}, EditCase{10, 5, "-1", 5, "5"},
+                      EditCase{27, 1, "256", 1, "1"}, EditCase{31, 1, "255", 255, "255"},
+                      EditCase{33, 40000, "70000", 40000, "-25536"},  // restored as signed 16 bits
+                      EditCase{35, 0, "-5", -5, "-5"},
+                      EditCase{35, 0, "-2147483648", std::numeric_limits<int32_t>::min(),
+                               "-2147483648"},
+                      EditCase{35, 65531, "", 65531, "-5"}));
 
 INSTANTIATE_TEST_SUITE_P(
     ZeroPoint, GridEdit,
@@ -306,10 +306,12 @@ TEST_F(Grid, TextsThatDoNotConvertExactlyAreRefusedNamingWhatIsAllowed) {
         {0, "Offf", "'Offf' is not allowed here; allowed are: On, Off."},
         {20, "x", "'x' is not allowed here; allowed are: Std, Ext."},
         {26, "on", "'on' is not allowed here; allowed are: Off, LanOn."},
-        {22, "10.0.0", "'10.0.0' is not an address: four numbers 0 to 255 separated by points "
-                       "are needed."},
-        {22, "300.1.1.1", "'300.1.1.1' is not an address: four numbers 0 to 255 separated by "
-                          "points are needed."},
+        {22, "10.0.0",
+         "'10.0.0' is not an address: four numbers 0 to 255 separated by points "
+         "are needed."},
+        {22, "300.1.1.1",
+         "'300.1.1.1' is not an address: four numbers 0 to 255 separated by "
+         "points are needed."},
         {23, "1.2.3.4.5", nullptr},
         {24, "1..3.4", nullptr},
         {25, "1.2.3.4x", nullptr},

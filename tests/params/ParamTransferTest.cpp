@@ -529,7 +529,7 @@ TEST_F(ParamTransferUsbTest, LoadAllAt2400BaudArrivesWhole) {
     ASSERT_TRUE(host->Open());
     ASSERT_TRUE(host->session.FetchAllParameters());
     host->session.CopySensorToWork(kParamCount);
-    host->values.workValues[9] = 4321;    // two bytes
+    host->values.workValues[9] = 4321;        // two bytes
     host->values.workValues[19] = 0x1234567;  // four bytes
     host->values.workValues[27] = 7;
     EXPECT_EQ(host->session.SendAllParameters(), 0);

@@ -1,8 +1,8 @@
 // veskactl stream against the simulated sensor on a pty: the summary line, the export file
 // and the parameters the stream borrows.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <csignal>

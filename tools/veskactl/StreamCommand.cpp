@@ -1,11 +1,11 @@
 // veskactl stream: the program's stream acquisition without a window.
+#include <algorithm>
+#include <atomic>
 #include <charconv>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <optional>
-#include <algorithm>
-#include <atomic>
 
 #include <sys/stat.h>
 
@@ -21,8 +21,8 @@ namespace {
 
 constexpr double kMaxSeconds = 86400.0;  ///< one day [s]
 constexpr int32_t kLineModeOfRun = 0;    ///< the stream reads distances
-constexpr int kStallMs = 3000;  ///< [ms] without a sample: the sensor is gone or silent
-constexpr int kPollMs = 100;    ///< [ms] between two looks at the counters
+constexpr int kStallMs = 3000;           ///< [ms] without a sample: the sensor is gone or silent
+constexpr int kPollMs = 100;             ///< [ms] between two looks at the counters
 
 bool ParseSeconds(const std::string& text, double& seconds) {
     const char* end = text.data() + text.size();
@@ -78,9 +78,8 @@ int RunStream(Session& session, const CommandArgs& args) {
     const link::Status startStatus = stream.Start(acquire::StreamSetup{});
     using SteadyClock = std::chrono::steady_clock;
     const SteadyClock::time_point begin = SteadyClock::now();
-    const SteadyClock::time_point end =
-        begin + std::chrono::duration_cast<SteadyClock::duration>(
-                    std::chrono::duration<double>(seconds));
+    const SteadyClock::time_point end = begin + std::chrono::duration_cast<SteadyClock::duration>(
+                                                    std::chrono::duration<double>(seconds));
     SteadyClock::time_point lastSample = begin;
     uint64_t seen = 0;
     bool stalled = false;
