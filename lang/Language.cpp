@@ -197,7 +197,7 @@ int TextTable::Count(Section section) { return InfoOf(section).count; }
 int TextTable::First(Section section) { return InfoOf(section).first; }
 const char* TextTable::SectionName(Section section) { return InfoOf(section).name; }
 
-void LoadLanguage(const std::string& directory, TextTable& texts) {
+bool LoadLanguage(const std::string& directory, TextTable& texts) {
     texts.Reset();
 
     platform::IniFile selector;
@@ -216,6 +216,12 @@ void LoadLanguage(const std::string& directory, TextTable& texts) {
             texts.Set(section, key, ToUtf8(file.Get(name, KeyName(key), std::to_string(key))));
         }
     }
+    return file.Loaded();
+}
+
+std::string MissingLanguageNote(const std::string& directory) {
+    return "no language file found in '" + directory +
+           "' (Language.ini, EN.INI): messages and captions show as numbers";
 }
 
 std::string FindLanguageDirectory(const std::string& currentDir, const std::string& dataDir,

@@ -63,8 +63,13 @@ class TextTable {
 
 /// Reads "Language.ini" (LANGUAGE File_Language, default "EN.INI") and that language file
 /// from the directory. Missing files or keys are no error: their defaults apply. File names
-/// are matched without regard to case when the exact name is not there.
-void LoadLanguage(const std::string& directory, TextTable& texts);
+/// are matched without regard to case when the exact name is not there. Returns false when
+/// the language file itself was not found (every text then shows its number).
+bool LoadLanguage(const std::string& directory, TextTable& texts);
+
+/// The one-line note for a language file that was not found: which folder was looked in and
+/// that the texts fall back to their numbers.
+std::string MissingLanguageNote(const std::string& directory);
 
 /// The language directory: "Language/" under the current directory when it exists, else
 /// the installed data folder (VESKA_DATA_DIR/Language), else <program dir>/../share/veskacfg/

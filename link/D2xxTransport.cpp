@@ -17,12 +17,19 @@ bool D2xxTransport::Open(const PortSettings& settings, platform::Dcb& dcb,
                          platform::CommTimeouts& timeouts) {
     Close();
     description_ = settings.deviceName;
+    openError_.clear();
     platform::D2xx* backend = backend_ != nullptr ? backend_ : platform::UsbBackend();
-    if (backend == nullptr) return false;
+    if (backend == nullptr) {
+        openError_ = "the USB (D2XX) backend could not be started";
+        return false;
+    }
     const platform::FT_HANDLE h = backend->W32_CreateFile(
         settings.deviceName.c_str(), platform::kGenericRead | platform::kGenericWrite, 0,
         platform::kOpenExisting, settings.usbOpenFlags | platform::FT_OPEN_BY_DESCRIPTION);
-    if (!ValidHandle(h)) return false;
+    if (!ValidHandle(h)) {
+        openError_ = "no such USB device, or it is in use";
+        return false;
+    }
     handle_ = h;
     inUse_ = backend;
     // Only the create call decides success; the set-up results are ignored.

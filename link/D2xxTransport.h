@@ -25,6 +25,7 @@ class D2xxTransport final : public Transport {
     void Purge(uint32_t flags) override;
     void Wake() override;
     const std::string& DevicePath() const override { return description_; }
+    std::string OpenError() const override { return openError_; }
 
   private:
     bool Held() const;
@@ -33,6 +34,7 @@ class D2xxTransport final : public Transport {
     platform::D2xx* inUse_ = nullptr;  ///< the backend that holds handle_
     platform::FT_HANDLE handle_ = nullptr;
     std::string description_;
+    std::string openError_;  ///< reason of the last failed Open
 };
 
 }  // namespace veska::link

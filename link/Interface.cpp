@@ -71,6 +71,12 @@ void TInterface::Wake() {
     if (open_) transport_->Wake();
 }
 
+std::string TInterface::OpenError() const {
+    if (open_) return {};
+    if (transport_ == nullptr) return "unknown port mode " + std::to_string(settings_.portMode);
+    return transport_->OpenError();
+}
+
 const std::string& TInterface::DevicePath() const {
     static const std::string kNone;
     return transport_ != nullptr ? transport_->DevicePath() : kNone;

@@ -46,6 +46,9 @@ class TInterface {
     /// What the last Open opened or tried to open: the device path of mode 0 (after
     /// port-name resolution), the converter's description in mode 1.
     const std::string& DevicePath() const;
+    /// Why the last Open failed, in the system's words ("No such file or directory");
+    /// empty after a successful one.
+    std::string OpenError() const;
     /// The line settings and time-outs applied by the last Open.
     const platform::Dcb& DeviceControl() const { return dcb_; }
     const platform::CommTimeouts& Timeouts() const { return timeouts_; }

@@ -22,6 +22,7 @@ class SerialTransport final : public Transport {
     void Purge(uint32_t flags) override { port_.Purge(flags); }
     void Wake() override { port_.Wake(); }
     const std::string& DevicePath() const override { return path_; }
+    std::string OpenError() const override { return port_.OpenError(); }
 
     /// Bytes read from the device and not yet handed out (tests).
     size_t ReadAheadBytes() const { return port_.ReadAheadBytes(); }

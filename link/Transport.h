@@ -40,6 +40,8 @@ class Transport {
     /// What Open opened, for messages: the device path (after port-name resolution) or the
     /// converter's description.
     virtual const std::string& DevicePath() const = 0;
+    /// Why the last Open failed, in the system's words; empty when it opened.
+    virtual std::string OpenError() const = 0;
 };
 
 /// One port mode: how its transport is made and where TInterface purges it (Win32 purge

@@ -55,6 +55,7 @@ enum class Control {
     LabeldMORLA_Encoder,
     RadioGroupMode,
     TrackBarLaser,
+    StatusLine,  ///< a line at the foot of the window for notes (hidden while empty)
 };
 
 /// The main window's timers.

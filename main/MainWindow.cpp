@@ -1,6 +1,7 @@
 #include "main/MainWindow.h"
 
 #include <algorithm>
+#include <iostream>
 
 #include "acquire/CsvExport.h"
 #include "bench/ModeTable.h"
@@ -63,8 +64,13 @@ MainWindow::~MainWindow() = default;
 void MainWindow::FormCreate() {
     const std::string directory = options_.languageDirectory.empty() ? lang::FindLanguageDirectory()
                                                                      : options_.languageDirectory;
-    lang::LoadLanguage(directory, state_.texts);
+    const bool languageFound = lang::LoadLanguage(directory, state_.texts);
     ApplyLanguage();
+    if (!languageFound) {
+        const std::string note = lang::MissingLanguageNote(directory);
+        std::cerr << "veskacfg: " << note << '\n';
+        view_.SetText(Control::StatusLine, note);
+    }
 
     const std::string prefix = state_.texts.Get(lang::Section::About, 0);
     view_.SetText(Control::WindowCaption,

@@ -82,6 +82,7 @@ void StreamController::StopForTeardown() {
     stream_.Stop(2);
     view_.SetEnabled(Control::ValueListEditorParam, true);
     ShowLabel();
+    ShowAxis();
     view_.ChartRepaint();
 }
 
@@ -114,7 +115,11 @@ void StreamController::DisplayTick() {
     ShowLabel();
     const bool manual = !state_.xAutoScale;
     stream_.SetAxisManual(manual);
-    if (!manual) return;
+    if (manual) ShowAxis();
+}
+
+void StreamController::ShowAxis() {
+    if (state_.xAutoScale) return;
     const auto window = stream_.AxisWindow();
     if (window == shownAxis_) return;
     shownAxis_ = window;

@@ -26,7 +26,8 @@ class StreamController {
     /// restored, the samples plotted in one pass.
     void Stop();
     /// Disconnect, watchdog, measurement stop and program end: clear the flag, end the
-    /// thread (waking a read in progress), StopStream twice. No restores, no plot.
+    /// thread (waking a read in progress), StopStream twice, the last label and axis window
+    /// shown. No restores, no plot.
     void StopForTeardown();
 
     /// On a display timer while streaming: LabelRast and the bottom axis.
@@ -42,6 +43,8 @@ class StreamController {
 
   private:
     void ShowLabel();
+    /// The thread's last bottom-axis window, when the axis is manual and it moved.
+    void ShowAxis();
 
     ProgramState& state_;
     MainView& view_;

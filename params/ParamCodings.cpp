@@ -1,5 +1,6 @@
 #include "params/ParamCodings.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <limits>
@@ -31,6 +32,8 @@ constexpr int32_t kLockTimeUnit = 5;
 constexpr int32_t kCanBaudUnit = 5000;  ///< [bit/s] per step of parameter 17
 constexpr int64_t kZeroPointScale = 16384;
 constexpr double kWindowFull = 65534.0;
+constexpr int kFirstSigned16RestoreRow = 32;  ///< rows 32..35 restore as signed 16 bits
+constexpr int kRowSigned16 = 35;
 
 std::string Word(const lang::TextTable& texts, int key) { return texts.ParamValue(key); }
 
@@ -228,28 +231,64 @@ std::string FormatDottedQuad(uint32_t v) {
     return text;
 }
 
-uint32_t ParseDottedQuad(std::string_view t) {
-    auto digitAt = [&t](size_t pos, int& digit) {
-        if (pos >= t.size() || t[pos] < '0' || t[pos] > '9') return false;
-        digit = t[pos] - '0';
-        return true;
-    };
+bool ParseDottedQuad(std::string_view t, uint32_t& value) {
     uint32_t result = 0;
-    for (size_t group = 0; group < 4; ++group) {
-        size_t start = group * 4;
-        uint32_t value = 0;
-        int digit = 0;
-        if (digitAt(start + 2, digit)) {
-            value = digit;
-            if (digitAt(start + 1, digit)) {
-                value += 10 * digit;
-                if (digitAt(start, digit)) value += 100 * digit;
-            }
+    size_t pos = 0;
+    for (int group = 0; group < 4; ++group) {
+        if (group > 0) {
+            if (pos >= t.size() || t[pos] != '.') return false;
+            ++pos;
         }
-        if (value > 255) value = 255;
-        result = (result << 8) | value;
+        while (pos < t.size() && t[pos] == ' ') ++pos;
+        uint32_t number = 0;
+        int digits = 0;
+        while (pos < t.size() && t[pos] >= '0' && t[pos] <= '9') {
+            if (++digits > 3) return false;
+            number = number * 10 + static_cast<uint32_t>(t[pos] - '0');
+            ++pos;
+        }
+        while (pos < t.size() && t[pos] == ' ') ++pos;
+        if (digits == 0 || number > 255) return false;
+        result = (result << 8) | number;
     }
-    return result;
+    if (pos != t.size()) return false;
+    value = result;
+    return true;
+}
+
+std::string DottedQuadReport(const std::string& t) {
+    return "'" + t + "' is not an address: four numbers 0 to 255 separated by points are needed.";
+}
+
+std::string WordReport(const std::string& t, const std::vector<std::string>& words) {
+    std::string report = "'" + t + "' is not allowed here; allowed are: ";
+    for (size_t i = 0; i < words.size(); ++i) {
+        if (i > 0) report += ", ";
+        report += words[i];
+    }
+    return report + ".";
+}
+
+std::string HexReport(const std::string& t) {
+    return "'" + t + "' is not a hexadecimal number (digits 0-9 and A-F).";
+}
+
+bool IsHexText(std::string_view t) {
+    return std::all_of(t.begin(), t.end(), [](char c) {
+        return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+    });
+}
+
+std::string RestoredText(const ParamTable& table, int param, int32_t v,
+                         const lang::TextTable& texts) {
+    if (CodingOf(param) == Coding::ZeroPoint) {
+        const int64_t shown = (int64_t{v} * 1000 + kZeroPointScale / 2) / kZeroPointScale;
+        return std::to_string(static_cast<uint16_t>(shown));
+    }
+    if (param >= kFirstSigned16RestoreRow && param <= kRowSigned16) {
+        return std::to_string(static_cast<int16_t>(static_cast<uint16_t>(v & 0xFFFF)));
+    }
+    return ShownText(table, param, v, texts);
 }
 
 int HexDigitValue(char c) {

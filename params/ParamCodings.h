@@ -93,11 +93,31 @@ std::string PadNumber(int64_t value, int width);
 /// always 15 characters.
 std::string FormatDottedQuad(uint32_t v);
 
-/// Reads the groups at characters 1-3, 5-7, 9-11 and 13-15 (last group the least significant
-/// byte). Within a group a digit counts only when every character to its right is a digit;
-/// a group whose third character is no digit is 0; a group above 255 gives 255. Characters
-/// beyond the end of a short text count as non-digits.
-uint32_t ParseDottedQuad(std::string_view t);
+/// Reads four groups separated by "." (first group the most significant byte), each one to
+/// three digits with blanks before or after them (as the edit mask leaves them), each 0..255.
+/// False for any other text (a missing or empty group, a fifth group, a group above 255,
+/// any other character); value is then untouched.
+bool ParseDottedQuad(std::string_view t, uint32_t& value);
+
+/// The report for a text that is no address: "'10.0.0' is not an address: four numbers
+/// 0 to 255 separated by points are needed."
+std::string DottedQuadReport(const std::string& t);
+
+/// The report for a text that is none of a row's words: "'Offf' is not allowed here; allowed
+/// are: On, Off."
+std::string WordReport(const std::string& t, const std::vector<std::string>& words);
+
+/// The report for a text with characters that are no hexadecimal digits.
+std::string HexReport(const std::string& t);
+
+/// True when every character of t is a hexadecimal digit (the empty text too).
+bool IsHexText(std::string_view t);
+
+/// The text a row shows when the grid restores it after a refused entry: ShownText, except
+/// row 14, which shows round(v x 1000 / 16384) as an unsigned 16-bit decimal, and rows
+/// 32..35, which show the low 16 bits of v as a signed decimal.
+std::string RestoredText(const ParamTable& table, int param, int32_t v,
+                         const lang::TextTable& texts);
 
 /// 0..9 for '0'..'9', 10..15 for 'A'..'F' and 'a'..'f', 0 for any other character.
 int HexDigitValue(char c);

@@ -42,22 +42,37 @@ struct CellContext {
     bool InRange(int64_t n) const { return n >= Row().minimum && n <= Row().maximum; }
     /// Shows the stored value again without changing it.
     void Restore() const {
-        grid.SetCellText(param, ShownText(grid.Table(), param, Value(), Texts()));
+        grid.SetCellText(param, RestoredText(grid.Table(), param, Value(), Texts()));
+    }
+    /// Restores only when the cell does not already show the stored value's text.
+    void ShowStored() const {
+        if (RestoredText(grid.Table(), param, Value(), Texts()) != text) Restore();
+    }
+    /// True when the text is one of the row's words; otherwise the failure names them.
+    bool IsWord(GridResult& failure) const {
+        const std::vector<std::string> words = PickList(param, Texts());
+        if (std::find(words.begin(), words.end(), text) != words.end()) return true;
+        failure = GridResult{false, WordReport(text, words)};
+        return false;
     }
 };
 
 using TakeOver = GridResult (*)(const CellContext&);
 
+/// A two-word row: the text must be one of its words.
 GridResult TakeWord(const CellContext& c, int zeroWord) {
+    GridResult failure;
+    if (!c.IsWord(failure)) return failure;
     c.Value() = c.text == c.Word(zeroWord) ? 0 : 1;
     return {};
 }
 
-/// v := integer(t) / divisor, no range check.
+/// v := integer(t) / divisor, no range check; the cell then shows what was stored.
 GridResult TakeScaled(const CellContext& c, int32_t divisor) {
     int32_t n = 0;
     if (!ParseInteger(c.text, n)) return Failure(c.text);
     c.Value() = n / divisor;
+    c.ShowStored();
     return {};
 }
 
@@ -69,6 +84,8 @@ GridResult TakeLockTime(const CellContext& c) { return TakeScaled(c, kLockTimeUn
 GridResult TakeCanBaud(const CellContext& c) { return TakeScaled(c, kCanBaudUnit); }
 
 GridResult TakeControlByte(const CellContext& c) {
+    GridResult failure;
+    if (!c.IsWord(failure)) return failure;
     std::array<int32_t, kParamCount>& w = c.values.workValues;
     int32_t b = w[kRowControlSample] | w[kRowCanMode] | w[kRowAlControl] | w[kRowWindowControl];
     b = ComposeControlByte(c.param, c.text, b, c.Texts());
@@ -125,6 +142,7 @@ GridResult TakePercent(const CellContext& c) {
 
 GridResult TakeHex(const CellContext& c) {
     uint32_t h = 0;
+    if (!IsHexText(c.text)) return GridResult{false, HexReport(c.text)};
     // A value beyond 32 bits is above every maximum.
     if (ParseHex(c.text, h) && int64_t{h} <= c.Row().maximum) c.Value() = static_cast<int32_t>(h);
     c.Restore();
@@ -132,7 +150,9 @@ GridResult TakeHex(const CellContext& c) {
 }
 
 GridResult TakeDottedQuad(const CellContext& c) {
-    c.Value() = static_cast<int32_t>(ParseDottedQuad(c.text));
+    uint32_t address = 0;
+    if (!ParseDottedQuad(c.text, address)) return GridResult{false, DottedQuadReport(c.text)};
+    c.Value() = static_cast<int32_t>(address);
     c.Restore();
     return {};
 }
@@ -315,7 +335,9 @@ KeyResult FilterKey(ParamGrid& grid, char32_t c, std::string_view editorText) {
     switch (row.displayKind) {
         case kDisplayDottedQuad: {
             if (c != kKeyEnter) return {};
-            KeyResult result{KeyVerdict::Handled, FormatDottedQuad(ParseDottedQuad(editorText))};
+            uint32_t address = 0;
+            if (!ParseDottedQuad(editorText, address)) return {KeyVerdict::Refuse, {}};
+            KeyResult result{KeyVerdict::Handled, FormatDottedQuad(address)};
             grid.SetCellText(param, result.text);
             return result;
         }

@@ -4,8 +4,14 @@
 
 namespace veska::params {
 
-std::string SensorPortFailureText(const lang::TextTable& texts, const std::string& portName) {
-    return texts.Message(0) + " - " + portName + "." + '\r' + texts.Message(1);
+std::string SensorPortFailureText(const lang::TextTable& texts, const std::string& portName,
+                                  const std::string& device, const std::string& reason) {
+    std::string text = texts.Message(0) + " - " + portName + "." + '\r' + texts.Message(1);
+    if (!device.empty() || !reason.empty()) {
+        text += '\r';
+        text += "(" + device + (device.empty() || reason.empty() ? "" : ": ") + reason + ")";
+    }
+    return text;
 }
 
 bool OpenSensorPort(link::TMORLAInterface& sensor, params::ConnectionState& conn, ParamView& view,
@@ -15,8 +21,10 @@ bool OpenSensorPort(link::TMORLAInterface& sensor, params::ConnectionState& conn
     const int32_t status = sensor.OpenPort(choice.portMode, choice.deviceName, conn.baudRate);
     conn.linkStatus.store(status);
     if (status == 0) return true;
-    view.MessageBox(SensorPortFailureText(texts, conn.portName), texts.Message(2),
-                    kMbIconExclamation);
+    link::TInterface& port = sensor.Port();
+    view.MessageBox(
+        SensorPortFailureText(texts, conn.portName, port.DevicePath(), port.OpenError()),
+        texts.Message(2), kMbIconExclamation);
     return false;
 }
 

@@ -9,8 +9,11 @@
 namespace veska::params {
 
 /// The text of a failed sensor port open: MESSAGE Item_0, " - ", portName (with its "\\.\"
-/// prefix), ".", CR, MESSAGE Item_1.
-std::string SensorPortFailureText(const lang::TextTable& texts, const std::string& portName);
+/// prefix), ".", CR, MESSAGE Item_1, then, when a device was tried, CR and "(device:
+/// reason)", e.g. "(/dev/ttyS4: No such file or directory)".
+std::string SensorPortFailureText(const lang::TextTable& texts, const std::string& portName,
+                                  const std::string& device = {},
+                                  const std::string& reason = {});
 
 /// Opens the sensor port named by conn.portName at conn.baudRate: ClosePort, map the name
 /// ("\\.\USB", "\\.\USB_PELRIN" or a serial device), OpenPort; both statuses go to

@@ -41,6 +41,15 @@ enum : uint32_t {
 /// FT_Purge masks.
 enum : uint32_t { FT_PURGE_RX = 1, FT_PURGE_TX = 2 };
 
+/// The FT_Purge mask that a W32_PurgeComm with Win32 flags comes to. The two abort flags
+/// cancel operations in progress and clear no buffer; the chip's transmit buffer is flushed
+/// only for kPurgeTxClear, since a flush throws away request bytes not yet on the line. The
+/// receive side is emptied for either receive flag (stale reply bytes are never wanted).
+constexpr uint32_t FtPurgeMaskOfW32Flags(uint32_t flags) {
+    return ((flags & (kPurgeRxAbort | kPurgeRxClear)) != 0 ? uint32_t{FT_PURGE_RX} : 0u) |
+           ((flags & kPurgeTxClear) != 0 ? uint32_t{FT_PURGE_TX} : 0u);
+}
+
 /// FT_SetBitMode modes used here.
 enum : uint8_t {
     FT_BITMODE_RESET = 0x00,

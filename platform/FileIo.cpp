@@ -40,6 +40,26 @@ bool WriteAll(int fd, std::string_view data) {
     return true;
 }
 
+/// Writes data into an existing device or FIFO as a stream: such a node is never replaced.
+/// The open does not block (a FIFO nobody reads fails with ENXIO at once).
+bool WriteIntoNode(const std::string& path, std::string_view data, std::string& reason) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
+        const int error = errno;
+        reason = error == ENXIO ? "no reader on the FIFO (" + Reason(error) + ")" : Reason(error);
+        return false;
+    }
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+    int error = WriteAll(fd, data) ? 0 : errno;
+    if (::close(fd) != 0 && error == 0) error = errno;
+    if (error != 0) {
+        reason = Reason(error);
+        return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 bool ReplaceFile(const std::string& requested, std::string_view data, std::string& reason) {
@@ -59,6 +79,7 @@ bool ReplaceFile(const std::string& requested, std::string_view data, std::strin
     struct stat existing {};
     const bool exists = ::stat(path.c_str(), &existing) == 0;
     if (exists && S_ISDIR(existing.st_mode)) return fail(EISDIR);
+    if (exists && !S_ISREG(existing.st_mode)) return WriteIntoNode(path, data, reason);
 
     // A fresh name beside the target; O_EXCL never reuses an existing file, and the mode
     // 0666 lets the umask decide as for any new file.

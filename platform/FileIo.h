@@ -9,8 +9,9 @@ namespace veska::platform {
 /// the data goes to a fresh temporary file beside the target, is flushed to the disk, and
 /// then takes the place of path by rename (the directory is synced too). A symbolic link
 /// at path is followed: the file it names is replaced. An existing file keeps its
-/// permissions. On failure path is untouched, the temporary file removed, and reason holds
-/// the system's reason ("No such file or directory").
+/// permissions. Only a regular file is replaced: a device or FIFO at path is written into
+/// as a stream (a FIFO nobody reads fails at once). On failure path is untouched, the temporary
+/// file removed, and reason holds the system's reason ("No such file or directory").
 bool ReplaceFile(const std::string& path, std::string_view data, std::string& reason);
 
 /// Reads a whole regular file of at most maxBytes. A FIFO or a device at path is refused

@@ -272,10 +272,8 @@ class LibFtdiBackend final : public D2xx {
     bool W32_SetupComm(FT_HANDLE h, uint32_t, uint32_t) override { return Find(h) != nullptr; }
 
     bool W32_PurgeComm(FT_HANDLE h, uint32_t flags) override {
-        // Win32 flags: TXABORT 1, RXABORT 2, TXCLEAR 4, RXCLEAR 8. With no overlapped
-        // operations, an abort empties its direction like a clear does.
-        const uint32_t mask = ((flags & (2u | 8u)) != 0 ? FT_PURGE_RX : 0u) |
-                              ((flags & (1u | 4u)) != 0 ? FT_PURGE_TX : 0u);
+        const uint32_t mask = FtPurgeMaskOfW32Flags(flags);
+        if (mask == 0) return Find(h) != nullptr;
         return Purge(h, mask) == FT_OK;
     }
 

@@ -14,6 +14,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <iterator>
 
 #include "platform/LineSettings.h"
@@ -138,12 +139,25 @@ SerialPort::~SerialPort() {
 
 bool SerialPort::Open(const std::string& path) {
     Close();
-    if (path.empty()) return false;
+    openError_.clear();
+    if (path.empty()) {
+        openError_ = "no device name";
+        return false;
+    }
     const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return false;
+    if (fd < 0) {
+        openError_ = std::strerror(errno);
+        return false;
+    }
     // Only terminals; and no second user, not even a second process of our own (TIOCEXCL
     // does not hold against root, the advisory lock does).
-    if (!isatty(fd) || flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    if (!isatty(fd)) {
+        openError_ = "not a serial device";
+        ::close(fd);
+        return false;
+    }
+    if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        openError_ = errno == EWOULDBLOCK ? "in use by another program" : std::strerror(errno);
         ::close(fd);
         return false;
     }

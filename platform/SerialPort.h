@@ -44,8 +44,12 @@ class SerialPort : private ByteSource {
     SerialPort(const SerialPort&) = delete;
     SerialPort& operator=(const SerialPort&) = delete;
 
-    /// Opens the device at path for exclusive reading and writing; false when it cannot.
+    /// Opens the device at path for exclusive reading and writing; false when it cannot,
+    /// with the reason in OpenError().
     bool Open(const std::string& path);
+    /// Why the last Open failed ("No such file or directory", "in use by another
+    /// program"); empty after a successful one.
+    const std::string& OpenError() const { return openError_; }
     void Close();
     bool IsOpen() const { return fd_ >= 0; }
 
@@ -82,8 +86,10 @@ class SerialPort : private ByteSource {
     bool WakePending() override { return wakePending_.load(std::memory_order_acquire); }
 
     int fd_ = -1;
-    int wakeRead_ = -1;   ///< self-pipe read end, polled together with fd_
-    int wakeWrite_ = -1;  ///< self-pipe write end, written by Wake
+
+    std::string openError_;  ///< reason of the last failed Open
+    int wakeRead_ = -1;      ///< self-pipe read end, polled together with fd_
+    int wakeWrite_ = -1;     ///< self-pipe write end, written by Wake
     /// Set by Wake before it writes the pipe, cleared by ClearWake: lets a read see a
     /// pending wake-up without a system call.
     std::atomic<bool> wakePending_{false};

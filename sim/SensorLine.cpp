@@ -14,8 +14,26 @@ constexpr double kBitsPerByte = 11.0;  // start, 8 data, even parity, stop
 SensorLine::SensorLine(SensorDevice& device, LineOptions options)
     : device_(device), options_(options) {}
 
+void SensorLine::HostLineRate(uint32_t baud) {
+    std::lock_guard lock(mutex_);
+    if (baud == hostBaud_) return;
+    previousHostBaud_ = hostBaud_;
+    hostBaud_ = baud;
+    hostBaudChanged_ = SteadyClock::now();
+}
+
 void SensorLine::HostBytes(std::span<const uint8_t> bytes, TimePoint now) {
     std::lock_guard lock(mutex_);
+    // The transport learns the rate when it reads, which may be just after the host moved
+    // on to a new rate: bytes that come shortly after a change may be of the old rate.
+    constexpr auto kRateChangeGrace = std::chrono::milliseconds(250);
+    const uint32_t sensorBaud = BaudLocked();
+    const bool oldRate =
+        previousHostBaud_ == sensorBaud && now - hostBaudChanged_ < kRateChangeGrace;
+    if (hostBaud_ != 0 && hostBaud_ != sensorBaud && !oldRate) {
+        mismatched_ += bytes.size();
+        return;
+    }
     device_.Feed(bytes);
     Collect(now + std::chrono::milliseconds(device_.ReplyDelayMs()));
 }
@@ -155,6 +173,11 @@ double SensorLine::SampleRate() const {
     std::lock_guard lock(mutex_);
     if (device_.Streaming() == StreamKind::kNone) return 0.0;
     return BaudLocked() / (kBitsPerByte * static_cast<double>(device_.SampleLineBytes()));
+}
+
+uint64_t SensorLine::MismatchedBytes() const {
+    std::lock_guard lock(mutex_);
+    return mismatched_;
 }
 
 uint64_t SensorLine::SamplesLost() const {

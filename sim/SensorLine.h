@@ -29,6 +29,9 @@ class SensorLine final : public LinePeer {
   public:
     explicit SensorLine(SensorDevice& device, LineOptions options = {});
 
+    /// A host at another rate than the sensor's is not heard (a UART sees framing errors);
+    /// 0 (unknown) is heard at any rate.
+    void HostLineRate(uint32_t baud) override;
     void HostBytes(std::span<const uint8_t> bytes, TimePoint now) override;
     void EndOfBurst(TimePoint now) override;
     size_t Take(uint8_t* out, size_t max, TimePoint now) override;
@@ -45,6 +48,8 @@ class SensorLine final : public LinePeer {
     double SampleRate() const;
     /// Due samples lost because the host did not take the output.
     uint64_t SamplesLost() const;
+    /// Host bytes not heard because the host's rate differed from the sensor's.
+    uint64_t MismatchedBytes() const;
     SensorDevice& Device() { return device_; }
 
     /// Unpaced streams keep this much output queued [bytes].
@@ -77,8 +82,12 @@ class SensorLine final : public LinePeer {
     uint64_t emitted_ = 0;  ///< samples of the running schedule sent or lost
     uint64_t lost_ = 0;
     const TriggerSource* trigger_ = nullptr;
-    bool triggered_ = false;   ///< the running schedule counts trigger pulses
-    uint64_t pulsesSeen_ = 0;  ///< pulses of the trigger source already turned into samples
+    bool triggered_ = false;         ///< the running schedule counts trigger pulses
+    uint64_t pulsesSeen_ = 0;        ///< pulses of the trigger source already turned into samples
+    uint32_t hostBaud_ = 0;          ///< the host's rate as the transport last told it; 0 unknown
+    uint32_t previousHostBaud_ = 0;  ///< the rate before the host's last change
+    TimePoint hostBaudChanged_{};    ///< when hostBaud_ last changed
+    uint64_t mismatched_ = 0;
 };
 
 }  // namespace veska::sim

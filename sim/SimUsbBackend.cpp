@@ -18,6 +18,8 @@ using SteadyClock = LinePeer::SteadyClock;
 using TimePoint = LinePeer::TimePoint;
 constexpr uint32_t kMaxDword = 0xFFFFFFFFu;
 constexpr size_t kListTextSize = 64;
+constexpr uint8_t kEvenParity = 2;     ///< Dcb::Parity of the sensor's line
+constexpr double kBitsPerByte = 11.0;  ///< start, 8 data, parity, stop
 
 }  // namespace
 
@@ -37,8 +39,35 @@ bool SimSerialUsbDevice::OnOpen(bool /*w32*/) {
     open_ = true;
     ++openGeneration_;
     wakePending_ = false;
-    timeouts_ = {};
+    timeouts_ = {};  // the transmit buffer keeps draining across a close and reopen
     return true;
+}
+
+SteadyClock::duration SimSerialUsbDevice::ByteTimeLocked() const {
+    const double baud = dcb_.BaudRate != 0 ? dcb_.BaudRate : 1.0;
+    return std::chrono::duration_cast<SteadyClock::duration>(
+        std::chrono::duration<double>(kBitsPerByte / baud));
+}
+
+void SimSerialUsbDevice::DeliverTxLocked(TimePoint now) {
+    std::vector<uint8_t> batch;
+    TimePoint sent = now;
+    while (!txQueue_.empty() && txNext_ <= now) {
+        batch.push_back(txQueue_.front());
+        txQueue_.pop_front();
+        sent = txNext_;
+        txNext_ += ByteTimeLocked();
+    }
+    if (batch.empty()) return;
+    // A UART set to another rate or parity than the sensor's sees only framing errors.
+    const bool heard =
+        (!gated_ || cbus3_ == 1) && dcb_.BaudRate == line_.Baud() && dcb_.Parity == kEvenParity;
+    if (!heard) {
+        mismatchedBytes_ += batch.size();
+        return;
+    }
+    line_.HostBytes(batch, sent);
+    if (txQueue_.empty()) line_.EndOfBurst(sent);
 }
 
 void SimSerialUsbDevice::OnClose() {
@@ -78,6 +107,7 @@ bool SimSerialUsbDevice::ReadFile(void* buffer, uint32_t count, uint32_t* got) {
 
     for (;;) {
         const TimePoint now = SteadyClock::now();
+        DeliverTxLocked(now);
         const bool powered = !gated_ || cbus3_ == 1;
         if (powered && *got < count) {
             const size_t n = line_.Take(out + *got, count - *got, now);
@@ -99,7 +129,8 @@ bool SimSerialUsbDevice::ReadFile(void* buffer, uint32_t count, uint32_t* got) {
             deadline =
                 std::min(deadline, lastByte + std::chrono::milliseconds(t.ReadIntervalTimeout));
         if (now >= deadline) return true;
-        const TimePoint next = powered ? line_.NextEvent(now) : TimePoint::max();
+        TimePoint next = powered ? line_.NextEvent(now) : TimePoint::max();
+        if (!txQueue_.empty()) next = std::min(next, txNext_);
         changed_.wait_until(lock, std::min(deadline, std::max(next, now)));
     }
 }
@@ -110,12 +141,15 @@ bool SimSerialUsbDevice::WriteFile(const void* buffer, uint32_t count, uint32_t*
         std::lock_guard lock(mutex_);
         if (!open_) return false;
         wakePending_ = false;  // a new exchange starts
-        if (!gated_ || cbus3_ == 1) {
-            const TimePoint now = SteadyClock::now();
-            line_.HostBytes(std::span(static_cast<const uint8_t*>(buffer), count), now);
-            line_.EndOfBurst(now);
-        }
-        *written = count;  // an unpowered sensor behind the adapter takes nothing, silently
+        // The bytes wait in the chip's transmit buffer and leave it at the line rate; an
+        // unpowered sensor behind the adapter takes nothing, silently.
+        const TimePoint now = SteadyClock::now();
+        DeliverTxLocked(now);
+        if (txQueue_.empty()) txNext_ = now + ByteTimeLocked();
+        const auto* bytes = static_cast<const uint8_t*>(buffer);
+        txQueue_.insert(txQueue_.end(), bytes, bytes + count);
+        DeliverTxLocked(now);
+        *written = count;
     }
     changed_.notify_all();
     return true;
@@ -146,7 +180,9 @@ bool SimSerialUsbDevice::PurgeComm(uint32_t flags) {
     {
         std::lock_guard lock(mutex_);
         if (!open_) return false;
+        DeliverTxLocked(SteadyClock::now());
         if (flags & (platform::kPurgeRxAbort | platform::kPurgeRxClear)) line_.Purge();
+        if (flags & platform::kPurgeTxClear) txQueue_.clear();  // an abort clears no buffer
         if (flags & platform::kPurgeRxAbort) wakePending_ = true;
     }
     changed_.notify_all();
@@ -183,6 +219,17 @@ FT_STATUS SimSerialUsbDevice::SetBitMode(uint8_t mask, uint8_t mode) {
     if (powerUp || powerDown) line_.Purge();
     changed_.notify_all();
     return platform::FT_OK;
+}
+
+bool SimSerialUsbDevice::TransmitPending() {
+    std::lock_guard lock(mutex_);
+    DeliverTxLocked(SteadyClock::now());
+    return !txQueue_.empty();
+}
+
+uint64_t SimSerialUsbDevice::MismatchedBytes() const {
+    std::lock_guard lock(mutex_);
+    return mismatchedBytes_;
 }
 
 std::vector<std::pair<uint8_t, uint8_t>> SimSerialUsbDevice::BitModeHistory() const {

@@ -1,6 +1,7 @@
 #pragma once
 #include <condition_variable>
 #include <cstdint>
+#include <deque>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -103,7 +104,7 @@ class SimSerialUsbDevice final : public SimUsbDevice {
     bool SetCommState(const platform::Dcb* dcb) override;
     bool SetCommTimeouts(const platform::CommTimeouts* timeouts) override;
     /// Either receive flag (abort or clear) drops the received bytes; abort also ends a
-    /// read in progress.
+    /// read in progress. Only kPurgeTxClear drops bytes still in the transmit buffer.
     bool PurgeComm(uint32_t flags) override;
     void Wake() override;
     platform::FT_STATUS SetBitMode(uint8_t mask, uint8_t mode) override;
@@ -114,11 +115,20 @@ class SimSerialUsbDevice final : public SimUsbDevice {
     int Cbus3Level() const;
     /// Every SetBitMode call, in order: (mask, mode).
     std::vector<std::pair<uint8_t, uint8_t>> BitModeHistory() const;
+    /// Whether written bytes still wait in the transmit buffer (it drains at the line rate,
+    /// 11 bits per byte at the DCB's rate).
+    bool TransmitPending();
+    /// Bytes the sensor did not hear because the DCB's rate or parity differ from its own.
+    uint64_t MismatchedBytes() const;
     const platform::CommTimeouts& Timeouts() const { return timeouts_; }
     SensorDevice& Sensor() { return sensor_; }
     SensorLine& Line() { return line_; }
 
   private:
+    /// Hands the transmit buffer's bytes whose time on the line has passed to the sensor.
+    void DeliverTxLocked(LinePeer::TimePoint now);
+    LinePeer::SteadyClock::duration ByteTimeLocked() const;
+
     SensorDevice& sensor_;
     SensorLine line_;
     const bool gated_;
@@ -132,6 +142,9 @@ class SimSerialUsbDevice final : public SimUsbDevice {
     platform::CommTimeouts timeouts_;
     bool wakePending_ = false;
     std::vector<std::pair<uint8_t, uint8_t>> bitModes_;
+    std::deque<uint8_t> txQueue_;   ///< written, not yet on the line
+    LinePeer::TimePoint txNext_{};  ///< when the first byte of txQueue_ has left
+    uint64_t mismatchedBytes_ = 0;
 };
 
 /// Counts of the calls the backend received.

@@ -92,6 +92,10 @@ TFormMain::TFormMain(main::ProgramState& state, QWidget* parent)
     layout->addWidget(top);
     layout->addWidget(middle, 1);
     layout->addWidget(bottom);
+    statusLine_ = new QLabel(this);
+    statusLine_->setTextFormat(Qt::PlainText);
+    statusLine_->setVisible(false);
+    layout->addWidget(statusLine_);
 
     BuildMenus();
 
@@ -617,6 +621,10 @@ void TFormMain::SetText(Control control, const std::string& text) {
             return;
         case Control::FormDebug:
             if (bench_ != nullptr) bench_->setWindowTitle(q);
+            return;
+        case Control::StatusLine:
+            statusLine_->setText(q);
+            statusLine_->setVisible(!q.isEmpty());
             return;
         default:
             break;

@@ -200,6 +200,7 @@ class TFormMain final : public QWidget, public main::MainView {
     QPushButton* buttonStream_ = nullptr;
     QPushButton* buttonZero_ = nullptr;
     QLabel* labelRast_ = nullptr;
+    QLabel* statusLine_ = nullptr;  ///< notes at the foot (a missing language file)
     std::map<main::Control, QLabel*> labels_;
     std::map<params::IdentityLabel, QLabel*> identity_;
     ParamGridWidget* grid_ = nullptr;

@@ -7,18 +7,19 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenu>
+#include <QRegularExpression>
+#include <QRegularExpressionValidator>
 #include <QStyledItemDelegate>
 #include <QTimer>
 #include <QToolButton>
-
-#include "ui/EditMask.h"
 
 namespace veska::ui {
 
 namespace {
 
 constexpr const char* kParamProperty = "veskaParam";
-constexpr int kRowHeight = 18;  // [px]
+constexpr int kRowHeight = 18;       // [px]
+constexpr int kAddressTextMax = 15;  ///< "255.255.255.255"
 
 QString Q(const std::string& text) { return QString::fromStdString(text); }
 
@@ -63,8 +64,7 @@ QWidget* EditorOf(QObject* object) {
 QString EditorText(const QWidget* editor) {
     if (const auto* combo = qobject_cast<const QComboBox*>(editor)) return combo->currentText();
     if (const auto* edit = qobject_cast<const QLineEdit*>(editor)) {
-        // A masked edit hands its blanks back as spaces, as the mask shows them.
-        return edit->inputMask().isEmpty() ? edit->text() : edit->displayText();
+        return edit->text();
     }
     return {};
 }
@@ -118,7 +118,14 @@ class ParamCellDelegate final : public QStyledItemDelegate {
             } else {
                 edit = new QLineEdit(parent);
             }
-            if (!row.editMask.empty()) edit->setInputMask(QtInputMask(row.editMask));
+            // An address row takes free text of digits, blanks and points: an overtyping
+            // input mask would scatter "10.0.0.1" over its fixed groups. The logic checks the
+            // four groups when the cell is taken over.
+            if (!row.editMask.empty()) {
+                edit->setMaxLength(kAddressTextMax);
+                edit->setValidator(new QRegularExpressionValidator(
+                    QRegularExpression(QStringLiteral("[0-9. ]*")), edit));
+            }
             connect(edit, &QLineEdit::textEdited, edit, [this, param, edit](const QString&) {
                 grid_.EditText(param, EditorText(edit).toStdString());
             });

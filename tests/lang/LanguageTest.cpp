@@ -96,7 +96,7 @@ TEST(LoadLanguage, WithoutSelectorFileEnIniIsUsed) {
     TempDir dir;
     dir.Write("EN.INI", "[MESSAGE]\nItem_2=Caption\n[LANGUAGE]\nChar=204\nFont=Arial\n");
     TextTable texts;
-    LoadLanguage(dir.Path(), texts);
+    EXPECT_TRUE(LoadLanguage(dir.Path(), texts));
     EXPECT_EQ(texts.Message(2), "Caption");
     EXPECT_EQ(texts.charSet, 204);
     EXPECT_EQ(texts.fontName, "Arial");
@@ -117,7 +117,10 @@ TEST(LoadLanguage, NoFilesAtAllLeaveNumbersAndDefaults) {
     TextTable texts;
     texts.Set(Section::Message, 0, "stale");
     texts.charSet = 7;
-    LoadLanguage(dir.Path() + "/missing", texts);
+    EXPECT_FALSE(LoadLanguage(dir.Path() + "/missing", texts));
+    EXPECT_EQ(MissingLanguageNote(dir.Path() + "/missing"),
+              "no language file found in '" + dir.Path() +
+                  "/missing' (Language.ini, EN.INI): messages and captions show as numbers");
     EXPECT_EQ(texts.Message(0), "0");
     EXPECT_EQ(texts.charSet, 1);
     EXPECT_EQ(texts.fontName, "MS Sans Serif");

@@ -127,6 +127,22 @@ TEST(Connect, IdentifiesReadsTheParametersAndGrowsTheWindow) {
     EXPECT_FALSE(rig.state.expandNext);
 }
 
+TEST(Start, AMissingLanguageFolderIsNamedInTheStatusLine) {
+    WindowRig rig;
+    EXPECT_EQ(rig.view.Text(Control::StatusLine), "");  // the source tree's texts were found
+    platform::FakeClock clock;
+    main::ProgramState state{clock};
+    FakeMainView view;
+    main::StartOptions options;
+    options.languageDirectory = "/nonexistent-language-folder";
+    options.motorTablePath = "/nonexistent-motor-table";
+    main::MainWindow window(state, view, clock, nullptr, options);
+    window.FormCreate();
+    EXPECT_EQ(view.Text(Control::StatusLine),
+              lang::MissingLanguageNote("/nonexistent-language-folder"));
+    window.FormClose();
+}
+
 TEST(Connect, ClickWhileTheWindowAnimatesStopsAfterOpeningThePort) {
     WindowRig rig;
     rig.view.timers[Timer::TimerMore] = true;
@@ -143,7 +159,11 @@ TEST(Connect, APortThatDoesNotOpenIsReportedWithItsName) {
     rig.window->ButtonConnectClick();
     ASSERT_EQ(rig.view.messages.size(), 1u);
     const lang::TextTable& t = rig.state.texts;
-    EXPECT_EQ(rig.view.messages[0].text, t.Message(0) + " - \\\\.\\COM31.\r" + t.Message(1));
+    // The device tried follows, with the system's reason.
+    const std::string head =
+        t.Message(0) + " - \\\\.\\COM31.\r" + t.Message(1) + "\r(/dev/ttyS30: ";
+    EXPECT_EQ(rig.view.messages[0].text.substr(0, head.size()), head);
+    EXPECT_EQ(rig.view.messages[0].text.back(), ')');
     EXPECT_EQ(rig.view.messages[0].caption, t.Message(2));
     EXPECT_EQ(rig.view.messages[0].flags, 48);
     EXPECT_FALSE(rig.state.session.conn.connected);

@@ -244,6 +244,17 @@ TEST(StreamFlow, DisplayTickShowsTheNewestValueAndSlidesAManualAxis) {
     EXPECT_EQ(rig.view.foreignThreadCalls.load(), 0);
 }
 
+TEST(StreamStop, TheStopShowsTheLastAxisWindowAsWellAsTheLastLabel) {
+    SimSensorRig rig(RigLine::kCounted, 30);
+    ASSERT_TRUE(rig.started);
+    rig.state.xAutoScale = false;
+    rig.stream.Start();
+    ASSERT_TRUE(WaitForSamples(rig, 30));
+    rig.stream.Stop();  // no display tick came in between
+    EXPECT_EQ(rig.view.bottomRange, (std::pair<double, double>{5, 30}));
+    EXPECT_EQ(rig.view.Text(Control::LabelRast), lang::FormatFixed(rig.ExpectedMm(), 3) + " mm");
+}
+
 TEST(StreamFlow, AutomaticAxisIsNeverMoved) {
     SimSensorRig rig(RigLine::kCounted, 30);
     ASSERT_TRUE(rig.started);

@@ -170,26 +170,40 @@ TEST(TextFunctions, FormatDottedQuadIsAlwaysFifteenCharacters) {
     EXPECT_EQ(FormatDottedQuad(0xFFFFFFFF), "255.255.255.255");
 }
 
-TEST(TextFunctions, ParseDottedQuadReadsRightAlignedDigits) {
+TEST(TextFunctions, ParseDottedQuadNeedsFourNumbersUpTo255) {
     struct Case {
         const char* text;
+        bool ok;
         uint32_t value;
     };
     const Case cases[] = {
-        {"255.255.255.255", 0xFFFFFFFF},
-        {"  1.  2.  3.  4", 0x01020304},
-        {"1  .2  .3  .4  ", 0x00000000},  // digits on the left do not count
-        {" 42.  7. 10.  0", 0x2A070A00},
-        {"999.  0.  0.  0", 0xFF000000},  // above 255 becomes 255
-        {"7 1.  0.  0.  0", 0x01000000},  // the hundreds need a tens digit
-        {"  1.  2", 0x01020000},          // missing groups are 0
-        {"", 0},
-        {"abc.def.ghi.jkl", 0},
-        {"192.168.1.100", 0xC0A80100},  // unpadded groups are misread
+        {"255.255.255.255", true, 0xFFFFFFFF},
+        {"  1.  2.  3.  4", true, 0x01020304},
+        {"1  .2  .3  .4  ", true, 0x01020304},  // blanks on either side of a number
+        {"192.168.1.100", true, 0xC0A80164},
+        {"10.0.0.1", true, 0x0A000001},
+        {"999.  0.  0.  0", false, 0},
+        {"256.0.0.0", false, 0},
+        {"7 1.  0.  0.  0", false, 0},
+        {"  1.  2", false, 0},
+        {"10.0.0", false, 0},
+        {"1.2.3.4.5", false, 0},
+        {"1..2.3", false, 0},
+        {"", false, 0},
+        {"   .   .   .   ", false, 0},
+        {"abc.def.ghi.jkl", false, 0},
+        {"0001.0.0.0", false, 0},
+        {"-1.0.0.0", false, 0},
     };
-    for (const Case& c : cases) EXPECT_EQ(ParseDottedQuad(c.text), c.value) << "'" << c.text << "'";
+    for (const Case& c : cases) {
+        uint32_t value = 0x5A5A5A5A;
+        EXPECT_EQ(ParseDottedQuad(c.text, value), c.ok) << "'" << c.text << "'";
+        EXPECT_EQ(value, c.ok ? c.value : 0x5A5A5A5Au) << "'" << c.text << "'";
+    }
     for (uint32_t v : {0u, 0x0A000001u, 0xC0A80164u, 0x7F000001u, 0xFFFFFFFFu}) {
-        EXPECT_EQ(ParseDottedQuad(FormatDottedQuad(v)), v);
+        uint32_t back = 0;
+        EXPECT_TRUE(ParseDottedQuad(FormatDottedQuad(v), back));
+        EXPECT_EQ(back, v);
     }
 }
 

@@ -134,38 +134,39 @@ TEST_P(GridEdit, TakesTheTextOver) {
 INSTANTIATE_TEST_SUITE_P(
     OnOffWords, GridEdit,
     ::testing::Values(EditCase{0, 1, "Off", 0, "Off"}, EditCase{0, 0, "On", 1, "On"},
-                      EditCase{1, 0, "typed", 1, "typed"}, EditCase{15, 1, "Off", 0, "Off"},
-                      EditCase{26, 0, "LanOn", 1, "LanOn"}, EditCase{26, 1, "Off", 0, "Off"},
-                      EditCase{20, 0, "Ext", 1, "Ext"}, EditCase{20, 1, "Std", 0, "Std"},
-                      EditCase{20, 0, "x", 1, "x"}));
+                      EditCase{15, 1, "Off", 0, "Off"}, EditCase{26, 0, "LanOn", 1, "LanOn"},
+                      EditCase{26, 1, "Off", 0, "Off"}, EditCase{20, 0, "Ext", 1, "Ext"},
+                      EditCase{20, 1, "Std", 0, "Std"}));
 
 INSTANTIATE_TEST_SUITE_P(
     ScaledPickLists, GridEdit,
     ::testing::Values(EditCase{2, 48, "921600", 384, "921600"}, EditCase{2, 48, "9600", 4, "9600"},
-                      EditCase{2, 0, "2401", 1, "2401"},
+                      EditCase{2, 0, "2401", 1, "2400"},  // shows what it stores
                       EditCase{3, 1, "200", 200, "200"},  // no range check
                       EditCase{7, 1, "0", 0, "0"}, EditCase{13, 0, "1275", 255, "1275"},
-                      EditCase{13, 0, "7", 1, "7"}, EditCase{17, 10, "125000", 25, "125000"},
+                      EditCase{13, 0, "7", 1, "5"}, EditCase{17, 10, "125000", 25, "125000"},
                       EditCase{17, 10, "1000000", 200, "1000000"}));
 
 INSTANTIATE_TEST_SUITE_P(
     RangeChecked, GridEdit,
-    ::testing::Values(
-        EditCase{9, 100, "0", 100, "100"},  // below the minimum: old value back
-        EditCase{9, 100, "", 100, "100"}, EditCase{9, 100, "65535", 65535, "65535"},
-        EditCase{9, 100, "65536", 100, "100"}, EditCase{10, 5, "-1", 5, "5"},
-        EditCase{27, 1, "256", 1, "1"}, EditCase{31, 1, "255", 255, "255"},
-        EditCase{33, 40000, "70000", 40000, "40000"},  // the restore shows the plain decimal
-        EditCase{35, 0, "-5", -5, "-5"},
-        EditCase{35, 0, "-2147483648", std::numeric_limits<int32_t>::min(), "-2147483648"},
-        EditCase{35, 65531, "", 65531, "-5"}));
+    ::testing::Values(EditCase{9, 100, "0", 100, "100"},  // below the minimum: old value back
+                      EditCase{9, 100, "", 100, "100"}, EditCase{9, 100, "65535", 65535, "65535"},
+                      EditCase{9, 100, "65536", 100, "100"}, EditCase{10, 5, "-1", 5, "5"},
+                      EditCase{27, 1, "256", 1, "1"}, EditCase{31, 1, "255", 255, "255"},
+                      EditCase{33, 40000, "70000", 40000, "-25536"},  // restored as signed 16 bits
+                      EditCase{35, 0, "-5", -5, "-5"},
+                      EditCase{35, 0, "-2147483648", std::numeric_limits<int32_t>::min(),
+                               "-2147483648"},
+                      EditCase{35, 65531, "", 65531, "-5"}));
 
 INSTANTIATE_TEST_SUITE_P(
     ZeroPoint, GridEdit,
     ::testing::Values(EditCase{14, 0, "500", 8192, "500"}, EditCase{14, 0, "3999", 65520, "3999"},
                       EditCase{14, 0, "4000", 0, "0"},        // 65536 counts: above the maximum
                       EditCase{14, 8192, "-1", 8192, "500"},  // below the minimum
-                      EditCase{14, 8192, "", 8192, "500"}, EditCase{14, 0, "6", 98, "6"}));
+                      EditCase{14, 8192, "", 8192, "500"}, EditCase{14, 0, "6", 98, "6"},
+                      EditCase{14, 9, "", 9, "1"},  // a restore rounds
+                      EditCase{14, 16383, "-7", 16383, "1000"}));
 
 INSTANTIATE_TEST_SUITE_P(
     AnalogWindow, GridEdit,
@@ -185,8 +186,9 @@ INSTANTIATE_TEST_SUITE_P(Hex, GridEdit,
 INSTANTIATE_TEST_SUITE_P(
     DottedQuad, GridEdit,
     ::testing::Values(EditCase{22, 0, "  1.  2.  3.  4", 0x01020304, "  1.  2.  3.  4"},
-                      EditCase{23, 5, "1  .2  .3  .4  ", 0, "  0.  0.  0.  0"},
-                      EditCase{24, 0, "999.999.999.999", -1, "255.255.255.255"},
+                      EditCase{23, 5, "1  .2  .3  .4  ", 0x01020304, "  1.  2.  3.  4"},
+                      EditCase{24, 0, "10.0.0.1", 0x0A000001, " 10.  0.  0.  1"},
+                      EditCase{24, 0, "255.255.255.255", -1, "255.255.255.255"},
                       EditCase{25, 0, " 10.  0.  0.  1", 0x0A000001, " 10.  0.  0.  1"}));
 
 INSTANTIATE_TEST_SUITE_P(Divisor, GridEdit,
@@ -291,6 +293,44 @@ TEST_F(Grid, ConversionFailuresChangeNothingAndNameTheText) {
         EXPECT_EQ(result.error, std::string("'") + c.typed + "' is not a valid integer value.");
         EXPECT_EQ(values.workValues[c.param], 12);
         EXPECT_EQ(grid.CellText(c.param), c.typed);  // left for the operator to correct
+    }
+}
+
+TEST_F(Grid, TextsThatDoNotConvertExactlyAreRefusedNamingWhatIsAllowed) {
+    struct Case {
+        int param;
+        const char* typed;
+        const char* report;
+    };
+    const Case cases[] = {
+        {0, "Offf", "'Offf' is not allowed here; allowed are: On, Off."},
+        {20, "x", "'x' is not allowed here; allowed are: Std, Ext."},
+        {26, "on", "'on' is not allowed here; allowed are: Off, LanOn."},
+        {22, "10.0.0",
+         "'10.0.0' is not an address: four numbers 0 to 255 separated by points "
+         "are needed."},
+        {22, "300.1.1.1",
+         "'300.1.1.1' is not an address: four numbers 0 to 255 separated by "
+         "points are needed."},
+        {23, "1.2.3.4.5", nullptr},
+        {24, "1..3.4", nullptr},
+        {25, "1.2.3.4x", nullptr},
+        {16, "xyz", "'xyz' is not a hexadecimal number (digits 0-9 and A-F)."},
+        {5, "al mode 1", nullptr},
+        {4, "FreeRunning", nullptr},
+        {21, "", nullptr},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.param) + " '" + c.typed + "'");
+        SetControlByte(0x00);
+        GridResult result = Edit(c.param, 0, c.typed);
+        EXPECT_FALSE(result.ok);
+        if (c.report != nullptr) {
+            EXPECT_EQ(result.error, c.report);
+        }
+        EXPECT_NE(result.error.find(c.typed), std::string::npos);
+        EXPECT_EQ(values.workValues[c.param], 0);
+        for (int row : {4, 5, 6, 8, 21}) EXPECT_EQ(values.workValues[row], 0) << row;
     }
 }
 
@@ -424,10 +464,13 @@ TEST_F(Grid, EnterInAnIpRowReformatsTheCell) {
     grid.SetCurrentParam(22);
     KeyResult left = FilterKey(grid, kKeyEnter, "1  .2  .3  .4  ");
     EXPECT_EQ(left.verdict, KeyVerdict::Handled);
-    EXPECT_EQ(left.text, "  0.  0.  0.  0");
-    KeyResult right = FilterKey(grid, kKeyEnter, "  1.  2.  3.  4");
-    EXPECT_EQ(right.text, "  1.  2.  3.  4");
-    EXPECT_EQ(grid.CellText(22), "  1.  2.  3.  4");
+    EXPECT_EQ(left.text, "  1.  2.  3.  4");
+    KeyResult typed = FilterKey(grid, kKeyEnter, "10.0.0.1");
+    EXPECT_EQ(typed.text, " 10.  0.  0.  1");
+    EXPECT_EQ(grid.CellText(22), " 10.  0.  0.  1");
+    // An incomplete address is left for the operator to finish.
+    EXPECT_EQ(FilterKey(grid, kKeyEnter, "10.0.0").verdict, KeyVerdict::Refuse);
+    EXPECT_EQ(grid.CellText(22), " 10.  0.  0.  1");
     EXPECT_EQ(view.changed, (std::vector<int>{22, 22}));
     EXPECT_EQ(values.workValues[22], 0);  // only the leaving of the cell stores
 }

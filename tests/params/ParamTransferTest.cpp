@@ -15,6 +15,7 @@
 #include "sim/PtyLink.h"
 #include "sim/SensorDevice.h"
 #include "sim/SensorLine.h"
+#include "sim/SimUsbBackend.h"
 #include "sim/World.h"
 #include "tests/params/FakeParamView.h"
 #include "tests/params/TestTexts.h"
@@ -478,16 +479,79 @@ TEST(ParamTransferWrongEcho, FailedRereadStillRebuildsFromTheWorkingValues) {
     EXPECT_EQ(host.view.refreshes, 1);
 }
 
+TEST(SensorPortOpen, AFileThatIsNoSerialDeviceIsNamedSo) {
+    Host host("/dev/null");
+    EXPECT_FALSE(host.Open());
+    ASSERT_EQ(host.view.boxes.size(), 1u);
+    EXPECT_EQ(host.view.boxes[0].text,
+              std::string("M0 - /dev/null.") + CR + "M1" + CR + "(/dev/null: not a serial device)");
+}
+
 TEST(SensorPortOpen, FailureShowsThePortNameWithItsPrefix) {
     Host host("\\\\.\\COM99");
     ::setenv("VESKA_PORTS", "/nonexistent-port-dir", 1);
     EXPECT_FALSE(host.Open());
     ::unsetenv("VESKA_PORTS");
     ASSERT_EQ(host.view.boxes.size(), 1u);
-    EXPECT_EQ(host.view.boxes[0].text, std::string("M0 - \\\\.\\COM99.") + CR + "M1");
+    // After the language texts: the device tried and the system's reason.
+    EXPECT_EQ(host.view.boxes[0].text, std::string("M0 - \\\\.\\COM99.") + CR + "M1" + CR +
+                                           "(/dev/ttyS98: No such file or directory)");
     EXPECT_EQ(host.view.boxes[0].caption, "M2");
     EXPECT_EQ(host.view.boxes[0].flags, 48);
     EXPECT_EQ(host.conn.linkStatus.load(), link::kStatusNotOpen);
+}
+
+/// The same session through the simulated USB converter, whose transmit buffer drains at
+/// the line rate: a purge before a write must not throw away what is still to be sent.
+class ParamTransferUsbTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        converter = &usb.AddConverter(device);
+        platform::SetUsbBackendOverride(&usb);
+    }
+    void TearDown() override {
+        host.reset();
+        platform::SetUsbBackendOverride(nullptr);
+    }
+
+    sim::World world;
+    sim::SensorDevice device{world, ExactSensor()};
+    sim::SimUsbBackend usb;
+    sim::SimSerialUsbDevice* converter = nullptr;
+    std::unique_ptr<Host> host;
+};
+
+TEST_F(ParamTransferUsbTest, LoadAllAt2400BaudArrivesWhole) {
+    constexpr int32_t kCode2400 = 1;
+    host = std::make_unique<Host>("\\\\.\\USB");
+    device.SetParam(host->table[kRowBaudRate].address, kCode2400);
+    host->conn.baudRate = 2400;
+    ASSERT_TRUE(host->Open());
+    ASSERT_TRUE(host->session.FetchAllParameters());
+    host->session.CopySensorToWork(kParamCount);
+    host->values.workValues[9] = 4321;        // two bytes
+    host->values.workValues[19] = 0x1234567;  // four bytes
+    host->values.workValues[27] = 7;
+    EXPECT_EQ(host->session.SendAllParameters(), 0);
+    // The chip takes the writes at once and sends them at 2400 bit/s (about 4.6 ms a byte).
+    for (int i = 0; i < 2000 && converter->TransmitPending(); ++i) platform::SystemClock().Sleep(5);
+    EXPECT_FALSE(converter->TransmitPending());
+    EXPECT_EQ(device.Param16(host->table[9].address), 4321);
+    EXPECT_EQ(device.Param(host->table[27].address), 7);
+    uint32_t wide = 0;
+    for (int b = 3; b >= 0; --b) {
+        wide = wide << 8 | device.Param(static_cast<uint8_t>(host->table[19].address + b));
+    }
+    EXPECT_EQ(wide, 0x1234567u);
+    EXPECT_EQ(converter->MismatchedBytes(), 0u);
+}
+
+TEST_F(ParamTransferUsbTest, AConverterAtAnotherRateIsNotHeard) {
+    host = std::make_unique<Host>("\\\\.\\USB");
+    host->conn.baudRate = 9600;  // the sensor runs at 115200
+    ASSERT_TRUE(host->Open());
+    EXPECT_FALSE(host->session.FetchParameter(9));
+    EXPECT_GT(converter->MismatchedBytes(), 0u);
 }
 
 }  // namespace

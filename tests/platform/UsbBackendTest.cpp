@@ -97,6 +97,22 @@ TEST_F(LibFtdiBackendTest, CallsOnHandlesItNeverGaveOutFail) {
     }
 }
 
+TEST(UsbBackendTest, AbortFlagsNeverFlushTheTransmitBuffer) {
+    struct Case {
+        uint32_t win32;
+        uint32_t ft;
+    };
+    const Case cases[] = {
+        {kPurgeTxAbort | kPurgeRxAbort, FT_PURGE_RX},  // the converter's purge before a write
+        {kPurgeTxAbort, 0},
+        {kPurgeRxAbort, FT_PURGE_RX},
+        {kPurgeRxClear, FT_PURGE_RX},
+        {kPurgeTxClear, FT_PURGE_TX},
+        {kPurgeTxAbort | kPurgeRxAbort | kPurgeTxClear | kPurgeRxClear, FT_PURGE_RX | FT_PURGE_TX},
+    };
+    for (const Case& c : cases) EXPECT_EQ(FtPurgeMaskOfW32Flags(c.win32), c.ft) << c.win32;
+}
+
 TEST(UsbBackendTest, AnInstalledBackendWinsUntilItIsRemoved) {
     std::unique_ptr<D2xx> installed = MakeLibFtdiBackend();
     if (!installed) GTEST_SKIP() << "libftdi cannot start on this machine";

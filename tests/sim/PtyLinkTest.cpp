@@ -27,12 +27,14 @@ using test::Request;
 /// A host end opened on the slave side, raw, as a serial port would be.
 class RawHost {
   public:
-    explicit RawHost(const std::string& path) {
+    explicit RawHost(const std::string& path, speed_t speed = B115200) {
         fd_ = ::open(path.c_str(), O_RDWR | O_NOCTTY);
         if (fd_ < 0) return;
         termios t{};
         ::tcgetattr(fd_, &t);
         ::cfmakeraw(&t);
+        ::cfsetispeed(&t, speed);  // the sensor hears only a host at its own rate
+        ::cfsetospeed(&t, speed);
         t.c_cflag |= PARENB;  // even parity, as the sensor link asks: a pty ignores it
         ::tcsetattr(fd_, TCSANOW, &t);
     }
@@ -84,6 +86,18 @@ class PtyLinkTest : public ::testing::Test {
     fs::path dir_;
 };
 
+TEST_F(PtyLinkTest, AHostAtAnotherRateIsNotHeard) {
+    PtyLink link(line_);
+    std::string error;
+    ASSERT_TRUE(link.Start(&error)) << error;
+    RawHost host(link.SlavePath(), B9600);  // the sensor runs at 115200
+    ASSERT_TRUE(host.Ok());
+    host.Send(Request(1, 1, std::vector<uint8_t>{}));
+    EXPECT_TRUE(host.Receive(16, 300).empty());
+    EXPECT_EQ(sensor_.Counters().bytesReceived, 0u);
+    EXPECT_EQ(line_.MismatchedBytes(), 2u);
+}
+
 TEST_F(PtyLinkTest, IdentifyOverThePseudoTerminal) {
     PtyLink link(line_);
     std::string error;
@@ -112,7 +126,7 @@ TEST_F(PtyLinkTest, StreamArrivesAtAboutTheLineRate) {
     sensor_.SetParam(0x04, 128);  // 921600 bit/s: 20945 samples/s
     PtyLink link(line_);
     ASSERT_TRUE(link.Start());
-    RawHost host(link.SlavePath());
+    RawHost host(link.SlavePath(), B921600);
     host.Send(Request(1, 7, std::vector<uint8_t>{}));
     const auto start = std::chrono::steady_clock::now();
     const std::vector<uint8_t> bytes = host.Receive(1'000'000, 300);

@@ -214,6 +214,9 @@ TEST_F(SensorFlowTest, UsbConverterModeOpensByDescription) {
     for (int i = 0; i < 20; ++i) ASSERT_EQ(host.ReadStreamSample(raw), kStatusOk);
     EXPECT_EQ(host.StopStream(1), kStatusOk);
     EXPECT_EQ(host.StopStream(1), kStatusOk);
+    // The stops leave the converter at the line rate; the program waits before it asks
+    // again, or a sample under way meets the next request's purge.
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
     EXPECT_EQ(host.Identify(1, info), kStatusOk);
     (void)host.ClosePort();
     EXPECT_EQ(bench_.Usb().Counters().w32Close, 1u);

@@ -25,9 +25,19 @@ class SimUsbBackendTest : public ::testing::Test {
         adapter_ = &usb_.AddAdapter(adapterSensor_);
     }
 
-    FT_HANDLE OpenW32(const char* description) {
-        return usb_.W32_CreateFile(description, platform::kGenericRead | platform::kGenericWrite, 0,
-                                   platform::kOpenExisting, 128 | platform::FT_OPEN_BY_DESCRIPTION);
+    /// Opens and sets the line as the host does: 115200 bit/s, even parity (unless told
+    /// otherwise).
+    FT_HANDLE OpenW32(const char* description, uint32_t baud = 115200, uint8_t parity = 2) {
+        FT_HANDLE h =
+            usb_.W32_CreateFile(description, platform::kGenericRead | platform::kGenericWrite, 0,
+                                platform::kOpenExisting, 128 | platform::FT_OPEN_BY_DESCRIPTION);
+        platform::Dcb dcb;
+        if (usb_.W32_GetCommState(h, &dcb)) {
+            dcb.BaudRate = baud;
+            dcb.Parity = parity;
+            (void)usb_.W32_SetCommState(h, &dcb);
+        }
+        return h;
     }
 
     void SetTimeouts(FT_HANDLE h, uint32_t interval, uint32_t multiplier, uint32_t constant) {
@@ -74,6 +84,38 @@ class SimUsbBackendTest : public ::testing::Test {
     SimSerialUsbDevice* converter_ = nullptr;
     SimSerialUsbDevice* adapter_ = nullptr;
 };
+
+TEST_F(SimUsbBackendTest, ASensorHearsOnlyItsOwnRateAndParity) {
+    struct Case {
+        uint32_t baud;
+        uint8_t parity;
+        bool heard;
+    };
+    for (const Case& c : {Case{9600, 2, false}, Case{115200, 0, false}, Case{115200, 2, true}}) {
+        SCOPED_TRACE(std::to_string(c.baud) + " parity " + std::to_string(c.parity));
+        FT_HANDLE h = OpenW32(kConverterDescription, c.baud, c.parity);
+        SetTimeouts(h, 0, 0, 200);
+        Write(h, Request(1, 1, std::vector<uint8_t>{}));
+        EXPECT_EQ(Read(h, 16).first.size(), c.heard ? 16u : 0u);
+        EXPECT_TRUE(usb_.W32_CloseHandle(h));
+    }
+    EXPECT_EQ(converter_->MismatchedBytes(), 4u);
+}
+
+TEST_F(SimUsbBackendTest, WrittenBytesLeaveAtTheLineRateAndOnlyATransmitClearDropsThem) {
+    FT_HANDLE h = OpenW32(kConverterDescription, 2400);
+    converterSensor_.SetParam(addr::kBaudCode, 1);  // the sensor at 2400 bit/s too
+    SetTimeouts(h, 0, 0, 500);
+    Write(h, Request(1, 1, std::vector<uint8_t>{}));
+    EXPECT_TRUE(converter_->TransmitPending());  // 2 bytes take 9 ms at 2400 bit/s
+    EXPECT_TRUE(usb_.W32_PurgeComm(h, platform::kPurgeTxAbort));
+    EXPECT_EQ(Read(h, 16).first.size(), 16u);  // the abort dropped nothing
+    Write(h, Request(1, 1, std::vector<uint8_t>{}));
+    EXPECT_TRUE(usb_.W32_PurgeComm(h, platform::kPurgeTxClear));
+    EXPECT_FALSE(converter_->TransmitPending());
+    EXPECT_TRUE(Read(h, 16).first.empty());
+    EXPECT_TRUE(usb_.W32_CloseHandle(h));
+}
 
 TEST_F(SimUsbBackendTest, ConverterOpensByDescriptionAndCarriesTheSensor) {
     EXPECT_EQ(OpenW32("No Such Device"), platform::kInvalidHandle);
@@ -213,6 +255,9 @@ TEST_F(SimUsbBackendTest, StreamOverTheConverterAndPurge) {
     std::this_thread::sleep_for(Ms(20));
     EXPECT_TRUE(usb_.W32_PurgeComm(h, platform::kPurgeRxClear | platform::kPurgeTxClear));
     Write(h, Request(1, 8, std::vector<uint8_t>{0, 0}));
+    // The stop leaves the chip at the line rate; samples under way until then are dropped.
+    std::this_thread::sleep_for(Ms(20));
+    EXPECT_TRUE(usb_.W32_PurgeComm(h, platform::kPurgeRxClear));
     Write(h, Request(1, 2, std::vector<uint8_t>{0x03}));
     EXPECT_EQ(Decode(Read(h, 2).first), std::vector<uint8_t>{1}) << "the reply after the purge";
     usb_.W32_CloseHandle(h);

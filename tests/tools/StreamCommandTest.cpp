@@ -1,8 +1,12 @@
 // veskactl stream against the simulated sensor on a pty: the summary line, the export file
 // and the parameters the stream borrows.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include <csignal>
+#include <vector>
 
 #include <cstdio>
 #include <filesystem>
@@ -39,6 +43,48 @@ StreamRun Veskactl(const std::string& args) {
     return run;
 }
 
+/// A veskactl started without a shell, so that a signal reaches it alone.
+class Child {
+  public:
+    explicit Child(const std::vector<std::string>& args) {
+        int fds[2];
+        if (::pipe(fds) != 0) return;
+        pid_ = ::fork();
+        if (pid_ == 0) {
+            ::dup2(fds[1], 1);
+            const int devNull = ::open("/dev/null", O_WRONLY);
+            ::dup2(devNull, 2);
+            ::close(fds[0]);
+            std::vector<char*> argv;
+            argv.push_back(const_cast<char*>(VESKACTL_PATH));
+            for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+            argv.push_back(nullptr);
+            ::execv(VESKACTL_PATH, argv.data());
+            ::_exit(127);
+        }
+        ::close(fds[1]);
+        out_ = fds[0];
+    }
+    void Signal(int signal) const { ::kill(pid_, signal); }
+    /// Reads the output to its end and reaps the child.
+    StreamRun Finish() {
+        StreamRun run;
+        char buffer[4096];
+        for (ssize_t n; (n = ::read(out_, buffer, sizeof buffer)) > 0;) {
+            run.out.append(buffer, static_cast<size_t>(n));
+        }
+        ::close(out_);
+        int status = 0;
+        ::waitpid(pid_, &status, 0);
+        run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        return run;
+    }
+
+  private:
+    pid_t pid_ = -1;
+    int out_ = -1;
+};
+
 class StreamCommandTest : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -51,6 +97,18 @@ class StreamCommandTest : public ::testing::Test {
         world.SetTargetMm(100.0);
     }
     void TearDown() override { fs::remove_all(dir); }
+
+    std::vector<std::string> CtlArgs(std::vector<std::string> args) const {
+        args.insert(args.begin(), {"--port", pty.SlavePath(), "--language", dir + "/lang"});
+        return args;
+    }
+
+    static std::string ReadWhole(const std::string& path) {
+        std::ifstream in(path, std::ios::binary);
+        std::stringstream text;
+        text << in.rdbuf();
+        return text.str();
+    }
 
     StreamRun Ctl(const std::string& args) {
         return Veskactl("--port '" + pty.SlavePath() + "' --language '" + dir + "/lang' " + args);
@@ -112,6 +170,65 @@ TEST_F(StreamCommandTest, AnUnwritableExportFileIsAFileError) {
     const StreamRun run = Ctl("stream 0.2 --out '" + dir + "/missing/samples.txt'");
     EXPECT_EQ(run.exitCode, 5);
     EXPECT_NE(run.out.find("samples="), std::string::npos);
+}
+
+TEST_F(StreamCommandTest, SigintStopsTheSensorAndWritesWhatCame) {
+    device.SetParam(0x88, 3);
+    const std::string file = dir + "/interrupted.txt";
+    Child child(CtlArgs({"stream", "5", "--out", file}));
+    // Wait until the sensor streams, then interrupt.
+    for (int i = 0; i < 400 && device.Streaming() == sim::StreamKind::kNone; ++i) ::usleep(10000);
+    ASSERT_NE(device.Streaming(), sim::StreamKind::kNone);
+    ::usleep(300000);
+    child.Signal(SIGINT);
+    const StreamRun run = child.Finish();
+    EXPECT_EQ(run.exitCode, 130) << run.out;
+    std::smatch m;
+    ASSERT_TRUE(std::regex_search(run.out, m, std::regex(R"(samples=(\d+) .* interrupted)")))
+        << run.out;
+    EXPECT_EQ(device.Streaming(), sim::StreamKind::kNone);
+    EXPECT_EQ(device.Param(0x88), 3);  // restored
+    const std::string s = ReadWhole(file);
+    EXPECT_EQ(std::count(s.begin(), s.end(), '\n'), std::stol(m[1]) - 1);
+    // The next command finds a quiet line.
+    EXPECT_EQ(Ctl("identify").exitCode, 0);
+}
+
+TEST_F(StreamCommandTest, SigtermEndsItTheSameWay) {
+    Child child(CtlArgs({"stream", "30"}));
+    for (int i = 0; i < 400 && device.Streaming() == sim::StreamKind::kNone; ++i) ::usleep(10000);
+    child.Signal(SIGTERM);
+    const StreamRun run = child.Finish();
+    EXPECT_EQ(run.exitCode, 130) << run.out;
+    EXPECT_EQ(device.Streaming(), sim::StreamKind::kNone);
+}
+
+TEST_F(StreamCommandTest, ASensorThatFallsSilentEndsTheStreamShort) {
+    const std::string file = dir + "/short.txt";
+    Child child(CtlArgs({"stream", "30", "--out", file}));
+    for (int i = 0; i < 400 && device.Streaming() == sim::StreamKind::kNone; ++i) ::usleep(10000);
+    ::usleep(200000);
+    device.SetSilent(true);
+    const StreamRun run = child.Finish();
+    EXPECT_EQ(run.exitCode, 4) << run.out;
+    EXPECT_TRUE(std::regex_search(run.out, std::regex(R"(silent=\d+\.\ds ended-short)")))
+        << run.out;
+    EXPECT_FALSE(ReadWhole(file).empty());  // what came is kept
+}
+
+TEST_F(StreamCommandTest, AnExistingFileIsKeptWithoutYesAndWhenNothingCame) {
+    const std::string file = dir + "/previous.txt";
+    std::ofstream(file) << "previous run\n";
+    EXPECT_EQ(Ctl("stream 0.2 --out '" + file + "'").exitCode, 2);
+    EXPECT_EQ(ReadWhole(file), "previous run\n");
+    EXPECT_EQ(device.Counters().requests[7], 0u);  // refused before the sensor was touched
+
+    device.SetSilent(true);
+    EXPECT_NE(Veskactl("--yes --port '" + pty.SlavePath() + "' --language '" + dir +
+                       "/lang' stream 0.2 --out '" + file + "'")
+                  .exitCode,
+              0);
+    EXPECT_EQ(ReadWhole(file), "previous run\n");
 }
 
 }  // namespace

@@ -210,6 +210,12 @@ TEST_F(VeskactlTest, SetRefusesWhatTheGridRefuses) {
         {{"set", "36", "1"}, 2, "parameter 36"},
         {{"set", "37", "1"}, 2, "0..36"},
         {{"get", "x"}, 2, "0..36"},
+        // Words must be the row's words, addresses four numbers 0..255 (the texts here are
+        // the language keys' numbers).
+        {{"set", "0", "Offf"}, 5, "'Offf' is not allowed here; allowed are: 0, 1."},
+        {{"set", "5", "al mode 1"}, 5, "allowed are: 4, 5, 6, 7, 31, 32, 33."},
+        {{"set", "22", "10.0.0"}, 5, "four numbers 0 to 255"},
+        {{"set", "22", "300.1.1.1"}, 5, "four numbers 0 to 255"},
     };
     for (const Case& c : cases) {
         const CtlRun run = Ctl(c.args);
@@ -218,6 +224,19 @@ TEST_F(VeskactlTest, SetRefusesWhatTheGridRefuses) {
         EXPECT_TRUE(run.out.empty());
     }
     EXPECT_EQ(device.Param16(0x08), before);
+}
+
+TEST_F(VeskactlTest, AnAddressIsTakenAsTyped) {
+    const CtlRun run = Ctl({"set", "22", "10.0.0.1"});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out, "22\t22\t167772161\t 10.  0.  0.  1\n");
+}
+
+TEST_F(VeskactlTest, AHostAtAnotherRateGetsNoAnswer) {
+    const CtlRun run = Ctl({"identify"}, {"--baud", "9600"});
+    EXPECT_EQ(run.exitCode, 4);
+    EXPECT_NE(run.err.find("status 3"), std::string::npos) << run.err;
+    EXPECT_EQ(device.Counters().bytesReceived, 0u);
 }
 
 TEST_F(VeskactlTest, NewBaudRateAndAddressAreFollowed) {

@@ -221,10 +221,11 @@ TEST_F(ParamGridWidgetTest, EachRowGetsTheEditorOfItsStyle) {
     button->click();
     EXPECT_EQ(ellipsisClicks, 1);
 
-    Select(22);  // IP address with the edit mask
+    Select(22);  // IP address: free text of digits, blanks and points
     auto* ip = qobject_cast<QLineEdit*>(widget->OpenEditor());
     ASSERT_NE(ip, nullptr);
-    EXPECT_EQ(ip->inputMask(), QStringLiteral("009.009.009.009"));
+    EXPECT_TRUE(ip->inputMask().isEmpty());
+    EXPECT_NE(ip->validator(), nullptr);
 
     Select(9);  // plain
     auto* plain = qobject_cast<QLineEdit*>(widget->OpenEditor());
@@ -260,6 +261,18 @@ TEST_F(ParamGridWidgetTest, EnterInAnIpRowReformatsTheCell) {
     QTest::keyClick(ip, Qt::Key_Return);
     EXPECT_EQ(grid.CellText(22), params::FormatDottedQuad(0x01020304));
     EXPECT_EQ(ip->displayText(), QString::fromStdString(params::FormatDottedQuad(0x01020304)));
+}
+
+TEST_F(ParamGridWidgetTest, AnAddressTypedWithItsPointsIsTakenAsTyped) {
+    Select(22);
+    auto* ip = qobject_cast<QLineEdit*>(widget->OpenEditor());
+    ASSERT_NE(ip, nullptr);
+    ip->selectAll();
+    QTest::keyClick(ip, Qt::Key_Delete);
+    QTest::keyClicks(ip, QStringLiteral("10.0.0.1x"));
+    EXPECT_EQ(grid.CellText(22), "10.0.0.1");
+    QTest::keyClick(ip, Qt::Key_Return);
+    EXPECT_EQ(grid.CellText(22), params::FormatDottedQuad(0x0A000001));
 }
 
 TEST_F(ParamGridWidgetTest, ARefusedRowChangeKeepsTheOldRowCurrent) {

@@ -12,6 +12,8 @@ enum ExitCode : int {
     kExitLink = 4,        ///< a sensor exchange failed (the line names the status)
     kExitFile = 5,        ///< a file could not be written or read, or a text did not convert
     kExitIncomplete = 6,  ///< a bench run did not complete (stopped, failed, sensor lost)
+    /// SIGINT or SIGTERM ended a long command; it stopped as its own end would
+    kExitInterrupted = 130,
 };
 
 class Session;

@@ -5,6 +5,7 @@
 #include "link/Status.h"
 #include "params/ParamCodings.h"
 #include "tools/veskactl/Commands.h"
+#include "tools/veskactl/Interrupt.h"
 #include "tools/veskactl/Session.h"
 
 namespace veska::tools {
@@ -34,6 +35,7 @@ int RunMeasure(Session& session, const CommandArgs& args) {
     session.clock.Sleep(kModeSwitchWaitMs);
 
     for (int32_t n = 0; n < count; ++n) {
+        if (Interrupted()) return kExitInterrupted;  // each result is printed as it comes
         uint16_t raw = 0;
         const int32_t status = session.sensor.GetResult(session.conn.netAddress, raw);
         session.conn.Record(status);

@@ -24,29 +24,6 @@ bool ParseRow(const std::string& text, int& row) {
     return true;
 }
 
-/// The text an IP row's edit mask ("990.990.990.990") makes of an address typed as
-/// "10.0.0.1": each group right-aligned in three characters. Other texts stay as they are.
-std::string MaskedDottedQuad(const std::string& text) {
-    std::vector<std::string> groups(1);
-    for (char c : text) {
-        if (c == '.') {
-            groups.emplace_back();
-        } else if (c >= '0' && c <= '9' && groups.back().size() < 3) {
-            groups.back() += c;
-        } else {
-            return text;
-        }
-    }
-    if (groups.size() != 4) return text;
-    std::string masked;
-    for (const std::string& g : groups) {
-        if (g.empty()) return text;
-        if (!masked.empty()) masked += '.';
-        masked += std::string(3 - g.size(), ' ') + g;
-    }
-    return masked;
-}
-
 /// The low `size` bytes of v as the sensor holds them.
 uint32_t SensorBytes(int32_t v, uint8_t size) {
     const auto u = static_cast<uint32_t>(v);
@@ -95,8 +72,7 @@ int RunSet(Session& session, const CommandArgs& args) {
     if (!ParseRow(args[0], row)) {
         return session.Fail(kExitUsage, "set: '" + args[0] + "' is not a parameter index 0..36");
     }
-    const std::string text =
-        params::CodingOf(row) == params::Coding::DottedQuad ? MaskedDottedQuad(args[1]) : args[1];
+    const std::string& text = args[1];
     if (row == params::kRowDivisor) {
         return session.Fail(kExitUsage, "set: parameter 36 '" + session.RowName(row) +
                                             "' is not taken over from a text");

@@ -49,6 +49,10 @@ bool LineSettingUsable(int row, int32_t v) {
 // ConsoleView
 
 void ConsoleView::PrintLines(const std::string& text) {
+    if (!firstNote_.empty()) {
+        err_ << "veskactl: " << firstNote_ << '\n';
+        firstNote_.clear();
+    }
     std::string line;
     for (char c : text) {
         if (c == '\r' || c == '\n') {
@@ -106,8 +110,11 @@ Session::Session(const Options& opts, std::ostream& outStream, std::ostream& err
         openStatus = conn.linkStatus.load();
         return ok;
     };
-    lang::LoadLanguage(
-        options.languageDir.empty() ? lang::FindLanguageDirectory() : options.languageDir, texts);
+    const std::string languageDir =
+        options.languageDir.empty() ? lang::FindLanguageDirectory() : options.languageDir;
+    if (!lang::LoadLanguage(languageDir, texts)) {
+        view.SetFirstNote(lang::MissingLanguageNote(languageDir));
+    }
     params::LocaliseParamNames(table, texts);
     conn.portName = PortNameOfChoice(options.port);
     conn.baudRate = options.baud;

@@ -68,6 +68,9 @@ class ConsoleView final : public params::ParamView {
     std::optional<std::string> openAnswer;
     /// A confirmation was refused because --yes was not given.
     bool Refused() const { return refused_; }
+    /// A note printed once, before the first message of the program (the language file
+    /// that was not found, whose texts then show as numbers).
+    void SetFirstNote(std::string note) { firstNote_ = std::move(note); }
 
   private:
     void PrintLines(const std::string& text);
@@ -75,6 +78,7 @@ class ConsoleView final : public params::ParamView {
     std::ostream& err_;
     bool yes_;
     bool refused_ = false;
+    std::string firstNote_;
     std::map<params::IdentityLabel, std::string> labels_;
 };
 

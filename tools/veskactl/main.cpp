@@ -12,6 +12,7 @@
 #include "sim/SimUsbBackend.h"
 #include "sim/VirtualBench.h"
 #include "tools/veskactl/Commands.h"
+#include "tools/veskactl/Interrupt.h"
 #include "tools/veskactl/Session.h"
 
 namespace {
@@ -67,8 +68,10 @@ void PrintHelp(std::ostream& out) {
            "Messages of the program go to standard error; results to standard output.\n"
            "Exit codes: 0 done, 2 usage (or a confirmation refused), 3 the port did not open\n"
            "(board: no board, or it did not lock), 4 a sensor exchange failed (the line names\n"
-           "the status; board: a reading failed), 5 a file or a text could not be written,\n"
-           "read or converted, 6 a bench run did not complete.\n";
+           "the status; board: a reading failed; stream: the line fell silent), 5 a file or a\n"
+           "text could not be written, read or converted, 6 a bench run did not complete,\n"
+           "130 SIGINT or SIGTERM ended the command (stream and measure stop as their own end\n"
+           "would).\n";
 }
 
 int Usage(const std::string& text) {
@@ -166,6 +169,7 @@ int main(int argc, char** argv) {
         return Usage(std::string("usage: veskactl [OPTIONS] ") + command->name +
                      (synopsis.empty() ? "" : " " + synopsis));
     }
+    veska::tools::CatchInterrupts();
     // The virtual bench comes first: it points the COM ports at its devices and installs its
     // USB bus before anything asks for a port or the USB backend.
     std::unique_ptr<veska::sim::VirtualBench> bench;
