@@ -62,21 +62,20 @@ DigitalEvaluation EvaluateDigital(std::vector<float> samples, std::vector<float>
         for (int32_t i = last + 1; i < n; ++i) encoder[i] = 0.0f;
     }
 
+    // The band starts at the first deviation: a sweep whose deviations all lie beyond
+    // +-n x sampleStep (an offset sensor) must not widen it.
     std::vector<double> deviations;
-    double minimum = static_cast<double>(n) * sampleStep;
-    double maximum = -static_cast<double>(n) * sampleStep;
+    double minimum = 0.0;
+    double maximum = 0.0;
     for (int32_t i = first; i < last; ++i) {
         const double reference = encoderPresent
                                      ? static_cast<double>(encoder[i])
                                      : static_cast<double>(i - first) * sampleStep;
         const double d = static_cast<double>(samples[i]) - reference;
+        if (deviations.empty()) minimum = maximum = d;
         deviations.push_back(d);
         minimum = std::min(minimum, d);
         maximum = std::max(maximum, d);
-    }
-    if (deviations.empty()) {
-        minimum = 0.0;
-        maximum = 0.0;
     }
     e.centre = (maximum + minimum) * 0.5;
     e.figurePercent = rangeMm > 0 ? (maximum - minimum) * 100.0 / (rangeMm * 2.0) : 0.0;
