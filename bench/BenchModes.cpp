@@ -16,12 +16,11 @@ bool MoveDeadline::Expired(platform::Clock& clock) const {
 bool CheckStageRecord(RunFrame& frame, int record) {
     const MotorTable& table = frame.Motors();
     if (UsableRecord(table, record)) return true;
-    const std::string text =
-        table.recordCount == 0
-            ? std::string("The motor table (") + kMotorTableFile +
-                  ") is empty or missing: the stage cannot be moved."
-            : std::string("No record of the motor table (") + kMotorTableFile +
-                  ") fits this sensor: the stage cannot be moved.";
+    const std::string text = table.recordCount == 0
+                                 ? std::string("The motor table (") + kMotorTableFile +
+                                       ") is empty or missing: the stage cannot be moved."
+                                 : std::string("No record of the motor table (") + kMotorTableFile +
+                                       ") fits this sensor: the stage cannot be moved.";
     params::SensorSession& session = frame.Session();
     session.View().MessageBox(text, session.Texts().Message(2), params::kMbIconExclamation);
     frame.Run().notes.push_back(text);

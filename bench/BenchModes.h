@@ -82,8 +82,8 @@ class ScanMode final : public RunMode {
 
 /// The increment of a stepping run and its homing load.
 struct SweepIncrement {
-    uint32_t stepCount = 1;     ///< steps per increment
-    float sampleStep = 0.0f;    ///< [mm] per sample
+    uint32_t stepCount = 1;        ///< steps per increment
+    float sampleStep = 0.0f;       ///< [mm] per sample
     uint32_t periodMicros = 2000;  ///< [us] of the increment and the homing load
 };
 /// Stepping runs: n = R / (stepLength x 10000) + 1, then 10 at least on the last record, 3
@@ -122,8 +122,8 @@ class SweepRun final : public RunMode {
 
     int32_t code_;
     bool started_ = false;
-    bool complete_ = false;     ///< sampleWrapped: the run recorded its whole sweep
-    uint32_t samples_ = 0;      ///< stepping runs: samples stored (one past the newest)
+    bool complete_ = false;  ///< sampleWrapped: the run recorded its whole sweep
+    uint32_t samples_ = 0;   ///< stepping runs: samples stored (one past the newest)
     uint32_t incrementPeriod_ = 2000;
     MoveDeadline deadline_;
     AnalogEvaluation analog_;

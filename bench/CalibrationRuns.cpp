@@ -33,8 +33,8 @@ SweepIncrement ComputeSweepIncrement(bool synchronous, const MotorTable& table, 
         inc.sampleStep = stepLength;
         return inc;
     }
-    const long double quotient = static_cast<long double>(rangeMm) /
-                                 (static_cast<long double>(stepLength) * 10000.0L);
+    const long double quotient =
+        static_cast<long double>(rangeMm) / (static_cast<long double>(stepLength) * 10000.0L);
     uint32_t n = (quotient > 0.0L ? static_cast<uint32_t>(std::min(quotient, 1.0e6L)) : 0u) + 1;
     if (last) {
         if (n <= 10) n = 10;
@@ -54,9 +54,8 @@ bool SweepComplete(uint32_t samples, float sampleStep, int32_t rangeMm, double k
 
 uint32_t SynchronousMoveSteps(float sampleStep, int32_t rangeMm, double k) {
     if (!(sampleStep > 0.0f)) return kExtraSteps;
-    const long double m =
-        (static_cast<long double>(rangeMm) * static_cast<long double>(k) + 0.1L) /
-        static_cast<long double>(sampleStep);
+    const long double m = (static_cast<long double>(rangeMm) * static_cast<long double>(k) + 0.1L) /
+                          static_cast<long double>(sampleStep);
     if (m <= 0.0L) return kExtraSteps;
     return (m >= kMaxMoveSteps ? kMaxMoveSteps : static_cast<uint32_t>(m)) + kExtraSteps;
 }
@@ -170,8 +169,8 @@ void SweepRun::Tick(RunFrame& frame) {
     }
     Settle(motor, clock);
     const params::ConnectionState& conn = frame.Session().conn;
-    const Positioning move = ComputePositioning(frame.Motors(), conn.motorRecord,
-                                                conn.baseDistance, conn.measuringRange);
+    const Positioning move = ComputePositioning(frame.Motors(), conn.motorRecord, conn.baseDistance,
+                                                conn.measuringRange);
     if (!move.needed) {
         StartRecording(frame, false);
         return;
@@ -204,9 +203,8 @@ void SweepRun::StartRecording(RunFrame& frame, bool afterPositioning) {
     if (calibrationWait > 0) clock.Sleep(calibrationWait);
     if (Synchronous()) {
         const uint32_t wait = Calibrating() ? calibrationWait : 1;
-        const uint32_t steps = SynchronousMoveSteps(run.sampleStep,
-                                                    frame.Session().conn.measuringRange,
-                                                    RangeFactor());
+        const uint32_t steps = SynchronousMoveSteps(
+            run.sampleStep, frame.Session().conn.measuringRange, RangeFactor());
         (void)motor.LoadMove(run.timing.stepPeriodMicros, steps);
         if (wait > 0) clock.Sleep(wait);
         (void)motor.SetOutputs(kOutputTrigger);
@@ -250,9 +248,8 @@ void SweepRun::StepTick(RunFrame& frame) {
             }
             samples_ = static_cast<uint32_t>(index) + 1;
             if (samples_ >= static_cast<uint32_t>(acquire::SampleBuffer::kSize)) complete_ = true;
-            frame.View().ShowValue(Calibrating()
-                                       ? lang::FormatFixed(value, 0) + " px"
-                                       : lang::FormatFixed(value, 3) + " mm");
+            frame.View().ShowValue(Calibrating() ? lang::FormatFixed(value, 0) + " px"
+                                                 : lang::FormatFixed(value, 3) + " mm");
         }
         if (complete_ || SweepComplete(samples_, run.sampleStep, range, RangeFactor())) {
             complete_ = true;
@@ -278,13 +275,12 @@ void SweepRun::Stop(RunFrame& frame) {
     SendRow(frame, kRowMaxIntegration, saved[kRowMaxIntegration]);
     RunState& run = frame.Run();
     if (!complete_) {
-        run.notes.push_back(Calibrating()
-                                ? "the calibration was stopped before its end: no table was built"
-                                : "the verification was stopped before its end: no report was written");
+        run.notes.push_back(
+            Calibrating() ? "the calibration was stopped before its end: no table was built"
+                          : "the verification was stopped before its end: no report was written");
         return;
     }
-    const int32_t count = Synchronous() ? frame.Samples().Index()
-                                        : static_cast<int32_t>(samples_);
+    const int32_t count = Synchronous() ? frame.Samples().Index() : static_cast<int32_t>(samples_);
     if (Calibrating()) {
         (void)BuildCalibrationTable(frame, count);
     } else {

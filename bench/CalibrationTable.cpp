@@ -70,8 +70,7 @@ void SmoothTable(std::vector<int32_t>& table, const TableBounds& bounds) {
 
 std::vector<int32_t> BuildTableFromSamples(const std::vector<float>& samples,
                                            const std::vector<float>& encoder, int32_t n,
-                                           bool encoderPresent, float sampleStep,
-                                           int32_t rangeMm) {
+                                           bool encoderPresent, float sampleStep, int32_t rangeMm) {
     std::vector<int32_t> table(kTableEntries, 0);
     n = std::clamp<int32_t>(n, 0, static_cast<int32_t>(samples.size()));
     if (encoderPresent) n = std::min<int32_t>(n, static_cast<int32_t>(encoder.size()));
@@ -85,9 +84,8 @@ std::vector<int32_t> BuildTableFromSamples(const std::vector<float>& samples,
         const auto p = static_cast<int32_t>(value);
         // The encoder ring holds single-precision positions; the rebase stays in floats.
         const long double x =
-            encoderPresent
-                ? static_cast<long double>(static_cast<float>(encoder[i] - origin))
-                : static_cast<long double>(i) * static_cast<long double>(sampleStep);
+            encoderPresent ? static_cast<long double>(static_cast<float>(encoder[i] - origin))
+                           : static_cast<long double>(i) * static_cast<long double>(sampleStep);
         auto d = static_cast<int32_t>(x * kFullRangeCode / static_cast<long double>(rangeMm));
         if (table[p] != 0) d = static_cast<int32_t>((static_cast<int64_t>(table[p]) + d) / 2);
         table[p] = d;
@@ -155,9 +153,8 @@ CalibrationOutcome BuildCalibrationTable(RunFrame& frame, int32_t n) {
         run.results["table_blocks"] = 0;
         return outcome;
     }
-    const std::vector<int32_t> table =
-        BuildTableFromSamples(samples, encoder, kept, run.encoderPresent, run.sampleStep,
-                              session.conn.measuringRange);
+    const std::vector<int32_t> table = BuildTableFromSamples(
+        samples, encoder, kept, run.encoderPresent, run.sampleStep, session.conn.measuringRange);
     outcome.built = true;
 
     for (;;) {
@@ -166,8 +163,8 @@ CalibrationOutcome BuildCalibrationTable(RunFrame& frame, int32_t n) {
             outcome.uploaded = true;
             break;
         }
-        const int answer = session.View().MessageBox(texts.Message(27), texts.Message(2),
-                                                     kMbRetryCancel);
+        const int answer =
+            session.View().MessageBox(texts.Message(27), texts.Message(2), kMbRetryCancel);
         if (answer != kIdRetry) {
             run.notes.push_back("calibration: the table upload failed at block " +
                                 std::to_string(outcome.blocks) + " (status " +

@@ -43,8 +43,7 @@ void SmoothTable(std::vector<int32_t>& table, const TableBounds& bounds);
 /// 0 gives an empty table. encoder is read only when encoderPresent (then as long as n).
 std::vector<int32_t> BuildTableFromSamples(const std::vector<float>& samples,
                                            const std::vector<float>& encoder, int32_t n,
-                                           bool encoderPresent, float sampleStep,
-                                           int32_t rangeMm);
+                                           bool encoderPresent, float sampleStep, int32_t rangeMm);
 
 /// The ".klb" text: one line "DW\t<entry>\r\n" per entry 0..kTableUploaded-1.
 std::string CalibrationFileText(const std::vector<int32_t>& table);

@@ -8,7 +8,7 @@ namespace {
 constexpr int kRowCcdDebugFormat = 53;  ///< "CCD Debug Format"
 constexpr double kProfileScale = 4095.0;
 constexpr double kWideProfileScale = 65535.0;
-constexpr uint32_t kHomingCount = 8500;   ///< steps of the motion modes' homing and end move
+constexpr uint32_t kHomingCount = 8500;  ///< steps of the motion modes' homing and end move
 constexpr uint32_t kEndPeriodMicros = 2000;
 constexpr uint32_t kRestLoadCount = 12;  ///< the load that follows a homing without positioning
 
@@ -17,8 +17,8 @@ constexpr uint32_t kRestLoadCount = 12;  ///< the load that follows a homing wit
 void PulseMode::Start(RunFrame& frame) {
     const int32_t format = frame.Session().values.workValues[kRowCcdDebugFormat];
     frame.View().SetLeftAxisAutomatic(false);
-    frame.View().SetLeftAxisRange(0.0, format == 2 || format == 3 ? kWideProfileScale
-                                                                  : kProfileScale);
+    frame.View().SetLeftAxisRange(0.0,
+                                  format == 2 || format == 3 ? kWideProfileScale : kProfileScale);
 }
 
 void PulseMode::Tick(RunFrame& frame) { (void)frame.FetchResult(); }
@@ -48,9 +48,8 @@ void MotionHomeMode::Tick(RunFrame& frame) {
     }
     Settle(motor, clock);
     const params::ConnectionState& conn = frame.Session().conn;
-    const Positioning move =
-        ComputePositioning(frame.Motors(), conn.motorRecord, conn.baseDistance,
-                           conn.measuringRange);
+    const Positioning move = ComputePositioning(frame.Motors(), conn.motorRecord, conn.baseDistance,
+                                                conn.measuringRange);
     bool atRest = false;
     if (move.needed) {
         const uint32_t period = frame.Run().timing.stepPeriodMicros;
@@ -62,8 +61,8 @@ void MotionHomeMode::Tick(RunFrame& frame) {
     } else {
         (void)motor.LoadMove(kEndPeriodMicros, kRestLoadCount);
         clock.Sleep(1);
-        atRest = WaitForRestBounded(motor, clock,
-                                    ForwardMoveBoundMs(kEndPeriodMicros, kRestLoadCount));
+        atRest =
+            WaitForRestBounded(motor, clock, ForwardMoveBoundMs(kEndPeriodMicros, kRestLoadCount));
     }
     if (!atRest) {
         EndOnStalledMove(frame, "positioning");

@@ -72,8 +72,7 @@ bool AtRest(MotorDrive& motor) {
     return motor.ReadStatus(nibble) == link::kStatusOk && nibble == 0;
 }
 
-void StartHoming(MotorDrive& motor, platform::Clock& clock, uint32_t periodMicros,
-                 uint32_t count) {
+void StartHoming(MotorDrive& motor, platform::Clock& clock, uint32_t periodMicros, uint32_t count) {
     (void)motor.LoadMove(periodMicros, count);
     clock.Sleep(1);
     (void)motor.SetOutputs(1);

@@ -9,11 +9,11 @@ namespace veska::bench {
 
 /// The stage timing every run start computes from the sensor's range and its motor record.
 struct MotionTiming {
-    float stepPeriod = 0.002f;        ///< [s] per motor step of the bench moves
+    float stepPeriod = 0.002f;         ///< [s] per motor step of the bench moves
     uint32_t stepPeriodMicros = 2000;  ///< [us] stepPeriod truncated; the bench's LoadMove period
-    float travelTime = 0.0f;          ///< [s] to travel the range; 0 when the record has no step
-    int32_t encoderAveraging = 0;     ///< 0..3, extra smoothing of the encoder readings
-    float stepLength = 0.0f;          ///< [mm] of the record; 0 when the table names none
+    float travelTime = 0.0f;           ///< [s] to travel the range; 0 when the record has no step
+    int32_t encoderAveraging = 0;      ///< 0..3, extra smoothing of the encoder readings
+    float stepLength = 0.0f;           ///< [mm] of the record; 0 when the table names none
 };
 
 /// True when record names a row of the table with a step length above 0.
@@ -44,8 +44,7 @@ Positioning ComputePositioning(const MotorTable& table, int record, int32_t base
 bool AtRest(MotorDrive& motor);
 
 /// Homing: LoadMove(period, count); 1 ms; SetOutputs(1); 1 ms; StartHomeward.
-void StartHoming(MotorDrive& motor, platform::Clock& clock, uint32_t periodMicros,
-                 uint32_t count);
+void StartHoming(MotorDrive& motor, platform::Clock& clock, uint32_t periodMicros, uint32_t count);
 /// Settling after homing: 1000 ms; MaskOutputs(0); 500 ms; SetOutputs(1); 500 ms.
 void Settle(MotorDrive& motor, platform::Clock& clock);
 

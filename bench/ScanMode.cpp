@@ -124,10 +124,9 @@ void ScanMode::Stop(RunFrame& frame) {
     const int32_t count = frame.Samples().Index();
     view.ChartSetTitle("", true);
     for (int32_t i = 0; i + kLeadingSamples < count; ++i) {
-        const auto tenths =
-            static_cast<int64_t>(static_cast<long double>(i) * step * 10000.0L);
-        view.ChartAddPoint(frame.Samples().At(i), GeneralNumber(static_cast<double>(tenths) * 0.0001),
-                           PointColour::Red);
+        const auto tenths = static_cast<int64_t>(static_cast<long double>(i) * step * 10000.0L);
+        view.ChartAddPoint(frame.Samples().At(i),
+                           GeneralNumber(static_cast<double>(tenths) * 0.0001), PointColour::Red);
     }
 }
 

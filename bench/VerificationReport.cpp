@@ -25,9 +25,8 @@ std::string GeneralNumber(double value) {
 
 }  // namespace
 
-DigitalEvaluation EvaluateDigital(std::vector<float> samples, std::vector<float> encoder,
-                                  int32_t n, bool encoderPresent, float sampleStep,
-                                  int32_t rangeMm) {
+DigitalEvaluation EvaluateDigital(std::vector<float> samples, std::vector<float> encoder, int32_t n,
+                                  bool encoderPresent, float sampleStep, int32_t rangeMm) {
     DigitalEvaluation e;
     if (encoder.size() < samples.size()) encoder.resize(samples.size(), 0.0f);
     n = DropLeadingSamples(samples, encoder, n);
@@ -68,9 +67,8 @@ DigitalEvaluation EvaluateDigital(std::vector<float> samples, std::vector<float>
     double minimum = 0.0;
     double maximum = 0.0;
     for (int32_t i = first; i < last; ++i) {
-        const double reference = encoderPresent
-                                     ? static_cast<double>(encoder[i])
-                                     : static_cast<double>(i - first) * sampleStep;
+        const double reference = encoderPresent ? static_cast<double>(encoder[i])
+                                                : static_cast<double>(i - first) * sampleStep;
         const double d = static_cast<double>(samples[i]) - reference;
         if (deviations.empty()) minimum = maximum = d;
         deviations.push_back(d);
@@ -92,8 +90,7 @@ DigitalEvaluation EvaluateDigital(std::vector<float> samples, std::vector<float>
 std::string PvkFileText(float sampleStep, const std::vector<float>& values, int32_t first,
                         int32_t last) {
     std::string text = lang::FormatFixedPrecision(sampleStep, 10, 6) + "\n";
-    for (int32_t i = std::max(first, 0); i < last && i < static_cast<int32_t>(values.size());
-         ++i) {
+    for (int32_t i = std::max(first, 0); i < last && i < static_cast<int32_t>(values.size()); ++i) {
         text += lang::FormatFixedPrecision(values[i], 12, 4) + "\r\n";
     }
     return text;
@@ -147,9 +144,9 @@ DigitalEvaluation WriteVerificationReport(RunFrame& frame, int32_t n,
     for (int32_t i = 0; i < n; ++i) samples[i] = frame.Samples().At(i);
     std::vector<float> encoder(run.encoderBuffer.begin(), run.encoderBuffer.begin() + n);
 
-    DigitalEvaluation e = EvaluateDigital(std::move(samples), std::move(encoder), n,
-                                          run.encoderPresent, run.sampleStep,
-                                          session.conn.measuringRange);
+    DigitalEvaluation e =
+        EvaluateDigital(std::move(samples), std::move(encoder), n, run.encoderPresent,
+                        run.sampleStep, session.conn.measuringRange);
     for (size_t k = 0; k < e.points.size(); ++k) {
         view.ChartAddPoint(e.points[k], e.labels[k], PointColour::Red);
     }

@@ -30,9 +30,8 @@ struct DigitalEvaluation {
 /// encoderPresent): drop 12, limit to R / sampleStep + 1, non-zero bounds, moving average of
 /// 7, deviations from the reference or from the nominal line, figure of merit. An empty range
 /// gives the figure 0.
-DigitalEvaluation EvaluateDigital(std::vector<float> samples, std::vector<float> encoder,
-                                  int32_t n, bool encoderPresent, float sampleStep,
-                                  int32_t rangeMm);
+DigitalEvaluation EvaluateDigital(std::vector<float> samples, std::vector<float> encoder, int32_t n,
+                                  bool encoderPresent, float sampleStep, int32_t rangeMm);
 
 /// The ".pvk" text: sampleStep with 6 decimals and LF, then values[first..last-1] with 4
 /// decimals and CR LF each.

@@ -36,9 +36,9 @@ TEST(BenchModesTest, MotionHomeWithoutPositioningLoadsTwelveStepsAndEnds) {
     MotionHomeMode mode(false);
     f.RunToEnd(mode);
     EXPECT_EQ(f.ends, 1);
-    const std::vector<std::string> expected{"Open",         "LoadMove 2000 8500", "SetOutputs 1",
-                                            "StartHomeward", "MaskOutputs 0",     "SetOutputs 1",
-                                            "LoadMove 2000 12"};
+    const std::vector<std::string> expected{
+        "Open",          "LoadMove 2000 8500", "SetOutputs 1",    "StartHomeward",
+        "MaskOutputs 0", "SetOutputs 1",       "LoadMove 2000 12"};
     EXPECT_EQ(f.motor.calls, expected);
     EXPECT_EQ(std::count(f.clock.sleeps.begin(), f.clock.sleeps.end(), 1000u), 1);
 }

@@ -59,7 +59,8 @@ TEST(MotionTimingTest, NoRecordLeavesTheTimingDefinedWithoutDividing) {
     EXPECT_GT(t.stepPeriodMicros, 2000u);
     const MotionTiming outside = ComputeMotionTiming(Table({{0.0125f, 70, 170}}), 1, 50);
     EXPECT_EQ(outside.travelTime, 0.0f);
-    EXPECT_EQ(ComputeMotionTiming(empty, 0, 0).stepPeriodMicros, 2000u);  // no range: no period rule
+    EXPECT_EQ(ComputeMotionTiming(empty, 0, 0).stepPeriodMicros,
+              2000u);  // no range: no period rule
 }
 
 TEST(MotionTimingTest, PositioningDistance) {
@@ -69,7 +70,9 @@ TEST(MotionTimingTest, PositioningDistance) {
         bool needed;
         double mm;
     };
-    const Case cases[] = {{300, 100, true, 30.0}, {300, 150, true, 20.0}, {300, 170, false, 0.0},
+    const Case cases[] = {{300, 100, true, 30.0},
+                          {300, 150, true, 20.0},
+                          {300, 170, false, 0.0},
                           {260, 100, false, 0.0}};
     for (const Case& c : cases) {
         const Positioning p = ComputePositioning(t, 0, c.base, c.range);
@@ -109,7 +112,8 @@ TEST(MotionTimingTest, SweepIncrements) {
     };
     for (const Case& c : cases) {
         const MotionTiming timing = ComputeMotionTiming(*c.table, c.record, c.range);
-        const SweepIncrement inc = ComputeSweepIncrement(false, *c.table, c.record, c.range, timing);
+        const SweepIncrement inc =
+            ComputeSweepIncrement(false, *c.table, c.record, c.range, timing);
         EXPECT_EQ(inc.stepCount, c.n) << c.name;
         EXPECT_FLOAT_EQ(inc.sampleStep, c.step) << c.name;
         EXPECT_EQ(inc.periodMicros, c.lastPeriod ? timing.stepPeriodMicros : 2000u) << c.name;

@@ -22,7 +22,8 @@ double ExampleDeviation(int k) {
 
 std::vector<float> ExampleSweep(float step) {
     std::vector<float> s(12, 7.0f);  // the stage's start-up, dropped
-    for (int k = 0; k <= 101; ++k) s.push_back(static_cast<float>(10.0 + k * step + ExampleDeviation(k)));
+    for (int k = 0; k <= 101; ++k)
+        s.push_back(static_cast<float>(10.0 + k * step + ExampleDeviation(k)));
     return s;
 }
 

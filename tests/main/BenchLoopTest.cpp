@@ -77,9 +77,12 @@ class BenchLoopTest : public ::testing::Test {
     bench::BenchModes modes;
     bench::ModeSteps steps;
     main::StreamController stream{state, view, clock};
-    main::MeasurementCycle cycle{
-        state, view, clock, stream,
-        bench::BenchDevices{motor, encoder, bench::AbsentDevices().board}, steps};
+    main::MeasurementCycle cycle{state,
+                                 view,
+                                 clock,
+                                 stream,
+                                 bench::BenchDevices{motor, encoder, bench::AbsentDevices().board},
+                                 steps};
 };
 
 TEST_F(BenchLoopTest, VerifyCalibrateVerify) {
@@ -89,7 +92,8 @@ TEST_F(BenchLoopTest, VerifyCalibrateVerify) {
     EXPECT_GE(before, 0.5) << "the simulated optics are non-linear by a few percent";
 
     ASSERT_TRUE(RunMode(bench::kModeCalibration));
-    EXPECT_EQ(cycle.run.results.at("table_uploaded"), 1) << ::testing::PrintToString(cycle.run.notes);
+    EXPECT_EQ(cycle.run.results.at("table_uploaded"), 1)
+        << ::testing::PrintToString(cycle.run.notes);
     EXPECT_EQ(cycle.run.results.at("table_blocks"), 111);
     EXPECT_EQ(state.session.values.workValues[params::kRowModeOfRun], 0);
 
