@@ -22,6 +22,7 @@
 #include "main/LogicThread.h"
 #include "analog/BenchBoard.h"
 #include "analog/VoktDriver.h"
+#include "bench/BenchModes.h"
 #include "bench/StageDevices.h"
 #include "main/MainWindow.h"
 #include "main/ProgramState.h"
@@ -275,7 +276,11 @@ int Run(Application& app, Clock::time_point started) {
         // The logic's own thread, and the view through which the logic reaches the window.
         veska::main::LogicThread thread;
         veska::ui::QueuedMainView view(form, thread);
-        veska::main::BenchWiring wiring{veska::bench::BenchDevices{motor, encoder, board}, {}};
+        // The bench's own modes; they live as long as the logic that runs them.
+        veska::bench::BenchModes benchModes;
+        veska::main::BenchWiring wiring{
+            veska::bench::BenchDevices{motor, encoder, board},
+            [&benchModes](veska::bench::ModeSteps& steps) { benchModes.BindTo(steps); }};
         veska::main::MainWindow logic(*state, view, clock, veska::platform::UsbBackend(), start,
                                       std::move(wiring));
         form.Attach(logic, thread, view);

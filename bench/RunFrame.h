@@ -10,6 +10,8 @@
 #include "acquire/SampleStream.h"
 #include "bench/BenchDevices.h"
 #include "bench/ModeTable.h"
+#include "bench/MotionTiming.h"
+#include "bench/MotorTable.h"
 #include "bench/RunView.h"
 #include "link/MorlaInterface.h"
 #include "params/SensorSession.h"
@@ -41,6 +43,11 @@ struct RunState {
     int32_t profileLast = 0;  ///< index of the last valid entry of profileSamples
     /// The window's copy of the last profile read (the whole video area).
     std::array<uint8_t, link::TMORLAInterface::kVideoAreaBytes> profileCopy{};
+
+    // Stage values of the bench runs.
+    MotionTiming timing;      ///< computed by the frame at every run start
+    uint32_t stepCount = 0;   ///< steps per increment of the stepping runs
+    float sampleStep = 0.0f;  ///< [mm] travel per recorded sample
 
     // What the run found and wrote, for its record (the headless runs write them out). All
     // are cleared at every run start.
@@ -81,6 +88,8 @@ class RunFrame {
     virtual BenchDevices& Devices() = 0;
     virtual RunView& View() = 0;
     virtual platform::Clock& Clock() = 0;
+    /// The bench's motor table ("Motor.dat"); conn.motorRecord names the sensor's record.
+    virtual const MotorTable& Motors() const = 0;
 };
 
 /// The start, tick and stop steps of a mode.

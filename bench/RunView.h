@@ -1,4 +1,5 @@
 #pragma once
+#include <optional>
 #include <string>
 
 namespace veska::bench {
@@ -39,6 +40,13 @@ class RunView {
     virtual void SetBottomAxisRange(double minimum, double maximum) = 0;
     virtual void SetLeftAxisAutomatic(bool automatic) = 0;
     virtual void SetLeftAxisRange(double minimum, double maximum) = 0;
+
+    /// The data save dialog (SaveDialogData) with a proposed file name; the chosen path, or
+    /// nullopt when the operator cancels.
+    virtual std::optional<std::string> AskReportFile(const std::string& preset) = 0;
+    /// Writes the chart as an image of width x height [px] on a white background (format from
+    /// the extension, a BMP for ".bmp"); the chart keeps its size on screen. True when written.
+    virtual bool SaveChartImage(const std::string& path, int width, int height) = 0;
 };
 
 }  // namespace veska::bench

@@ -105,6 +105,12 @@ public:
     virtual std::optional<std::string> AskSaveDataFile() = 0;
     /// Save dialog of the CSV file ("*.csv"); nullopt when cancelled.
     virtual std::optional<std::string> AskSaveCsvFile() = 0;
+    /// The same dialog with a proposed file name (reports, calibration tables); nullopt when
+    /// cancelled.
+    virtual std::optional<std::string> AskReportFile(const std::string& preset) = 0;
+    /// Writes Chart1 as an image of width x height [px] on a white background under path
+    /// (BMP for ".bmp"); the chart on screen keeps its size. True when written.
+    virtual bool SaveChartImage(const std::string& path, int width, int height) = 0;
     /// The range dialog shown modally with two percentages; returns them when it closes.
     virtual std::pair<int, int> ShowRangeDialog(int beginPercent, int endPercent) = 0;
     virtual void ShowAboutBox() = 0;

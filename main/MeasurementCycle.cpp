@@ -120,6 +120,10 @@ void MeasurementCycle::Start() {
     view_.SetLeftAxisAutomatic(state_.yAutoScale);
     if (!state_.yAutoScale) view_.SetLeftAxisRange(0.0, state_.session.conn.measuringRange);
 
+    // The stage timing of the run, from the range and the record the identity chose.
+    run.timing = bench::ComputeMotionTiming(state_.motorTable, state_.session.conn.motorRecord,
+                                            state_.session.conn.measuringRange);
+
     mode_ = steps_.Find(mode);
     if (mode_ != nullptr) mode_->Start(*this);
 

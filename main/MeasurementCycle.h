@@ -46,6 +46,13 @@ class MainRunView final : public bench::RunView {
         view_.SetLeftAxisRange(minimum, maximum);
     }
 
+    std::optional<std::string> AskReportFile(const std::string& preset) override {
+        return view_.AskReportFile(preset);
+    }
+    bool SaveChartImage(const std::string& path, int width, int height) override {
+        return view_.SaveChartImage(path, width, height);
+    }
+
   private:
     MainView& view_;
 };
@@ -98,6 +105,7 @@ class MeasurementCycle final : public bench::RunFrame {
     bench::BenchDevices& Devices() override { return devices_; }
     bench::RunView& View() override { return runView_; }
     platform::Clock& Clock() override { return clock_; }
+    const bench::MotorTable& Motors() const override { return state_.motorTable; }
 
   private:
     void Start();

@@ -34,6 +34,8 @@ public:
     void SetAutoScaleChecks(bool, bool) override {}
     std::optional<std::string> AskSaveDataFile() override { return std::nullopt; }
     std::optional<std::string> AskSaveCsvFile() override { return std::nullopt; }
+    std::optional<std::string> AskReportFile(const std::string&) override { return std::nullopt; }
+    bool SaveChartImage(const std::string&, int, int) override { return false; }
     std::pair<int, int> ShowRangeDialog(int begin, int end) override { return {begin, end}; }
     void ShowAboutBox() override {}
     void SelectBenchModeItem(int) override {}

@@ -729,6 +729,16 @@ std::optional<std::string> TFormMain::AskSaveCsvFile() {
     return files_->Ask(FileKind::CsvSave, {});
 }
 
+std::optional<std::string> TFormMain::AskReportFile(const std::string& preset) {
+    if (files_ == nullptr) return std::nullopt;
+    return files_->Ask(FileKind::DataSave, preset);
+}
+
+bool TFormMain::SaveChartImage(const std::string& path, int width, int height) {
+    if (chart_ == nullptr) return false;
+    return chart_->SaveImage(QString::fromStdString(path), width, height);
+}
+
 std::pair<int, int> TFormMain::ShowRangeDialog(int beginPercent, int endPercent) {
     if (range_ == nullptr) return {beginPercent, endPercent};
     return range_->ShowRange(beginPercent, endPercent);

@@ -26,6 +26,15 @@ QMessageBox::Icon IconOf(int flags) {
 
 int QtMessageBoxes::MessageBox(const std::string& text, const std::string& caption, int flags) {
     const bool okCancel = (flags & 0x0F) == 1;
+    if ((flags & 0x0F) == 5) {  // Retry and Cancel: IDRETRY 4, IDCANCEL 2
+        QMessageBox box(IconOf(flags), QString::fromStdString(caption),
+                        QString::fromStdString(text), QMessageBox::Retry | QMessageBox::Cancel,
+                        parent_);
+        box.setTextFormat(Qt::PlainText);
+        box.setDefaultButton(QMessageBox::Retry);
+        box.setEscapeButton(QMessageBox::Cancel);
+        return box.exec() == QMessageBox::Retry ? 4 : 2;
+    }
     QMessageBox box(IconOf(flags), QString::fromStdString(caption), QString::fromStdString(text),
                     okCancel ? QMessageBox::Ok | QMessageBox::Cancel : QMessageBox::Ok, parent_);
     box.setTextFormat(Qt::PlainText);

@@ -208,6 +208,19 @@ std::optional<std::string> QueuedMainView::AskSaveCsvFile() {
     return Ask<std::optional<std::string>>([](MainView& v) { return v.AskSaveCsvFile(); });
 }
 
+std::optional<std::string> QueuedMainView::AskReportFile(const std::string& preset) {
+    return Ask<std::optional<std::string>>(
+        [preset](MainView& v) { return v.AskReportFile(preset); });
+}
+
+bool QueuedMainView::SaveChartImage(const std::string& path, int width, int height) {
+    // The image must hold the chart as the logic left it: asked, so that the repaints and
+    // texts queued before it are drawn first and the caller learns whether it was written.
+    return Ask<bool>([path, width, height](MainView& v) {
+        return v.SaveChartImage(path, width, height);
+    });
+}
+
 std::pair<int, int> QueuedMainView::ShowRangeDialog(int beginPercent, int endPercent) {
     return Ask<std::pair<int, int>>([beginPercent, endPercent](MainView& v) {
         return v.ShowRangeDialog(beginPercent, endPercent);

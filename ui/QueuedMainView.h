@@ -68,6 +68,8 @@ class QueuedMainView final : public main::MainView, private params::GridObserver
     void SetAutoScaleChecks(bool xChecked, bool yChecked) override;
     std::optional<std::string> AskSaveDataFile() override;
     std::optional<std::string> AskSaveCsvFile() override;
+    std::optional<std::string> AskReportFile(const std::string& preset) override;
+    bool SaveChartImage(const std::string& path, int width, int height) override;
     std::pair<int, int> ShowRangeDialog(int beginPercent, int endPercent) override;
     void ShowAboutBox() override;
     void SelectBenchModeItem(int index) override;

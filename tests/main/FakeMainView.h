@@ -66,6 +66,15 @@ class FakeMainView : public main::MainView {
     std::deque<int> messageAnswers;  ///< next answers; kIdOk when empty
     std::optional<std::string> saveDataFile;
     std::optional<std::string> saveCsvFile;
+    std::deque<std::optional<std::string>> reportFiles;  ///< AskReportFile's next answers
+    std::vector<std::string> reportPresets;              ///< every AskReportFile preset
+    struct ChartImage {
+        std::string path;
+        int width = 0;
+        int height = 0;
+    };
+    std::vector<ChartImage> chartImages;  ///< every SaveChartImage request
+    bool chartImagesWritten = true;       ///< SaveChartImage's answer
     std::optional<std::string> saveParamFile;
     std::optional<std::string> openParamFile;
     std::string lastPresetName;
@@ -181,6 +190,21 @@ class FakeMainView : public main::MainView {
     std::optional<std::string> AskSaveCsvFile() override {
         Touch();
         return saveCsvFile;
+    }
+    /// Records the preset; answers reportFiles in order, then saveDataFile.
+    std::optional<std::string> AskReportFile(const std::string& preset) override {
+        Touch();
+        reportPresets.push_back(preset);
+        if (reportFiles.empty()) return saveDataFile;
+        std::optional<std::string> answer = reportFiles.front();
+        reportFiles.pop_front();
+        return answer;
+    }
+    /// Records the request and writes a small stand-in file when chartImagesWritten.
+    bool SaveChartImage(const std::string& path, int width, int height) override {
+        Touch();
+        chartImages.push_back({path, width, height});
+        return chartImagesWritten;
     }
     std::pair<int, int> ShowRangeDialog(int beginPercent, int endPercent) override {
         Touch();

@@ -1,0 +1,54 @@
+#include "bench/BenchModes.h"
+
+#include "params/ParamView.h"
+
+namespace veska::bench {
+
+void MoveDeadline::Arm(platform::Clock& clock, uint32_t boundMs) {
+    start_ = clock.TickCount();
+    boundMs_ = boundMs;
+}
+
+bool MoveDeadline::Expired(platform::Clock& clock) const {
+    return clock.TickCount() - start_ > boundMs_;
+}
+
+bool CheckStageRecord(RunFrame& frame, int record) {
+    const MotorTable& table = frame.Motors();
+    if (UsableRecord(table, record)) return true;
+    const std::string text = table.recordCount == 0
+                                 ? std::string("The motor table (") + kMotorTableFile +
+                                       ") is empty or missing: the stage cannot be moved."
+                                 : std::string("No record of the motor table (") + kMotorTableFile +
+                                       ") fits this sensor: the stage cannot be moved.";
+    params::SensorSession& session = frame.Session();
+    session.View().MessageBox(text, session.Texts().Message(2), params::kMbIconExclamation);
+    frame.Run().notes.push_back(text);
+    return false;
+}
+
+void EndOnStalledMove(RunFrame& frame, const std::string& what) {
+    frame.Run().notes.push_back(what + ": the stage did not come to rest (motor status " +
+                                std::to_string(frame.Devices().motor.LastStatus()) + ")");
+    frame.EndRun();
+}
+
+void BenchModes::BindTo(ModeSteps& steps) {
+    steps.Bind(kModePulse, pulse_);
+    steps.Bind(kModeMotionHome, home_);
+    steps.Bind(kModeHomePulse, homePulse_);
+    steps.Bind(kModeMotionEnd, end_);
+    steps.Bind(kModeEndPulse, endPulse_);
+    steps.Bind(kModeScan, scan_);
+    steps.Bind(kModeCalibration, calibration_);
+    steps.Bind(kModeSynchroCalibration, synchroCalibration_);
+    steps.Bind(kModePoverka, poverka_);
+    steps.Bind(kModeSynchroPoverka, synchroPoverka_);
+}
+
+void BenchModes::SetAnalogEvaluation(const AnalogEvaluation& analog) {
+    poverka_.SetAnalogEvaluation(analog);
+    synchroPoverka_.SetAnalogEvaluation(analog);
+}
+
+}  // namespace veska::bench

@@ -1,0 +1,158 @@
+#pragma once
+#include <cstdint>
+#include <string>
+
+#include "bench/RunFrame.h"
+#include "bench/VerificationReport.h"
+
+namespace veska::bench {
+
+/// A deadline on a move that the ticks poll for its end: armed with a bound [ms] on the
+/// frame's clock.
+class MoveDeadline {
+  public:
+    void Arm(platform::Clock& clock, uint32_t boundMs);
+    bool Expired(platform::Clock& clock) const;
+
+  private:
+    uint32_t start_ = 0;
+    uint32_t boundMs_ = 0;
+};
+
+/// The stream of a bench run, as the mode row converts and labels its samples.
+acquire::StreamSetup StreamSetupOf(const ModeRow& row);
+
+/// True when the motor table names a record with a step length for the sensor. Otherwise
+/// shows why the stage cannot move (message box and the run's notes) and returns false.
+bool CheckStageRecord(RunFrame& frame, int record);
+/// Ends the run because a move did not end within its bound (noted in the run's notes).
+void EndOnStalledMove(RunFrame& frame, const std::string& what);
+
+/// Pulse (128): the video profile every tick; the left axis fixed to the profile's scale.
+class PulseMode final : public RunMode {
+  public:
+    void Start(RunFrame& frame) override;
+    void Tick(RunFrame& frame) override;
+};
+
+/// Motion_Home (133) and Motion_Home__Pulse (145): homing, settling, the positioning move
+/// inside one tick, then the run ends.
+class MotionHomeMode final : public RunMode {
+  public:
+    explicit MotionHomeMode(bool withProfile) : withProfile_(withProfile) {}
+    void Start(RunFrame& frame) override;
+    void Tick(RunFrame& frame) override;
+
+  private:
+    bool withProfile_;
+    bool refused_ = false;
+    MoveDeadline deadline_;
+};
+
+/// Motion_End (134) and Motion_End__Pulse (146): one forward move of 8500 steps; the run
+/// ends at rest.
+class MotionEndMode final : public RunMode {
+  public:
+    explicit MotionEndMode(bool withProfile) : withProfile_(withProfile) {}
+    void Start(RunFrame& frame) override;
+    void Tick(RunFrame& frame) override;
+
+  private:
+    bool withProfile_;
+    bool refused_ = false;
+    MoveDeadline deadline_;
+};
+
+/// Scan (147): homing, then one forward move over 100 mm while the sensor streams; the stop
+/// plots the profile against the stage position.
+class ScanMode final : public RunMode {
+  public:
+    /// Steps of the scan move: (100 x 1.001 + 0.1) / sampleStep truncated, plus 13.
+    static uint32_t MoveSteps(float sampleStep);
+
+    void Start(RunFrame& frame) override;
+    void Tick(RunFrame& frame) override;
+    void Stop(RunFrame& frame) override;
+
+  private:
+    bool started_ = false;
+    bool complete_ = false;
+    MoveDeadline deadline_;
+};
+
+/// The increment of a stepping run and its homing load.
+struct SweepIncrement {
+    uint32_t stepCount = 1;        ///< steps per increment
+    float sampleStep = 0.0f;       ///< [mm] per sample
+    uint32_t periodMicros = 2000;  ///< [us] of the increment and the homing load
+};
+/// Stepping runs: n = R / (stepLength x 10000) + 1, then 10 at least on the last record, 3
+/// for n <= 6 on records other than 0. Synchronous runs: one step.
+SweepIncrement ComputeSweepIncrement(bool synchronous, const MotorTable& table, int record,
+                                     int32_t rangeMm, const MotionTiming& timing);
+/// The end test of a stepping run: samples x sampleStep > R x k + 0.1 + 12 x sampleStep.
+bool SweepComplete(uint32_t samples, float sampleStep, int32_t rangeMm, double k);
+/// Steps of the synchronous move: (R x k + 0.1) / sampleStep truncated, plus 13.
+uint32_t SynchronousMoveSteps(float sampleStep, int32_t rangeMm, double k);
+
+/// Calibration (129), Synchro_Calibration (130), Poverka (131), Synchro_Poverka (132): the
+/// sweeps over the measuring range that build the calibration table or the verification
+/// report.
+class SweepRun final : public RunMode {
+  public:
+    /// Samples a stepping tick takes at most.
+    static constexpr int kTickBudget = 25;
+
+    explicit SweepRun(int32_t code);
+    void Start(RunFrame& frame) override;
+    void Tick(RunFrame& frame) override;
+    void Stop(RunFrame& frame) override;
+
+    /// The evaluation of the analog output after the digital report (verification runs).
+    void SetAnalogEvaluation(AnalogEvaluation analog) { analog_ = std::move(analog); }
+
+  private:
+    bool Synchronous() const;
+    bool Calibrating() const;
+    double RangeFactor() const;
+    void SendRow(RunFrame& frame, int row, int32_t value);
+    void SaveRow(RunFrame& frame, int row);
+    void StepTick(RunFrame& frame);
+    void StartRecording(RunFrame& frame, bool afterPositioning);
+
+    int32_t code_;
+    bool started_ = false;
+    bool complete_ = false;  ///< sampleWrapped: the run recorded its whole sweep
+    uint32_t samples_ = 0;   ///< stepping runs: samples stored (one past the newest)
+    uint32_t incrementPeriod_ = 2000;
+    MoveDeadline deadline_;
+    AnalogEvaluation analog_;
+};
+
+/// The bench's own modes bound to their codes: Pulse, the motion modes, Scan and the four
+/// sweeps. Laser_Adjustment (148) has no steps and stays unbound. The analog checks
+/// (137..144) are bound by analog/.
+class BenchModes {
+  public:
+    BenchModes() = default;
+    BenchModes(const BenchModes&) = delete;
+    BenchModes& operator=(const BenchModes&) = delete;
+
+    void BindTo(ModeSteps& steps);
+    /// The analog part of the verification report (Poverka and Synchro_Poverka).
+    void SetAnalogEvaluation(const AnalogEvaluation& analog);
+
+  private:
+    PulseMode pulse_;
+    MotionHomeMode home_{false};
+    MotionHomeMode homePulse_{true};
+    MotionEndMode end_{false};
+    MotionEndMode endPulse_{true};
+    ScanMode scan_;
+    SweepRun calibration_{kModeCalibration};
+    SweepRun synchroCalibration_{kModeSynchroCalibration};
+    SweepRun poverka_{kModePoverka};
+    SweepRun synchroPoverka_{kModeSynchroPoverka};
+};
+
+}  // namespace veska::bench

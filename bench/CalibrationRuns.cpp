@@ -1,0 +1,291 @@
+#include <cmath>
+
+#include "bench/BenchModes.h"
+#include "bench/CalibrationTable.h"
+#include "bench/StageMotion.h"
+#include "lang/NumberFormat.h"
+
+namespace veska::bench {
+
+namespace {
+
+constexpr uint32_t kParamWaitMs = 100;  ///< after every parameter write [ms]
+constexpr int kRowSensorOn = 0;
+constexpr int kRowSamplingPeriod = 9;
+constexpr int kRowMaxIntegration = 10;
+constexpr uint32_t kHomingPeriodMicros = 2000;
+constexpr uint32_t kSlowPeriodMicros = 30000;  ///< above it the outputs stay masked [us]
+constexpr uint16_t kOutputEnable = 1;
+constexpr uint16_t kOutputTrigger = 8;  ///< motor output bit that triggers the sensor
+constexpr uint32_t kExtraSteps = 13;
+constexpr uint32_t kMaxMoveSteps = 0xFFFFFF - kExtraSteps;
+
+}  // namespace
+
+SweepIncrement ComputeSweepIncrement(bool synchronous, const MotorTable& table, int record,
+                                     int32_t rangeMm, const MotionTiming& timing) {
+    SweepIncrement inc;
+    const bool last = IsLastRecord(table, record);
+    const float stepLength = UsableRecord(table, record) ? table.stepLength[record] : 0.0f;
+    inc.periodMicros = last ? timing.stepPeriodMicros : kHomingPeriodMicros;
+    if (synchronous || !(stepLength > 0.0f)) {
+        inc.stepCount = 1;
+        inc.sampleStep = stepLength;
+        return inc;
+    }
+    const long double quotient =
+        static_cast<long double>(rangeMm) / (static_cast<long double>(stepLength) * 10000.0L);
+    uint32_t n = (quotient > 0.0L ? static_cast<uint32_t>(std::min(quotient, 1.0e6L)) : 0u) + 1;
+    if (last) {
+        if (n <= 10) n = 10;
+    } else if (record != 0 && n <= 6) {
+        n = 3;
+    }
+    inc.stepCount = n;
+    inc.sampleStep = static_cast<float>(n) * stepLength;
+    return inc;
+}
+
+bool SweepComplete(uint32_t samples, float sampleStep, int32_t rangeMm, double k) {
+    const long double step = sampleStep;
+    return static_cast<long double>(samples) * step >
+           static_cast<long double>(rangeMm) * static_cast<long double>(k) + 0.1L + 12.0L * step;
+}
+
+uint32_t SynchronousMoveSteps(float sampleStep, int32_t rangeMm, double k) {
+    if (!(sampleStep > 0.0f)) return kExtraSteps;
+    const long double m = (static_cast<long double>(rangeMm) * static_cast<long double>(k) + 0.1L) /
+                          static_cast<long double>(sampleStep);
+    if (m <= 0.0L) return kExtraSteps;
+    return (m >= kMaxMoveSteps ? kMaxMoveSteps : static_cast<uint32_t>(m)) + kExtraSteps;
+}
+
+SweepRun::SweepRun(int32_t code) : code_(code) {}
+
+bool SweepRun::Synchronous() const {
+    return code_ == kModeSynchroCalibration || code_ == kModeSynchroPoverka;
+}
+
+bool SweepRun::Calibrating() const {
+    return code_ == kModeCalibration || code_ == kModeSynchroCalibration;
+}
+
+double SweepRun::RangeFactor() const { return Calibrating() ? 1.005 : 1.001; }
+
+void SweepRun::SendRow(RunFrame& frame, int row, int32_t value) {
+    frame.Session().SendValue(row, value);
+    frame.Clock().Sleep(kParamWaitMs);
+}
+
+void SweepRun::SaveRow(RunFrame& frame, int row) {
+    auto& values = frame.Session().values;
+    values.savedValues[row] = values.workValues[row];
+}
+
+void SweepRun::Start(RunFrame& frame) {
+    started_ = false;
+    complete_ = false;
+    samples_ = 0;
+    params::SensorSession& session = frame.Session();
+    RunState& run = frame.Run();
+    const int record = session.conn.motorRecord;
+    if (!CheckStageRecord(frame, record)) return;
+    started_ = true;
+    auto& work = session.values.workValues;
+
+    if (Synchronous()) {
+        SaveRow(frame, kRowSamplingPeriod);
+        SendRow(frame, kRowSamplingPeriod, 1);
+        SaveRow(frame, params::kRowControlSample);
+        SendRow(frame, params::kRowControlSample, 1);
+    }
+    SendRow(frame, kRowSensorOn, 1);
+    SendRow(frame, params::kRowModeOfRun, Calibrating() ? 1 : 0);
+    if (Synchronous()) {
+        SaveRow(frame, params::kRowLanMode);
+        SendRow(frame, params::kRowLanMode, 0);
+    }
+    SaveRow(frame, kRowMaxIntegration);
+    SendRow(frame, kRowMaxIntegration, work[kRowMaxIntegration]);
+
+    platform::Clock& clock = frame.Clock();
+    frame.OpenEncoderPort();
+    clock.Sleep(10);
+    frame.OpenMotorPort();
+    clock.Sleep(10);
+
+    const SweepIncrement inc = ComputeSweepIncrement(Synchronous(), frame.Motors(), record,
+                                                     session.conn.measuringRange, run.timing);
+    run.stepCount = inc.stepCount;
+    run.sampleStep = inc.sampleStep;
+    incrementPeriod_ = inc.periodMicros;
+    MotorDrive& motor = frame.Devices().motor;
+    StartHoming(motor, clock, inc.periodMicros, inc.stepCount);
+    deadline_.Arm(clock, HomingBoundMs(frame.Motors(), record, inc.periodMicros));
+}
+
+void SweepRun::Tick(RunFrame& frame) {
+    if (!started_) {
+        frame.EndRun();
+        return;
+    }
+    RunState& run = frame.Run();
+    MotorDrive& motor = frame.Devices().motor;
+    platform::Clock& clock = frame.Clock();
+    switch (run.tickPhase) {
+        case 3:
+            if (AtRest(motor)) {
+                frame.Stream().Stop(1);
+                complete_ = true;
+                frame.CurrentValue().store(static_cast<float>(frame.Samples().Index()));
+                frame.EndRun();
+            } else if (deadline_.Expired(clock)) {
+                EndOnStalledMove(frame, "synchronous move");
+            }
+            return;
+        case 2:
+            StepTick(frame);
+            return;
+        case 1:
+            if (AtRest(motor)) {
+                if (Calibrating()) {
+                    clock.Sleep(10);
+                    (void)motor.MaskOutputs(0);
+                    clock.Sleep(10);
+                    (void)motor.SetOutputs(kOutputEnable);
+                    clock.Sleep(10);
+                }
+                StartRecording(frame, true);
+            } else if (deadline_.Expired(clock)) {
+                EndOnStalledMove(frame, "positioning");
+            }
+            return;
+        default:
+            break;
+    }
+    if (!AtRest(motor)) {
+        if (deadline_.Expired(clock)) EndOnStalledMove(frame, "homing");
+        return;
+    }
+    Settle(motor, clock);
+    const params::ConnectionState& conn = frame.Session().conn;
+    const Positioning move = ComputePositioning(frame.Motors(), conn.motorRecord, conn.baseDistance,
+                                                conn.measuringRange);
+    if (!move.needed) {
+        StartRecording(frame, false);
+        return;
+    }
+    const uint32_t wait = Calibrating() ? 10 : 1;
+    (void)motor.LoadMove(run.timing.stepPeriodMicros, move.steps);
+    clock.Sleep(wait);
+    (void)motor.StartForward();
+    clock.Sleep(wait);
+    run.tickPhase = 1;
+    deadline_.Arm(clock, ForwardMoveBoundMs(run.timing.stepPeriodMicros, move.steps));
+}
+
+void SweepRun::StartRecording(RunFrame& frame, bool afterPositioning) {
+    RunState& run = frame.Run();
+    MotorDrive& motor = frame.Devices().motor;
+    platform::Clock& clock = frame.Clock();
+    const uint32_t calibrationWait = Calibrating() && afterPositioning ? 10 : 0;
+    run.tickPhase = 2;
+    if (!Calibrating()) {
+        (void)motor.SetOutputs(kOutputEnable);
+        frame.Devices().board.StartSweep();
+    }
+    if (Synchronous()) {
+        run.tickPhase = 3;
+        (void)frame.Stream().Start(StreamSetupOf(frame.Row()));
+    }
+    if (calibrationWait > 0) clock.Sleep(calibrationWait);
+    if (run.timing.stepPeriodMicros > kSlowPeriodMicros) (void)motor.MaskOutputs(0);
+    if (calibrationWait > 0) clock.Sleep(calibrationWait);
+    if (Synchronous()) {
+        const uint32_t wait = Calibrating() ? calibrationWait : 1;
+        const uint32_t steps = SynchronousMoveSteps(
+            run.sampleStep, frame.Session().conn.measuringRange, RangeFactor());
+        (void)motor.LoadMove(run.timing.stepPeriodMicros, steps);
+        if (wait > 0) clock.Sleep(wait);
+        (void)motor.SetOutputs(kOutputTrigger);
+        if (wait > 0) clock.Sleep(wait);
+        deadline_.Arm(clock, ForwardMoveBoundMs(run.timing.stepPeriodMicros, steps));
+    } else if (afterPositioning) {
+        // The positioning move left its own count loaded: load the increment again.
+        (void)motor.LoadMove(incrementPeriod_, run.stepCount);
+        clock.Sleep(1);
+    }
+    (void)motor.StartForward();
+}
+
+void SweepRun::StepTick(RunFrame& frame) {
+    RunState& run = frame.Run();
+    MotorDrive& motor = frame.Devices().motor;
+    platform::Clock& clock = frame.Clock();
+    const int32_t range = frame.Session().conn.measuringRange;
+    const uint32_t incrementBound = ForwardMoveBoundMs(incrementPeriod_, run.stepCount);
+    for (int budget = kTickBudget; budget > 0; --budget) {
+        if (!WaitForRestBounded(motor, clock, incrementBound)) {
+            EndOnStalledMove(frame, "increment");
+            return;
+        }
+        // A failed request stores nothing but still uses up a place of the tick's budget, so
+        // that a silent sensor cannot hold the tick for ever.
+        if (frame.FetchResult()) {
+            const float value = frame.CurrentValue().load();
+            const int32_t index = frame.Samples().AppendOnePast(value);
+            if (run.encoderPresent && frame.ReadEncoderPosition()) {
+                float& slot = run.encoderBuffer[static_cast<size_t>(index)];
+                slot = run.encoderPosition;
+                for (int32_t e = 0; e <= 2 * run.timing.encoderAveraging; ++e) {
+                    float c = 1.0f;
+                    if (frame.ReadEncoderPosition()) {
+                        slot += run.encoderPosition;
+                        c = 2.0f;
+                    }
+                    slot /= c;
+                }
+            }
+            samples_ = static_cast<uint32_t>(index) + 1;
+            if (samples_ >= static_cast<uint32_t>(acquire::SampleBuffer::kSize)) complete_ = true;
+            frame.View().ShowValue(Calibrating() ? lang::FormatFixed(value, 0) + " px"
+                                                 : lang::FormatFixed(value, 3) + " mm");
+        }
+        if (complete_ || SweepComplete(samples_, run.sampleStep, range, RangeFactor())) {
+            complete_ = true;
+            if (code_ == kModeCalibration) {
+                frame.CurrentValue().store(static_cast<float>(samples_));
+            }
+            frame.EndRun();
+            return;
+        }
+        (void)motor.StartForward();
+    }
+}
+
+void SweepRun::Stop(RunFrame& frame) {
+    if (!started_) return;
+    started_ = false;
+    auto& saved = frame.Session().values.savedValues;
+    if (Synchronous()) {
+        SendRow(frame, kRowSamplingPeriod, saved[kRowSamplingPeriod]);
+        SendRow(frame, params::kRowControlSample, saved[params::kRowControlSample]);
+        SendRow(frame, params::kRowLanMode, saved[params::kRowLanMode]);
+    }
+    SendRow(frame, kRowMaxIntegration, saved[kRowMaxIntegration]);
+    RunState& run = frame.Run();
+    if (!complete_) {
+        run.notes.push_back(
+            Calibrating() ? "the calibration was stopped before its end: no table was built"
+                          : "the verification was stopped before its end: no report was written");
+        return;
+    }
+    const int32_t count = Synchronous() ? frame.Samples().Index() : static_cast<int32_t>(samples_);
+    if (Calibrating()) {
+        (void)BuildCalibrationTable(frame, count);
+    } else {
+        (void)WriteVerificationReport(frame, count, analog_);
+    }
+}
+
+}  // namespace veska::bench
