@@ -19,6 +19,7 @@
 #include <string_view>
 
 #include "main/LogicThread.h"
+#include "analog/AnalogChecks.h"
 #include "analog/BenchBoard.h"
 #include "analog/VoktDriver.h"
 #include "bench/StageDevices.h"
@@ -264,6 +265,8 @@ int Run(Application& app, Clock::time_point started) {
         veska::main::LogicThread thread;
         veska::ui::QueuedMainView view(form, thread);
         veska::main::BenchWiring wiring{veska::bench::BenchDevices{motor, encoder, board}, {}};
+        veska::analog::AnalogChecks analogChecks;  // the steps of modes 137..144
+        wiring.bindModes = [&](veska::bench::ModeSteps& steps) { analogChecks.BindTo(steps); };
         veska::main::MainWindow logic(*state, view, clock, veska::platform::UsbBackend(), start,
                                       std::move(wiring));
         form.Attach(logic, thread, view);
