@@ -11,6 +11,7 @@
 #include "analog/BenchBoard.h"
 #include "analog/VoktDriver.h"
 #include "analog/VoktInterface.h"
+#include "bench/StageDevices.h"
 #include "driver/BoardDriver.h"
 #include "driver/Images.h"
 #include "main/MeasurementCycle.h"
@@ -21,6 +22,7 @@
 #include "sim/SensorDevice.h"
 #include "sim/SensorLine.h"
 #include "sim/SimUsbBackend.h"
+#include "sim/VirtualBench.h"
 #include "sim/World.h"
 #include "tests/main/FakeMainView.h"
 
@@ -150,6 +152,77 @@ TEST(AnalogBench, AdjustmentFindsTheStageLevelsAndTheCheckReadsZeroAndTen) {
     ASSERT_TRUE(rig.Run(bench::kMode0_10VCheck, 10));
     EXPECT_NEAR(rig.cycle.run.results.at("bottom_reading"), 0.0, 0.01);
     EXPECT_NEAR(rig.cycle.run.results.at("top_reading"), 10.0, 0.01);
+}
+
+/// The virtual bench (sensor, motor controller and stage on ptys) for the stream checks.
+struct StreamRig {
+    StreamRig() {
+        state.session.SetView(view);
+        checks.BindTo(steps);
+        std::string error;
+        started = bench.Start(&error) &&
+                  state.session.sensor.OpenPort(0, bench.SensorPty().SlavePath(), 115200) == 0;
+        EXPECT_TRUE(started) << error;
+        motor.SetPortChoice(bench.PortPath(sim::VirtualBench::kMotorCom));
+        state.session.conn.measuringRange = 50;
+        state.session.conn.baseDistance = 80;
+        state.session.conn.resultDivisor = 50000;
+    }
+    ~StreamRig() {
+        stream.Stream().StopThread();
+        motor.Close();
+        (void)state.session.sensor.ClosePort();
+    }
+
+    static sim::BenchOptions Options() {
+        sim::BenchOptions o;
+        o.installUsbBackend = false;
+        o.sensor.noise = 0.0;
+        o.timeScale = 10.0;
+        return o;
+    }
+
+    /// Runs a mode until it ends by itself, letting each tick's interval pass for real.
+    bool Run(int32_t code, int maxTicks) {
+        state.benchModeCode = code;
+        cycle.ToggleMeasure();
+        for (int i = 0; i < maxTicks && cycle.Running(); ++i) {
+            const int interval = view.intervals[main::Timer::TimerMain];
+            std::this_thread::sleep_for(std::chrono::milliseconds(interval));
+            cycle.TimerMainTimer();
+        }
+        return !cycle.Running();
+    }
+
+    sim::VirtualBench bench{Options()};
+    platform::Clock& clock = platform::SystemClock();
+    main::ProgramState state{clock};
+    FakeMainView view;
+    veska::bench::StageMotor motor{clock};
+    veska::bench::BenchDevices absent = veska::bench::AbsentDevices();
+    veska::bench::ModeSteps steps;
+    analog::AnalogChecks checks;
+    main::StreamController stream{state, view, clock};
+    main::MeasurementCycle cycle{
+        state, view, clock, stream, veska::bench::BenchDevices{motor, absent.encoder, absent.board},
+        steps};
+    bool started = false;
+};
+
+TEST(AnalogBench, InCheckCountsOneSamplePerStep) {
+    StreamRig rig;
+    ASSERT_TRUE(rig.started);
+    ASSERT_TRUE(rig.Run(bench::kModeInCheck, 20000));
+    EXPECT_EQ(rig.cycle.run.results.at("samples"), 99);
+}
+
+TEST(AnalogBench, StreamRateIsWhatTheLineAllows) {
+    StreamRig rig;
+    ASSERT_TRUE(rig.started);
+    ASSERT_TRUE(rig.Run(bench::kModeStreamFrqCheck, 2));
+    // 115200 bit/s, 4 line bytes of 11 bits per sample: 2.62 kHz.
+    EXPECT_NEAR(rig.cycle.run.results.at("rate_khz"), 115200.0 / 44.0 / 1000.0, 0.1);
+    EXPECT_EQ(rig.view.Text(main::Control::LabelRast).substr(5), " kHz");
 }
 
 }  // namespace
