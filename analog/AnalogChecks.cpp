@@ -17,6 +17,7 @@ constexpr int kLineStep = 8;                ///< level step of the line check [c
 constexpr uint32_t kInCheckPeriodUs = 20000;
 constexpr uint32_t kInCheckSteps = 99;
 constexpr uint16_t kInCheckOutputs = 0x0A;  ///< bit 2 (IN line) and bit 8 (trigger pulses)
+constexpr uint32_t kInCheckSettleMs = 100;  ///< at rest, before the stream stops [ms]
 constexpr int kStreamRateMs = 5000;         ///< how long STREAM_FRQ_Check streams [ms]
 constexpr int kMessageFlagsExclamation = 48;
 
@@ -160,6 +161,9 @@ double StreamRateKhz(int32_t newestIndex, bool wrapped, uint32_t elapsedMs) {
 
 void AdjustmentMode::Start(bench::RunFrame& frame) {
     std::fill(readings_.begin(), readings_.end(), 0.0f);
+    analysed_ = false;
+    Save(frame, kRowBottomLevel);
+    Save(frame, kRowTopLevel);
     auto& session = frame.Session();
     session.SendValue(kRowSensorOnOff, 0);
     frame.Clock().Sleep(kSensorOffWaitMs);
@@ -186,6 +190,7 @@ void AdjustmentMode::Tick(bench::RunFrame& frame) {
 
 void AdjustmentMode::Analyse(bench::RunFrame& frame) {
     frame.View().ShowProgress(100);
+    analysed_ = true;
     const FoundLevels found = FindLevels(kind_, readings_);
     auto& session = frame.Session();
     session.SendValue(kRowBottomLevel, found.bottom);
@@ -199,6 +204,11 @@ void AdjustmentMode::Analyse(bench::RunFrame& frame) {
 }
 
 void AdjustmentMode::Stop(bench::RunFrame& frame) {
+    // Stopped before the analysis: the sensor gets its levels back.
+    if (!analysed_) {
+        RestoreLevels(frame);
+        return;
+    }
     // The parameter grid has no rows for the levels: the new ones go on the read-outs.
     frame.View().ShowReadout(bench::Readout::BoardVoltage,
                              std::to_string(Work(frame, kRowBottomLevel)));
@@ -316,6 +326,8 @@ void InCheckMode::Tick(bench::RunFrame& frame) {
     // A motor port that is not open never reports rest: the check cannot run.
     const bool noMotor = status == link::kStatusNotOpen;
     if (!noMotor && (status != link::kStatusOk || state != 0)) return;
+    // The samples of the last steps may still be on the line when the stage is at rest.
+    if (!noMotor) frame.Clock().Sleep(kInCheckSettleMs);
     frame.Stream().Stop(1);
     frame.Run().results["samples"] = frame.Samples().Index() + 1;
     if (noMotor) frame.Run().notes.push_back("IN_Check: the motor port is not open");

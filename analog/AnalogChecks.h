@@ -74,6 +74,7 @@ class AdjustmentMode final : public bench::RunMode {
     void Analyse(bench::RunFrame& frame);
 
     OutputKind kind_;
+    bool analysed_ = false;  ///< the sweep ended and the levels found were written
     std::vector<float> readings_ = std::vector<float>(kLevelCodes, 0.0f);  ///< by level code
 };
 

@@ -310,6 +310,21 @@ TEST(AdjustmentRun, AnOutputThatNeverRisesRunsToTheLastCodeAndWritesMinusOne) {
     EXPECT_EQ(frame.Work(kRowTopLevel), -1);
 }
 
+TEST(AdjustmentRun, StoppedByTheUserGivesTheSensorItsLevelsBack) {
+    FakeFrame frame(bench::kMode0_10VAdjustment);
+    frame.board.output = [] { return 5.0f; };
+    frame.Work(kRowBottomLevel) = 250;
+    frame.Work(kRowTopLevel) = 15900;
+    AdjustmentMode mode(OutputKind::Voltage);
+    frame.Start(mode);
+    EXPECT_EQ(frame.Ticks(3), 3);
+    frame.UserStop();
+    EXPECT_EQ(frame.Work(kRowBottomLevel), 250);
+    EXPECT_EQ(frame.Work(kRowTopLevel), 15900);
+    EXPECT_EQ(frame.Work(kRowSensorOnOff), 1);
+    EXPECT_TRUE(frame.Run().results.empty());
+}
+
 TEST(CheckRun, ShowsBothReadingsWithFourDecimalsAndRestoresTheLevels) {
     struct Case {
         int32_t code;
