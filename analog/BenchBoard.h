@@ -18,6 +18,13 @@ class BenchBoard final : public bench::AnalogBoard {
     void UpdateReading(bool show, bench::RunView& view) override;
     void Stop() override { (void)client_.StopBoard(); }
     void Close() override { (void)client_.CloseBoard(); }
+    float Voltage() const override { return client_.BoardVoltage(); }
+    float Current() const override { return client_.BoardCurrent(); }
+    bool Present() const override { return client_.Present(); }
+    bool StartLive() override { return client_.StartLive(); }
+    uint32_t ReadAll(std::span<uint8_t> buffer) override { return client_.ReadAll(buffer); }
+    float Gain() const override { return client_.GetGain(); }
+    uint16_t Offset() const override { return client_.GetOffset(); }
 
     TVOKT_Interface& Client() { return client_; }
 

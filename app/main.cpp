@@ -20,6 +20,7 @@
 #include <string_view>
 
 #include "main/LogicThread.h"
+#include "analog/AnalogChecks.h"
 #include "analog/BenchBoard.h"
 #include "analog/VoktDriver.h"
 #include "bench/BenchModes.h"
@@ -276,11 +277,16 @@ int Run(Application& app, Clock::time_point started) {
         // The logic's own thread, and the view through which the logic reaches the window.
         veska::main::LogicThread thread;
         veska::ui::QueuedMainView view(form, thread);
-        // The bench's own modes; they live as long as the logic that runs them.
+        // The bench's own modes and the analog checks; they live as long as the logic that
+        // runs them.
         veska::bench::BenchModes benchModes;
+        veska::analog::AnalogChecks analogChecks;
         veska::main::BenchWiring wiring{
             veska::bench::BenchDevices{motor, encoder, board},
-            [&benchModes](veska::bench::ModeSteps& steps) { benchModes.BindTo(steps); }};
+            [&benchModes, &analogChecks](veska::bench::ModeSteps& steps) {
+                benchModes.BindTo(steps);
+                analogChecks.BindTo(steps);
+            }};
         veska::main::MainWindow logic(*state, view, clock, veska::platform::UsbBackend(), start,
                                       std::move(wiring));
         form.Attach(logic, thread, view);

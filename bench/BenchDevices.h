@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <span>
 #include <string>
 
 #include "bench/RunView.h"
@@ -59,6 +60,23 @@ class AnalogBoard {
     virtual void Stop() = 0;
     /// Unlocks the board at the program's end; a second call is harmless.
     virtual void Close() = 0;
+
+    // Beyond the run frame: the analog checks and the verification report. The defaults are
+    // those of a board that is not there.
+
+    /// The latest reading of UpdateReading (0 before the first) [V].
+    virtual float Voltage() const { return 0.0f; }
+    /// The latest reading of UpdateReading (0 before the first) [mA].
+    virtual float Current() const { return 0.0f; }
+    /// True while the board is open.
+    virtual bool Present() const { return false; }
+    /// Starts the live acquisition of the verification report; true when it runs.
+    virtual bool StartLive() { return false; }
+    /// Everything the board has queued since StartLive, into buffer; the bytes read.
+    virtual uint32_t ReadAll(std::span<uint8_t> /*buffer*/) { return 0; }
+    /// The board's coefficients: gain [V per count before the divider] and offset [counts].
+    virtual float Gain() const { return 0.0f; }
+    virtual uint16_t Offset() const { return 0; }
 };
 
 /// The bench's devices beside the sensor. A build or a bench without one of them uses the

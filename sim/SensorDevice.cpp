@@ -162,6 +162,8 @@ void SensorDevice::Dispatch() {
         case kWriteParam:
             ++counters_.paramWrites[d[0]];
             memory_.Set(d[0], d[1]);
+            if (d[0] == 0x19 || d[0] == 0x1A) lastLevelAddress_ = 0x19;
+            if (d[0] == 0x1B || d[0] == 0x1C) lastLevelAddress_ = 0x1B;
             break;
         case kStoreParams:
             StoreParams(d[0]);
@@ -274,6 +276,36 @@ void SensorDevice::ReadVideo(bool withSize) {
             profile[i] = static_cast<uint8_t>(i % 2 == 0 ? pixels[px] & 0xFF : pixels[px] >> 8);
     }
     Reply(profile);
+}
+
+int32_t SensorDevice::AnalogCodeLocked() const {
+    constexpr uint8_t kBottomLevel = 0x19;
+    constexpr uint8_t kTopLevel = 0x1B;
+    const auto level = [this](uint8_t address) {
+        return std::min<int32_t>(memory_.Get16(address), AnalogStage::kCodes - 1);
+    };
+    if (memory_.Get(addr::kSensorOn) == 0) return level(lastLevelAddress_);
+    const double range = std::max<double>(options_.identity.measuringRange, 1);
+    const double u = (world_.TargetMm() - options_.identity.baseDistance) / range;
+    const double begin = memory_.Get16(addr::kWindowBegin) / 65534.0;
+    const double end = memory_.Get16(addr::kWindowEnd) / 65534.0;
+    // A window whose end is not above its begin stands for the whole range.
+    const double w = end > begin ? std::clamp((u - begin) / (end - begin), 0.0, 1.0)
+                                 : std::clamp(u, 0.0, 1.0);
+    const int32_t bottom = level(kBottomLevel);
+    const int32_t top = level(kTopLevel);
+    return bottom + static_cast<int32_t>(std::lround(w * (top - bottom)));
+}
+
+int32_t SensorDevice::AnalogCode() const {
+    std::lock_guard lock(mutex_);
+    return AnalogCodeLocked();
+}
+
+double SensorDevice::AnalogOutputV() const {
+    std::lock_guard lock(mutex_);
+    if (memory_.Get(addr::kAnalogOn) == 0) return 0.0;
+    return options_.analog.BoardVoltsAtCode(AnalogCodeLocked());
 }
 
 uint16_t SensorDevice::Measure(uint8_t modeOfRun, uint8_t* statusByte) {

@@ -8,6 +8,7 @@
 #include <span>
 #include <vector>
 
+#include "sim/AnalogStage.h"
 #include "sim/ParamMemory.h"
 #include "sim/World.h"
 
@@ -19,6 +20,8 @@ struct SensorOptions {
     /// Result noise, one standard deviation as a fraction of the range (0: exact results).
     double noise = 2e-4;
     uint32_t seed = 1;  ///< noise generator seed
+    /// The analog output stage (its kind, offset and gain error, clip).
+    AnalogStage analog;
 };
 
 /// What the sensor sends unasked.
@@ -59,7 +62,7 @@ struct ReceivedRequest {
 /// Only requests for the sensor's own net address (parameter address 3) are answered.
 ///
 /// Thread-safe: every public member locks one mutex.
-class SensorDevice {
+class SensorDevice final : public AnalogSource {
   public:
     explicit SensorDevice(World& world, SensorOptions options = {});
 
@@ -108,6 +111,14 @@ class SensorDevice {
     /// The raw result the sensor would report now in its current mode of run.
     uint16_t CurrentResult();
 
+    /// The analog output as the board's channel 0 sees it [V]. With "Sensor On/Off" 0 the
+    /// output holds the level code written last (bottom, 0x19, or top, 0x1B); with the sensor
+    /// on it spans bottom .. top level over the analog window (0x0C .. 0x0E); 0 with the
+    /// analog output off (0x01). Hand the sensor to World::DriveAnalogOutput to use it.
+    double AnalogOutputV() const override;
+    /// The output code the stage is at now.
+    int32_t AnalogCode() const;
+
     // Fault switches, for tests. Each applies to the output of this sensor.
     /// Throws away the next n reply bytes (samples included).
     void DropNextReplyBytes(size_t n);
@@ -153,12 +164,14 @@ class SensorDevice {
     uint16_t Measure(uint8_t modeOfRun, uint8_t* statusByte);
     double Noise(double sigma);
     int LengthPx() const;
+    int32_t AnalogCodeLocked() const;
 
     World& world_;
     SensorOptions options_;
 
     mutable std::mutex mutex_;  ///< guards every member below
     ParamMemory memory_;
+    uint8_t lastLevelAddress_ = 0x19;  ///< the level written last: 0x19 bottom, 0x1B top
     std::vector<uint16_t> table_;  ///< calibration table: raw pixel count -> position code
     std::mt19937 rng_;
 

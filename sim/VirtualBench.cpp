@@ -51,12 +51,16 @@ VirtualBench::VirtualBench(BenchOptions options)
     const double middleMm = id.baseDistance + id.measuringRange / 2.0 - g.travelStartMm;
     stage_.PlaceAt(static_cast<int64_t>(middleMm / g.stepLengthMm), World::SteadyClock::now());
     if (options_.stageDrivesTarget) world_.DriveTarget(&stage_);
+    world_.DriveAnalogOutput(&sensor_);  // the board measures the COM4 sensor's output
     sensorLine_.ConnectTrigger(&stage_);
     converter_->Line().ConnectTrigger(&stage_);
     adapter_->Line().ConnectTrigger(&stage_);
 }
 
-VirtualBench::~VirtualBench() { Stop(); }
+VirtualBench::~VirtualBench() {
+    Stop();
+    world_.DriveAnalogOutput(nullptr);
+}
 
 std::string VirtualBench::PortPath(int n) const {
     return portDirectory_ + "/COM" + std::to_string(n);

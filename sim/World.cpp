@@ -100,7 +100,21 @@ World::SteadyClock::time_point World::TimeAtSecondsLocked(double seconds) const 
     const std::chrono::duration<double> real((seconds - scaledBase_) / scale_);
     return scaleSince_ + std::chrono::duration_cast<SteadyClock::duration>(real);
 }
-double World::AnalogOutputV() const { return 10.0 * std::clamp(RangeFraction(), 0.0, 1.0); }
+double World::AnalogOutputV() const {
+    const AnalogSource* source = nullptr;
+    {
+        std::lock_guard lock(mutex_);
+        source = analogSource_;
+    }
+    // The source reads the world itself: it is asked without the lock held.
+    if (source != nullptr) return source->AnalogOutputV();
+    return 10.0 * std::clamp(RangeFraction(), 0.0, 1.0);
+}
+
+void World::DriveAnalogOutput(const AnalogSource* source) {
+    std::lock_guard lock(mutex_);
+    analogSource_ = source;
+}
 
 double World::TemperatureC() const {
     const double minutes = SecondsSinceStart() / 60.0;

@@ -12,6 +12,14 @@ class TargetSource {
     virtual double TargetMmAt(std::chrono::steady_clock::time_point now) const = 0;
 };
 
+/// What drives the analog output when something does: the sensor's output stage.
+class AnalogSource {
+  public:
+    virtual ~AnalogSource() = default;
+    /// What the analog board's channel 0 sees now [V].
+    virtual double AnalogOutputV() const = 0;
+};
+
 /// The shared world of the virtual bench: where the target stands in front of the sensor.
 /// The target distance [mm] is measured from the sensor's front, so the measuring range
 /// spans base ... base + range. By default the target drifts slowly on a sine over most of
@@ -56,9 +64,12 @@ class World {
     /// Position of the target within the range now: 0 at the base, 1 at base + range.
     double RangeFraction() const;
 
-    /// The sensor's analog output now [V]: 0 ... 10 V over the measuring range, clipped.
-    /// What the analog board samples.
+    /// The sensor's analog output now, as the analog board samples it [V]: the source's when
+    /// one drives it, else 0 ... 10 V over the measuring range, clipped.
     double AnalogOutputV() const;
+    /// A source (the sensor's output stage) that drives the analog output from now on; null
+    /// gives it back to the range. The source must outlive its use here.
+    void DriveAnalogOutput(const AnalogSource* source);
 
     /// Temperature of the sensor's housing now [degC]; warms slowly from 25 to 31.
     double TemperatureC() const;
@@ -77,6 +88,7 @@ class World {
     double amplitude_ = 0.8;
     SteadyClock::time_point start_ = SteadyClock::now();
     const TargetSource* source_ = nullptr;
+    const AnalogSource* analogSource_ = nullptr;
     double scale_ = 1.0;
     double scaledBase_ = 0.0;                      ///< world seconds at scaleSince_
     SteadyClock::time_point scaleSince_ = start_;  ///< when the present scale took effect

@@ -1,0 +1,229 @@
+// The analog checks on the virtual bench: the simulated sensor on a pty, its output stage
+// sampled by the simulated board on a simulated USB bus, read through the driver and the
+// board client; the measurement cycle of the program runs the modes.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <memory>
+#include <thread>
+
+#include "analog/AnalogChecks.h"
+#include "analog/BenchBoard.h"
+#include "analog/VoktDriver.h"
+#include "analog/VoktInterface.h"
+#include "bench/StageDevices.h"
+#include "driver/BoardDriver.h"
+#include "driver/Images.h"
+#include "main/MeasurementCycle.h"
+#include "main/ProgramState.h"
+#include "main/StreamController.h"
+#include "sim/AnalogBoardDevice.h"
+#include "sim/PtyLink.h"
+#include "sim/SensorDevice.h"
+#include "sim/SensorLine.h"
+#include "sim/SimUsbBackend.h"
+#include "sim/VirtualBench.h"
+#include "sim/World.h"
+#include "tests/main/FakeMainView.h"
+
+namespace veska::testing {
+namespace {
+
+/// The client's exports on the driver in this process.
+class InProcessDriver final : public analog::VoktDriver {
+  public:
+    explicit InProcessDriver(driver::BoardDriver& d) : d_(d) {}
+    int32_t GetDevicesCnt(uint32_t* count) override { return d_.GetDevicesCnt(count); }
+    int32_t LockDevice(uint32_t index) override { return d_.LockDevice(index); }
+    int32_t GetCoefs(uint32_t index, float* gain, int16_t* offset) override {
+        return d_.GetCoefs(index, gain, offset);
+    }
+    int32_t ConfigDevice(uint32_t index, const DeviceConfig* config) override {
+        return d_.ConfigDevice(index, config);
+    }
+    int32_t StartDevice(uint32_t index) override { return d_.StartDevice(index); }
+    int32_t GetDeviceData(uint32_t index, uint8_t* buffer, uint32_t* length,
+                          uint8_t* overflow) override {
+        return d_.GetDeviceData(index, buffer, length, overflow);
+    }
+    int32_t StopDevice(uint32_t index) override { return d_.StopDevice(index); }
+    int32_t ClearBuffer(uint32_t index) override { return d_.ClearBuffer(index); }
+    int32_t UnlockDevice(uint32_t index) override { return d_.UnlockDevice(index); }
+
+  private:
+    driver::BoardDriver& d_;
+};
+
+sim::AnalogBoardOptions QuietBoard() {
+    sim::AnalogBoardOptions o;
+    o.noiseCounts = 0.0;
+    return o;
+}
+
+sim::SensorOptions ExactSensor() {
+    sim::SensorOptions o;
+    o.noise = 0.0;
+    return o;
+}
+
+struct AnalogRig {
+    AnalogRig()
+        : device(world, ExactSensor()),
+          line(device, sim::LineOptions{}),
+          pty(line),
+          state(clock),
+          stream(state, view, clock),
+          cycle(state, view, clock, stream,
+                bench::BenchDevices{absent.motor, absent.encoder, benchBoard}, steps) {
+        bus.AddDevice(std::make_unique<sim::SimAnalogBoard>(world, QuietBoard()));
+        world.DriveAnalogOutput(&device);
+        world.SetTargetMm(world.BaseMm() + world.RangeMm() / 2);
+        state.session.SetView(view);
+        checks.BindTo(steps);
+        std::string error;
+        started = pty.Start(&error) &&
+                  state.session.sensor.OpenPort(0, pty.SlavePath(), 115200) == 0 &&
+                  client.OpenBoard();
+        state.session.conn.measuringRange = 50;
+        state.session.conn.baseDistance = 80;
+        state.session.conn.resultDivisor = 50000;
+    }
+    ~AnalogRig() {
+        stream.Stream().StopThread();
+        (void)client.CloseBoard();
+        (void)state.session.sensor.ClosePort();
+        pty.Stop();
+        world.DriveAnalogOutput(nullptr);
+    }
+
+    /// Runs a mode until it ends by itself; false after maxTicks.
+    bool Run(int32_t code, int maxTicks) {
+        state.benchModeCode = code;
+        cycle.ToggleMeasure();
+        for (int i = 0; i < maxTicks && cycle.Running(); ++i) {
+            // The long intervals pass for real (the board's first words of a run); the
+            // sweep's short ones are taken as they come.
+            const int interval = view.intervals[main::Timer::TimerMain];
+            if (interval >= 100) std::this_thread::sleep_for(std::chrono::milliseconds(interval));
+            cycle.TimerMainTimer();
+        }
+        return !cycle.Running();
+    }
+
+    sim::World world;
+    sim::SensorDevice device;
+    sim::SensorLine line;
+    sim::PtyLink pty;
+    sim::SimUsbBackend bus;
+    platform::FakeClock driverClock;
+    driver::EmbeddedImages images;
+    driver::BoardDriver boardDriver{&bus, driverClock, images};
+    InProcessDriver exports{boardDriver};
+    platform::FakeClock clientClock;
+    analog::TVOKT_Interface client{exports, clientClock};
+    analog::BenchBoard benchBoard{client};
+    bench::BenchDevices absent = bench::AbsentDevices();
+
+    // The host's protocol waits are real: the sensor takes each write before the next read.
+    platform::Clock& clock = platform::SystemClock();
+    main::ProgramState state;
+    FakeMainView view;
+    bench::ModeSteps steps;
+    analog::AnalogChecks checks;
+    main::StreamController stream;
+    main::MeasurementCycle cycle;
+    bool started = false;
+};
+
+TEST(AnalogBench, AdjustmentFindsTheStageLevelsAndTheCheckReadsZeroAndTen) {
+    AnalogRig rig;
+    ASSERT_TRUE(rig.started);
+    const sim::AnalogStage stage = ExactSensor().analog;
+
+    ASSERT_TRUE(rig.Run(bench::kMode0_10VAdjustment, 20000));
+    const auto& results = rig.cycle.run.results;
+    EXPECT_NEAR(results.at("bottom_level"), stage.FirstCodeAbove(0.005, 0.0), 1.0);
+    EXPECT_NEAR(results.at("top_level"), stage.FirstCodeAtFullScale(), 1.0);
+    // The sensor holds the new levels and is on again.
+    EXPECT_EQ(rig.device.Param(0x00), 1);
+    EXPECT_EQ(rig.device.Param16(0x19), static_cast<uint16_t>(results.at("bottom_level")));
+    EXPECT_EQ(rig.device.Param16(0x1B), static_cast<uint16_t>(results.at("top_level")));
+
+    ASSERT_TRUE(rig.Run(bench::kMode0_10VCheck, 10));
+    EXPECT_NEAR(rig.cycle.run.results.at("bottom_reading"), 0.0, 0.01);
+    EXPECT_NEAR(rig.cycle.run.results.at("top_reading"), 10.0, 0.01);
+}
+
+/// The virtual bench (sensor, motor controller and stage on ptys) for the stream checks.
+struct StreamRig {
+    StreamRig() {
+        state.session.SetView(view);
+        checks.BindTo(steps);
+        std::string error;
+        started = bench.Start(&error) &&
+                  state.session.sensor.OpenPort(0, bench.SensorPty().SlavePath(), 115200) == 0;
+        EXPECT_TRUE(started) << error;
+        motor.SetPortChoice(bench.PortPath(sim::VirtualBench::kMotorCom));
+        state.session.conn.measuringRange = 50;
+        state.session.conn.baseDistance = 80;
+        state.session.conn.resultDivisor = 50000;
+    }
+    ~StreamRig() {
+        stream.Stream().StopThread();
+        motor.Close();
+        (void)state.session.sensor.ClosePort();
+    }
+
+    static sim::BenchOptions Options() {
+        sim::BenchOptions o;
+        o.installUsbBackend = false;
+        o.sensor.noise = 0.0;
+        o.timeScale = 10.0;
+        return o;
+    }
+
+    /// Runs a mode until it ends by itself, letting each tick's interval pass for real.
+    bool Run(int32_t code, int maxTicks) {
+        state.benchModeCode = code;
+        cycle.ToggleMeasure();
+        for (int i = 0; i < maxTicks && cycle.Running(); ++i) {
+            const int interval = view.intervals[main::Timer::TimerMain];
+            std::this_thread::sleep_for(std::chrono::milliseconds(interval));
+            cycle.TimerMainTimer();
+        }
+        return !cycle.Running();
+    }
+
+    sim::VirtualBench bench{Options()};
+    platform::Clock& clock = platform::SystemClock();
+    main::ProgramState state{clock};
+    FakeMainView view;
+    veska::bench::StageMotor motor{clock};
+    veska::bench::BenchDevices absent = veska::bench::AbsentDevices();
+    veska::bench::ModeSteps steps;
+    analog::AnalogChecks checks;
+    main::StreamController stream{state, view, clock};
+    main::MeasurementCycle cycle{
+        state, view, clock, stream, veska::bench::BenchDevices{motor, absent.encoder, absent.board},
+        steps};
+    bool started = false;
+};
+
+TEST(AnalogBench, InCheckCountsOneSamplePerStep) {
+    StreamRig rig;
+    ASSERT_TRUE(rig.started);
+    ASSERT_TRUE(rig.Run(bench::kModeInCheck, 20000));
+    EXPECT_EQ(rig.cycle.run.results.at("samples"), 99);
+}
+
+TEST(AnalogBench, StreamRateIsWhatTheLineAllows) {
+    StreamRig rig;
+    ASSERT_TRUE(rig.started);
+    ASSERT_TRUE(rig.Run(bench::kModeStreamFrqCheck, 2));
+    // 115200 bit/s, 4 line bytes of 11 bits per sample: 2.62 kHz.
+    EXPECT_NEAR(rig.cycle.run.results.at("rate_khz"), 115200.0 / 44.0 / 1000.0, 0.1);
+    EXPECT_EQ(rig.view.Text(main::Control::LabelRast).substr(4), " kHz");  // "2.62 kHz"
+}
+
+}  // namespace
+}  // namespace veska::testing
