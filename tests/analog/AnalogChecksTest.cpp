@@ -2,6 +2,8 @@
 // closed (the writes land in workValues), the fake clock.
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include <atomic>
 #include <deque>
 #include <functional>
@@ -71,6 +73,8 @@ class NoEncoder final : public bench::EncoderReader {
 class RecordingView final : public bench::RunView {
   public:
     void ShowValue(const std::string& text) override { value = text; }
+    std::optional<std::string> AskReportFile(const std::string&) override { return {}; }
+    bool SaveChartImage(const std::string&, int, int) override { return false; }
     void ShowReadout(bench::Readout readout, const std::string& text) override {
         readouts[readout] = text;
     }
@@ -103,6 +107,9 @@ class RecordingView final : public bench::RunView {
 /// The run frame of one mode, ticked by hand.
 class FakeFrame final : public bench::RunFrame {
   public:
+    const bench::MotorTable& Motors() const override { return motors_; }
+    bench::MotorTable motors_;
+
     explicit FakeFrame(int32_t code)
         : row_(*bench::FindMode(code)), stream_(session_, {samples_, current_, zero_, running_}) {
         session_.SetView(paramView);

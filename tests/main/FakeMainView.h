@@ -200,10 +200,10 @@ class FakeMainView : public main::MainView {
         reportFiles.pop_front();
         return answer;
     }
-    /// Records the request and writes a small stand-in file when chartImagesWritten.
-    bool SaveChartImage(const std::string& path, int width, int height) override {
+    /// Records the request; answers chartImagesWritten.
+    bool SaveChartImage(const std::string& path, int imageWidth, int imageHeight) override {
         Touch();
-        chartImages.push_back({path, width, height});
+        chartImages.push_back({path, imageWidth, imageHeight});
         return chartImagesWritten;
     }
     std::pair<int, int> ShowRangeDialog(int beginPercent, int endPercent) override {

@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "analog/AnalogChecks.h"
+#include "bench/BenchModes.h"
 #include "analog/BenchBoard.h"
 #include "analog/VoktDriver.h"
 #include "analog/VoktInterface.h"
@@ -76,12 +78,18 @@ class StopSignals {
     struct sigaction previousTerm_ {};
 };
 
-/// The steps of the bench's own modes, bound beside the plain modes that the logic binds
-/// itself. BENCH MODES: bind bench::BenchModes here (a member `bench::BenchModes modes_;`
-/// and `modes_.BindTo(steps);` below, with "bench/BenchModes.h").
+/// The steps of the bench's own modes and of the analog checks, bound beside the plain
+/// modes that the logic binds itself, as the program binds them.
 class BenchModeBindings {
   public:
-    void BindTo(bench::ModeSteps& steps) { (void)steps; }
+    void BindTo(bench::ModeSteps& steps) {
+        modes_.BindTo(steps);
+        checks_.BindTo(steps);
+    }
+
+  private:
+    bench::BenchModes modes_;
+    analog::AnalogChecks checks_;
 };
 
 struct BenchArgs {
