@@ -19,12 +19,12 @@
 #include <string>
 #include <string_view>
 
-#include "main/LogicThread.h"
 #include "analog/AnalogChecks.h"
 #include "analog/BenchBoard.h"
 #include "analog/VoktDriver.h"
 #include "bench/BenchModes.h"
 #include "bench/StageDevices.h"
+#include "main/LogicThread.h"
 #include "main/MainWindow.h"
 #include "main/ProgramState.h"
 #include "platform/Clock.h"

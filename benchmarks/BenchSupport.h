@@ -7,10 +7,10 @@
 #include <vector>
 
 #include "link/MorlaInterface.h"
-#include "main/NullMainView.h"
 #include "main/MeasurementCycle.h"
-#include "main/ProgramState.h"
+#include "main/NullMainView.h"
 #include "main/PlainModes.h"
+#include "main/ProgramState.h"
 #include "main/StreamController.h"
 #include "platform/Clock.h"
 #include "sim/PtyLink.h"

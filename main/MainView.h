@@ -22,14 +22,14 @@ enum class Control {
     ComboBoxWorkCodeDev,
     MenuWriteToFactory,
     // Static captions set from the language texts at start.
-    Label5,    ///< baud rate title
-    Label10,   ///< port title
-    Label4,    ///< net address title
-    Label18,   ///< device type title
-    Label6,    ///< serial number title
-    Label17,   ///< release title
-    Label7,    ///< base distance title
-    Label8,    ///< range title
+    Label5,   ///< baud rate title
+    Label10,  ///< port title
+    Label4,   ///< net address title
+    Label18,  ///< device type title
+    Label6,   ///< serial number title
+    Label17,  ///< release title
+    Label7,   ///< base distance title
+    Label8,   ///< range title
     // The identity labels are set through ParamView::SetIdentityLabel.
     PopupMenuLoad,
     PopupMenuRead,
@@ -39,9 +39,9 @@ enum class Control {
     PopupMenuCompareAll,
     PopupMenuFLASH,
     PopupMenuDefault,
-    MenuSave,          ///< chart menu "Save data to file"
-    MenuClear,         ///< chart menu "Clear"
-    GridTitles,        ///< the two column titles joined by CR LF
+    MenuSave,    ///< chart menu "Save data to file"
+    MenuClear,   ///< chart menu "Clear"
+    GridTitles,  ///< the two column titles joined by CR LF
     ChartTitle,
     // The bench form and the controls of it that the main window touches.
     FormDebug,
@@ -71,7 +71,7 @@ using PointColour = bench::PointColour;
 /// What the main window logic shows. The Qt window implements it; tests use a fake that
 /// records every call. Texts are plain text, never markup.
 class MainView : public params::ParamView {
-public:
+  public:
     virtual void SetText(Control control, const std::string& text) = 0;
     virtual void SetEnabled(Control control, bool enabled) = 0;
     virtual void SetVisible(Control control, bool visible) = 0;
@@ -88,7 +88,8 @@ public:
     virtual void ChartClear() = 0;
     virtual void ChartAddPoint(double y, const std::string& label, PointColour colour) = 0;
     /// Adds many points at once, labelled firstLabel, firstLabel + 1, ... (stream stop).
-    virtual void ChartAddPoints(const float* values, int count, int firstLabel, PointColour colour) = 0;
+    virtual void ChartAddPoints(const float* values, int count, int firstLabel,
+                                PointColour colour) = 0;
     /// Repaint request; the window may coalesce several into one drawing.
     virtual void ChartRepaint() = 0;
     virtual void ChartSetTitle(const std::string& text, bool visible) = 0;

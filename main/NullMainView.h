@@ -11,7 +11,7 @@ namespace veska::main {
 /// for the logic where there is no window (the command-line tool, benchmarks). Derived
 /// views override what they want to keep.
 class NullMainView : public MainView {
-public:
+  public:
     void SetText(Control, const std::string&) override {}
     void SetEnabled(Control, bool) override {}
     void SetVisible(Control, bool) override {}

@@ -121,7 +121,7 @@ bool ParamFileCommands::WriteWithDialog() {
     if (::stat(path->c_str(), &info) == 0) {
         const int answer =
             ctx.View().MessageBox(ctx.Texts().Message(kMsgConfirmOverwrite),
-                                ctx.Texts().Message(kMsgCaption), kMbOkCancelExclamation);
+                                  ctx.Texts().Message(kMsgCaption), kMbOkCancelExclamation);
         if (answer != kIdOk) return false;
     }
     const FileResult written =

@@ -9,8 +9,8 @@ class TextTable;
 
 namespace veska::params {
 
-inline constexpr int kParamCount = 54;     ///< rows of the parameter table
-inline constexpr int kGridParamCount = 37; ///< rows 0..36: the operator's parameters
+inline constexpr int kParamCount = 54;      ///< rows of the parameter table
+inline constexpr int kGridParamCount = 37;  ///< rows 0..36: the operator's parameters
 
 enum EditStyle : uint8_t { kEditPlain = 0, kEditEllipsis = 1, kEditPickList = 2 };
 enum DisplayKind : uint8_t { kDisplayDecimal = 0, kDisplayHex = 1, kDisplayDottedQuad = 3 };

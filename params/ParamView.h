@@ -6,9 +6,9 @@ namespace veska::params {
 
 /// Message box flags as the program uses them (Win32 values).
 enum MessageFlags : int {
-    kMbOk = 0,                 ///< plain OK box
-    kMbIconStop = 16,          ///< stop icon, OK
-    kMbIconExclamation = 48,   ///< exclamation icon, OK
+    kMbOk = 0,                    ///< plain OK box
+    kMbIconStop = 16,             ///< stop icon, OK
+    kMbIconExclamation = 48,      ///< exclamation icon, OK
     kMbOkCancelExclamation = 49,  ///< OK/Cancel with the exclamation icon
 };
 
@@ -21,7 +21,7 @@ enum class IdentityLabel { Model, Release, SerialNumber, Base, Range };
 /// What the parameter operations show to the operator. The window implements it with
 /// widgets; tests with a fake that records what was shown and answers as a person would.
 class ParamView {
-public:
+  public:
     virtual ~ParamView() = default;
     /// Modal message box; returns kIdOk or kIdCancel.
     virtual int MessageBox(const std::string& text, const std::string& caption, int flags) = 0;

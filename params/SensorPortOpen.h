@@ -2,8 +2,8 @@
 #include <string>
 
 #include "lang/Language.h"
-#include "params/ConnectionState.h"
 #include "link/MorlaInterface.h"
+#include "params/ConnectionState.h"
 #include "params/ParamView.h"
 
 namespace veska::params {
@@ -12,8 +12,7 @@ namespace veska::params {
 /// prefix), ".", CR, MESSAGE Item_1, then, when a device was tried, CR and "(device:
 /// reason)", e.g. "(/dev/ttyS4: No such file or directory)".
 std::string SensorPortFailureText(const lang::TextTable& texts, const std::string& portName,
-                                  const std::string& device = {},
-                                  const std::string& reason = {});
+                                  const std::string& device = {}, const std::string& reason = {});
 
 /// Opens the sensor port named by conn.portName at conn.baudRate: ClosePort, map the name
 /// ("\\.\USB", "\\.\USB_PELRIN" or a serial device), OpenPort; both statuses go to

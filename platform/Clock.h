@@ -7,7 +7,7 @@ namespace veska::platform {
 /// Millisecond clock of the protocol waits. The system clock really sleeps; tests swap in
 /// FakeClock so that the fixed waits of the protocol (5 ms, 1000 ms, 8000 ms) cost nothing.
 class Clock {
-public:
+  public:
     virtual ~Clock() = default;
     /// Blocks the calling thread for [ms].
     virtual void Sleep(uint32_t ms) = 0;
@@ -20,7 +20,7 @@ Clock& SystemClock();
 
 /// Test clock: Sleep advances the time at once and records every wait.
 class FakeClock final : public Clock {
-public:
+  public:
     void Sleep(uint32_t ms) override {
         sleeps.push_back(ms);
         now += ms;

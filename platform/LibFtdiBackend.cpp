@@ -65,8 +65,8 @@ struct Device {
 void TakeLibftdiBuffer(Device& dev) {
     uint8_t chunk[kFetchSize];
     while (dev.ctx->readbuffer_remaining > 0) {
-        const int want = static_cast<int>(
-            std::min<unsigned int>(dev.ctx->readbuffer_remaining, kFetchSize));
+        const int want =
+            static_cast<int>(std::min<unsigned int>(dev.ctx->readbuffer_remaining, kFetchSize));
         const int n = ftdi_read_data(dev.ctx.get(), chunk, want);  // served from its buffer
         if (n <= 0) return;
         dev.readAhead.insert(dev.readAhead.end(), chunk, chunk + n);

@@ -290,8 +290,8 @@ int32_t SensorDevice::AnalogCodeLocked() const {
     const double begin = memory_.Get16(addr::kWindowBegin) / 65534.0;
     const double end = memory_.Get16(addr::kWindowEnd) / 65534.0;
     // A window whose end is not above its begin stands for the whole range.
-    const double w = end > begin ? std::clamp((u - begin) / (end - begin), 0.0, 1.0)
-                                 : std::clamp(u, 0.0, 1.0);
+    const double w =
+        end > begin ? std::clamp((u - begin) / (end - begin), 0.0, 1.0) : std::clamp(u, 0.0, 1.0);
     const int32_t bottom = level(kBottomLevel);
     const int32_t top = level(kTopLevel);
     return bottom + static_cast<int32_t>(std::lround(w * (top - bottom)));

@@ -172,7 +172,7 @@ class SensorDevice final : public AnalogSource {
     mutable std::mutex mutex_;  ///< guards every member below
     ParamMemory memory_;
     uint8_t lastLevelAddress_ = 0x19;  ///< the level written last: 0x19 bottom, 0x1B top
-    std::vector<uint16_t> table_;  ///< calibration table: raw pixel count -> position code
+    std::vector<uint16_t> table_;      ///< calibration table: raw pixel count -> position code
     std::mt19937 rng_;
 
     ParseState state_ = ParseState::kIdle;

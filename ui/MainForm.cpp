@@ -354,8 +354,9 @@ void TFormMain::WireEvents() {
         RunNowOrPost("Taking the cell over…", [](W& l) { l.ValueListEditorParamExit(); });
     };
     grid_->onEditCell = [this](int param, const std::string& cellText) {
-        RunNowOrPost("Taking the cell over…",
-                     [this, param, cellText](W&) { state_.session.grid.EditCell(param, cellText); });
+        RunNowOrPost("Taking the cell over…", [this, param, cellText](W&) {
+            state_.session.grid.EditCell(param, cellText);
+        });
     };
     grid_->onEditButtonClick = [this] {
         Post("Opening the range dialog…", [](W& l) { l.ValueListEditorParamEditButtonClick(); });

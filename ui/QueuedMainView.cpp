@@ -216,9 +216,8 @@ std::optional<std::string> QueuedMainView::AskReportFile(const std::string& pres
 bool QueuedMainView::SaveChartImage(const std::string& path, int width, int height) {
     // The image must hold the chart as the logic left it: asked, so that the repaints and
     // texts queued before it are drawn first and the caller learns whether it was written.
-    return Ask<bool>([path, width, height](MainView& v) {
-        return v.SaveChartImage(path, width, height);
-    });
+    return Ask<bool>(
+        [path, width, height](MainView& v) { return v.SaveChartImage(path, width, height); });
 }
 
 std::pair<int, int> QueuedMainView::ShowRangeDialog(int beginPercent, int endPercent) {

@@ -89,9 +89,8 @@ class BenchLoopTest : public ::testing::Test {
 // on this rig; the run then records without the encoder. To be finished.
 TEST_F(BenchLoopTest, DISABLED_VerifyCalibrateVerify) {
     ASSERT_TRUE(RunMode(bench::kModePoverka));
-    ASSERT_TRUE(cycle.run.encoderPresent)
-        << "identify status " << encoder.State().identifyStatus << " "
-        << ::testing::PrintToString(cycle.run.notes);
+    ASSERT_TRUE(cycle.run.encoderPresent) << "identify status " << encoder.State().identifyStatus
+                                          << " " << ::testing::PrintToString(cycle.run.notes);
     const double before = cycle.run.results.at("figure_percent");
     EXPECT_GE(before, 0.5) << "the simulated optics are non-linear by a few percent";
 

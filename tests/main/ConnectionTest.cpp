@@ -398,8 +398,7 @@ TEST(DebugBuildBoard, OpenedAtStartReadDuringARunClosedOnceAtTheEnd) {
     rig->window->TimerMainTimer();
     rig->window->TimerMainTimer();
     rig->window->ButtonMeasureClick();
-    EXPECT_EQ(board.calls,
-              (std::vector<std::string>{"open", "sweep", "update", "update", "stop"}));
+    EXPECT_EQ(board.calls, (std::vector<std::string>{"open", "sweep", "update", "update", "stop"}));
     EXPECT_EQ(rig->view.Text(Control::LabelVOKT_U), "1.0000 V");
 
     board.calls.clear();

@@ -7,12 +7,11 @@
 #include <string>
 #include <vector>
 
-#include "link/Status.h"
-#include "main/MeasurementCycle.h"
 #include "acquire/SampleBuffer.h"
 #include "lang/NumberFormat.h"
+#include "link/Status.h"
+#include "main/MeasurementCycle.h"
 #include "tests/main/FakeMainView.h"
-#include "lang/NumberFormat.h"
 #include "tests/main/SimSensorRig.h"
 #include "tests/support/PtyPeer.h"
 
@@ -146,7 +145,8 @@ TEST(MeasurementRun, IndexWrapsAfter65536Values) {
     ASSERT_TRUE(rig.started);
     rig.cycle.ToggleMeasure();
     // The ring after 65534 ticks, then two real ticks fill positions 65534 and 65535.
-    for (int i = 0; i < acquire::SampleBuffer::kSize - 2; ++i) rig.state.samples.AppendOnePast(1.0f);
+    for (int i = 0; i < acquire::SampleBuffer::kSize - 2; ++i)
+        rig.state.samples.AppendOnePast(1.0f);
     rig.cycle.TimerMainTimer();
     EXPECT_FALSE(rig.state.samples.Wrapped());
     EXPECT_EQ(rig.state.samples.Index(), 65535);

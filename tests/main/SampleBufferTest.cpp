@@ -7,8 +7,8 @@
 #include "acquire/SampleBuffer.h"
 #include "lang/NumberFormat.h"
 
-using veska::lang::FormatFixed;
 using veska::acquire::SampleBuffer;
+using veska::lang::FormatFixed;
 
 namespace {
 

@@ -12,8 +12,8 @@
 
 #include "link/MorlaInterface.h"
 #include "main/MeasurementCycle.h"
-#include "main/ProgramState.h"
 #include "main/PlainModes.h"
+#include "main/ProgramState.h"
 #include "main/StreamController.h"
 #include "platform/Clock.h"
 #include "sim/LinePeer.h"
@@ -156,9 +156,9 @@ struct SimSensorRig {
 
     /// The millimetres the host makes of the sensor's current raw result.
     double ExpectedMm() {
-        return static_cast<double>(
-            static_cast<float>(static_cast<long double>(device.CurrentResult()) *
-                               state.session.conn.measuringRange / state.session.conn.resultDivisor));
+        return static_cast<double>(static_cast<float>(
+            static_cast<long double>(device.CurrentResult()) * state.session.conn.measuringRange /
+            state.session.conn.resultDivisor));
     }
 
     /// Waits (real time) until pred holds; false after timeoutMs.

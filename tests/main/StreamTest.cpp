@@ -7,29 +7,30 @@
 #include <string>
 #include <vector>
 
+#include "lang/NumberFormat.h"
 #include "link/MorlaInterface.h"
 #include "link/Status.h"
 #include "main/MeasurementCycle.h"
 #include "main/StreamController.h"
 #include "tests/main/FakeMainView.h"
-#include "lang/NumberFormat.h"
 #include "tests/main/SimSensorRig.h"
 #include "tests/support/PtyPeer.h"
 
 namespace veska::testing {
 namespace {
 
-using main::Control;
-using main::PointColour;
 using acquire::SampleConversion;
 using acquire::SampleStream;
+using main::Control;
+using main::PointColour;
 using Clock = std::chrono::steady_clock;
 
 constexpr uint8_t kLanModeAddress = 0x88;
 constexpr uint8_t kModeOfRunAddress = 0x07;
 
 bool WaitForSamples(SimSensorRig& rig, uint64_t n, int timeoutMs = 5000) {
-    return SimSensorRig::WaitFor([&] { return rig.stream.Stream().Counters().received >= n; }, timeoutMs);
+    return SimSensorRig::WaitFor([&] { return rig.stream.Stream().Counters().received >= n; },
+                                 timeoutMs);
 }
 
 // --- The conversion table -----------------------------------------------------------------
@@ -349,7 +350,8 @@ TEST(StreamStop, AGapIsCountedWhenTheSensorFallsSilent) {
     rig.stream.Start();
     ASSERT_TRUE(WaitForSamples(rig, 3));
     // Three samples, then the 2050 ms read time-out of the next one.
-    ASSERT_TRUE(SimSensorRig::WaitFor([&] { return rig.stream.Stream().Counters().gaps == 1; }, 4000));
+    ASSERT_TRUE(
+        SimSensorRig::WaitFor([&] { return rig.stream.Stream().Counters().gaps == 1; }, 4000));
     EXPECT_EQ(rig.state.session.conn.answerStatus.load(), link::kStatusShortRead);
     rig.stream.Stop();
     EXPECT_EQ(rig.stream.Stream().Counters().failures, 1u);

@@ -13,10 +13,10 @@
 #include <vector>
 
 #include "analog/AnalogChecks.h"
-#include "bench/BenchModes.h"
 #include "analog/BenchBoard.h"
 #include "analog/VoktDriver.h"
 #include "analog/VoktInterface.h"
+#include "bench/BenchModes.h"
 #include "bench/StageDevices.h"
 #include "lang/NumberFormat.h"
 #include "link/PortSelection.h"

@@ -44,8 +44,8 @@ int RunMeasure(Session& session, const CommandArgs& args) {
         }
         char line[64];
         std::snprintf(line, sizeof line, "%.3f\n",
-                      static_cast<double>(acquire::ResultMillimetres(raw, session.conn.measuringRange,
-                                                            session.conn.resultDivisor)));
+                      static_cast<double>(acquire::ResultMillimetres(
+                          raw, session.conn.measuringRange, session.conn.resultDivisor)));
         session.out << line << std::flush;
     }
     return kExitOk;

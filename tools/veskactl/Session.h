@@ -20,11 +20,11 @@ namespace veska::tools {
 
 /// Global options of veskactl.
 struct Options {
-    std::string port = "COM4";  ///< "COMn", "USB", "USB_PELRIN" or a device path
-    uint32_t baud = 115200;     ///< [bit/s]
-    uint8_t address = 1;        ///< net address 1..127
-    std::string languageDir;    ///< empty: lang::FindLanguageDirectory()
-    bool yes = false;           ///< answer confirmations with OK
+    std::string port = "COM4";         ///< "COMn", "USB", "USB_PELRIN" or a device path
+    uint32_t baud = 115200;            ///< [bit/s]
+    uint8_t address = 1;               ///< net address 1..127
+    std::string languageDir;           ///< empty: lang::FindLanguageDirectory()
+    bool yes = false;                  ///< answer confirmations with OK
     std::string motorPort = "COM2";    ///< the stage's motor controller, as the bench form
     std::string encoderPort = "COM7";  ///< the reference encoder
     bool simulate = false;             ///< run on the in-process virtual bench
