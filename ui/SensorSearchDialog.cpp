@@ -27,6 +27,17 @@ QString RateList(const std::vector<uint32_t>& rates) {
     return items.join(QStringLiteral(", "));
 }
 
+/// Time a port without a sensor takes: every try at every rate waits for a whole reply [s].
+int SilentPortSeconds(const std::vector<uint32_t>& rates) {
+    constexpr uint32_t kReplyBytes = 16;  // an Identify reply on the line
+    double ms = 0.0;
+    for (const uint32_t rate : rates) {
+        const params::ScanTimeouts t = params::ScanTimeoutsFor(rate);
+        ms += 127.0 * (t.perByte * kReplyBytes + t.constant);
+    }
+    return static_cast<int>(ms / 1000.0 + 0.5);
+}
+
 }  // namespace
 
 SensorSearchDialog::SensorSearchDialog(QWidget* parent) : QDialog(parent) {
@@ -114,9 +125,10 @@ void SensorSearchDialog::Setup(const QStringList& ports, const QStringList& chec
     const std::vector<uint32_t> rates = rates_.empty() ? params::ScanRateOrder(firstBaud_) : rates_;
     order_->setText(QStringLiteral("Identify at every rate (%1) and every address 1 to 127, "
                                    "address %2 first. A port with no sensor takes about "
-                                   "100 s; Stop ends the search at once.")
+                                   "%3 s; Stop ends the search at once.")
                         .arg(RateList(rates))
-                        .arg(firstAddress_));
+                        .arg(firstAddress_)
+                        .arg(SilentPortSeconds(rates)));
 }
 
 bool SensorSearchDialog::StartSearch() {
@@ -205,6 +217,7 @@ void SensorSearchDialog::Poll() {
         hits_.push_back(hit);
         if (table_->currentRow() < 0) table_->selectRow(0);
     }
+    if (!found.empty()) table_->resizeColumnsToContents();
     if (where.total > 0) {
         progress_->setRange(0, static_cast<int>(where.total));
         progress_->setValue(static_cast<int>(where.done));
