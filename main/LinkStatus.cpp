@@ -36,13 +36,18 @@ std::string Count(uint64_t n, const char* one, const char* many) {
 
 }  // namespace
 
+std::string PortChoiceOf(const std::string& portName) {
+    const std::string prefix = link::kPortPrefix;
+    return portName.rfind(prefix, 0) == 0 ? portName.substr(prefix.size()) : portName;
+}
+
+std::string PortNameOf(const std::string& choice) { return link::kPortPrefix + choice; }
+
 LinkStatus::LinkStatus(MainView& view, platform::Clock& clock)
     : timeOfDay(LocalTimeOfDay), view_(view), clock_(clock) {}
 
 std::string LinkStatus::DescribePort(const std::string& portName) {
-    const std::string prefix = link::kPortPrefix;
-    const std::string choice =
-        portName.rfind(prefix, 0) == 0 ? portName.substr(prefix.size()) : portName;
+    const std::string choice = PortChoiceOf(portName);
     if (choice == "USB") return choice + " (USB serial converter)";
     if (choice == "USB_PELRIN") return choice + " (USB adapter)";
     std::string device = platform::ResolvePortName(portName);

@@ -9,6 +9,13 @@
 
 namespace veska::main {
 
+/// The port selector's text of a port name ("\\.\COM4" -> "COM4"; a name without the
+/// prefix stays as it is).
+std::string PortChoiceOf(const std::string& portName);
+/// The port name of a selector's text, as the connection state holds it ("COM4" ->
+/// "\\.\COM4").
+std::string PortNameOf(const std::string& choice);
+
 /// The choice of a connect: port (as the connection state holds it, "\\.\COM4"), rate and
 /// address.
 struct ConnectChoice {

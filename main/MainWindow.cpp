@@ -368,10 +368,7 @@ void MainWindow::ConnectTo(const ConnectChoice& choice) {
     conn.portName = choice.portName;
     conn.baudRate = choice.baud;
     conn.netAddress = choice.address;
-    const std::string prefix = link::kPortPrefix;
-    view_.SetText(Control::ComboBoxCOM, choice.portName.rfind(prefix, 0) == 0
-                                            ? choice.portName.substr(prefix.size())
-                                            : choice.portName);
+    view_.SetText(Control::ComboBoxCOM, PortChoiceOf(choice.portName));
     view_.SetText(Control::ComboBoxWorkBaund, std::to_string(choice.baud));
     view_.SetText(Control::ComboBoxWorkCodeDev, std::to_string(choice.address));
     ButtonConnectClick();

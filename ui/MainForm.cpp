@@ -553,6 +553,7 @@ void TFormMain::closeEvent(QCloseEvent* event) {
         closed_ = true;
         Shutdown();
         if (bench_ != nullptr) bench_->hide();
+        if (traceDock_ != nullptr) traceDock_->hide();
     }
     event->accept();
 }

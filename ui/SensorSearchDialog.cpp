@@ -10,15 +10,13 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
-#include "link/PortSelection.h"
+#include "main/LinkStatus.h"
 
 namespace veska::ui {
 namespace {
 
 QString PortChoiceText(const std::string& portName) {
-    const std::string prefix = link::kPortPrefix;
-    return QString::fromStdString(portName.rfind(prefix, 0) == 0 ? portName.substr(prefix.size())
-                                                                 : portName);
+    return QString::fromStdString(main::PortChoiceOf(portName));
 }
 
 QString RateList(const std::vector<uint32_t>& rates) {
@@ -137,7 +135,7 @@ bool SensorSearchDialog::StartSearch() {
     for (int i = 0; i < ports_->count(); ++i) {
         const QListWidgetItem* item = ports_->item(i);
         if (item->checkState() == Qt::Checked) {
-            plan.portNames.push_back(std::string(link::kPortPrefix) + item->text().toStdString());
+            plan.portNames.push_back(main::PortNameOf(item->text().toStdString()));
         }
     }
     if (plan.portNames.empty()) {

@@ -5,31 +5,12 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSaveFile>
 #include <QTextBlock>
 #include <QTimer>
 #include <QVBoxLayout>
 
-#include "platform/FileIo.h"
-
 namespace veska::ui {
-
-void TraceBacklog::Add(const std::string& line) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (lines_.size() >= kMaxLines) {
-        lines_.pop_front();
-        ++dropped_;
-    }
-    lines_.push_back(line);
-}
-
-size_t TraceBacklog::Take(std::deque<std::string>& out) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    out.swap(lines_);
-    lines_.clear();
-    const size_t dropped = dropped_;
-    dropped_ = 0;
-    return dropped;
-}
 
 TraceDock::TraceDock(QWidget* parent) : QWidget(parent, Qt::Tool) {
     setWindowTitle(QStringLiteral("Line trace"));
@@ -74,15 +55,10 @@ TraceDock::~TraceDock() { Listen(false); }
 
 void TraceDock::Listen(bool on) {
     if (on == Listening()) return;
+    feed_.Listen(on);
     if (on) {
-        // The sink holds the backlog, not the window: a line traced while the window goes
-        // lands in a backlog nobody reads.
-        sinkId_ = platform::Trace().Subscribe(
-            [backlog = backlog_](const std::string& line) { backlog->Add(line); });
         drain_->start();
     } else {
-        platform::Trace().Unsubscribe(sinkId_);
-        sinkId_ = 0;
         drain_->stop();
         Drain();
     }
@@ -100,7 +76,7 @@ void TraceDock::hideEvent(QHideEvent* event) {
 
 void TraceDock::Drain() {
     std::deque<std::string> lines;
-    const size_t dropped = backlog_->Take(lines);
+    const size_t dropped = feed_.Take(lines);
     if (paused_) {
         skipped_ += dropped + lines.size();
         if (skipped_ > 0)
@@ -133,16 +109,22 @@ void TraceDock::SetPaused(bool paused) {
 
 void TraceDock::Clear() {
     std::deque<std::string> discarded;
-    (void)backlog_->Take(discarded);
+    (void)feed_.Take(discarded);
     text_->clear();
     skipped_ = 0;
     if (!paused_) note_->clear();
 }
 
 bool TraceDock::SaveTo(const std::string& path, std::string& reason) const {
-    std::string data = text_->toPlainText().toStdString();
-    if (!data.empty()) data += '\n';
-    return platform::ReplaceFile(path, data, reason);
+    QByteArray data = text_->toPlainText().toUtf8();
+    if (!data.isEmpty()) data += '\n';
+    // Written whole or not at all: an existing file stays as it was on failure.
+    QSaveFile file(QString::fromStdString(path));
+    if (!file.open(QIODevice::WriteOnly) || file.write(data) != data.size() || !file.commit()) {
+        reason = file.errorString().toStdString();
+        return false;
+    }
+    return true;
 }
 
 void TraceDock::SaveClicked() {

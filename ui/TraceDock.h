@@ -1,12 +1,9 @@
 #pragma once
 #include <QWidget>
-#include <deque>
 #include <functional>
-#include <memory>
-#include <mutex>
 #include <string>
 
-#include "platform/TraceLine.h"
+#include "main/TraceFeed.h"
 
 class QLabel;
 class QPlainTextEdit;
@@ -14,23 +11,6 @@ class QPushButton;
 class QTimer;
 
 namespace veska::ui {
-
-/// Lines handed over by the trace hub, waiting to be shown. Shared between the hub's sink
-/// (any thread that traces) and the trace window (interface thread); outlives both.
-class TraceBacklog {
-  public:
-    /// Lines kept while the window has not taken them; older ones are counted and dropped.
-    static constexpr size_t kMaxLines = 20000;
-
-    void Add(const std::string& line);
-    /// Moves the waiting lines into out; returns how many were dropped since the last take.
-    size_t Take(std::deque<std::string>& out);
-
-  private:
-    std::mutex mutex_;  ///< guards lines_ and dropped_
-    std::deque<std::string> lines_;
-    size_t dropped_ = 0;
-};
 
 /// The line trace in a tool window beside the main window: the same lines as VESKA_TRACE
 /// (every request and reply of the links in hex, with a time stamp), taken from the process's
@@ -56,7 +36,7 @@ class TraceDock final : public QWidget {
     /// Asks the file name of "Save…"; empty when cancelled. A save dialog by default.
     std::function<QString()> askSaveFile;
     /// The hub is being listened to (the window is shown).
-    bool Listening() const { return sinkId_ != 0; }
+    bool Listening() const { return feed_.Listening(); }
 
     QPlainTextEdit* Text() const { return text_; }
     QPushButton* PauseButton() const { return pause_; }
@@ -78,8 +58,7 @@ class TraceDock final : public QWidget {
     QPushButton* save_ = nullptr;
     QLabel* note_ = nullptr;
     QTimer* drain_ = nullptr;
-    std::shared_ptr<TraceBacklog> backlog_ = std::make_shared<TraceBacklog>();
-    platform::TraceHub::SinkId sinkId_ = 0;
+    main::TraceFeed feed_;
     bool paused_ = false;
     size_t skipped_ = 0;  ///< lines not shown (paused or dropped) since the last note
 };

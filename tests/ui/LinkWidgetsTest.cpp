@@ -175,11 +175,11 @@ TEST(TraceDockTest, ShowsTheLinksLinesWhileShownAndPausesClearsAndSaves) {
 }
 
 TEST(TraceDockTest, LinesThatOverflowTheBacklogAreCountedNotKept) {
-    TraceBacklog backlog;
-    for (size_t i = 0; i < TraceBacklog::kMaxLines + 3; ++i) backlog.Add(std::to_string(i));
+    main::TraceBacklog backlog;
+    for (size_t i = 0; i < main::TraceBacklog::kMaxLines + 3; ++i) backlog.Add(std::to_string(i));
     std::deque<std::string> lines;
     EXPECT_EQ(backlog.Take(lines), 3u);
-    ASSERT_EQ(lines.size(), TraceBacklog::kMaxLines);
+    ASSERT_EQ(lines.size(), main::TraceBacklog::kMaxLines);
     EXPECT_EQ(lines.front(), "3") << "the oldest go";
     EXPECT_EQ(backlog.Take(lines), 0u);
     EXPECT_TRUE(lines.empty());
