@@ -27,12 +27,18 @@ echo "$root/$out"
 # The status bar after a lost sensor and the sensor search with a found sensor: taken by
 # their widget tests on the simulated sensor, beside the main screenshot.
 link_screenshots() {
-  local dir
-  dir="$root/$(dirname "$out")"
+  local dir log
+  dir="$(cd "$(dirname "$out")" && pwd)"
+  log="$(mktemp)"
   cmake --build "$build" --target veska_ui_tests -j 2 >/dev/null
-  VESKA_SCREENSHOT_DIR="$dir" QT_QPA_PLATFORM=offscreen "$build/tests/ui/veska_ui_tests" \
+  if ! VESKA_SCREENSHOT_DIR="$dir" QT_QPA_PLATFORM=offscreen "$build/tests/ui/veska_ui_tests" \
     --gtest_filter='MainFormTest.StatusBarSaysWhenTheSensorStoppedAnsweringAndReconnectBringsItBack:SensorSearchTest.FindsTheSensorAtItsRateAndAddressAndClosesThePort' \
-    >/dev/null
+    >"$log" 2>&1; then
+    cat "$log" >&2
+    rm -f "$log"
+    return 1
+  fi
+  rm -f "$log"
   echo "$dir/link-lost.png"
   echo "$dir/sensor-search.png"
 }
