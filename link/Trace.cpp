@@ -17,8 +17,10 @@ bool LineTrace::Selects(const char* names, const std::string& linkName) {
     return platform::TraceSelects(names, linkName);
 }
 
+bool LineTrace::Enabled() const { return enabled_ || platform::Trace().HasSubscribers(); }
+
 void LineTrace::Print(const char* direction, std::span<const uint8_t> bytes) const {
-    if (!enabled_) return;
+    if (!Enabled()) return;
     std::string body = direction;
     char hex[4];
     for (uint8_t b : bytes) {
@@ -29,9 +31,11 @@ void LineTrace::Print(const char* direction, std::span<const uint8_t> bytes) con
 }
 
 void LineTrace::Note(const std::string& text) const {
-    if (enabled_) Emit("-- " + text);
+    if (Enabled()) Emit("-- " + text);
 }
 
-void LineTrace::Emit(const std::string& body) const { platform::EmitTraceLine(name_, body); }
+void LineTrace::Emit(const std::string& body) const {
+    platform::EmitTraceLine(name_, body, enabled_);
+}
 
 }  // namespace veska::link

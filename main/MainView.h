@@ -65,6 +65,15 @@ enum class Timer {
     TimerMore,    ///< height animation, 1 ms
 };
 
+/// What the link line of the status bar says, for its look (a lost sensor stands out).
+enum class LinkState {
+    Disconnected,  ///< no connection (never connected, or disconnected by the operator)
+    Failed,        ///< the last connect failed (port not opened, no answer)
+    Connected,     ///< port open and the sensor identified
+    Busy,          ///< a run or a stream goes on
+    Lost,          ///< the answer watchdog closed the connection
+};
+
 /// Chart point colour: the series' own default, or red (Windows colour 255).
 using PointColour = bench::PointColour;
 
@@ -121,6 +130,11 @@ class MainView : public params::ParamView {
     virtual void SetBenchProgress(int position) = 0;
     /// Selects an item of the port combo (3 = "COM4").
     virtual void SelectPortItem(int index) = 0;
+
+    /// The link line of the status bar (plain text).
+    virtual void ShowLinkStatus(LinkState state, const std::string& text) = 0;
+    /// Whether "Reconnect" (repeat the last connect) and "Find a sensor" can be used now.
+    virtual void SetLinkActions(bool reconnect, bool search) = 0;
 };
 
 }  // namespace veska::main

@@ -42,7 +42,8 @@ MainWindow::MainWindow(ProgramState& state, MainView& view, platform::Clock& clo
       clock_(clock),
       usb_(usb),
       options_(std::move(options)),
-      bench_(std::move(bench)) {
+      bench_(std::move(bench)),
+      linkStatus_(view, clock) {
     params::SensorSession& session = state_.session;
     session.SetView(view_);
     session.SetUsbBackend(usb_);
@@ -95,6 +96,8 @@ void MainWindow::FormCreate() {
     state_.expandNext = true;
 
     state_.session.values.Clear();
+    linkStatus_.ShowDisconnected();
+    UpdateLinkActions();
 
     state_.session.conn.answerStatus = 0;
     view_.SetEnabled(Control::LabelRast, false);
@@ -230,14 +233,25 @@ void MainWindow::ButtonConnectClick() {
 }
 
 void MainWindow::Connect() {
+    const params::ConnectionState& conn = state_.session.conn;
+    const ConnectChoice choice{conn.portName, conn.baudRate, conn.netAddress};
+    lastConnect_ = choice;
+    traffic_ = Traffic::None;
     (void)state_.session.sensor.ClosePort();
     clock_.Sleep(10);
     if (state_.session.conn.portName == kAdapterPortName) link::SwitchAdapterLine(usb_, clock_, 1);
     const bool opened = OpenSensorPort();
     clock_.Sleep(10);
-    if (!opened || view_.TimerEnabled(Timer::TimerMore)) return;
+    if (!opened) {
+        linkStatus_.ShowOpenFailed(choice);
+        UpdateLinkActions();
+        return;
+    }
+    if (view_.TimerEnabled(Timer::TimerMore)) return;
 
     if (!Identify()) {
+        linkStatus_.ShowNoAnswer(choice);
+        UpdateLinkActions();
         if (options_.debugBuild) view_.SetVisible(Control::FormDebug, true);
         (void)state_.session.sensor.ClosePort();
         (void)state_.session.sensor.ClosePort();
@@ -247,7 +261,9 @@ void MainWindow::Connect() {
     }
     view_.SetTimerEnabled(Timer::TimerAnswer, true);
 
-    if (state_.session.FetchAllParameters()) {
+    const bool parametersRead = state_.session.FetchAllParameters();
+    linkStatus_.ShowConnected(choice, parametersRead);
+    if (parametersRead) {
         view_.SetEnabled(Control::ValueListEditorParam, true);
         view_.SetTimerEnabled(Timer::TimerMore, true);
         state_.session.conn.connected = true;
@@ -270,6 +286,7 @@ void MainWindow::Connect() {
     view_.SetEnabled(Control::LabelVOKT_I, state_.analogBoardPresent);
     state_.benchModeCode = 0;
     view_.SelectBenchModeItem(0);
+    UpdateLinkActions();
 }
 
 void MainWindow::HideBenchPortControls() {
@@ -300,6 +317,9 @@ void MainWindow::Disconnect() {
     view_.SetEnabled(Control::ButtonZero, false);
     ShowZeroValue();
     view_.SetVisible(Control::FormDebug, false);
+    traffic_ = Traffic::None;
+    linkStatus_.ShowDisconnected();
+    UpdateLinkActions();
 }
 
 void MainWindow::TimerAnswerTimer() {
@@ -324,8 +344,70 @@ void MainWindow::TimerAnswerTimer() {
         bench_.devices.encoder.Close();
         ShowZeroValue();
         view_.SetVisible(Control::FormDebug, false);
+        traffic_ = Traffic::None;
+        linkStatus_.ShowLost(
+            lastConnect_.value_or(ConnectChoice{conn.portName, conn.baudRate, conn.netAddress}));
+        UpdateLinkActions();
     }
     conn.previousAnswerStatus = conn.answerStatus;
+}
+
+void MainWindow::UpdateLinkActions() {
+    const bool connected = state_.session.conn.connected;
+    view_.SetLinkActions(!connected && lastConnect_.has_value(), !connected);
+}
+
+void MainWindow::ReconnectClick() {
+    if (state_.session.conn.connected || !lastConnect_) return;
+    ConnectTo(*lastConnect_);
+}
+
+void MainWindow::ConnectTo(const ConnectChoice& choice) {
+    if (state_.session.conn.connected) return;
+    params::ConnectionState& conn = state_.session.conn;
+    conn.portName = choice.portName;
+    conn.baudRate = choice.baud;
+    conn.netAddress = choice.address;
+    view_.SetText(Control::ComboBoxCOM, PortChoiceOf(choice.portName));
+    view_.SetText(Control::ComboBoxWorkBaund, std::to_string(choice.baud));
+    view_.SetText(Control::ComboBoxWorkCodeDev, std::to_string(choice.address));
+    ButtonConnectClick();
+}
+
+void MainWindow::PrepareSearch() {
+    if (state_.session.conn.connected || !state_.session.sensor.IsOpen()) return;
+    view_.SetTimerEnabled(Timer::TimerAnswer, false);
+    (void)state_.session.sensor.ClosePort();
+    linkStatus_.ShowDisconnected();
+    UpdateLinkActions();
+}
+
+TrafficCount MainWindow::CountOf(Traffic traffic) const {
+    switch (traffic) {
+        case Traffic::Run:
+            return {measurement_->resultsReceived, measurement_->resultsFailed};
+        case Traffic::Stream: {
+            const acquire::StreamCounters counters = stream_->Stream().Counters();
+            return {counters.received, counters.failures};
+        }
+        case Traffic::None:
+            break;
+    }
+    return {};
+}
+
+void MainWindow::LinkStatusTick() {
+    const Traffic now = stream_->Running()        ? Traffic::Stream
+                        : measurement_->Running() ? Traffic::Run
+                                                  : Traffic::None;
+    if (now == traffic_) {
+        if (now != Traffic::None) linkStatus_.TrafficTick(CountOf(now));
+        return;
+    }
+    if (traffic_ != Traffic::None) linkStatus_.StopTraffic(CountOf(traffic_));
+    traffic_ = now;
+    // A run's and a stream's counters start at zero with it.
+    if (now != Traffic::None) linkStatus_.StartTraffic(now == Traffic::Stream, TrafficCount{});
 }
 
 // ---- Chart and buffer ------------------------------------------------------------------

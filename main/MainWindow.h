@@ -1,12 +1,14 @@
 #pragma once
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "bench/BenchDevices.h"
 #include "bench/RunFrame.h"
 #include "link/MorlaInterface.h"
+#include "main/LinkStatus.h"
 #include "main/MainView.h"
 #include "main/PlainModes.h"
 #include "main/ProgramState.h"
@@ -84,6 +86,22 @@ class MainWindow {
     void ComboBoxMotorCOMChange(const std::string& text);
     void ComboBoxEncoderCOMChange(const std::string& text);
     void TimerAnswerTimer();
+    /// "Reconnect": the last connect again, with its port, rate and address (the selectors
+    /// follow). Nothing while connected or before the first connect.
+    void ReconnectClick();
+    /// Connects to a sensor found by a search: the selectors and the connection state take
+    /// its port, rate and address, then the connect runs. Nothing while connected.
+    void ConnectTo(const ConnectChoice& choice);
+    /// A search is about to try the ports: while not connected, the sensor port is closed
+    /// (a sensor identified whose parameters were not read leaves it open) and the watchdog
+    /// stops, so that the search can open it.
+    void PrepareSearch();
+    /// The last connect's choice; empty before the first.
+    const std::optional<ConnectChoice>& LastConnect() const { return lastConnect_; }
+    /// Periodic (the window's status timer): the sample rate and failures of a run or a stream
+    /// in the status bar, and the run's or stream's totals once it ends.
+    void LinkStatusTick();
+    LinkStatus& Status() { return linkStatus_; }
     /// Opens the sensor port at baudRate (ClosePort first); reports a failure by message box.
     bool OpenSensorPort();
 
@@ -138,6 +156,11 @@ class MainWindow {
     void ShowNoIdentity();
     void HideBenchPortControls();
     bool Identify();
+    /// The status bar's actions follow the connection state.
+    void UpdateLinkActions();
+    /// What traffic the status bar counts: none, a run or a stream.
+    enum class Traffic { None, Run, Stream };
+    TrafficCount CountOf(Traffic traffic) const;
 
     ProgramState& state_;
     MainView& view_;
@@ -151,6 +174,9 @@ class MainWindow {
     std::unique_ptr<params::ParamFileCommands> paramFiles_;
     std::unique_ptr<StreamController> stream_;
     std::unique_ptr<MeasurementCycle> measurement_;
+    LinkStatus linkStatus_;
+    std::optional<ConnectChoice> lastConnect_;
+    Traffic traffic_ = Traffic::None;  ///< what linkStatus_ counts now
 };
 
 }  // namespace veska::main

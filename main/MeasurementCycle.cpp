@@ -86,6 +86,8 @@ void MeasurementCycle::Start() {
     state_.measureMode.store(mode);
     run.resultMin = 65535.0f;
     run.resultMax = 0.0f;
+    resultsReceived = 0;
+    resultsFailed = 0;
     run.results.clear();
     run.files.clear();
     run.notes.clear();
@@ -234,6 +236,7 @@ bool MeasurementCycle::FetchResult() {
         uint16_t raw = 0;
         const int32_t status = state_.session.sensor.GetResult(conn.netAddress, raw);
         conn.linkStatus.store(status);
+        ++(status == link::kStatusOk ? resultsReceived : resultsFailed);
         if (status == link::kStatusOk) {
             float value = state_.currentValue.load();
             switch (row.result) {

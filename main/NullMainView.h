@@ -41,6 +41,8 @@ class NullMainView : public MainView {
     void SelectBenchModeItem(int) override {}
     void SetBenchProgress(int) override {}
     void SelectPortItem(int) override {}
+    void ShowLinkStatus(LinkState, const std::string&) override {}
+    void SetLinkActions(bool, bool) override {}
 
     int MessageBox(const std::string&, const std::string&, int) override { return params::kIdOk; }
     void ShowError(const std::string&) override {}

@@ -24,7 +24,32 @@ bool TraceSelects(const char* names, const std::string& name) {
     return false;
 }
 
-void EmitTraceLine(const std::string& name, const std::string& body) {
+TraceHub::SinkId TraceHub::Subscribe(Sink sink) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    const SinkId id = nextId_++;
+    sinks_.emplace(id, std::move(sink));
+    count_.store(static_cast<int>(sinks_.size()));
+    return id;
+}
+
+void TraceHub::Unsubscribe(SinkId id) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    sinks_.erase(id);
+    count_.store(static_cast<int>(sinks_.size()));
+}
+
+void TraceHub::Publish(const std::string& line) {
+    if (!HasSubscribers()) return;
+    std::lock_guard<std::mutex> lock(mutex_);
+    for (const auto& [id, sink] : sinks_) sink(line);
+}
+
+TraceHub& Trace() {
+    static TraceHub hub;
+    return hub;
+}
+
+void EmitTraceLine(const std::string& name, const std::string& body, bool toStderr) {
     // Wall-clock time of day with milliseconds, so traces of several links line up.
     const auto now = std::chrono::system_clock::now();
     const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
@@ -36,8 +61,12 @@ void EmitTraceLine(const std::string& name, const std::string& body) {
     char stamp[32];
     std::snprintf(stamp, sizeof stamp, "%02d:%02d:%02d.%03d", local.tm_hour, local.tm_min,
                   local.tm_sec, static_cast<int>(ms));
-    const std::string line = std::string(stamp) + " " + name + " " + body + "\n";
-    std::fwrite(line.data(), 1, line.size(), stderr);
+    std::string line = std::string(stamp) + " " + name + " " + body;
+    Trace().Publish(line);
+    if (toStderr) {
+        line += '\n';
+        std::fwrite(line.data(), 1, line.size(), stderr);
+    }
 }
 
 std::string HexBytes(const void* bytes, size_t count, size_t limit) {

@@ -2,6 +2,7 @@
 # Builds the setup program, connects it to the virtual bench, measures for a second and
 # saves the main window as screenshots/connected.png (or the file given). Runs on Qt's
 # offscreen platform; with --x11 it runs under a virtual X server (xvfb-run) instead.
+# Further screenshots follow in their own sections below, in the same folder.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="${VESKA_BUILD_DIR:-$root/build}"
@@ -22,3 +23,23 @@ else
   QT_QPA_PLATFORM=offscreen "$build/app/veskacfg" --simulate --no-about --screenshot "$out"
 fi
 echo "$root/$out"
+
+# The status bar after a lost sensor and the sensor search with a found sensor: taken by
+# their widget tests on the simulated sensor, beside the main screenshot.
+link_screenshots() {
+  local dir log
+  dir="$(cd "$(dirname "$out")" && pwd)"
+  log="$(mktemp)"
+  cmake --build "$build" --target veska_ui_tests -j 2 >/dev/null
+  if ! VESKA_SCREENSHOT_DIR="$dir" QT_QPA_PLATFORM=offscreen "$build/tests/ui/veska_ui_tests" \
+    --gtest_filter='MainFormTest.StatusBarSaysWhenTheSensorStoppedAnsweringAndReconnectBringsItBack:SensorSearchTest.FindsTheSensorAtItsRateAndAddressAndClosesThePort' \
+    >"$log" 2>&1; then
+    cat "$log" >&2
+    rm -f "$log"
+    return 1
+  fi
+  rm -f "$log"
+  echo "$dir/link-lost.png"
+  echo "$dir/sensor-search.png"
+}
+link_screenshots

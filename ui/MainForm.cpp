@@ -14,7 +14,9 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSlider>
+#include <QStatusBar>
 #include <QTimer>
+#include <QToolButton>
 #include <QVBoxLayout>
 
 #include "main/MainWindow.h"
@@ -30,6 +32,8 @@
 #include "ui/PortComboBox.h"
 #include "ui/QueuedMainView.h"
 #include "ui/RangeDialog.h"
+#include "ui/SensorSearchDialog.h"
+#include "ui/TraceDock.h"
 
 namespace veska::ui {
 
@@ -98,6 +102,8 @@ TFormMain::TFormMain(main::ProgramState& state, QWidget* parent)
     layout->addWidget(statusLine_);
 
     BuildMenus();
+    BuildStatusBar();
+    layout->addWidget(statusBar_);
 
     busyPoll_ = new QTimer(this);
     busyPoll_->setInterval(kBusyPollMs);
@@ -141,6 +147,10 @@ void TFormMain::BuildTopPanel(QWidget* panel) {
     row->addWidget(comboAddress_);
     row->addSpacing(12);
     row->addWidget(buttonConnect_);
+    buttonLink_ = new QToolButton(panel);
+    buttonLink_->setText(QStringLiteral("Link"));
+    buttonLink_->setPopupMode(QToolButton::InstantPopup);
+    row->addWidget(buttonLink_);
     row->addSpacing(12);
     labelBusy_ = PlainLabel(panel);
     labelBusy_->setObjectName(QStringLiteral("LabelBusy"));
@@ -263,6 +273,26 @@ void TFormMain::BuildMenus() {
     };
 }
 
+void TFormMain::BuildStatusBar() {
+    menuLink_ = new QMenu(this);
+    actReconnect_ = menuLink_->addAction(QStringLiteral("Reconnect"));
+    actReconnect_->setToolTip(QStringLiteral("Connect again with the last port, rate and address"));
+    actReconnect_->setEnabled(false);
+    actFindSensor_ = menuLink_->addAction(QStringLiteral("Find a sensor…"));
+    menuLink_->addSeparator();
+    actLineTrace_ = menuLink_->addAction(QStringLiteral("Line trace"));
+    buttonLink_->setMenu(menuLink_);
+
+    statusBar_ = new QStatusBar(this);
+    statusBar_->setSizeGripEnabled(false);
+    labelLink_ = PlainLabel(statusBar_);
+    labelLink_->setObjectName(QStringLiteral("LabelLink"));
+    statusBar_->addWidget(labelLink_, 1);
+    auto* reconnect = new QToolButton(statusBar_);
+    reconnect->setDefaultAction(actReconnect_);
+    statusBar_->addPermanentWidget(reconnect);
+}
+
 void TFormMain::WireEvents() {
     // Every event becomes a named task of the logic thread, run in the order of the events;
     // none runs before Attach or after Detach. The name is the busy text shown while it runs.
@@ -318,6 +348,15 @@ void TFormMain::WireEvents() {
         connect(entry.action, &QAction::triggered, this,
                 on(entry.busy, [item](W& l) { l.ParamMenuClick(item); }));
     }
+
+    connect(actReconnect_, &QAction::triggered, this,
+            on("Connecting…", [](W& l) { l.ReconnectClick(); }));
+    connect(actFindSensor_, &QAction::triggered, this, [this] { OpenSensorSearch(); });
+    connect(actLineTrace_, &QAction::triggered, this, [this] {
+        TraceDock* dock = LineTrace();
+        dock->show();
+        dock->raise();
+    });
 
     connect(actSave_, &QAction::triggered, this,
             on("Saving the data…", [](W& l) { l.SaveClick(); }));
@@ -394,6 +433,8 @@ void TFormMain::Attach(main::MainWindow& logic, main::LogicThread& thread, Queue
     const Id timerMain = thread.AddTimer("TimerMain", 1, [l] { l->TimerMainTimer(); });
     const Id timerAnswer = thread.AddTimer("TimerAnswer", 30000, [l] { l->TimerAnswerTimer(); });
     const Id timerMore = thread.AddTimer("TimerMore", 1, [l] { l->TimerMoreTimer(); });
+    const Id linkStatus =
+        thread.AddTimer("LinkStatus", kLinkStatusIntervalMs, [l] { l->LinkStatusTick(); });
     const Id display =
         thread.AddTimer("StreamDisplay", kStreamDisplayIntervalMs, [l, &state = state_] {
             if (state.streamRunning.load()) l->StreamDisplayTick();
@@ -407,12 +448,15 @@ void TFormMain::Attach(main::MainWindow& logic, main::LogicThread& thread, Queue
         };
     }
     thread.SetTimerEnabled(display, true);
+    thread.SetTimerEnabled(linkStatus, true);
+    linkStatusTimer_ = linkStatus;
     busyPoll_->start();
 }
 
 void TFormMain::Detach() {
     if (thread_ != nullptr) {
         for (main::LogicThread::TimerId id : timers_) thread_->SetTimerEnabled(id, false);
+        if (linkStatusTimer_ >= 0) thread_->SetTimerEnabled(linkStatusTimer_, false);
     }
     logic_ = nullptr;
     thread_ = nullptr;
@@ -509,6 +553,7 @@ void TFormMain::closeEvent(QCloseEvent* event) {
         closed_ = true;
         Shutdown();
         if (bench_ != nullptr) bench_->hide();
+        if (traceDock_ != nullptr) traceDock_->hide();
     }
     event->accept();
 }
@@ -759,6 +804,63 @@ void TFormMain::SetBenchProgress(int position) {
 
 void TFormMain::SelectPortItem(int index) {
     if (index >= 0 && index < comboCom_->count()) comboCom_->setCurrentIndex(index);
+}
+
+void TFormMain::ShowLinkStatus(main::LinkState state, const std::string& text) {
+    linkState_ = state;
+    labelLink_->setText(Q(text));
+    labelLink_->setToolTip(Q(text));
+    // A lost sensor and a failed connect stand out; the rest reads as plain text.
+    switch (state) {
+        case main::LinkState::Lost:
+            labelLink_->setStyleSheet(
+                QStringLiteral("QLabel { color: #b00000; font-weight: bold; }"));
+            break;
+        case main::LinkState::Failed:
+            labelLink_->setStyleSheet(QStringLiteral("QLabel { color: #b05000; }"));
+            break;
+        default:
+            labelLink_->setStyleSheet(QString());
+            break;
+    }
+}
+
+void TFormMain::SetLinkActions(bool reconnect, bool search) {
+    actReconnect_->setEnabled(reconnect);
+    actFindSensor_->setEnabled(search);
+}
+
+SensorSearchDialog* TFormMain::SearchDialog() const { return searchDialog_.data(); }
+
+SensorSearchDialog* TFormMain::OpenSensorSearch() {
+    if (searchDialog_ != nullptr) {
+        searchDialog_->raise();
+        return searchDialog_.data();
+    }
+    comboCom_->RefreshPorts();
+    QStringList ports;
+    for (int i = 0; i < comboCom_->count(); ++i) ports << comboCom_->itemText(i);
+    const QString current = comboCom_->currentText();
+    if (!current.isEmpty() && !ports.contains(current)) ports.prepend(current);
+    Post("Freeing the port for the search…", [](main::MainWindow& l) { l.PrepareSearch(); });
+    auto* dialog = new SensorSearchDialog(this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->Setup(ports, {current}, comboBaud_->currentText().toUInt(),
+                  static_cast<uint8_t>(comboAddress_->currentText().toUInt()));
+    connect(dialog, &QDialog::accepted, this, [this, dialog] {
+        if (!dialog->Chosen()) return;
+        const params::ScanHit& hit = *dialog->Chosen();
+        const main::ConnectChoice choice{hit.portName, hit.baud, hit.address};
+        Post("Connecting…", [choice](main::MainWindow& l) { l.ConnectTo(choice); });
+    });
+    searchDialog_ = dialog;
+    dialog->open();
+    return dialog;
+}
+
+TraceDock* TFormMain::LineTrace() {
+    if (traceDock_ == nullptr) traceDock_ = new TraceDock(this);
+    return traceDock_;
 }
 
 // ---- params::ParamView -----------------------------------------------------------------

@@ -1,5 +1,6 @@
 #pragma once
 #include <QDeadlineTimer>
+#include <QPointer>
 #include <QWidget>
 #include <array>
 #include <functional>
@@ -14,7 +15,9 @@ class QLabel;
 class QMenu;
 class QProgressBar;
 class QPushButton;
+class QStatusBar;
 class QTimer;
+class QToolButton;
 
 namespace veska::main {
 class MainWindow;
@@ -29,7 +32,9 @@ class MessageBoxAdapter;
 class ParamGridWidget;
 class PortComboBox;
 class QueuedMainView;
+class SensorSearchDialog;
 class TFormAbout;
+class TraceDock;
 class TFormDebug;
 class TFormRange;
 
@@ -56,6 +61,8 @@ class TFormMain final : public QWidget, public main::MainView {
     static constexpr int kBusyPollMs = 50;
     /// How long a refused input keeps the busy text up [ms].
     static constexpr int kRefusedShownMs = 1500;
+    /// Refresh of the status bar's sample rate during a run or a stream [ms].
+    static constexpr int kLinkStatusIntervalMs = 500;
 
     explicit TFormMain(main::ProgramState& state, QWidget* parent = nullptr);
     ~TFormMain() override;
@@ -108,6 +115,8 @@ class TFormMain final : public QWidget, public main::MainView {
     void SelectBenchModeItem(int index) override;
     void SetBenchProgress(int position) override;
     void SelectPortItem(int index) override;
+    void ShowLinkStatus(main::LinkState state, const std::string& text) override;
+    void SetLinkActions(bool reconnect, bool search) override;
 
     // params::ParamView
     int MessageBox(const std::string& text, const std::string& caption, int flags) override;
@@ -148,6 +157,22 @@ class TFormMain final : public QWidget, public main::MainView {
     /// The busy text beside the connect button (hidden when idle).
     QLabel* LabelBusy() const { return labelBusy_; }
     int BeepCount() const { return beeps_; }
+    /// The status bar and its link line.
+    QStatusBar* StatusBar() const { return statusBar_; }
+    QLabel* LabelLink() const { return labelLink_; }
+    main::LinkState LinkStateShown() const { return linkState_; }
+    /// The link menu's actions: "Reconnect", "Find a sensor…", "Line trace".
+    QAction* ReconnectAction() const { return actReconnect_; }
+    QAction* FindSensorAction() const { return actFindSensor_; }
+    QAction* LineTraceAction() const { return actLineTrace_; }
+    /// Opens "Find a sensor" (window-modal, not blocking) on the port selector's ports with the
+    /// chosen port ticked and the chosen rate and address first; a sensor chosen there is
+    /// connected to. Returns the dialog, which deletes itself when closed.
+    SensorSearchDialog* OpenSensorSearch();
+    /// The open search dialog, if any.
+    SensorSearchDialog* SearchDialog() const;
+    /// The line trace window (made on first use).
+    TraceDock* LineTrace();
 
   protected:
     void showEvent(QShowEvent* event) override;
@@ -160,6 +185,7 @@ class TFormMain final : public QWidget, public main::MainView {
     void BuildMeasurePanel(QWidget* panel);
     void BuildIdentityPanel(QWidget* panel);
     void BuildMenus();
+    void BuildStatusBar();
     void WireEvents();
     QWidget* Widget(main::Control control) const;
     main::LogicThread::TimerId TimerId(main::Timer timer) const;
@@ -178,6 +204,7 @@ class TFormMain final : public QWidget, public main::MainView {
     QueuedMainView* view_ = nullptr;
     /// Logic-thread timers of TimerMain, TimerAnswer, TimerMore; set once by Attach.
     std::array<main::LogicThread::TimerId, 3> timers_{-1, -1, -1};
+    main::LogicThread::TimerId linkStatusTimer_ = -1;  ///< the status bar's refresh
     QString connectCaption_;  ///< the connect button's caption when it connects
     QLabel* labelBusy_ = nullptr;
     QTimer* busyPoll_ = nullptr;
@@ -203,6 +230,16 @@ class TFormMain final : public QWidget, public main::MainView {
     QPushButton* buttonZero_ = nullptr;
     QLabel* labelRast_ = nullptr;
     QLabel* statusLine_ = nullptr;  ///< notes at the foot (a missing language file)
+    QStatusBar* statusBar_ = nullptr;
+    QLabel* labelLink_ = nullptr;  ///< the link line
+    main::LinkState linkState_ = main::LinkState::Disconnected;
+    QToolButton* buttonLink_ = nullptr;  ///< opens the link menu
+    QMenu* menuLink_ = nullptr;
+    QAction* actReconnect_ = nullptr;
+    QAction* actFindSensor_ = nullptr;
+    QAction* actLineTrace_ = nullptr;
+    TraceDock* traceDock_ = nullptr;
+    QPointer<SensorSearchDialog> searchDialog_;
     std::map<main::Control, QLabel*> labels_;
     std::map<params::IdentityLabel, QLabel*> identity_;
     ParamGridWidget* grid_ = nullptr;

@@ -154,6 +154,14 @@ void QueuedMainView::SelectPortItem(int index) {
     Deliver([index](MainView& v) { v.SelectPortItem(index); });
 }
 
+void QueuedMainView::ShowLinkStatus(main::LinkState state, const std::string& text) {
+    Deliver([state, text](MainView& v) { v.ShowLinkStatus(state, text); });
+}
+
+void QueuedMainView::SetLinkActions(bool reconnect, bool search) {
+    Deliver([reconnect, search](MainView& v) { v.SetLinkActions(reconnect, search); });
+}
+
 void QueuedMainView::Beep() {
     Deliver([](MainView& v) { v.Beep(); });
 }

@@ -75,6 +75,8 @@ class QueuedMainView final : public main::MainView, private params::GridObserver
     void SelectBenchModeItem(int index) override;
     void SetBenchProgress(int position) override;
     void SelectPortItem(int index) override;
+    void ShowLinkStatus(main::LinkState state, const std::string& text) override;
+    void SetLinkActions(bool reconnect, bool search) override;
 
     // params::ParamView
     int MessageBox(const std::string& text, const std::string& caption, int flags) override;

@@ -2,9 +2,11 @@
 
 #include <set>
 #include <string>
+#include <vector>
 
 #include "link/Status.h"
 #include "link/Trace.h"
+#include "platform/TraceLine.h"
 
 namespace veska::link {
 namespace {
@@ -70,6 +72,60 @@ TEST(LineTrace, OneLinePerPacketWithTimeStamp) {
     EXPECT_EQ(out[2], ':');
     EXPECT_EQ(out[8], '.');
     EXPECT_NE(out.find(" encoder << 01 8F A0\n"), std::string::npos);
+}
+
+/// Subscribes to the process's trace for the life of the test.
+class Subscriber {
+  public:
+    Subscriber()
+        : id_(platform::Trace().Subscribe([this](const std::string& l) { lines.push_back(l); })) {}
+    ~Subscriber() { Unsubscribe(); }
+    void Unsubscribe() {
+        if (id_ != 0) platform::Trace().Unsubscribe(id_);
+        id_ = 0;
+    }
+    std::vector<std::string> lines;
+
+  private:
+    platform::TraceHub::SinkId id_;
+};
+
+TEST(TraceHub, SubscribersGetEveryLinkLineWhileStandardErrorGetsOnlyTheSelectedOnes) {
+    const LineTrace quiet("sensor", nullptr);  // VESKA_TRACE unset
+    const LineTrace loud("motor", "motor");
+    const uint8_t bytes[] = {0x01, 0x81};
+    EXPECT_FALSE(quiet.Enabled());
+    {
+        Subscriber sub;
+        EXPECT_TRUE(quiet.Enabled()) << "a subscriber wants every link";
+        ::testing::internal::CaptureStderr();
+        quiet.Request(bytes);
+        quiet.Note("counter mismatch");
+        loud.Reply(bytes);
+        const std::string err = ::testing::internal::GetCapturedStderr();
+        ASSERT_EQ(sub.lines.size(), 3u);
+        EXPECT_EQ(sub.lines[0].substr(12), " sensor >> 01 81");
+        EXPECT_EQ(sub.lines[1].substr(12), " sensor -- counter mismatch");
+        EXPECT_EQ(sub.lines[2].substr(12), " motor << 01 81");
+        EXPECT_EQ(err.substr(12), " motor << 01 81\n") << "the sensor is not selected";
+
+        sub.Unsubscribe();
+        quiet.Request(bytes);
+        EXPECT_EQ(sub.lines.size(), 3u) << "nothing after unsubscribing";
+    }
+    EXPECT_FALSE(quiet.Enabled());
+}
+
+TEST(TraceHub, EverySubscriberGetsTheLineAndLeavesAlone) {
+    Subscriber first;
+    Subscriber second;
+    platform::EmitTraceLine("usb", "FT_Open 0 -> 0", false);
+    second.Unsubscribe();
+    platform::EmitTraceLine("usb", "FT_Close -> 0", false);
+    ASSERT_EQ(first.lines.size(), 2u);
+    ASSERT_EQ(second.lines.size(), 1u);
+    EXPECT_EQ(first.lines[0], second.lines[0]);
+    EXPECT_EQ(first.lines[1].substr(12), " usb FT_Close -> 0");
 }
 
 }  // namespace

@@ -8,8 +8,10 @@
 #include <iterator>
 
 #include "bench/ModeTable.h"
+#include "main/LinkStatus.h"
 #include "main/MainWindow.h"
 #include "main/StreamController.h"
+#include "sim/ParamMemory.h"
 #include "sim/PtyLink.h"
 #include "sim/SensorDevice.h"
 #include "sim/SensorLine.h"
@@ -444,6 +446,156 @@ TEST(SaveAsCsv, WritesTheSensorModeOffsetStartAndTimedRowsOrReportsTheFailure) {
     rig.window->SaveCsvClick();
     ASSERT_EQ(rig.view.messages.size(), 1u);
     EXPECT_NE(rig.view.messages[0].text.find("x.csv"), std::string::npos);
+}
+
+// ---- The link line of the status bar and Reconnect -------------------------------------
+
+/// "COM9 (/dev/pts/N), 115200 bit/s, address 1" with the pty the port directory points at.
+std::string Com9(const WindowRig& rig, uint32_t baud = 115200, int address = 1) {
+    return "COM9 (" + std::filesystem::canonical(rig.portDir / "COM9").string() + "), " +
+           std::to_string(baud) + " bit/s, address " + std::to_string(address);
+}
+
+TEST(LinkLine, NamesThePortTheDeviceItResolvedToTheRateAndTheAddress) {
+    WindowRig rig;
+    EXPECT_EQ(rig.view.linkText, "Not connected");
+    EXPECT_FALSE(rig.view.reconnectAvailable) << "nothing to repeat before the first connect";
+    EXPECT_TRUE(rig.view.searchAvailable);
+    rig.Connect();
+    EXPECT_EQ(rig.view.linkState, main::LinkState::Connected);
+    EXPECT_EQ(rig.view.linkText, "Connected: " + Com9(rig));
+    EXPECT_FALSE(rig.view.reconnectAvailable);
+    EXPECT_FALSE(rig.view.searchAvailable) << "the search needs the port free";
+    rig.window->ButtonConnectClick();
+    EXPECT_EQ(rig.view.linkText, "Not connected");
+    EXPECT_TRUE(rig.view.reconnectAvailable);
+}
+
+TEST(LinkLine, SaysWhyAConnectFailed) {
+    WindowRig rig;
+    rig.device.SetSilent(true);
+    rig.window->ButtonConnectClick();
+    EXPECT_EQ(rig.view.linkState, main::LinkState::Failed);
+    EXPECT_EQ(rig.view.linkText, "Not connected: no sensor answered at " + Com9(rig));
+
+    rig.device.SetSilent(false);
+    rig.device.MuteParamAddress(6);
+    rig.window->ButtonConnectClick();
+    EXPECT_EQ(rig.view.linkText, "Connected: " + Com9(rig) + " (parameters not read)");
+    EXPECT_TRUE(rig.view.searchAvailable);
+    rig.window->PrepareSearch();  // the search needs the port the identify left open
+    EXPECT_FALSE(rig.window->Sensor().IsOpen());
+    EXPECT_FALSE(rig.view.TimerEnabled(Timer::TimerAnswer));
+    EXPECT_EQ(rig.view.linkText, "Not connected");
+
+    ::setenv("VESKA_PORTS", "/nonexistent", 1);
+    rig.window->ComboBoxCOMChange("COM31");
+    rig.window->ButtonConnectClick();
+    EXPECT_EQ(rig.view.linkText, "Not connected: COM31 (/dev/ttyS30) did not open");
+    EXPECT_TRUE(rig.view.reconnectAvailable);
+}
+
+TEST(LinkLine, TheWatchdogSaysTheSensorStoppedAnsweringAndWhenAndReconnectRepeatsTheConnect) {
+    WindowRig rig;
+    rig.window->Status().timeOfDay = [] { return std::string("17:45:02"); };
+    rig.Connect();
+    rig.device.SetSilent(true);
+    EXPECT_FALSE(rig.state.session.FetchParameter(0));
+    rig.window->TimerAnswerTimer();
+    rig.window->TimerAnswerTimer();
+    ASSERT_FALSE(rig.state.session.conn.connected);
+    EXPECT_EQ(rig.view.linkState, main::LinkState::Lost);
+    EXPECT_EQ(rig.view.linkText, "Sensor lost: " + Com9(rig) +
+                                     " stopped answering at 17:45:02; the connection was closed");
+    EXPECT_TRUE(rig.view.messages.empty()) << "a line, never a box";
+    EXPECT_TRUE(rig.view.reconnectAvailable);
+
+    // The operator looks at other choices meanwhile; Reconnect repeats the last connect.
+    rig.window->ComboBoxWorkBaundChange("9600");
+    rig.window->ComboBoxWorkCodeDevChange("5");
+    rig.device.SetSilent(false);
+    rig.Animate();
+    rig.window->ReconnectClick();
+    rig.Animate();
+    EXPECT_TRUE(rig.state.session.conn.connected);
+    EXPECT_EQ(rig.state.session.conn.baudRate, 115200u);
+    EXPECT_EQ(rig.state.session.conn.netAddress, 1);
+    EXPECT_EQ(rig.view.Text(Control::ComboBoxWorkBaund), "115200") << "the selectors follow";
+    EXPECT_EQ(rig.view.Text(Control::ComboBoxWorkCodeDev), "1");
+    EXPECT_EQ(rig.view.Text(Control::ComboBoxCOM), "COM9");
+    EXPECT_EQ(rig.view.linkText, "Connected: " + Com9(rig));
+
+    const size_t connects = rig.device.Counters().requests[1];
+    rig.window->ReconnectClick();
+    EXPECT_EQ(rig.device.Counters().requests[1], connects) << "nothing while connected";
+}
+
+TEST(LinkLine, ConnectToTakesTheFoundSensorsRateAndAddress) {
+    WindowRig rig;
+    rig.device.SetParam(sim::addr::kBaudCode, 57600 / 2400);
+    rig.device.SetParam(sim::addr::kNetAddress, 9);
+    rig.window->ConnectTo({"\\\\.\\COM9", 57600, 9});
+    rig.Animate();
+    EXPECT_TRUE(rig.state.session.conn.connected);
+    EXPECT_EQ(rig.view.Text(Control::ComboBoxWorkBaund), "57600");
+    EXPECT_EQ(rig.view.Text(Control::ComboBoxWorkCodeDev), "9");
+    EXPECT_EQ(rig.view.linkText, "Connected: " + Com9(rig, 57600, 9));
+    ASSERT_TRUE(rig.window->LastConnect().has_value());
+    EXPECT_EQ(rig.window->LastConnect()->address, 9);
+}
+
+TEST(LinkLine, ARunShowsItsResultRateAndFailedRequestsThenItsTotals) {
+    WindowRig rig;
+    rig.Connect();
+    rig.window->ButtonMeasureClick();
+    rig.window->LinkStatusTick();
+    EXPECT_EQ(rig.view.linkState, main::LinkState::Busy);
+    EXPECT_EQ(rig.view.linkText,
+              "Connected: " + Com9(rig) + " | measuring: starting, 0 failed requests");
+    for (int i = 0; i < 40; ++i) rig.window->TimerMainTimer();
+    rig.device.SetSilent(true);
+    for (int i = 0; i < 2; ++i) rig.window->TimerMainTimer();
+    rig.clock.now += 1000;  // the ticks themselves took some fake time as well
+    rig.window->LinkStatusTick();
+    const std::string& text = rig.view.linkText;
+    EXPECT_NE(text.find(" | measuring: "), std::string::npos) << text;
+    EXPECT_NE(text.find(" results/s, 2 failed requests"), std::string::npos) << text;
+    rig.device.SetSilent(false);
+    rig.window->ButtonMeasureClick();
+    rig.window->LinkStatusTick();
+    EXPECT_EQ(rig.view.linkState, main::LinkState::Connected);
+    EXPECT_EQ(rig.view.linkText,
+              "Connected: " + Com9(rig) + " | last run: 40 results, 2 failed requests");
+}
+
+TEST(LinkStatusLine, AStreamShowsItsSampleRateAndLostSamples) {
+    FakeMainView view;
+    platform::FakeClock clock;
+    main::LinkStatus status(view, clock);
+    status.ShowConnected({"\\\\.\\/dev/null", 921600, 3}, true);
+    EXPECT_EQ(view.linkText, "Connected: /dev/null, 921600 bit/s, address 3");
+    status.StartTraffic(true, {});
+    clock.now += 100;
+    status.TrafficTick({500, 1});
+    EXPECT_EQ(view.linkText,
+              "Connected: /dev/null, 921600 bit/s, address 3 | streaming: "
+              "starting, 1 lost sample")
+        << "no rate over less than 200 ms";
+    clock.now += 900;
+    status.TrafficTick({20000, 3});
+    EXPECT_EQ(view.linkText,
+              "Connected: /dev/null, 921600 bit/s, address 3 | streaming: "
+              "20000 samples/s, 3 lost samples");
+    status.StopTraffic({20950, 3});
+    EXPECT_EQ(view.linkText,
+              "Connected: /dev/null, 921600 bit/s, address 3 | last stream: "
+              "20950 samples, 3 lost samples");
+    EXPECT_FALSE(status.TrafficRunning());
+}
+
+TEST(LinkStatusLine, UsbPortsNameTheirDevice) {
+    EXPECT_EQ(main::LinkStatus::DescribePort("\\\\.\\USB"), "USB (USB serial converter)");
+    EXPECT_EQ(main::LinkStatus::DescribePort("\\\\.\\USB_PELRIN"), "USB_PELRIN (USB adapter)");
 }
 
 }  // namespace

@@ -61,6 +61,10 @@ class FakeMainView : public main::MainView {
     std::map<params::IdentityLabel, std::string> identity;
     int aboutBoxes = 0;
     std::vector<std::pair<int, int>> rangeDialogs;
+    main::LinkState linkState = main::LinkState::Disconnected;
+    std::string linkText;
+    std::vector<std::string> linkLog;  ///< every ShowLinkStatus text, in order
+    bool reconnectAvailable = false, searchAvailable = false;
 
     // Scripted answers.
     std::deque<int> messageAnswers;  ///< next answers; kIdOk when empty
@@ -226,6 +230,17 @@ class FakeMainView : public main::MainView {
     void SelectPortItem(int index) override {
         Touch();
         portItem = index;
+    }
+    void ShowLinkStatus(main::LinkState state, const std::string& text) override {
+        Touch();
+        linkState = state;
+        linkText = text;
+        linkLog.push_back(text);
+    }
+    void SetLinkActions(bool reconnect, bool search) override {
+        Touch();
+        reconnectAvailable = reconnect;
+        searchAvailable = search;
     }
 
     // ParamView.

@@ -1,59 +1,23 @@
 // The sensor scan against a simulated sensor on a pseudo-terminal that answers only at the
 // rate in its parameter memory, as a real sensor's UART does.
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstdint>
-#include <span>
 #include <string>
 #include <vector>
 
 #include "params/SensorScan.h"
-#include "platform/Termios2.h"
-#include "sim/LinePeer.h"
 #include "sim/ParamMemory.h"
 #include "sim/PtyLink.h"
 #include "sim/SensorDevice.h"
 #include "sim/SensorLine.h"
 #include "sim/World.h"
+#include "tests/support/RateGatedLine.h"
 
 namespace veska::params {
 namespace {
 
-/// A sensor line that hears the host only while the host's line runs at the sensor's rate:
-/// bytes sent at any other rate are noise to the sensor and get no answer.
-class RateGatedLine final : public sim::LinePeer {
-  public:
-    RateGatedLine(sim::SensorDevice& device, sim::SensorLine& line)
-        : device_(device), line_(line) {}
-    ~RateGatedLine() override {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    /// The pty's slave side, whose settings the host's open made.
-    void Watch(const std::string& slavePath) {
-        fd_ = ::open(slavePath.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
-    }
-
-    void HostBytes(std::span<const uint8_t> bytes, TimePoint now) override {
-        if (AtSensorRate()) line_.HostBytes(bytes, now);
-    }
-    void EndOfBurst(TimePoint now) override { line_.EndOfBurst(now); }
-    size_t Take(uint8_t* out, size_t max, TimePoint now) override {
-        return line_.Take(out, max, now);
-    }
-    TimePoint NextEvent(TimePoint now) override { return line_.NextEvent(now); }
-    void Purge() override { line_.Purge(); }
-
-  private:
-    bool AtSensorRate() const {
-        return fd_ >= 0 && platform::ReadBaudRate(fd_) == device_.LineBaud();
-    }
-
-    sim::SensorDevice& device_;
-    sim::SensorLine& line_;
-    int fd_ = -1;
-};
+using veska::testing::RateGatedLine;
 
 class SensorScanTest : public ::testing::Test {
   protected:

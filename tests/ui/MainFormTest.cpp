@@ -13,7 +13,9 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMenu>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -29,6 +31,7 @@
 #include "main/ProgramState.h"
 #include "platform/Clock.h"
 #include "platform/D2xx.h"
+#include "sim/ParamMemory.h"
 #include "sim/VirtualBench.h"
 #include "ui/AboutBox.h"
 #include "ui/BenchForm.h"
@@ -40,6 +43,8 @@
 #include "ui/PortComboBox.h"
 #include "ui/QueuedMainView.h"
 #include "ui/RangeDialog.h"
+#include "ui/SensorSearchDialog.h"
+#include "ui/TraceDock.h"
 
 namespace veska::ui {
 namespace {
@@ -596,6 +601,106 @@ TEST_F(MainFormTest, ChartMenuTogglesTheAutomaticScaling) {
     ASSERT_TRUE(LogicIdle());
     EXPECT_FALSE(form->XAutomaticScalingAction()->isChecked());
     EXPECT_FALSE(form->Chart1()->BottomAutomatic());
+}
+
+// ---- The status bar, Reconnect and the sensor search -----------------------------------
+
+TEST_F(MainFormTest, StatusBarSaysWhenTheSensorStoppedAnsweringAndReconnectBringsItBack) {
+    EXPECT_EQ(form->LabelLink()->text(), Q("Not connected"));
+    EXPECT_FALSE(form->ReconnectAction()->isEnabled());
+    Connect();
+    EXPECT_TRUE(form->LabelLink()->text().startsWith(Q("Connected: COM4 (/dev/pts/")))
+        << form->LabelLink()->text().toStdString();
+    EXPECT_TRUE(form->LabelLink()->text().endsWith(Q("), 115200 bit/s, address 1")));
+    EXPECT_FALSE(form->FindSensorAction()->isEnabled());
+
+    bench->Sensor().SetSilent(true);
+    SelectRow(9);
+    GridMenu(form->Action(Control::PopupMenuRead));  // fails: the sensor is silent
+    OnLogic([this] { logic->TimerAnswerTimer(); });
+    OnLogic([this] { logic->TimerAnswerTimer(); });
+    ASSERT_FALSE(state->session.conn.connected);
+    ASSERT_TRUE(AnimationDone());
+    const QString lost = form->LabelLink()->text();
+    EXPECT_EQ(form->LinkStateShown(), main::LinkState::Lost);
+    EXPECT_TRUE(lost.startsWith(Q("Sensor lost: COM4 (/dev/pts/"))) << lost.toStdString();
+    EXPECT_TRUE(QRegularExpression(Q(", 115200 bit/s, address 1 stopped answering at "
+                                     "\\d\\d:\\d\\d:\\d\\d; the connection was closed$"))
+                    .match(lost)
+                    .hasMatch())
+        << lost.toStdString();
+    EXPECT_TRUE(form->LabelLink()->isVisible()) << "the collapsed window shows it";
+    EXPECT_TRUE(boxes.shown.empty());
+    EXPECT_TRUE(form->ReconnectAction()->isEnabled());
+    EXPECT_TRUE(form->FindSensorAction()->isEnabled());
+    const QString dir = qEnvironmentVariable("VESKA_SCREENSHOT_DIR");
+    if (!dir.isEmpty()) {
+        QDir().mkpath(dir);
+        EXPECT_TRUE(form->grab().save(dir + Q("/link-lost.png")));
+    }
+
+    bench->Sensor().SetSilent(false);
+    form->ReconnectAction()->trigger();
+    ASSERT_TRUE(AnimationDone());
+    EXPECT_TRUE(state->session.conn.connected);
+    EXPECT_TRUE(form->LabelLink()->text().startsWith(Q("Connected: COM4")));
+    EXPECT_EQ(form->LinkStateShown(), main::LinkState::Connected);
+}
+
+TEST_F(MainFormTest, StatusBarCountsTheResultsOfARun) {
+    Connect();
+    form->ButtonMeasure()->click();
+    ASSERT_TRUE(QTest::qWaitFor(
+        [this] { return form->LabelLink()->text().contains(Q(" results/s, 0 failed requests")); },
+        15000))
+        << form->LabelLink()->text().toStdString();
+    EXPECT_EQ(form->LinkStateShown(), main::LinkState::Busy);
+    form->ButtonMeasure()->click();
+    ASSERT_TRUE(QTest::qWaitFor(
+        [this] { return form->LabelLink()->text().contains(Q(" | last run: ")); }, 15000))
+        << form->LabelLink()->text().toStdString();
+}
+
+TEST_F(MainFormTest, FindASensorConnectsToTheOneChosen) {
+    // The sensor was moved to 57600 bit/s and address 9.
+    bench->Sensor().SetParam(sim::addr::kBaudCode, 57600 / 2400);
+    bench->Sensor().SetParam(sim::addr::kNetAddress, 9);
+    ASSERT_TRUE(LogicIdle());
+    form->FindSensorAction()->trigger();
+    SensorSearchDialog* dialog = form->SearchDialog();
+    ASSERT_NE(dialog, nullptr);
+    QListWidget* ports = dialog->PortList();
+    int ticked = 0;
+    for (int i = 0; i < ports->count(); ++i) {
+        if (ports->item(i)->checkState() == Qt::Checked) {
+            ++ticked;
+            EXPECT_EQ(ports->item(i)->text(), Q("COM4")) << "the chosen port is ticked";
+        }
+    }
+    EXPECT_EQ(ticked, 1);
+    dialog->SetRateOrder({115200, 57600});  // the current rate first, then the sensor's
+    ASSERT_TRUE(dialog->StartSearch());
+    ASSERT_TRUE(QTest::qWaitFor([dialog] { return !dialog->Running(); }, 60000));
+    ASSERT_EQ(dialog->Hits().size(), 1u);
+    dialog->ChooseHit(0);
+    ASSERT_TRUE(AnimationDone());
+    EXPECT_TRUE(state->session.conn.connected);
+    EXPECT_EQ(state->session.conn.netAddress, 9);
+    EXPECT_EQ(form->ComboBoxWorkCodeDev()->currentText(), Q("9"));
+    EXPECT_EQ(form->ComboBoxWorkBaund()->currentText(), Q("57600"));
+    EXPECT_TRUE(form->LabelLink()->text().endsWith(Q("57600 bit/s, address 9")));
+}
+
+TEST_F(MainFormTest, LineTraceWindowShowsTheConnectsExchanges) {
+    form->LineTraceAction()->trigger();
+    TraceDock* dock = form->LineTrace();
+    ASSERT_TRUE(dock->isVisible());
+    Connect();
+    dock->Drain();
+    EXPECT_TRUE(dock->Text()->toPlainText().contains(Q(" sensor >> ")));
+    EXPECT_TRUE(dock->Text()->toPlainText().contains(Q(" sensor << ")));
+    dock->close();
+    EXPECT_FALSE(dock->Listening());
 }
 
 }  // namespace
