@@ -114,6 +114,14 @@ class StreamCommandTest : public ::testing::Test {
         return Veskactl("--port '" + pty.SlavePath() + "' --language '" + dir + "/lang' " + args);
     }
 
+    /// Waits until the sensor streams; generous, as a loaded machine starts the child slowly.
+    void WaitForStream() const {
+        for (int i = 0; i < 6000 && device.Streaming() == sim::StreamKind::kNone; ++i) {
+            ::usleep(10000);
+        }
+        ASSERT_NE(device.Streaming(), sim::StreamKind::kNone) << "the stream never started";
+    }
+
     static sim::SensorOptions Quiet() {
         sim::SensorOptions o;
         o.noise = 0.0;
@@ -177,8 +185,7 @@ TEST_F(StreamCommandTest, SigintStopsTheSensorAndWritesWhatCame) {
     const std::string file = dir + "/interrupted.txt";
     Child child(CtlArgs({"stream", "5", "--out", file}));
     // Wait until the sensor streams, then interrupt.
-    for (int i = 0; i < 400 && device.Streaming() == sim::StreamKind::kNone; ++i) ::usleep(10000);
-    ASSERT_NE(device.Streaming(), sim::StreamKind::kNone);
+    WaitForStream();
     ::usleep(300000);
     child.Signal(SIGINT);
     const StreamRun run = child.Finish();
@@ -196,7 +203,7 @@ TEST_F(StreamCommandTest, SigintStopsTheSensorAndWritesWhatCame) {
 
 TEST_F(StreamCommandTest, SigtermEndsItTheSameWay) {
     Child child(CtlArgs({"stream", "30"}));
-    for (int i = 0; i < 400 && device.Streaming() == sim::StreamKind::kNone; ++i) ::usleep(10000);
+    WaitForStream();
     child.Signal(SIGTERM);
     const StreamRun run = child.Finish();
     EXPECT_EQ(run.exitCode, 130) << run.out;
@@ -206,7 +213,7 @@ TEST_F(StreamCommandTest, SigtermEndsItTheSameWay) {
 TEST_F(StreamCommandTest, ASensorThatFallsSilentEndsTheStreamShort) {
     const std::string file = dir + "/short.txt";
     Child child(CtlArgs({"stream", "30", "--out", file}));
-    for (int i = 0; i < 400 && device.Streaming() == sim::StreamKind::kNone; ++i) ::usleep(10000);
+    WaitForStream();
     ::usleep(200000);
     device.SetSilent(true);
     const StreamRun run = child.Finish();
