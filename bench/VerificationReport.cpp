@@ -84,6 +84,10 @@ DigitalEvaluation EvaluateDigital(std::vector<float> samples, std::vector<float>
     }
     samples.resize(static_cast<size_t>(n));
     e.smoothed = std::move(samples);
+    if (encoderPresent) {
+        encoder.resize(static_cast<size_t>(n));
+        e.reference = std::move(encoder);
+    }
     return e;
 }
 
@@ -157,6 +161,7 @@ DigitalEvaluation WriteVerificationReport(RunFrame& frame, int32_t n,
     view.ChartSetFoot(texts.Message(29) + ": " + lang::FormatFixed(e.figurePercent, 3) + "\r\n" +
                       texts.Message(23) + ": 0");
     run.results["figure_percent"] = e.figurePercent;
+    std::copy(e.reference.begin(), e.reference.end(), run.encoderBuffer.begin());
 
     SaveReportFiles(frame, serial + "_Digital.pvk",
                     PvkFileText(run.sampleStep, e.smoothed, e.first, e.last),

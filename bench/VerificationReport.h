@@ -22,6 +22,9 @@ struct DigitalEvaluation {
     double centre = 0.0;              ///< [mm] middle of the deviation band
     double figurePercent = 0.0;       ///< half the deviation band, % of the range
     std::vector<float> smoothed;      ///< the samples after the drop and the smoothing [mm]
+    /// The encoder positions after the drop, rebased to the first sample (0 outside
+    /// first .. last) [mm]; empty without the encoder.
+    std::vector<float> reference;
     std::vector<double> points;       ///< centred deviations, % of the range (last - first)
     std::vector<std::string> labels;  ///< stage position of each point [mm], 4 decimals
 };
@@ -53,7 +56,8 @@ void SaveReportFiles(RunFrame& frame, const std::string& preset, const std::stri
 
 /// WriteVerificationReport: the digital evaluation of the frame's n samples onto the chart,
 /// its files "<serial>_Digital.pvk" and "<serial>_Digital_pvk.bmp", the result
-/// "figure_percent", then analog when set.
+/// "figure_percent", then analog when set. With the encoder present the run's encoderBuffer
+/// holds the shifted, rebased reference afterwards (what the analog half compares with).
 DigitalEvaluation WriteVerificationReport(RunFrame& frame, int32_t n,
                                           const AnalogEvaluation& analog);
 

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "analog/AnalogChecks.h"
+#include "analog/AnalogVerification.h"
 #include "analog/BenchBoard.h"
 #include "analog/VoktDriver.h"
 #include "analog/VoktInterface.h"
@@ -78,10 +79,12 @@ class StopSignals {
     struct sigaction previousTerm_ {};
 };
 
-/// The steps of the bench's own modes and of the analog checks, bound beside the plain
-/// modes that the logic binds itself, as the program binds them.
+/// The steps of the bench's own modes (with the analog half of the verification report) and
+/// of the analog checks, bound beside the plain modes that the logic binds itself, as the
+/// program binds them.
 class BenchModeBindings {
   public:
+    BenchModeBindings() { modes_.SetAnalogEvaluation(analog::AnalogVerification()); }
     void BindTo(bench::ModeSteps& steps) {
         modes_.BindTo(steps);
         checks_.BindTo(steps);
