@@ -67,15 +67,16 @@ sim::AnalogBoardOptions QuietBoard() {
     return o;
 }
 
-sim::SensorOptions ExactSensor() {
+sim::SensorOptions ExactSensor(sim::AnalogOutputKind kind = sim::AnalogOutputKind::Voltage) {
     sim::SensorOptions o;
     o.noise = 0.0;
+    o.analog.kind = kind;
     return o;
 }
 
 struct AnalogRig {
-    AnalogRig()
-        : device(world, ExactSensor()),
+    explicit AnalogRig(sim::AnalogOutputKind kind = sim::AnalogOutputKind::Voltage)
+        : device(world, ExactSensor(kind)),
           line(device, sim::LineOptions{}),
           pty(line),
           state(clock),
@@ -159,6 +160,25 @@ TEST(AnalogBench, AdjustmentFindsTheStageLevelsAndTheCheckReadsZeroAndTen) {
     ASSERT_TRUE(rig.Run(bench::kMode0_10VCheck, 10));
     EXPECT_NEAR(rig.cycle.run.results.at("bottom_reading"), 0.0, 0.01);
     EXPECT_NEAR(rig.cycle.run.results.at("top_reading"), 10.0, 0.01);
+}
+
+TEST(AnalogBench, CurrentAdjustmentFindsTheLoopLevelsAndTheCheckReadsFourAndTwenty) {
+    AnalogRig rig(sim::AnalogOutputKind::Current);
+    ASSERT_TRUE(rig.started);
+    const sim::AnalogStage stage = ExactSensor(sim::AnalogOutputKind::Current).analog;
+
+    ASSERT_TRUE(rig.Run(bench::kMode4_20mAAdjustment, 20000));
+    const auto& results = rig.cycle.run.results;
+    // The bottom level is the first at 4 mA or more (readings below are ignored), the top
+    // level the first at 20 mA.
+    EXPECT_NEAR(results.at("bottom_level"), stage.FirstCodeAbove(0.01, 4.0), 1.0);
+    EXPECT_NEAR(results.at("top_level"), stage.FirstCodeAtFullScale(), 1.0);
+    EXPECT_EQ(rig.device.Param16(0x19), static_cast<uint16_t>(results.at("bottom_level")));
+    EXPECT_EQ(rig.device.Param16(0x1B), static_cast<uint16_t>(results.at("top_level")));
+
+    ASSERT_TRUE(rig.Run(bench::kMode4_20mACheck, 10));
+    EXPECT_NEAR(rig.cycle.run.results.at("bottom_reading"), 4.0, 0.02);
+    EXPECT_NEAR(rig.cycle.run.results.at("top_reading"), 20.0, 0.02);
 }
 
 /// The virtual bench (sensor, motor controller and stage on ptys) for the stream checks.
