@@ -35,7 +35,7 @@ bool WriteAnalogReport(bench::RunFrame& frame) {
     input.offset = board.Offset();
     input.sampleStep = run.sampleStep;
     input.rangeMm = session.conn.measuringRange;
-    if (run.encoderPresent) input.encoder = run.encoderBuffer;
+    if (bench::UsesEncoderReference(run)) input.encoder = run.encoderBuffer;
     const std::optional<AnalogReport> report = EvaluateAnalog(input);
     if (!report) {
         run.notes.push_back("analog report: the board's recording (" + std::to_string(got) +

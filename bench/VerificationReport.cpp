@@ -107,6 +107,11 @@ float MedianOfSeven(const float* values) {
     return v[3];
 }
 
+bool UsesEncoderReference(const RunState& run) {
+    return run.encoderPresent && std::any_of(run.encoderBuffer.begin(), run.encoderBuffer.end(),
+                                             [](float position) { return position != 0.0f; });
+}
+
 void SaveReportFiles(RunFrame& frame, const std::string& preset, const std::string& text,
                      const std::string& imageName, uint32_t waitMs) {
     RunState& run = frame.Run();
@@ -149,7 +154,7 @@ DigitalEvaluation WriteVerificationReport(RunFrame& frame, int32_t n,
     std::vector<float> encoder(run.encoderBuffer.begin(), run.encoderBuffer.begin() + n);
 
     DigitalEvaluation e =
-        EvaluateDigital(std::move(samples), std::move(encoder), n, run.encoderPresent,
+        EvaluateDigital(std::move(samples), std::move(encoder), n, UsesEncoderReference(run),
                         run.sampleStep, session.conn.measuringRange);
     for (size_t k = 0; k < e.points.size(); ++k) {
         view.ChartAddPoint(e.points[k], e.labels[k], PointColour::Red);

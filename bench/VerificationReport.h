@@ -7,6 +7,7 @@
 namespace veska::bench {
 
 class RunFrame;
+struct RunState;
 
 /// Half-width of the report's smoothing and median windows.
 inline constexpr int32_t kReportWindow = 3;
@@ -19,9 +20,9 @@ struct DigitalEvaluation {
     int32_t count = 0;  ///< samples after the drop and the range limit
     int32_t first = 0;  ///< evaluated range: first .. last - 1
     int32_t last = 0;
-    double centre = 0.0;              ///< [mm] middle of the deviation band
-    double figurePercent = 0.0;       ///< half the deviation band, % of the range
-    std::vector<float> smoothed;      ///< the samples after the drop and the smoothing [mm]
+    double centre = 0.0;          ///< [mm] middle of the deviation band
+    double figurePercent = 0.0;   ///< half the deviation band, % of the range
+    std::vector<float> smoothed;  ///< the samples after the drop and the smoothing [mm]
     /// The encoder positions after the drop, rebased to the first sample (0 outside
     /// first .. last) [mm]; empty without the encoder.
     std::vector<float> reference;
@@ -47,6 +48,12 @@ float MedianOfSeven(const float* values);
 /// The stop of a completed verification run besides the digital report: the analog
 /// evaluation of the board's recording (analog/ provides it). Null: none.
 using AnalogEvaluation = std::function<void(RunFrame& frame)>;
+
+/// True when the deviations are taken against the reference encoder: it was present and its
+/// buffer holds positions of this run (the buffer is cleared at every run start). A
+/// synchronous sweep records no encoder positions, nor does a stepping one whose readings all
+/// failed; their deviations are taken against the nominal line instead.
+bool UsesEncoderReference(const RunState& run);
 
 /// Saves one output's report: the data file (asked with preset, overwrite confirmed) and,
 /// unless the overwrite was declined, the chart image imageName at 800 x 400. Waits waitMs
