@@ -20,6 +20,7 @@
 #include <string_view>
 
 #include "analog/AnalogChecks.h"
+#include "analog/AnalogVerification.h"
 #include "analog/BenchBoard.h"
 #include "analog/VoktDriver.h"
 #include "bench/BenchModes.h"
@@ -277,9 +278,10 @@ int Run(Application& app, Clock::time_point started) {
         // The logic's own thread, and the view through which the logic reaches the window.
         veska::main::LogicThread thread;
         veska::ui::QueuedMainView view(form, thread);
-        // The bench's own modes and the analog checks; they live as long as the logic that
-        // runs them.
+        // The bench's own modes (the verification report with its analog half) and the
+        // analog checks; they live as long as the logic that runs them.
         veska::bench::BenchModes benchModes;
+        benchModes.SetAnalogEvaluation(veska::analog::AnalogVerification());
         veska::analog::AnalogChecks analogChecks;
         veska::main::BenchWiring wiring{
             veska::bench::BenchDevices{motor, encoder, board},

@@ -191,8 +191,10 @@ void SweepRun::StartRecording(RunFrame& frame, bool afterPositioning) {
     const uint32_t calibrationWait = Calibrating() && afterPositioning ? 10 : 0;
     run.tickPhase = 2;
     if (!Calibrating()) {
+        // The board records the analog output along the whole sweep for the report; a
+        // bench without a board does nothing here.
         (void)motor.SetOutputs(kOutputEnable);
-        frame.Devices().board.StartSweep();
+        (void)frame.Devices().board.StartLive();
     }
     if (Synchronous()) {
         run.tickPhase = 3;

@@ -84,6 +84,10 @@ DigitalEvaluation EvaluateDigital(std::vector<float> samples, std::vector<float>
     }
     samples.resize(static_cast<size_t>(n));
     e.smoothed = std::move(samples);
+    if (encoderPresent) {
+        encoder.resize(static_cast<size_t>(n));
+        e.reference = std::move(encoder);
+    }
     return e;
 }
 
@@ -101,6 +105,11 @@ float MedianOfSeven(const float* values) {
     std::copy(values, values + 7, v.begin());
     std::nth_element(v.begin(), v.begin() + 3, v.end());
     return v[3];
+}
+
+bool UsesEncoderReference(const RunState& run) {
+    return run.encoderPresent && std::any_of(run.encoderBuffer.begin(), run.encoderBuffer.end(),
+                                             [](float position) { return position != 0.0f; });
 }
 
 void SaveReportFiles(RunFrame& frame, const std::string& preset, const std::string& text,
@@ -145,7 +154,7 @@ DigitalEvaluation WriteVerificationReport(RunFrame& frame, int32_t n,
     std::vector<float> encoder(run.encoderBuffer.begin(), run.encoderBuffer.begin() + n);
 
     DigitalEvaluation e =
-        EvaluateDigital(std::move(samples), std::move(encoder), n, run.encoderPresent,
+        EvaluateDigital(std::move(samples), std::move(encoder), n, UsesEncoderReference(run),
                         run.sampleStep, session.conn.measuringRange);
     for (size_t k = 0; k < e.points.size(); ++k) {
         view.ChartAddPoint(e.points[k], e.labels[k], PointColour::Red);
@@ -157,6 +166,7 @@ DigitalEvaluation WriteVerificationReport(RunFrame& frame, int32_t n,
     view.ChartSetFoot(texts.Message(29) + ": " + lang::FormatFixed(e.figurePercent, 3) + "\r\n" +
                       texts.Message(23) + ": 0");
     run.results["figure_percent"] = e.figurePercent;
+    std::copy(e.reference.begin(), e.reference.end(), run.encoderBuffer.begin());
 
     SaveReportFiles(frame, serial + "_Digital.pvk",
                     PvkFileText(run.sampleStep, e.smoothed, e.first, e.last),

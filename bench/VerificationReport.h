@@ -7,6 +7,7 @@
 namespace veska::bench {
 
 class RunFrame;
+struct RunState;
 
 /// Half-width of the report's smoothing and median windows.
 inline constexpr int32_t kReportWindow = 3;
@@ -19,9 +20,12 @@ struct DigitalEvaluation {
     int32_t count = 0;  ///< samples after the drop and the range limit
     int32_t first = 0;  ///< evaluated range: first .. last - 1
     int32_t last = 0;
-    double centre = 0.0;              ///< [mm] middle of the deviation band
-    double figurePercent = 0.0;       ///< half the deviation band, % of the range
-    std::vector<float> smoothed;      ///< the samples after the drop and the smoothing [mm]
+    double centre = 0.0;          ///< [mm] middle of the deviation band
+    double figurePercent = 0.0;   ///< half the deviation band, % of the range
+    std::vector<float> smoothed;  ///< the samples after the drop and the smoothing [mm]
+    /// The encoder positions after the drop, rebased to the first sample (0 outside
+    /// first .. last) [mm]; empty without the encoder.
+    std::vector<float> reference;
     std::vector<double> points;       ///< centred deviations, % of the range (last - first)
     std::vector<std::string> labels;  ///< stage position of each point [mm], 4 decimals
 };
@@ -45,6 +49,12 @@ float MedianOfSeven(const float* values);
 /// evaluation of the board's recording (analog/ provides it). Null: none.
 using AnalogEvaluation = std::function<void(RunFrame& frame)>;
 
+/// True when the deviations are taken against the reference encoder: it was present and its
+/// buffer holds positions of this run (the buffer is cleared at every run start). A
+/// synchronous sweep records no encoder positions, nor does a stepping one whose readings all
+/// failed; their deviations are taken against the nominal line instead.
+bool UsesEncoderReference(const RunState& run);
+
 /// Saves one output's report: the data file (asked with preset, overwrite confirmed) and,
 /// unless the overwrite was declined, the chart image imageName at 800 x 400. Waits waitMs
 /// between the question and the writing. Files written go to the run's files.
@@ -53,7 +63,8 @@ void SaveReportFiles(RunFrame& frame, const std::string& preset, const std::stri
 
 /// WriteVerificationReport: the digital evaluation of the frame's n samples onto the chart,
 /// its files "<serial>_Digital.pvk" and "<serial>_Digital_pvk.bmp", the result
-/// "figure_percent", then analog when set.
+/// "figure_percent", then analog when set. With the encoder present the run's encoderBuffer
+/// holds the shifted, rebased reference afterwards (what the analog half compares with).
 DigitalEvaluation WriteVerificationReport(RunFrame& frame, int32_t n,
                                           const AnalogEvaluation& analog);
 

@@ -19,6 +19,7 @@ constexpr uint8_t kPinData = 0x80;    ///< pin 7: configuration data
 /// Bits kept beyond a complete configuration, so a runaway host cannot grow the buffer.
 constexpr uint32_t kExtraBitsKept = 65536;
 constexpr double kVoltsPerCountScale = 500.0 / 454.5;
+constexpr uint8_t kRegFTriggered = 0x04;  ///< register F bit 2: sample on the trigger input
 
 }  // namespace
 
@@ -102,7 +103,8 @@ void SimAnalogBoard::Command(uint8_t byte) {
                 if (!configured_) return;
                 acquiring_ = true;
                 acquisitionStart_ = SteadyClock::now();
-                periodsDone_ = 0;
+                triggered_ = trigger_ != nullptr && (nibbles_[0xF] & kRegFTriggered) != 0;
+                periodsDone_ = triggered_ ? trigger_->PulsesUntil(acquisitionStart_) : 0;
                 lostSinceRun_ = false;
                 ++counters_.starts;
                 return;
@@ -181,9 +183,15 @@ void SimAnalogBoard::PushWord(uint16_t word) {
 
 void SimAnalogBoard::Advance(SteadyClock::time_point now) {
     if (!acquiring_ || bitBang_) return;
-    const double elapsed = std::chrono::duration<double>(now - acquisitionStart_).count();
-    const auto due = static_cast<uint64_t>(elapsed * SampleRateLocked());
+    uint64_t due = 0;
+    if (triggered_) {
+        due = trigger_->PulsesUntil(now);
+    } else {
+        const double elapsed = std::chrono::duration<double>(now - acquisitionStart_).count();
+        due = static_cast<uint64_t>(elapsed * SampleRateLocked());
+    }
     if (due <= periodsDone_) return;
+    const uint64_t firstNew = periodsDone_ + 1;  // the first period (pulse) not yet taken
     const uint8_t mask = mask_ != 0 ? mask_ : 1;
     const size_t wordsPerPeriod = static_cast<size_t>(std::popcount(mask));
     const size_t periodBytes = 2 * wordsPerPeriod;
@@ -197,8 +205,16 @@ void SimAnalogBoard::Advance(SteadyClock::time_point now) {
         lostSinceRun_ = true;
         periods = fit;
     }
-    const double volts = world_.AnalogOutputV();
+    const double voltsNow = world_.AnalogOutputV();
+    // A full queue loses the newest words: the pulses kept are the earliest.
+    const auto voltsOf = [&](uint64_t p) {
+        if (!triggered_) return voltsNow;
+        const TriggerSource::TimePoint at = trigger_->PulseTime(firstNew + p);
+        return at == TriggerSource::TimePoint::max() || at > now ? voltsNow
+                                                                 : world_.AnalogOutputVAt(at);
+    };
     for (uint64_t p = 0; p < periods; ++p) {
+        const double volts = voltsOf(p);
         if (lostSinceRun_ && queue_.size() + kMarkerRunBytes + periodBytes <= options_.fifoBytes) {
             queue_.insert(queue_.end(), kMarkerRunBytes, kMarker);
             ++counters_.markerRuns;
@@ -325,6 +341,12 @@ FT_STATUS SimAnalogBoard::EE_UARead(uint8_t* buffer, uint32_t size, uint32_t* re
     std::copy_n(area, size, buffer);
     *read = size;
     return platform::FT_OK;
+}
+
+void SimAnalogBoard::ConnectTrigger(const TriggerSource* trigger) {
+    std::lock_guard lock(mutex_);
+    trigger_ = trigger;
+    if (trigger_ == nullptr) triggered_ = false;
 }
 
 void SimAnalogBoard::NoAnswerForQueries(uint32_t n) {

@@ -9,6 +9,7 @@
 
 #include "platform/D2xx.h"
 #include "sim/SimUsbBackend.h"
+#include "sim/TriggerSource.h"
 #include "sim/World.h"
 
 namespace veska::sim {
@@ -54,9 +55,11 @@ struct AnalogBoardCounters {
 ///   running PLD answers 0xEA with the marker 0x11, 0xE2 starts and 0xE1, 0xE4, 0xE7, 0xEC
 ///   stop acquisition.
 /// - Acquisition: one 16-bit little-endian word per enabled channel and period; channel
-///   0 carries the world's analog output, other channels 0 V. When the host leaves more
-///   than fifoBytes unread, words are lost, and once there is room again the board sends a
-///   run of 16 marker bytes before the next word.
+///   0 carries the world's analog output, other channels 0 V. With bit 2 of register F set
+///   (the live configuration) and a trigger input connected, the board takes one word per
+///   channel and trigger pulse instead, each with the output as it was at that pulse. When the host
+///   leaves more than fifoBytes unread, words are lost, and once there is room again the board
+///   sends a run of 16 marker bytes before the next word.
 /// Thread-safe: calls lock the board.
 class SimAnalogBoard final : public SimUsbDevice {
   public:
@@ -78,6 +81,10 @@ class SimAnalogBoard final : public SimUsbDevice {
     platform::FT_STATUS SetTimeouts(uint32_t readMs, uint32_t writeMs) override;
     platform::FT_STATUS GetQueueStatus(uint32_t* rxBytes) override;
     platform::FT_STATUS EE_UARead(uint8_t* buffer, uint32_t size, uint32_t* read) override;
+
+    /// The board's trigger input (on the virtual bench the motor controller's output 8, one
+    /// pulse per step); null: none. The source must outlive its use here.
+    void ConnectTrigger(const TriggerSource* trigger);
 
     // Fault switches.
     /// The next n queries (0xEA) get no answer.
@@ -139,7 +146,9 @@ class SimAnalogBoard final : public SimUsbDevice {
     uint8_t mask_ = 0;
     bool acquiring_ = false;
     SteadyClock::time_point acquisitionStart_;
-    uint64_t periodsDone_ = 0;
+    uint64_t periodsDone_ = 0;  ///< periods, or trigger pulses (running total), taken
+    const TriggerSource* trigger_ = nullptr;
+    bool triggered_ = false;     ///< this acquisition samples on the trigger's pulses
     bool lostSinceRun_ = false;  ///< words were lost; a marker run goes out first
     std::deque<uint8_t> queue_;
     uint32_t noAnswer_ = 0;

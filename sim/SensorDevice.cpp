@@ -278,7 +278,7 @@ void SensorDevice::ReadVideo(bool withSize) {
     Reply(profile);
 }
 
-int32_t SensorDevice::AnalogCodeLocked() const {
+int32_t SensorDevice::AnalogCodeLocked(double targetMm) const {
     constexpr uint8_t kBottomLevel = 0x19;
     constexpr uint8_t kTopLevel = 0x1B;
     const auto level = [this](uint8_t address) {
@@ -286,7 +286,7 @@ int32_t SensorDevice::AnalogCodeLocked() const {
     };
     if (memory_.Get(addr::kSensorOn) == 0) return level(lastLevelAddress_);
     const double range = std::max<double>(options_.identity.measuringRange, 1);
-    const double u = (world_.TargetMm() - options_.identity.baseDistance) / range;
+    const double u = (targetMm - options_.identity.baseDistance) / range;
     const double begin = memory_.Get16(addr::kWindowBegin) / 65534.0;
     const double end = memory_.Get16(addr::kWindowEnd) / 65534.0;
     // A window whose end is not above its begin stands for the whole range.
@@ -299,13 +299,20 @@ int32_t SensorDevice::AnalogCodeLocked() const {
 
 int32_t SensorDevice::AnalogCode() const {
     std::lock_guard lock(mutex_);
-    return AnalogCodeLocked();
+    return AnalogCodeLocked(world_.TargetMm());
 }
 
 double SensorDevice::AnalogOutputV() const {
     std::lock_guard lock(mutex_);
     if (memory_.Get(addr::kAnalogOn) == 0) return 0.0;
-    return options_.analog.BoardVoltsAtCode(AnalogCodeLocked());
+    return options_.analog.BoardVoltsAtCode(AnalogCodeLocked(world_.TargetMm()));
+}
+
+double SensorDevice::AnalogOutputVAt(std::chrono::steady_clock::time_point at) const {
+    const double targetMm = world_.TargetAt(world_.SecondsAt(at));
+    std::lock_guard lock(mutex_);
+    if (memory_.Get(addr::kAnalogOn) == 0) return 0.0;
+    return options_.analog.BoardVoltsAtCode(AnalogCodeLocked(targetMm));
 }
 
 uint16_t SensorDevice::Measure(uint8_t modeOfRun, uint8_t* statusByte) {

@@ -116,6 +116,7 @@ class SensorDevice final : public AnalogSource {
     /// on it spans bottom .. top level over the analog window (0x0C .. 0x0E); 0 with the
     /// analog output off (0x01). Hand the sensor to World::DriveAnalogOutput to use it.
     double AnalogOutputV() const override;
+    double AnalogOutputVAt(std::chrono::steady_clock::time_point at) const override;
     /// The output code the stage is at now.
     int32_t AnalogCode() const;
 
@@ -164,7 +165,7 @@ class SensorDevice final : public AnalogSource {
     uint16_t Measure(uint8_t modeOfRun, uint8_t* statusByte);
     double Noise(double sigma);
     int LengthPx() const;
-    int32_t AnalogCodeLocked() const;
+    int32_t AnalogCodeLocked(double targetMm) const;
 
     World& world_;
     SensorOptions options_;

@@ -84,9 +84,18 @@ uint64_t Stage::PulsesLocked(double t) const {
     return pulseBase_ + static_cast<uint64_t>(std::max<int64_t>(StepsDone(t) - markSteps_, 0));
 }
 
+void Stage::ClosePulseRun(double t) {
+    const uint64_t total = PulsesLocked(t);
+    if (total > pulseBase_) {
+        pulseRuns_.push_back({pulseBase_ + 1, total, move_.startS, markSteps_, move_.periodS});
+        if (pulseRuns_.size() > kPulseRunsKept) pulseRuns_.pop_front();
+    }
+    pulseBase_ = total;
+}
+
 void Stage::StartMove(int direction, int64_t steps, double t) {
     // A new move starts from where the stage is; the pulses so far are kept.
-    pulseBase_ = PulsesLocked(t);
+    ClosePulseRun(t);
     const int64_t from = PositionLocked(t);
     move_ = Move{t, from, direction, std::max<int64_t>(steps, 0),
                  std::max<uint32_t>(periodMicros_, 1) * kMicro};
@@ -103,7 +112,7 @@ void Stage::LoadCount(uint32_t count, TimePoint now) {
     const double t = world_.SecondsAt(now);
     std::lock_guard lock(mutex_);
     count_ = count;
-    pulseBase_ = PulsesLocked(t);
+    ClosePulseRun(t);
     markSteps_ = StepsDone(t);
     outputs_ = 0;
 }
@@ -126,7 +135,7 @@ void Stage::StartForward(TimePoint now) {
 void Stage::SetOutputs(uint8_t outputs, TimePoint now) {
     const double t = world_.SecondsAt(now);
     std::lock_guard lock(mutex_);
-    pulseBase_ = PulsesLocked(t);
+    ClosePulseRun(t);
     markSteps_ = StepsDone(t);
     outputs_ = outputs;
 }
@@ -162,7 +171,7 @@ double Stage::PositionMm(TimePoint now) const {
 void Stage::PlaceAt(int64_t steps, TimePoint now) {
     const double t = world_.SecondsAt(now);
     std::lock_guard lock(mutex_);
-    pulseBase_ = PulsesLocked(t);
+    ClosePulseRun(t);
     move_ = Move{t, std::clamp<int64_t>(steps, 0, geometry_.TravelSteps()), 0, 0, 0.0};
     markSteps_ = 0;
 }
@@ -201,6 +210,29 @@ Stage::TimePoint Stage::NextPulseAfter(TimePoint now) const {
         next = move_.startS + static_cast<double>(done + 1) * move_.periodS;
     }
     return world_.TimeAtSeconds(next);
+}
+
+Stage::TimePoint Stage::PulseTime(uint64_t k) const {
+    double at = -1.0;
+    {
+        std::lock_guard lock(mutex_);
+        const auto time = [k](const PulseRun& run) {
+            return run.startS +
+                   static_cast<double>(run.markSteps + static_cast<int64_t>(k - run.first + 1)) *
+                       run.periodS;
+        };
+        if (k > pulseBase_ && (outputs_ & kTriggerOutput) != 0 && move_.direction != 0 &&
+            static_cast<int64_t>(k - pulseBase_) + markSteps_ <= move_.steps) {
+            at = time(PulseRun{pulseBase_ + 1, 0, move_.startS, markSteps_, move_.periodS});
+        } else {
+            for (const PulseRun& run : pulseRuns_) {
+                if (k >= run.first && k <= run.last) at = time(run);
+            }
+        }
+    }
+    if (at < 0.0) return TimePoint::max();
+    // The conversion to real time truncates: one nanosecond on, the step is surely complete.
+    return world_.TimeAtSeconds(at) + std::chrono::nanoseconds(1);
 }
 
 }  // namespace veska::sim

@@ -1,6 +1,7 @@
 #pragma once
 #include <chrono>
 #include <cstdint>
+#include <deque>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -81,6 +82,12 @@ class Stage final : public TargetSource, public TriggerSource {
     double TargetMmAt(TimePoint now) const override;
     uint64_t PulsesUntil(TimePoint now) const override;
     TimePoint NextPulseAfter(TimePoint now) const override;
+    /// The pulses of the running move and of the last kPulseRunsKept runs of pulses before it.
+    TimePoint PulseTime(uint64_t k) const override;
+
+    /// Runs of pulses (a move with output 8 set, up to a change of outputs or moves) whose
+    /// times PulseTime still tells.
+    static constexpr size_t kPulseRunsKept = 64;
 
   private:
     struct Move {
@@ -91,7 +98,18 @@ class Stage final : public TargetSource, public TriggerSource {
         double periodS = 0.0;  ///< [s] per step
     };
 
+    /// Pulses first .. last of one move: pulse first + i at step markSteps + i + 1.
+    struct PulseRun {
+        uint64_t first = 0;
+        uint64_t last = 0;
+        double startS = 0.0;
+        int64_t markSteps = 0;
+        double periodS = 0.0;
+    };
+
     int64_t StepsDone(double t) const;
+    /// Ends the present run of pulses at t (kept for PulseTime); pulseBase_ becomes the total.
+    void ClosePulseRun(double t);
     int64_t PositionLocked(double t) const;
     uint64_t PulsesLocked(double t) const;
     void StartMove(int direction, int64_t steps, double t);
@@ -104,9 +122,10 @@ class Stage final : public TargetSource, public TriggerSource {
     uint32_t count_ = 0;
     uint8_t outputs_ = 0;
     Move move_;
-    int64_t restPosition_ = 0;  ///< position when no move has run yet
-    uint64_t pulseBase_ = 0;    ///< pulses counted up to the mark
-    int64_t markSteps_ = 0;     ///< steps of the current move at the mark
+    int64_t restPosition_ = 0;        ///< position when no move has run yet
+    uint64_t pulseBase_ = 0;          ///< pulses counted up to the mark
+    int64_t markSteps_ = 0;           ///< steps of the current move at the mark
+    std::deque<PulseRun> pulseRuns_;  ///< the last closed runs of pulses, oldest first
     StageCounters counters_;
 };
 

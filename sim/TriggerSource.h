@@ -15,6 +15,9 @@ class TriggerSource {
     virtual uint64_t PulsesUntil(TimePoint now) const = 0;
     /// When the next pulse after now comes; TimePoint::max() when none is under way.
     virtual TimePoint NextPulseAfter(TimePoint now) const = 0;
+    /// When pulse number k (the running total after it, from 1) came or comes;
+    /// TimePoint::max() when the source no longer knows or never sends it.
+    virtual TimePoint PulseTime(uint64_t /*k*/) const { return TimePoint::max(); }
 };
 
 }  // namespace veska::sim

@@ -111,6 +111,17 @@ double World::AnalogOutputV() const {
     return 10.0 * std::clamp(RangeFraction(), 0.0, 1.0);
 }
 
+double World::AnalogOutputVAt(SteadyClock::time_point at) const {
+    const AnalogSource* source = nullptr;
+    {
+        std::lock_guard lock(mutex_);
+        source = analogSource_;
+    }
+    if (source != nullptr) return source->AnalogOutputVAt(at);
+    const double fraction = (TargetAt(SecondsAt(at)) - BaseMm()) / RangeMm();
+    return 10.0 * std::clamp(fraction, 0.0, 1.0);
+}
+
 void World::DriveAnalogOutput(const AnalogSource* source) {
     std::lock_guard lock(mutex_);
     analogSource_ = source;

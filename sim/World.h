@@ -18,6 +18,11 @@ class AnalogSource {
     virtual ~AnalogSource() = default;
     /// What the analog board's channel 0 sees now [V].
     virtual double AnalogOutputV() const = 0;
+    /// What channel 0 saw at the time point at [V], with the target where it stood then;
+    /// by default what it sees now.
+    virtual double AnalogOutputVAt(std::chrono::steady_clock::time_point /*at*/) const {
+        return AnalogOutputV();
+    }
 };
 
 /// The shared world of the virtual bench: where the target stands in front of the sensor.
@@ -67,6 +72,8 @@ class World {
     /// The sensor's analog output now, as the analog board samples it [V]: the source's when
     /// one drives it, else 0 ... 10 V over the measuring range, clipped.
     double AnalogOutputV() const;
+    /// The same at the time point at, with the target where it stood then [V].
+    double AnalogOutputVAt(SteadyClock::time_point at) const;
     /// A source (the sensor's output stage) that drives the analog output from now on; null
     /// gives it back to the range. The source must outlive its use here.
     void DriveAnalogOutput(const AnalogSource* source);

@@ -3,14 +3,20 @@
 // board client; the measurement cycle of the program runs the modes.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
 #include <chrono>
+#include <filesystem>
+#include <fstream>
 #include <memory>
 #include <thread>
 
 #include "analog/AnalogChecks.h"
+#include "analog/AnalogVerification.h"
 #include "analog/BenchBoard.h"
 #include "analog/VoktDriver.h"
 #include "analog/VoktInterface.h"
+#include "bench/BenchModes.h"
+#include "bench/MotorTable.h"
 #include "bench/StageDevices.h"
 #include "driver/BoardDriver.h"
 #include "driver/Images.h"
@@ -25,6 +31,7 @@
 #include "sim/VirtualBench.h"
 #include "sim/World.h"
 #include "tests/main/FakeMainView.h"
+#include "tests/main/SimSensorRig.h"
 
 namespace veska::testing {
 namespace {
@@ -60,15 +67,16 @@ sim::AnalogBoardOptions QuietBoard() {
     return o;
 }
 
-sim::SensorOptions ExactSensor() {
+sim::SensorOptions ExactSensor(sim::AnalogOutputKind kind = sim::AnalogOutputKind::Voltage) {
     sim::SensorOptions o;
     o.noise = 0.0;
+    o.analog.kind = kind;
     return o;
 }
 
 struct AnalogRig {
-    AnalogRig()
-        : device(world, ExactSensor()),
+    explicit AnalogRig(sim::AnalogOutputKind kind = sim::AnalogOutputKind::Voltage)
+        : device(world, ExactSensor(kind)),
           line(device, sim::LineOptions{}),
           pty(line),
           state(clock),
@@ -154,6 +162,25 @@ TEST(AnalogBench, AdjustmentFindsTheStageLevelsAndTheCheckReadsZeroAndTen) {
     EXPECT_NEAR(rig.cycle.run.results.at("top_reading"), 10.0, 0.01);
 }
 
+TEST(AnalogBench, CurrentAdjustmentFindsTheLoopLevelsAndTheCheckReadsFourAndTwenty) {
+    AnalogRig rig(sim::AnalogOutputKind::Current);
+    ASSERT_TRUE(rig.started);
+    const sim::AnalogStage stage = ExactSensor(sim::AnalogOutputKind::Current).analog;
+
+    ASSERT_TRUE(rig.Run(bench::kMode4_20mAAdjustment, 20000));
+    const auto& results = rig.cycle.run.results;
+    // The bottom level is the first at 4 mA or more (readings below are ignored), the top
+    // level the first at 20 mA.
+    EXPECT_NEAR(results.at("bottom_level"), stage.FirstCodeAbove(0.01, 4.0), 1.0);
+    EXPECT_NEAR(results.at("top_level"), stage.FirstCodeAtFullScale(), 1.0);
+    EXPECT_EQ(rig.device.Param16(0x19), static_cast<uint16_t>(results.at("bottom_level")));
+    EXPECT_EQ(rig.device.Param16(0x1B), static_cast<uint16_t>(results.at("top_level")));
+
+    ASSERT_TRUE(rig.Run(bench::kMode4_20mACheck, 10));
+    EXPECT_NEAR(rig.cycle.run.results.at("bottom_reading"), 4.0, 0.02);
+    EXPECT_NEAR(rig.cycle.run.results.at("top_reading"), 20.0, 0.02);
+}
+
 /// The virtual bench (sensor, motor controller and stage on ptys) for the stream checks.
 struct StreamRig {
     StreamRig() {
@@ -223,6 +250,125 @@ TEST(AnalogBench, StreamRateIsWhatTheLineAllows) {
     // 115200 bit/s, 4 line bytes of 11 bits per sample: 2.62 kHz.
     EXPECT_NEAR(rig.cycle.run.results.at("rate_khz"), 115200.0 / 44.0 / 1000.0, 0.1);
     EXPECT_EQ(rig.view.Text(main::Control::LabelRast).substr(4), " kHz");  // "2.62 kHz"
+}
+
+/// The virtual bench with the analog board on a USB bus of its own: the board samples the
+/// COM4 sensor's output on the stage's trigger pulses (output 8, one per step) once the live
+/// acquisition runs. The program's bench modes, with the analog half of the report. Moves
+/// run twice as fast as real (faster, the trigger outruns the sensor's line at 115200 bit/s
+/// and the digital curve lags); the protocol's long waits are cut short.
+class VerificationBench : public ::testing::Test {
+  protected:
+    static sim::BenchOptions Options() {
+        sim::BenchOptions o;
+        o.installUsbBackend = false;
+        o.sensor.noise = 0.0;
+        o.stage = sim::StageGeometry{0.05, 70.0, 170.0};
+        o.timeScale = 2.0;
+        return o;
+    }
+
+    void SetUp() override {
+        clock.maxRealSleepMs = 2;
+        dir = std::filesystem::temp_directory_path() /
+              ("veska_analog_verification_" + std::to_string(::getpid()));
+        std::filesystem::create_directories(dir);
+        std::string error;
+        ASSERT_TRUE(bench.Start(&error)) << error;
+        auto simBoard = std::make_unique<sim::SimAnalogBoard>(bench.GetWorld(), QuietBoard());
+        simBoard->ConnectTrigger(&bench.GetStage());
+        boardBus.AddDevice(std::move(simBoard));
+        ASSERT_TRUE(client.OpenBoard());
+
+        auto& conn = state.session.conn;
+        state.session.SetView(view);
+        conn.portName = bench.SensorPty().SlavePath();
+        conn.baudRate = 115200;
+        ASSERT_TRUE(state.session.OpenPort());
+        ASSERT_EQ(state.session.Identify(), link::kStatusOk);
+        ASSERT_TRUE(state.session.FetchAllParameters());
+        state.session.CopySensorToWork(37);
+        conn.resultDivisor = 50000;
+        state.motorTable = bench::ParseMotorTable("0.05 70 170\n0.025 320 1060\n");
+        conn.motorRecord =
+            bench::ChooseMotorRecord(state.motorTable, conn.baseDistance, conn.measuringRange);
+        motor.SetPortChoice(bench.PortPath(sim::VirtualBench::kMotorCom));
+        modes.SetAnalogEvaluation(analog::AnalogVerification());
+        modes.BindTo(steps);
+        cycle.refreshIdentity = [] {};
+    }
+    void TearDown() override {
+        stream.Stream().StopThread();
+        (void)client.CloseBoard();
+        (void)state.session.sensor.ClosePort();
+        std::filesystem::remove_all(dir);
+    }
+
+    /// One run of a mode to its own end; false when it did not end within maxTicks.
+    bool RunMode(int32_t code, int maxTicks = 200000) {
+        state.benchModeCode = code;
+        cycle.ToggleMeasure();
+        for (int i = 0; i < maxTicks && cycle.Running(); ++i) cycle.TimerMainTimer();
+        if (cycle.Running()) {
+            cycle.ToggleMeasure();
+            return false;
+        }
+        return true;
+    }
+
+    std::filesystem::path dir;
+    sim::VirtualBench bench{Options()};
+    sim::SimUsbBackend boardBus;
+    platform::FakeClock driverClock;
+    driver::EmbeddedImages images;
+    driver::BoardDriver boardDriver{&boardBus, driverClock, images};
+    InProcessDriver exports{boardDriver};
+    platform::FakeClock clientClock;
+    analog::TVOKT_Interface client{exports, clientClock};
+    analog::BenchBoard board{client};
+
+    TestClock clock;
+    main::ProgramState state{clock};
+    FakeMainView view;
+    bench::StageMotor motor{clock};
+    bench::BenchDevices absent = bench::AbsentDevices();
+    bench::BenchModes modes;
+    bench::ModeSteps steps;
+    main::StreamController stream{state, view, clock};
+    main::MeasurementCycle cycle{
+        state, view, clock, stream, bench::BenchDevices{motor, absent.encoder, board}, steps};
+};
+
+TEST_F(VerificationBench, ASynchronousVerificationWritesTheDigitalAndTheAnalogReport) {
+    // The levels an adjustment finds: the output runs from just above 0 V to 10 V over the
+    // range, a straight line but for the code steps.
+    const sim::AnalogStage stage = Options().sensor.analog;
+    state.session.SendValue(37, stage.FirstCodeAbove(0.005, 0.0));
+    state.session.SendValue(38, stage.FirstCodeAtFullScale());
+    const std::string serial = std::to_string(state.session.conn.deviceInfo.serialNumber);
+    view.reportFiles = {(dir / (serial + "_Digital.pvk")).string(),
+                        (dir / (serial + "_Analog.pvk")).string()};
+
+    ASSERT_TRUE(RunMode(bench::kModeSynchroPoverka));
+    const auto& results = cycle.run.results;
+    ASSERT_EQ(results.count("figure_percent"), 1u) << ::testing::PrintToString(cycle.run.notes);
+    ASSERT_EQ(results.count("analog_figure_percent"), 1u)
+        << ::testing::PrintToString(cycle.run.notes);
+    // The optics bow the digital result by a few percent; the output stage is straight but
+    // for its code steps (some 320 codes a millimetre), and the board samples at each step.
+    EXPECT_GE(results.at("figure_percent"), 0.5);
+    EXPECT_GT(results.at("analog_figure_percent"), 0.0);
+    EXPECT_LT(results.at("analog_figure_percent"), 0.05);
+    EXPECT_TRUE(std::filesystem::exists(dir / (serial + "_Digital.pvk")));
+    EXPECT_TRUE(std::filesystem::exists(dir / (serial + "_Analog.pvk")));
+    ASSERT_EQ(view.chartImages.size(), 2u);
+    EXPECT_EQ(view.chartImages[0].path, serial + "_Digital_pvk.bmp");
+    EXPECT_EQ(view.chartImages[1].path, serial + "_Analog_pvk.bmp");
+    // The first line of the analog data file is the step.
+    std::ifstream analogFile(dir / (serial + "_Analog.pvk"), std::ios::binary);
+    std::string firstLine;
+    std::getline(analogFile, firstLine);
+    EXPECT_EQ(firstLine, "0.050000");
 }
 
 }  // namespace

@@ -124,7 +124,9 @@ TEST_F(SteppingRunTest, SamplesUntilTheEndTestWithSixEncoderReadsEach) {
     EXPECT_EQ(f.samples.Index(), 421);
     EXPECT_EQ(f.encoder.reads, 421 * 6);
     EXPECT_FLOAT_EQ(f.run.encoderBuffer[5], 1.0f);
-    EXPECT_EQ(f.board.sweeps, 1);
+    // The recording's start starts the board's live acquisition, never a sweep.
+    EXPECT_EQ(f.board.lives, 1);
+    EXPECT_EQ(f.board.sweeps, 0);
     // 25 samples a tick at most.
     EXPECT_EQ(f.motor.Count("StartForward"), 421u);
 }

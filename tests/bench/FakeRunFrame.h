@@ -1,9 +1,11 @@
 #pragma once
 // A run frame for the bench modes' unit tests: scripted motor and encoder, a recording
 // view, a fake clock, and results from a list instead of a sensor.
+#include <algorithm>
 #include <atomic>
 #include <deque>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -82,14 +84,35 @@ class ScriptedEncoder final : public bench::EncoderReader {
     int reads = 0;
 };
 
+/// No board by default; with present set, a board whose recording is scripted.
 class IdleBoard final : public bench::AnalogBoard {
   public:
-    bool Open() override { return false; }
+    bool Open() override { return present; }
     void StartSweep() override { ++sweeps; }
     void UpdateReading(bool, bench::RunView&) override {}
     void Stop() override {}
     void Close() override {}
+    bool Present() const override { return present; }
+    bool StartLive() override {
+        ++lives;
+        return present;
+    }
+    uint32_t ReadAll(std::span<uint8_t> buffer) override {
+        ++readAlls;
+        const size_t n = present ? std::min(buffer.size(), recording.size()) : 0;
+        std::copy_n(recording.begin(), n, buffer.begin());
+        return static_cast<uint32_t>(n);
+    }
+    float Gain() const override { return present ? gain : 0.0f; }
+    uint16_t Offset() const override { return present ? offset : 0; }
+
+    bool present = false;
+    std::vector<uint8_t> recording;  ///< what ReadAll hands over
+    float gain = 0.0f;
+    uint16_t offset = 0;
     int sweeps = 0;
+    int lives = 0;  ///< StartLive calls
+    int readAlls = 0;
 };
 
 class RecordingRunView final : public bench::RunView {
@@ -107,8 +130,13 @@ class RecordingRunView final : public bench::RunView {
     }
     void ChartRepaint() override {}
     void ChartSetTitle(const std::string& t, bool) override { title = t; }
-    void ChartSetAxisTitles(const std::string&, const std::string&) override {}
-    void ChartSetFoot(const std::string& t) override { foot = t; }
+    void ChartSetAxisTitles(const std::string& left, const std::string&) override {
+        leftTitle = left;
+    }
+    void ChartSetFoot(const std::string& t) override {
+        foot = t;
+        feet.push_back(t);
+    }
     void SetBottomAxisAutomatic(bool) override {}
     void SetBottomAxisRange(double, double) override {}
     void SetLeftAxisAutomatic(bool a) override { leftAutomatic = a; }
@@ -122,7 +150,8 @@ class RecordingRunView final : public bench::RunView {
         return true;
     }
 
-    std::string value, title, foot;
+    std::string value, title, foot, leftTitle;
+    std::vector<std::string> feet;  ///< every foot set, in order
     std::vector<double> points;
     std::vector<std::string> labels;
     bool leftAutomatic = true;

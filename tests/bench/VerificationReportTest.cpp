@@ -94,5 +94,23 @@ TEST(VerificationReportTest, ReportWritesTheDataFileTheImageAndTheFigure) {
     std::filesystem::remove_all(dir);
 }
 
+TEST(VerificationReportTest, AnEncoderThatRecordedNothingIsNoReference) {
+    // A synchronous sweep opens the encoder but records no positions: its deviations are
+    // taken against the nominal line, not against a reference of zeros.
+    testing::FakeRunFrame frame(kModeSynchroPoverka);
+    frame.session.conn.measuringRange = 50;
+    frame.run.sampleStep = 0.5f;
+    frame.run.encoderPresent = true;
+    for (float v : ExampleSweep(0.5f)) frame.samples.AppendOnePast(v);
+    EXPECT_FALSE(UsesEncoderReference(frame.run));
+    (void)WriteVerificationReport(frame, frame.samples.Index(), {});
+    EXPECT_NEAR(frame.run.results.at("figure_percent"), 0.08, 1e-4);
+
+    frame.run.encoderBuffer[20] = 10.0f;
+    EXPECT_TRUE(UsesEncoderReference(frame.run));
+    frame.run.encoderPresent = false;
+    EXPECT_FALSE(UsesEncoderReference(frame.run));
+}
+
 }  // namespace
 }  // namespace veska::bench

@@ -2,11 +2,13 @@
 // EEPROM user area, the configuration pins and the register commands.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstring>
 #include <vector>
 
 #include "sim/AnalogBoardDevice.h"
 #include "sim/SimUsbBackend.h"
+#include "sim/TriggerSource.h"
 #include "sim/World.h"
 
 namespace {
@@ -132,6 +134,46 @@ TEST_F(AnalogBoardDeviceTest, RegistersTakeTheirNibbles) {
         Write(h, {stop});
         EXPECT_FALSE(board->Acquiring()) << int(stop);
     }
+}
+
+/// Pulse k comes k ms after t0 with the target k mm beyond the base; pulses have come.
+class ScriptedPulses final : public veska::sim::TargetSource, public veska::sim::TriggerSource {
+  public:
+    explicit ScriptedPulses(TimePoint t0) : t0_(t0) {}
+    double TargetMmAt(TimePoint at) const override {
+        return 80.0 + std::chrono::duration<double, std::milli>(at - t0_).count();
+    }
+    uint64_t PulsesUntil(TimePoint) const override { return pulses; }
+    TimePoint NextPulseAfter(TimePoint) const override { return TimePoint::max(); }
+    TimePoint PulseTime(uint64_t k) const override { return t0_ + std::chrono::milliseconds(k); }
+    uint64_t pulses = 0;
+
+  private:
+    TimePoint t0_;
+};
+
+TEST_F(AnalogBoardDeviceTest, RegisterFBitTwoSamplesOnceAPulseWithTheOutputOfThatPulse) {
+    ScriptedPulses line(std::chrono::steady_clock::now() - std::chrono::seconds(1));
+    world.DriveTarget(&line);  // no output stage: 0 .. 10 V over the 50 mm range
+    board->ConnectTrigger(&line);
+    const FT_HANDLE h = Open();
+    Configure(h, std::vector<int>(12, 1));
+    line.pulses = 3;  // before the start: not taken
+    Write(h, {0xD1, 0xC0, 0xF4, 0xE2});
+    EXPECT_EQ(Queued(h), 0u);
+    line.pulses = 8;
+    ASSERT_EQ(Queued(h), 10u);
+    uint8_t bytes[10] = {};
+    uint32_t got = 0;
+    ASSERT_EQ(bus.Read(h, bytes, 10, &got), FT_OK);
+    const veska::sim::AnalogBoardOptions o;  // the default coefficients
+    for (int i = 0; i < 5; ++i) {
+        const int word = static_cast<int16_t>(bytes[2 * i] | bytes[2 * i + 1] << 8);
+        const double volts = o.gain * (word + 0x8000 - o.offset) * 500.0 / 454.5;
+        EXPECT_NEAR(volts, 10.0 * (4 + i) / 50.0, 0.002) << "pulse " << 4 + i;
+    }
+    world.DriveTarget(nullptr);
+    board->ConnectTrigger(nullptr);
 }
 
 TEST_F(AnalogBoardDeviceTest, AnUnpluggedBoardFailsEverything) {

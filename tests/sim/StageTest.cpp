@@ -95,6 +95,22 @@ TEST_F(StageTest, TriggerPulsesOnlyWhileOutputEightIsSet) {
     EXPECT_EQ(stage.PulsesUntil(start + 1s), 50u + 40u);
 }
 
+TEST_F(StageTest, PulseTimesOfTheRunningMoveAndOfEarlierRuns) {
+    stage.LoadPeriod(1000);
+    stage.LoadCount(100, t0);
+    stage.SetOutputs(Stage::kTriggerOutput, t0);
+    stage.StartForward(t0);
+    // Pulse k comes as step k completes: k ms after the start (within the nanosecond).
+    EXPECT_NEAR((stage.PulseTime(7) - t0) / 1.0us, 7000.0, 0.01);
+    stage.SetOutputs(0x00, At(50500us));  // the run of 50 pulses ends, its times are kept
+    EXPECT_NEAR((stage.PulseTime(50) - t0) / 1.0us, 50000.0, 0.01);
+    EXPECT_EQ(stage.PulseTime(51), Stage::TimePoint::max());
+    stage.SetOutputs(Stage::kTriggerOutput, At(60500us));
+    // Pulse 51 is the first step completed after the bit came back: step 61.
+    EXPECT_NEAR((stage.PulseTime(51) - t0) / 1.0us, 61000.0, 0.01);
+    EXPECT_EQ(stage.PulseTime(0), Stage::TimePoint::max());
+}
+
 TEST(StageRecords, FileTextToGeometryAndTheFittingRecord) {
     const auto records = ParseStageRecords("0.0125 70 170\r\n0.025 320 1060\r\n");
     ASSERT_EQ(records.size(), 2u);

@@ -8,11 +8,13 @@
 #include <csignal>
 #include <ctime>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "analog/AnalogChecks.h"
+#include "analog/AnalogVerification.h"
 #include "analog/BenchBoard.h"
 #include "analog/VoktDriver.h"
 #include "analog/VoktInterface.h"
@@ -30,6 +32,7 @@
 #include "tools/veskactl/Commands.h"
 #include "tools/veskactl/HeadlessView.h"
 #include "tools/veskactl/Session.h"
+#include "tools/veskactl/SimulatedBoard.h"
 
 namespace veska::tools {
 
@@ -78,10 +81,12 @@ class StopSignals {
     struct sigaction previousTerm_ {};
 };
 
-/// The steps of the bench's own modes and of the analog checks, bound beside the plain
-/// modes that the logic binds itself, as the program binds them.
+/// The steps of the bench's own modes (with the analog half of the verification report) and
+/// of the analog checks, bound beside the plain modes that the logic binds itself, as the
+/// program binds them.
 class BenchModeBindings {
   public:
+    BenchModeBindings() { modes_.SetAnalogEvaluation(analog::AnalogVerification()); }
     void BindTo(bench::ModeSteps& steps) {
         modes_.BindTo(steps);
         checks_.BindTo(steps);
@@ -146,6 +151,15 @@ std::string ParseBenchArgs(const CommandArgs& args, BenchArgs& parsed) {
     return "";
 }
 
+/// The board client's exports: on the virtual bench its own board, which samples the
+/// bench's sensor; otherwise the driver library.
+std::unique_ptr<analog::VoktDriver> BoardDriverOf(Session& session) {
+    if (session.bench != nullptr) {
+        return std::make_unique<SimulatedBoardDriver>(*session.bench, session.clock);
+    }
+    return std::make_unique<analog::LibraryDriver>();
+}
+
 /// The program's parts for headless runs, composed as the window's composition root does:
 /// the motor link, the sensor link (in the program state), the encoder link, the board
 /// client on the driver library, the logic with the headless view.
@@ -156,7 +170,8 @@ struct HeadlessBench {
           view(session.err, yes),
           motor(clock),
           encoder(clock),
-          boardClient(boardLibrary, clock),
+          boardDriver(BoardDriverOf(session)),
+          boardClient(*boardDriver, clock),
           board(boardClient),
           logic(state, view, clock, platform::UsbBackend(),
                 main::StartOptions{session.options.languageDir, "", true}, Wiring()) {}
@@ -175,7 +190,7 @@ struct HeadlessBench {
     HeadlessView view;
     bench::StageMotor motor;
     bench::StageEncoder encoder;
-    analog::LibraryDriver boardLibrary;
+    std::unique_ptr<analog::VoktDriver> boardDriver;
     analog::TVOKT_Interface boardClient;
     analog::BenchBoard board;
     BenchModeBindings benchModes;

@@ -16,6 +16,10 @@
 #include "params/SensorSession.h"
 #include "platform/Clock.h"
 
+namespace veska::sim {
+class VirtualBench;
+}
+
 namespace veska::tools {
 
 /// Global options of veskactl.
@@ -111,6 +115,8 @@ class Session {
     std::ostream& out;
     std::ostream& err;
     const Options options;
+    /// The in-process virtual bench of --simulate (it outlives the session); null otherwise.
+    sim::VirtualBench* bench = nullptr;
     platform::Clock& clock;
     lang::TextTable texts;
     ConsoleView view;

@@ -190,5 +190,6 @@ int main(int argc, char** argv) {
         veska::sim::InstallSimUsbBackendIfChosen();
     }
     veska::tools::Session session(options, std::cout, std::cerr);
+    session.bench = bench.get();
     return command->run(session, args);
 }
