@@ -32,6 +32,7 @@
 #include "platform/D2xx.h"
 #include "sim/SimUsbBackend.h"
 #include "sim/VirtualBench.h"
+#include "simhost/SimulatedBoardDriver.h"
 #include "ui/AboutBox.h"
 #include "ui/BenchForm.h"
 #include "ui/FileDialogAdapter.h"
@@ -227,7 +228,7 @@ int Run(Application& app, Clock::time_point started) {
         veska::sim::BenchOptions benchOptions;
         benchOptions.setPortsEnvironment = true;
         benchOptions.installUsbBackend = true;
-        // The driver library then finds a simulated board of its own.
+        // The bench's USB bus; the board client gets the bench's own board below.
         ::setenv("VESKA_USB", "sim", 0);
         bench = std::make_unique<veska::sim::VirtualBench>(benchOptions);
         std::string error;
@@ -244,8 +245,15 @@ int Run(Application& app, Clock::time_point started) {
     veska::bench::StageMotor motor(clock);
     auto state = std::make_unique<veska::main::ProgramState>(clock);
     veska::bench::StageEncoder encoder(clock);
-    veska::analog::LibraryDriver boardLibrary;
-    veska::analog::TVOKT_Interface boardClient(boardLibrary, clock);
+    // On the virtual bench the board client drives the bench's own board, which samples the
+    // simulated sensor's output and takes the stage's trigger pulses.
+    std::unique_ptr<veska::analog::VoktDriver> boardDriver;
+    if (bench) {
+        boardDriver = std::make_unique<veska::simhost::SimulatedBoardDriver>(*bench, clock);
+    } else {
+        boardDriver = std::make_unique<veska::analog::LibraryDriver>();
+    }
+    veska::analog::TVOKT_Interface boardClient(*boardDriver, clock);
     veska::analog::BenchBoard board(boardClient);
 
     // The forms, in the program's order: main window, range dialog, about box, bench form.

@@ -18,9 +18,10 @@ declare -A allowed=(
   [analog]="driver bench acquire params link lang platform"
   [main]="analog bench acquire params link lang platform"
   [sim]="platform"
+  [simhost]="analog driver bench acquire params link lang platform sim"
   [ui]="main analog bench acquire params lang"
-  [tools]="main analog bench acquire params link lang platform sim driver"
-  [app]="ui main analog bench acquire params link lang platform sim driver"
+  [tools]="main analog bench acquire params link lang platform sim simhost driver"
+  [app]="ui main analog bench acquire params link lang platform sim simhost driver"
 )
 # Folders whose files may include Qt.
 qt_folders="ui app"

@@ -32,7 +32,7 @@
 #include "tools/veskactl/Commands.h"
 #include "tools/veskactl/HeadlessView.h"
 #include "tools/veskactl/Session.h"
-#include "tools/veskactl/SimulatedBoard.h"
+#include "simhost/SimulatedBoardDriver.h"
 
 namespace veska::tools {
 
@@ -155,7 +155,7 @@ std::string ParseBenchArgs(const CommandArgs& args, BenchArgs& parsed) {
 /// bench's sensor; otherwise the driver library.
 std::unique_ptr<analog::VoktDriver> BoardDriverOf(Session& session) {
     if (session.bench != nullptr) {
-        return std::make_unique<SimulatedBoardDriver>(*session.bench, session.clock);
+        return std::make_unique<simhost::SimulatedBoardDriver>(*session.bench, session.clock);
     }
     return std::make_unique<analog::LibraryDriver>();
 }

@@ -9,7 +9,7 @@
 #include "sim/SimUsbBackend.h"
 #include "sim/VirtualBench.h"
 
-namespace veska::tools {
+namespace veska::simhost {
 
 /// The analog board of the in-process virtual bench, as the board client's exports: a
 /// simulated board on a USB bus of its own that samples the bench's sensor output and takes
@@ -45,4 +45,4 @@ class SimulatedBoardDriver final : public analog::VoktDriver {
     driver::BoardDriver driver_;
 };
 
-}  // namespace veska::tools
+}  // namespace veska::simhost

@@ -1,8 +1,8 @@
-#include "tools/veskactl/SimulatedBoard.h"
+#include "simhost/SimulatedBoardDriver.h"
 
 #include <memory>
 
-namespace veska::tools {
+namespace veska::simhost {
 
 SimulatedBoardDriver::SimulatedBoardDriver(sim::VirtualBench& bench, platform::Clock& clock)
     : driver_(&bus_, clock, images_) {
@@ -11,4 +11,4 @@ SimulatedBoardDriver::SimulatedBoardDriver(sim::VirtualBench& bench, platform::C
     bus_.AddDevice(std::move(board));
 }
 
-}  // namespace veska::tools
+}  // namespace veska::simhost
