@@ -2,7 +2,6 @@
 
 #include <fcntl.h>
 #include <poll.h>
-#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
@@ -82,15 +81,6 @@ bool PtyLink::Start(std::string* error) {
     ::tcsetattr(slaveHold_, TCSANOW, &tio);
     ::fcntl(master_, F_SETFL, ::fcntl(master_, F_GETFL) | O_NONBLOCK);
     ::fcntl(master_, F_SETFD, FD_CLOEXEC);
-    // Packet mode: each read of the master starts with a status byte, non-zero when the host
-    // flushed its side. A host flushes when it opens the port (after setting the rate) and
-    // before each request, so the flush tells when to read its rate again.
-    int packetMode = 1;
-    if (::ioctl(master_, TIOCPKT, &packetMode) != 0) {
-        SetError(error, "packet mode of " + slavePath_);
-        CloseAll();
-        return false;
-    }
 
     int pipeFds[2];
     if (::pipe2(pipeFds, O_CLOEXEC | O_NONBLOCK) != 0) {
@@ -215,28 +205,15 @@ void PtyLink::Run() {
             while (::read(wakeRead_, drain, sizeof drain) > 0) {
             }
         }
-        if (fds[0].revents & (POLLIN | POLLPRI)) {
+        if (fds[0].revents & POLLIN) {
             now = LinePeer::SteadyClock::now();
-            const auto tellRate = [this] {
-                termios tio{};
-                if (::tcgetattr(slaveHold_, &tio) == 0)
-                    peer_.HostLineRate(RateOfSpeed(cfgetospeed(&tio)));
-            };
-            tellRate();
+            termios tio{};
+            if (::tcgetattr(slaveHold_, &tio) == 0)
+                peer_.HostLineRate(RateOfSpeed(cfgetospeed(&tio)));
             for (;;) {
                 const ssize_t n = ::read(master_, input.data(), input.size());
                 if (n <= 0) break;
-                if (input[0] != TIOCPKT_DATA) {
-                    // The host flushed: the bytes before it are gone, and the ones after it
-                    // were written at the rate it has now (it sets the rate before the flush
-                    // of an open). Read the rate here, not when the poll woke: a reader held
-                    // back by the scheduler would take a reopened host's request for one at
-                    // the old rate.
-                    tellRate();
-                    continue;
-                }
-                if (n == 1) continue;
-                peer_.HostBytes(std::span(input.data() + 1, static_cast<size_t>(n - 1)), now);
+                peer_.HostBytes(std::span(input.data(), static_cast<size_t>(n)), now);
                 burst = true;
                 lastInput = now;
             }

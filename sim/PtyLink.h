@@ -9,12 +9,9 @@ namespace veska::sim {
 
 /// A simulated device on a pseudo-terminal. The host opens the slave side (SlavePath, or
 /// the optional symlink) as it opens any serial device and configures it as it likes; a
-/// pty carries any rate, and the worker tells the peer the host's rate (LinePeer::
-/// HostLineRate) from the slave's termios when it wakes and again after every flush of the
-/// host (the master runs in packet mode), so that the bytes a host writes after reopening
-/// at a new rate are never taken for bytes of the old one. A worker thread moves the
-/// host's bytes from the master side to the peer and the peer's output back, and tells the
-/// peer the end of each burst (no byte for kBurstGapMs).
+/// pty carries any rate, so the host's termios settings are not checked. A worker thread
+/// moves the host's bytes from the master side to the peer and the peer's output back,
+/// and tells the peer the end of each burst (no byte for kBurstGapMs).
 class PtyLink {
   public:
     /// linkPath: where to put a symlink to the slave device ("" for none). An existing
