@@ -35,6 +35,7 @@
 #include "simhost/SimulatedBoardDriver.h"
 #include "ui/AboutBox.h"
 #include "ui/BenchForm.h"
+#include "ui/CloseOnSignal.h"
 #include "ui/FileDialogAdapter.h"
 #include "ui/MainForm.h"
 #include "ui/MessageBoxAdapter.h"
@@ -348,9 +349,14 @@ int Run(Application& app, Clock::time_point started) {
                 QApplication::quit();
             });
         }
+        // SIGINT and SIGTERM close the window as its close button does; the program then
+        // ends with 128 + the signal's number.
+        veska::ui::CloseOnSignal closeOnSignal(form);
+        closeOnSignal.onClosed = [](int) { QApplication::quit(); };
         form.show();
         result = app.exec();
         if (screenshot) result = screenshot->Result();
+        if (closeOnSignal.Signal() != 0) result = 128 + closeOnSignal.Signal();
 
         // Shutdown: the window's close sequence (stream, adapter line, ports) runs once on the
         // logic thread, which then ends; then the logic goes, then the forms, then the bench.

@@ -18,6 +18,7 @@
 #include "params/ParamGrid.h"
 #include "params/ParamTransfer.h"
 #include "params/SensorPortOpen.h"
+#include "platform/FileIo.h"
 #include "platform/SerialPort.h"
 
 namespace veska::main {
@@ -32,6 +33,17 @@ constexpr int kHeightStep = 100;  // [px] per animation tick
 using params::IdentityLabel;
 using params::kMbIconExclamation;
 using params::kMbIconStop;
+
+/// The parameter menu's items that talk to the sensor; the file items do not.
+constexpr Control kSensorMenuItems[] = {
+    Control::PopupMenuLoad,    Control::PopupMenuRead,    Control::PopupMenuCompare,
+    Control::PopupMenuLoadAll, Control::PopupMenuReadAll, Control::PopupMenuCompareAll,
+    Control::PopupMenuFLASH,   Control::PopupMenuDefault, Control::MenuWriteToFactory,
+};
+
+bool NeedsSensor(ParamMenuAction action) {
+    return action != ParamMenuAction::WriteFile && action != ParamMenuAction::ReadFile;
+}
 
 }  // namespace
 
@@ -93,6 +105,7 @@ void MainWindow::FormCreate() {
     view_.SetEnabled(Control::ButtonMeasure, false);
     view_.SetEnabled(Control::ButtonStream, false);
     view_.SetEnabled(Control::ButtonZero, false);
+    EnableSensorMenu(false);
     state_.expandNext = true;
 
     state_.session.values.Clear();
@@ -274,9 +287,9 @@ void MainWindow::Connect() {
         view_.SetEnabled(Control::ButtonStream, true);
         view_.SetEnabled(Control::ButtonZero, true);
         view_.SetEnabled(Control::LabelRast, true);
+        EnableSensorMenu(true);
         const bool bench = options_.debugBuild;
         view_.SetVisible(Control::MenuWriteToFactory, bench);
-        view_.SetEnabled(Control::MenuWriteToFactory, bench);
         for (Control c : {Control::LabelCOMMotor, Control::ComboBoxMotorCOM,
                           Control::LabelCOMEncoder, Control::ComboBoxEncoderCOM}) {
             view_.SetVisible(c, bench);
@@ -315,11 +328,20 @@ void MainWindow::Disconnect() {
     view_.SetEnabled(Control::ButtonMeasure, false);
     view_.SetEnabled(Control::ButtonStream, false);
     view_.SetEnabled(Control::ButtonZero, false);
+    EnableSensorMenu(false);
     ShowZeroValue();
     view_.SetVisible(Control::FormDebug, false);
     traffic_ = Traffic::None;
     linkStatus_.ShowDisconnected();
     UpdateLinkActions();
+}
+
+void MainWindow::EnableSensorMenu(bool enabled) {
+    for (Control item : kSensorMenuItems) {
+        // Write to Factory exists only where the bench is reachable.
+        const bool on = enabled && (item != Control::MenuWriteToFactory || options_.debugBuild);
+        view_.SetEnabled(item, on);
+    }
 }
 
 void MainWindow::TimerAnswerTimer() {
@@ -332,6 +354,7 @@ void MainWindow::TimerAnswerTimer() {
         view_.SetEnabled(Control::ButtonMeasure, false);
         view_.SetEnabled(Control::ButtonStream, false);
         view_.SetEnabled(Control::ButtonZero, false);
+        EnableSensorMenu(false);
         view_.SetEnabled(Control::ButtonConnect, true);
         conn.connected = false;
         view_.SetText(Control::ButtonConnect, state_.texts.Button(0));
@@ -418,9 +441,35 @@ void MainWindow::SaveClick() {
     const std::optional<std::string> path = view_.AskSaveDataFile();
     if (!path) return;
     std::string error;
+    if (state_.measureMode.load() == bench::kModePulse) {
+        if (!ExportProfile(*path, error)) {
+            view_.MessageBox(error, state_.texts.Message(2), kMbIconExclamation);
+        }
+        return;
+    }
     if (!state_.samples.ExportToFile(*path, error)) {
         view_.MessageBox(error, state_.texts.Message(2), kMbIconExclamation);
     }
+}
+
+bool MainWindow::ExportProfile(const std::string& path, std::string& error) {
+    bench::RunState& run = measurement_->run;
+    const int32_t last =
+        std::clamp<int32_t>(run.profileLast, 0, bench::RunState::kProfileEntries - 1);
+    std::string text;
+    for (int32_t i = 0; i <= last; ++i) {
+        text += std::to_string(run.profileSamples[static_cast<size_t>(i)]);
+        text += "\r\n";
+    }
+    std::string reason;
+    if (!platform::ReplaceFile(path, text, reason)) {
+        // The profile stays captured for another try.
+        error = "Cannot write the data file '" + path + "': " + reason + ".";
+        return false;
+    }
+    clock_.Sleep(10);
+    run.captureProfile = true;  // the next profile read in Pulse mode is the next export's
+    return true;
 }
 
 void MainWindow::SaveCsvClick() {
@@ -493,6 +542,8 @@ void MainWindow::ParamMenuClick(ParamMenuAction action) {
         {ParamMenuAction::WriteFile, nullptr, &params::ParamFileCommands::WrParamFileClick},
         {ParamMenuAction::ReadFile, nullptr, &params::ParamFileCommands::RdParamFileClick},
     };
+    // A click queued before the connection ended finds the items disabled: it does nothing.
+    if (NeedsSensor(action) && !state_.session.conn.connected) return;
     for (const Item& item : kItems) {
         if (item.action != action) continue;
         if (item.transfer != nullptr) (params_.get()->*item.transfer)();

@@ -41,7 +41,8 @@ enum class ParamMenuAction {
     ReadFile,
 };
 
-/// The machine's serial ports for the port selectors (device paths, by-id names first).
+/// The ports for the port selectors beside their fixed items: the machine's serial devices
+/// (by-id names first) and the COMn entries of the port directory.
 std::vector<std::string> MachineSerialPorts();
 
 /// Options fixed when the program starts.
@@ -149,12 +150,18 @@ class MainWindow {
 
   private:
     void ApplyLanguage();
+    /// Pulse mode's export: profileSamples[0 .. profileLast], one decimal a line, then the
+    /// capture is armed again. False with error set when the file cannot be written.
+    bool ExportProfile(const std::string& path, std::string& error);
     bool ReportGridResult(const params::GridResult& result);
     void ShowZeroValue();
     void Connect();
     void Disconnect();
     void ShowNoIdentity();
     void HideBenchPortControls();
+    /// Enables the parameter menu's items that need the sensor (Write to Factory only in the
+    /// debug build), or disables them.
+    void EnableSensorMenu(bool enabled);
     bool Identify();
     /// The status bar's actions follow the connection state.
     void UpdateLinkActions();

@@ -2,6 +2,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <optional>
 #include <string>
@@ -84,14 +85,40 @@ void SortNatural(std::vector<std::string>& names) {
               [&](const std::string& a, const std::string& b) { return split(a) < split(b); });
 }
 
-void AppendMatching(const std::string& dir, const std::string& prefix,
-                    std::vector<std::string>& out) {
-    std::vector<std::string> found;
-    for (const std::string& name : DirectoryNames(dir)) {
-        if (name.compare(0, prefix.size(), prefix) == 0) found.push_back(dir + "/" + name);
+/// The canonical path of path with every link followed; empty when it does not resolve.
+std::string CanonicalPath(const std::string& path) {
+    char* resolved = realpath(path.c_str(), nullptr);
+    if (resolved == nullptr) return {};
+    std::string result(resolved);
+    std::free(resolved);
+    return result;
+}
+
+bool IsCharacterDevice(const std::string& path) {
+    struct stat st {};
+    return stat(path.c_str(), &st) == 0 && S_ISCHR(st.st_mode);
+}
+
+/// "ttyS3", "ttyUSB0", "ttyACM12": one of the serial prefixes followed by a number.
+bool IsSerialDeviceName(const std::string& name) {
+    for (const char* prefix : {"ttyS", "ttyUSB", "ttyACM"}) {
+        const size_t n = std::char_traits<char>::length(prefix);
+        if (name.size() <= n || name.compare(0, n, prefix) != 0) continue;
+        return std::all_of(name.begin() + static_cast<std::ptrdiff_t>(n), name.end(),
+                           [](char c) { return c >= '0' && c <= '9'; });
     }
-    SortNatural(found);
-    out.insert(out.end(), found.begin(), found.end());
+    return false;
+}
+
+/// A UART slot the kernel reserved without finding a chip behind it: its "type" attribute
+/// reads 0 (PORT_UNKNOWN), as ttyS4 … ttyS31 do on most PCs.
+bool IsEmptyUartSlot(const std::string& sysTtyDir, const std::string& name) {
+    std::FILE* f = std::fopen((sysTtyDir + "/" + name + "/type").c_str(), "r");
+    if (f == nullptr) return false;
+    int type = -1;
+    const bool read = std::fscanf(f, "%d", &type) == 1;
+    std::fclose(f);
+    return read && type == 0;
 }
 
 }  // namespace
@@ -111,19 +138,45 @@ std::string ResolvePortName(const std::string& name) {
     return entry.empty() ? name : entry;
 }
 
-std::vector<std::string> ListSerialPorts() {
+std::vector<std::string> ListSerialDevices(const SerialDeviceRoots& roots) {
     std::vector<std::string> ports;
-    for (const std::string& name : DirectoryNames("/dev/serial/by-id")) {
-        ports.push_back("/dev/serial/by-id/" + name);
+    std::vector<std::string> named;  // canonical paths of the devices a by-id name stands for
+    for (const std::string& name : DirectoryNames(roots.byIdDir)) {
+        const std::string path = roots.byIdDir + "/" + name;
+        if (!IsCharacterDevice(path)) continue;
+        ports.push_back(path);
+        named.push_back(CanonicalPath(path));
     }
-    AppendMatching("/dev", "ttyUSB", ports);
-    AppendMatching("/dev", "ttyACM", ports);
+    std::vector<std::string> devices;
+    for (const std::string& name : DirectoryNames(roots.devDir)) {
+        if (!IsSerialDeviceName(name)) continue;
+        const std::string path = roots.devDir + "/" + name;
+        if (!IsCharacterDevice(path) || IsEmptyUartSlot(roots.sysTtyDir, name)) continue;
+        if (std::find(named.begin(), named.end(), CanonicalPath(path)) != named.end()) continue;
+        devices.push_back(path);
+    }
+    SortNatural(devices);
+    ports.insert(ports.end(), devices.begin(), devices.end());
+    return ports;
+}
+
+std::vector<std::string> ListComPortEntries() {
+    std::vector<int> numbers;
     const std::string dir = PortDirectory();
-    if (!dir.empty()) {
-        for (const std::string& name : DirectoryNames(dir)) {
-            if (!ComPortNumber(name)) ports.push_back(name);
-        }
+    if (dir.empty()) return {};
+    for (const std::string& name : DirectoryNames(dir)) {
+        if (const std::optional<int> n = ComPortNumber(name)) numbers.push_back(*n);
     }
+    std::sort(numbers.begin(), numbers.end());
+    numbers.erase(std::unique(numbers.begin(), numbers.end()), numbers.end());
+    std::vector<std::string> names;
+    for (int n : numbers) names.push_back("COM" + std::to_string(n));
+    return names;
+}
+
+std::vector<std::string> ListSerialPorts() {
+    std::vector<std::string> ports = ListSerialDevices({});
+    for (std::string& name : ListComPortEntries()) ports.push_back(std::move(name));
     return ports;
 }
 

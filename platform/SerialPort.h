@@ -105,9 +105,25 @@ class SerialPort : private ByteSource {
 /// otherwise returned unchanged.
 std::string ResolvePortName(const std::string& name);
 
-/// The serial ports of this machine for a port selector: /dev/serial/by-id/* first, then
-/// /dev/ttyUSB* and /dev/ttyACM* (full paths), then the entry names of $VESKA_PORTS other
-/// than COMn (those are listed by the program already). Each group is sorted.
+/// Where ListSerialDevices looks; the defaults are the machine's own folders.
+struct SerialDeviceRoots {
+    std::string devDir = "/dev";
+    std::string byIdDir = "/dev/serial/by-id";
+    std::string sysTtyDir = "/sys/class/tty";  ///< for the "type" of a UART slot
+};
+
+/// The serial devices of this machine: the names in /dev/serial/by-id first (full paths),
+/// then /dev/ttyS*, /dev/ttyUSB* and /dev/ttyACM* that are character devices, have no by-id
+/// name and are not an empty UART slot (sysfs type 0), sorted so that ttyUSB2 comes before
+/// ttyUSB10. Anything else in those folders is left out.
+std::vector<std::string> ListSerialDevices(const SerialDeviceRoots& roots);
+
+/// The COMn entries of the port directory $VESKA_PORTS as "COMn" (any case in the folder,
+/// n from 1 to 256), in ascending order; empty without a port directory.
+std::vector<std::string> ListComPortEntries();
+
+/// The ports a port selector offers beside its fixed items: ListSerialDevices of the machine,
+/// then ListComPortEntries. Other files of the port directory are never ports.
 std::vector<std::string> ListSerialPorts();
 
 }  // namespace veska::platform

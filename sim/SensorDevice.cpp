@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 #include "sim/SensorOptics.h"
 
@@ -241,6 +242,12 @@ void SensorDevice::WriteTable() {
         }
         ++counters_.tableBlocks;
         answer = kTableTrailer;
+        if (block == 0) {
+            // Block 0 starts a new table: the sensor erases the table area first.
+            ++counters_.tableErases;
+            busyTime_ = std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                std::chrono::duration<double>(kTableEraseSeconds / world_.TimeScale()));
+        }
     } else {
         ++counters_.rejectedTableBlocks;
     }
@@ -249,9 +256,11 @@ void SensorDevice::WriteTable() {
 
 void SensorDevice::ReadVideo(bool withSize) {
     // The first request arms the capture; the next one reads it, with the size it names
-    // (2n, little-endian, for n bytes) or the default size. A request that names a size
-    // always answers.
-    if (!withSize && !videoArmed_) {
+    // (2n, little-endian, for n bytes) or the default size. The firmware tells the two apart
+    // by its own state only: a request that comes unarmed arms, whatever data it carries, and
+    // gets no answer.
+    if (!videoArmed_) {
+        if (withSize) ++counters_.unarmedVideoRequests;
         videoArmed_ = true;
         return;
     }
@@ -437,6 +446,11 @@ uint32_t SensorDevice::LineBaud() const {
 uint8_t SensorDevice::NetAddress() const {
     std::lock_guard lock(mutex_);
     return memory_.Get(addr::kNetAddress);
+}
+
+std::chrono::steady_clock::duration SensorDevice::TakeBusyTime() {
+    std::lock_guard lock(mutex_);
+    return std::exchange(busyTime_, std::chrono::steady_clock::duration::zero());
 }
 
 void SensorDevice::PowerCycle() {

@@ -1,6 +1,7 @@
 #pragma once
 #include <array>
 #include <bitset>
+#include <chrono>
 #include <cstdint>
 #include <deque>
 #include <mutex>
@@ -41,6 +42,8 @@ struct SensorCounters {
     uint64_t samplesSent = 0;
     uint32_t tableBlocks = 0;  ///< WriteTable blocks stored
     uint32_t rejectedTableBlocks = 0;
+    uint32_t tableErases = 0;           ///< table erases (a valid block 0 starts one)
+    uint32_t unarmedVideoRequests = 0;  ///< ReadVideo naming a size without the arming request
 };
 
 /// One request as the sensor received it.
@@ -136,6 +139,15 @@ class SensorDevice final : public AnalogSource {
     void SetReplyDelayMs(uint32_t ms);
     uint32_t ReplyDelayMs() const;
 
+    /// The table erase that a valid WriteTable block 0 starts [s of world time]: the whole
+    /// 128 KiB table area of flash, about the time a sector of that size takes on a
+    /// microcontroller. The host waits 8 s after block 0, so this is well inside its wait.
+    static constexpr double kTableEraseSeconds = 2.0;
+    /// How long the sensor is busy after the input fed last (a table erase, in real time at the
+    /// world's time scale), taken once; zero when it is not. While busy it hears nothing, and
+    /// its reply leaves when the erase is done.
+    std::chrono::steady_clock::duration TakeBusyTime();
+
     // What the sensor saw.
     SensorCounters Counters() const;
     /// The latest requests for any address, oldest first (at most kRequestLogSize).
@@ -188,6 +200,7 @@ class SensorDevice final : public AnalogSource {
     StreamKind stream_ = StreamKind::kNone;
     uint32_t streamGeneration_ = 0;
     bool videoArmed_ = false;
+    std::chrono::steady_clock::duration busyTime_{};  ///< busy time of the input fed last
     std::vector<uint8_t> output_;
 
     size_t dropBytes_ = 0;

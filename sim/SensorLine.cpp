@@ -34,8 +34,15 @@ void SensorLine::HostBytes(std::span<const uint8_t> bytes, TimePoint now) {
         mismatched_ += bytes.size();
         return;
     }
+    if (now < busyUntil_) {
+        busyBytes_ += bytes.size();
+        return;
+    }
     device_.Feed(bytes);
-    Collect(now + std::chrono::milliseconds(device_.ReplyDelayMs()));
+    // A reply that follows a busy time (the table erase) leaves when it ends.
+    const SteadyClock::duration busy = device_.TakeBusyTime();
+    if (busy > SteadyClock::duration::zero()) busyUntil_ = now + busy;
+    Collect(std::max(now, busyUntil_) + std::chrono::milliseconds(device_.ReplyDelayMs()));
 }
 
 void SensorLine::EndOfBurst(TimePoint now) {
@@ -178,6 +185,11 @@ double SensorLine::SampleRate() const {
 uint64_t SensorLine::MismatchedBytes() const {
     std::lock_guard lock(mutex_);
     return mismatched_;
+}
+
+uint64_t SensorLine::BusyBytes() const {
+    std::lock_guard lock(mutex_);
+    return busyBytes_;
 }
 
 uint64_t SensorLine::SamplesLost() const {

@@ -20,7 +20,8 @@ struct LineOptions {
 };
 
 /// The line end of a simulated sensor: feeds the host's bytes to the device, holds its
-/// replies back by the device's reply delay, and paces the stream at the rate the line
+/// replies back by the device's reply delay and its busy time (a table erase, during which
+/// the host's bytes are lost), and paces the stream at the rate the line
 /// allows (11 bits per byte: start, 8 data, parity, stop), sending the samples due so far
 /// in batches on a steady schedule that restarts with every stream start. While the sensor
 /// samples on its trigger input (TriggeredSampling), a stream sends one sample per pulse of
@@ -50,6 +51,8 @@ class SensorLine final : public LinePeer {
     uint64_t SamplesLost() const;
     /// Host bytes not heard because the host's rate differed from the sensor's.
     uint64_t MismatchedBytes() const;
+    /// Host bytes not heard because the sensor was busy erasing its table.
+    uint64_t BusyBytes() const;
     SensorDevice& Device() { return device_; }
 
     /// Unpaced streams keep this much output queued [bytes].
@@ -88,6 +91,8 @@ class SensorLine final : public LinePeer {
     uint32_t previousHostBaud_ = 0;  ///< the rate before the host's last change
     TimePoint hostBaudChanged_{};    ///< when hostBaud_ last changed
     uint64_t mismatched_ = 0;
+    TimePoint busyUntil_{};  ///< the sensor hears nothing before (a table erase)
+    uint64_t busyBytes_ = 0;
 };
 
 }  // namespace veska::sim

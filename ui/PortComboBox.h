@@ -7,7 +7,8 @@
 namespace veska::ui {
 
 /// ComboBoxCOM: the fixed port items ("COM1".."COM32", "USB", "USB_PELRIN") followed by the
-/// serial ports found on the machine, listed again each time the list opens. Editable, so
+/// machine's serial devices and the COMn entries of the port directory not among the fixed
+/// items, listed again each time the list opens. Editable, so
 /// that any device path can be typed.
 class PortComboBox final : public QComboBox {
   public:

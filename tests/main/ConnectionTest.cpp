@@ -5,7 +5,9 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
+#include <optional>
 
 #include "bench/ModeTable.h"
 #include "main/LinkStatus.h"
@@ -289,6 +291,78 @@ TEST(Watchdog, EndsARunningMeasurementSoTheNextClickStartsANewRun) {
     rig.window->ButtonMeasureClick();
 }
 
+/// The parameter menu's items that talk to the sensor.
+constexpr Control kSensorMenu[] = {
+    Control::PopupMenuLoad,    Control::PopupMenuRead,    Control::PopupMenuCompare,
+    Control::PopupMenuLoadAll, Control::PopupMenuReadAll, Control::PopupMenuCompareAll,
+    Control::PopupMenuFLASH,   Control::PopupMenuDefault,
+};
+
+/// Whether every sensor item of the menu is enabled (true) or every one disabled (false);
+/// nullopt for a mix or an item never set.
+std::optional<bool> SensorMenuEnabled(const FakeMainView& view) {
+    std::optional<bool> all;
+    for (Control c : kSensorMenu) {
+        const auto it = view.enabled.find(c);
+        if (it == view.enabled.end() || (all && *all != it->second)) return std::nullopt;
+        all = it->second;
+    }
+    return all;
+}
+
+TEST(SensorMenu, IsEnabledExactlyWhileConnected) {
+    struct Step {
+        const char* what;
+        std::function<void(WindowRig&)> act;
+        bool enabled;
+    };
+    const Step steps[] = {
+        {"start", [](WindowRig&) {}, false},
+        {"connect", [](WindowRig& r) { r.Connect(); }, true},
+        {"disconnect", [](WindowRig& r) { r.Connect(); }, false},
+        {"connect again", [](WindowRig& r) { r.Connect(); }, true},
+        {"watchdog",
+         [](WindowRig& r) {
+             r.device.SetSilent(true);
+             r.state.session.conn.answerStatus = 3;
+             r.window->TimerAnswerTimer();
+             r.state.session.conn.answerStatus = 3;
+             r.window->TimerAnswerTimer();
+             r.Animate();
+         },
+         false},
+    };
+    WindowRig rig;
+    for (const Step& step : steps) {
+        step.act(rig);
+        EXPECT_EQ(SensorMenuEnabled(rig.view), step.enabled) << step.what;
+        EXPECT_FALSE(rig.view.Enabled(Control::MenuWriteToFactory)) << step.what;
+    }
+}
+
+TEST(SensorMenu, WriteToFactoryFollowsTheConnectionInTheDebugBuild) {
+    WindowRig rig("", true);
+    EXPECT_FALSE(rig.view.Enabled(Control::MenuWriteToFactory));
+    rig.Connect();
+    EXPECT_TRUE(rig.view.Enabled(Control::MenuWriteToFactory));
+    rig.Connect();  // disconnect
+    EXPECT_FALSE(rig.view.Enabled(Control::MenuWriteToFactory));
+}
+
+TEST(SensorMenu, AClickThatArrivesAfterTheDisconnectAsksNothing) {
+    WindowRig rig;
+    rig.Connect();
+    rig.Connect();  // disconnect; a Write to FLASH was queued behind it
+    rig.device.ResetCounters();
+    for (main::ParamMenuAction action :
+         {main::ParamMenuAction::Flash, main::ParamMenuAction::LoadAll,
+          main::ParamMenuAction::Default, main::ParamMenuAction::Factory}) {
+        rig.window->ParamMenuClick(action);
+    }
+    EXPECT_TRUE(rig.view.messages.empty()) << "no question, no failure report";
+    EXPECT_EQ(rig.device.Counters().bytesReceived, 0u);
+}
+
 TEST(Selectors, TakeEffectAtTheNextConnectAndRejectNonNumbers) {
     WindowRig rig;
     rig.Connect();
@@ -365,6 +439,51 @@ TEST(Chart, ExportWritesTheBufferAndReportsAnUnwritableFile) {
     rig.view.saveDataFile.reset();  // cancelled
     rig.window->SaveClick();
     EXPECT_EQ(rig.view.messages.size(), 1u);
+    std::remove(path.c_str());
+}
+
+std::string ReadWhole(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+TEST(Chart, PulseModeExportWritesTheCapturedProfileAndArmsTheNextCapture) {
+    WindowRig rig;
+    rig.state.samples.Reset();
+    for (float v : {1.5f, 2.5f, 3.5f}) rig.state.samples.AppendOnePast(v);
+    bench::RunState& run = rig.window->Measurement().run;
+    rig.state.measureMode = bench::kModePulse;
+    run.profileSamples[0] = 120;
+    run.profileSamples[1] = -7;
+    run.profileSamples[2] = 3120;
+    run.profileSamples[3] = 0;
+    run.profileSamples[4] = 999;  // beyond profileLast
+    run.profileLast = 3;
+    run.captureProfile = false;
+
+    const std::string path = ::testing::TempDir() + "/veska_export_pulse.txt";
+    rig.view.saveDataFile.reset();  // cancelled: nothing written, the capture stays as it is
+    rig.window->SaveClick();
+    EXPECT_FALSE(run.captureProfile);
+
+    rig.view.saveDataFile = path;
+    rig.window->SaveClick();
+    EXPECT_EQ(ReadWhole(path), "120\r\n-7\r\n3120\r\n0\r\n");
+    EXPECT_TRUE(run.captureProfile) << "the next profile is captured for the next export";
+    EXPECT_EQ(rig.clock.sleeps.back(), 10u);
+    EXPECT_TRUE(rig.view.messages.empty());
+
+    rig.view.saveDataFile = "/nonexistent-dir/profile.txt";
+    run.captureProfile = false;
+    rig.window->SaveClick();
+    ASSERT_EQ(rig.view.messages.size(), 1u);
+    EXPECT_NE(rig.view.messages[0].text.find("/nonexistent-dir/profile.txt"), std::string::npos);
+    EXPECT_FALSE(run.captureProfile) << "the profile not written stays for another try";
+
+    rig.state.measureMode = bench::kModeLine;  // every other mode writes the buffer
+    rig.view.saveDataFile = path;
+    rig.window->SaveClick();
+    EXPECT_EQ(ReadWhole(path), "1.500\r\n2.500\r\n3.500\r\n");
     std::remove(path.c_str());
 }
 

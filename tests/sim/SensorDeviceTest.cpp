@@ -292,6 +292,17 @@ TEST_F(SensorDeviceTest, ReadVideoArmsThenAnswersTheProfileWithThePeakAtTheSpot)
     EXPECT_NEAR(double(peak2), optics::SpotPixel(0.1, 1024), 1.0);
 }
 
+TEST_F(SensorDeviceTest, ReadVideoNamingASizeWithoutTheArmingRequestOnlyArms) {
+    EXPECT_TRUE(Exchange(15, {0xE8, 0x03}).empty()) << "unarmed: no answer";
+    EXPECT_EQ(sensor_.Counters().unarmedVideoRequests, 1u);
+    // It armed the capture, so the next request reads the profile.
+    EXPECT_EQ(Decode(Exchange(15, {0xE8, 0x03})).size(), 500u);
+    // An arming request after a read arms afresh.
+    EXPECT_TRUE(Exchange(15).empty());
+    EXPECT_EQ(Decode(Exchange(15, {0xE8, 0x03})).size(), 500u);
+    EXPECT_EQ(sensor_.Counters().unarmedVideoRequests, 1u);
+}
+
 TEST_F(SensorDeviceTest, ReadVideoLengthFollowsLengthCcd) {
     sensor_.SetParam16(0x9C, 300);
     Exchange(15);

@@ -42,6 +42,41 @@ class SensorLineTest : public ::testing::Test {
     const TimePoint t0_ = LinePeer::SteadyClock::now();
 };
 
+/// A WriteTable request of block b: 512 entries, the block number and the trailer.
+std::vector<uint8_t> TableBlock(uint8_t block) {
+    std::vector<uint8_t> data(1026, 0x10);
+    data[1024] = block;
+    data[1025] = 0xAA;
+    return data;
+}
+
+TEST_F(SensorLineTest, BlockZeroErasesTheTableAtTheWorldsTimeScaleAndIsDeafMeanwhile) {
+    for (const double scale : {1.0, 20.0}) {
+        World world(80, 50);
+        world.SetTimeScale(scale);
+        SensorDevice sensor(world);
+        SensorLine line(sensor);
+        const auto erase = std::chrono::duration_cast<LinePeer::SteadyClock::duration>(
+            std::chrono::duration<double>(SensorDevice::kTableEraseSeconds / scale));
+
+        Send(line, 10, TableBlock(0), t0_);
+        EXPECT_TRUE(TakeAll(line, t0_ + erase - 1ms).empty()) << scale << ": still erasing";
+        EXPECT_EQ(line.NextEvent(t0_), t0_ + erase);
+        Send(line, 1, {}, t0_ + erase / 2);  // an Identify while erasing is not heard
+        EXPECT_EQ(line.BusyBytes(), 2u);
+        EXPECT_EQ(Decode(TakeAll(line, t0_ + erase)), std::vector<uint8_t>{0xAA}) << scale;
+        EXPECT_EQ(sensor.Counters().tableErases, 1u);
+        EXPECT_EQ(sensor.Counters().requests[1], 0u);
+
+        // Later blocks are written without an erase: the reply follows at once.
+        const TimePoint t1 = t0_ + erase + 1ms;
+        Send(line, 10, TableBlock(1), t1);
+        EXPECT_EQ(Decode(TakeAll(line, t1)), std::vector<uint8_t>{0xAA}) << scale;
+        EXPECT_EQ(sensor.Counters().tableBlocks, 2u);
+        EXPECT_EQ(sensor.Counters().tableErases, 1u);
+    }
+}
+
 TEST_F(SensorLineTest, StreamIsPacedAtTheLineRate) {
     struct Case {
         uint8_t baudCode;

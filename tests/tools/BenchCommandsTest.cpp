@@ -90,8 +90,17 @@ TEST_F(BenchCommandsTest, OutputsAndMaskReachTheController) {
     EXPECT_TRUE(Eventually([&] { return stage.Outputs() == 0; }));
 }
 
+/// What the encoder heard, for a failure message.
+std::string Heard(const sim::EncoderDevice& encoder) {
+    const sim::EncoderCounters c = encoder.Counters();
+    return "encoder heard: identify " + std::to_string(c.requests[1]) + ", write " +
+           std::to_string(c.requests[3]) + ", at a wrong rate " + std::to_string(c.wrongRate) +
+           ", rate switches " + std::to_string(c.rateSwitches);
+}
+
 TEST_F(BenchCommandsTest, EncoderRateReachesAnEncoderLeftAtAnotherRate) {
-    ASSERT_EQ(Veskactl("encoder identify").exitCode, 0);  // now at 460800
+    const CtlResult first = Veskactl("encoder identify");  // now at 460800
+    ASSERT_EQ(first.exitCode, 0) << first.text << Heard(bench.Encoder());
     const CtlResult run = Veskactl("encoder rate 230400");
     EXPECT_EQ(run.exitCode, 0) << run.text;
     EXPECT_EQ(bench.Encoder().Baud(), 230400u);

@@ -22,6 +22,7 @@
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
+#include <csignal>
 #include <functional>
 #include <future>
 #include <memory>
@@ -36,6 +37,7 @@
 #include "ui/AboutBox.h"
 #include "ui/BenchForm.h"
 #include "ui/ChartView.h"
+#include "ui/CloseOnSignal.h"
 #include "ui/FileDialogAdapter.h"
 #include "ui/MainForm.h"
 #include "ui/MessageBoxAdapter.h"
@@ -74,7 +76,9 @@ class MainFormTest : public ::testing::Test {
         form->SetForms(*range, *about, *benchForm);
         form->SetAdapters(boxes, files);
         form->SetAboutBoxEnabled(false);
+        // The machine's own ports stay out of the tests.
         form->ComboBoxCOM()->listPorts = [] { return std::vector<std::string>{}; };
+        form->ComboBoxCOM()->RefreshPorts();
 
         main::StartOptions start;
         start.languageDirectory = VESKA_SOURCE_DIR "/Language";
@@ -583,6 +587,32 @@ TEST_F(MainFormTest, StreamShowsTheNewestValueOnTheDisplayTimerAndPlotsAtStop) {
     EXPECT_EQ(form->ButtonStream()->text(), Q("Stream start"));
     EXPECT_TRUE(form->ButtonConnect()->isEnabled());
     EXPECT_GT(form->Chart1()->PointCount(), 0);
+}
+
+TEST_F(MainFormTest, SigtermClosesTheWindowAsItsCloseButtonDoes) {
+    Connect();
+    form->ButtonStream()->click();
+    ASSERT_TRUE(LogicIdle());
+    ASSERT_TRUE(state->streamRunning.load());
+    ASSERT_TRUE(QTest::qWaitFor(
+        [this] { return bench->Sensor().Streaming() != sim::StreamKind::kNone; }, 15000));
+    const uint32_t stopsBefore = bench->Sensor().Counters().requests[8];
+
+    CloseOnSignal closer(*form);
+    ASSERT_TRUE(closer.Active());
+    int closedBy = 0;
+    closer.onClosed = [&closedBy](int signal) { closedBy = signal; };
+    ASSERT_EQ(::kill(::getpid(), SIGTERM), 0);
+    ASSERT_TRUE(QTest::qWaitFor([&closedBy] { return closedBy != 0; }, 30000));
+
+    EXPECT_EQ(closedBy, SIGTERM);
+    EXPECT_EQ(closer.Signal(), SIGTERM);
+    EXPECT_FALSE(form->isVisible());
+    EXPECT_FALSE(state->streamRunning.load());
+    EXPECT_FALSE(state->session.sensor.IsOpen());
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return bench->Sensor().Counters().requests[8] >= stopsBefore + 2; }, 15000));
+    EXPECT_EQ(bench->Sensor().Streaming(), sim::StreamKind::kNone);
 }
 
 TEST_F(MainFormTest, ChartMenuTogglesTheAutomaticScaling) {

@@ -1,6 +1,3 @@
-#include <cstdlib>
-#include <filesystem>
-
 #include "link/PortSelection.h"
 #include "params/SensorScan.h"
 #include "platform/SerialPort.h"
@@ -11,21 +8,9 @@ namespace veska::tools {
 
 namespace {
 
-/// The ports a scan without --port tries: the machine's serial ports, then the COMn entries
+/// The ports a scan without --port tries: the machine's serial devices, then the COMn entries
 /// of the port directory $VESKA_PORTS.
-std::vector<std::string> ScanPortChoices() {
-    std::vector<std::string> choices = platform::ListSerialPorts();
-    if (const char* dir = std::getenv("VESKA_PORTS"); dir != nullptr && *dir != '\0') {
-        for (int n = 1; n <= 32; ++n) {
-            const std::string name = "COM" + std::to_string(n);
-            std::error_code ec;
-            if (std::filesystem::exists(std::filesystem::path(dir) / name, ec)) {
-                choices.push_back(name);
-            }
-        }
-    }
-    return choices;
-}
+std::vector<std::string> ScanPortChoices() { return platform::ListSerialPorts(); }
 
 std::string ChoiceOfPortName(const std::string& portName) {
     const std::string prefix = link::kPortPrefix;
