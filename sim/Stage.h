@@ -81,6 +81,7 @@ class Stage final : public TargetSource, public TriggerSource {
     double TargetMmAt(TimePoint now) const override;
     uint64_t PulsesUntil(TimePoint now) const override;
     TimePoint NextPulseAfter(TimePoint now) const override;
+    TimePoint PulseTime(uint64_t pulse, TimePoint now) const override;
 
   private:
     struct Move {

@@ -15,6 +15,10 @@ class TriggerSource {
     virtual uint64_t PulsesUntil(TimePoint now) const = 0;
     /// When the next pulse after now comes; TimePoint::max() when none is under way.
     virtual TimePoint NextPulseAfter(TimePoint now) const = 0;
+    /// When the sensor exposes for pulse number `pulse` of the running total (1: the first):
+    /// a moment after the pulse, while the stage still stands where that pulse left it. now
+    /// for a pulse of an earlier move or one that has not come by now.
+    virtual TimePoint PulseTime(uint64_t pulse, TimePoint now) const = 0;
 };
 
 }  // namespace veska::sim
