@@ -110,6 +110,8 @@ void SweepRun::Start(RunFrame& frame) {
 
     platform::Clock& clock = frame.Clock();
     frame.OpenEncoderPort();
+    // The stream of a synchronous sweep carries no encoder positions.
+    run.encoderRecorded = run.encoderPresent && !Synchronous();
     clock.Sleep(10);
     frame.OpenMotorPort();
     clock.Sleep(10);

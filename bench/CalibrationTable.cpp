@@ -154,7 +154,7 @@ CalibrationOutcome BuildCalibrationTable(RunFrame& frame, int32_t n) {
         return outcome;
     }
     const std::vector<int32_t> table = BuildTableFromSamples(
-        samples, encoder, kept, run.encoderPresent, run.sampleStep, session.conn.measuringRange);
+        samples, encoder, kept, run.encoderRecorded, run.sampleStep, session.conn.measuringRange);
     outcome.built = true;
 
     for (;;) {

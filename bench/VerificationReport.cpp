@@ -145,7 +145,7 @@ DigitalEvaluation WriteVerificationReport(RunFrame& frame, int32_t n,
     std::vector<float> encoder(run.encoderBuffer.begin(), run.encoderBuffer.begin() + n);
 
     DigitalEvaluation e =
-        EvaluateDigital(std::move(samples), std::move(encoder), n, run.encoderPresent,
+        EvaluateDigital(std::move(samples), std::move(encoder), n, run.encoderRecorded,
                         run.sampleStep, session.conn.measuringRange);
     for (size_t k = 0; k < e.points.size(); ++k) {
         view.ChartAddPoint(e.points[k], e.labels[k], PointColour::Red);
