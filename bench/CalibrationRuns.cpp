@@ -19,6 +19,9 @@ constexpr uint16_t kOutputEnable = 1;
 constexpr uint16_t kOutputTrigger = 8;  ///< motor output bit that triggers the sensor
 constexpr uint32_t kExtraSteps = 13;
 constexpr uint32_t kMaxMoveSteps = 0xFFFFFF - kExtraSteps;
+/// Poll interval of the wait for an increment's end [ms]: the tick polls at once again, as
+/// closely as the clock allows, since an increment lasts a few milliseconds.
+constexpr uint32_t kIncrementPollMs = 1;
 
 }  // namespace
 
@@ -227,7 +230,7 @@ void SweepRun::StepTick(RunFrame& frame) {
     const int32_t range = frame.Session().conn.measuringRange;
     const uint32_t incrementBound = ForwardMoveBoundMs(incrementPeriod_, run.stepCount);
     for (int budget = kTickBudget; budget > 0; --budget) {
-        if (!WaitForRestBounded(motor, clock, incrementBound)) {
+        if (!WaitForRestBounded(motor, clock, incrementBound, kIncrementPollMs)) {
             EndOnStalledMove(frame, "increment");
             return;
         }
