@@ -27,6 +27,11 @@ acquire::StreamSetup StreamSetupOf(const ModeRow& row);
 bool CheckStageRecord(RunFrame& frame, int record);
 /// Ends the run because a move did not end within its bound (noted in the run's notes).
 void EndOnStalledMove(RunFrame& frame, const std::string& what);
+/// One tick of a move under way while the sensor streams. At rest: the stream stops once,
+/// complete is set (before the run's stop, which reads it), currentValue = the newest sample
+/// index, and the run ends. Still moving past the deadline: EndOnStalledMove(what).
+void EndStreamedMoveAtRest(RunFrame& frame, const MoveDeadline& deadline, const std::string& what,
+                           bool& complete);
 
 /// Pulse (128): the video profile every tick; the left axis fixed to the profile's scale.
 class PulseMode final : public RunMode {

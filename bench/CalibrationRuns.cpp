@@ -139,14 +139,7 @@ void SweepRun::Tick(RunFrame& frame) {
     platform::Clock& clock = frame.Clock();
     switch (run.tickPhase) {
         case 3:
-            if (AtRest(motor)) {
-                frame.Stream().Stop(1);
-                complete_ = true;
-                frame.CurrentValue().store(static_cast<float>(frame.Samples().Index()));
-                frame.EndRun();
-            } else if (deadline_.Expired(clock)) {
-                EndOnStalledMove(frame, "synchronous move");
-            }
+            EndStreamedMoveAtRest(frame, deadline_, "synchronous move", complete_);
             return;
         case 2:
             StepTick(frame);
