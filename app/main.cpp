@@ -277,7 +277,8 @@ class BenchScreenshotRun {
             return;
         }
         Sample();
-        const bool settled = form_.LogicIdle() && !form_.TimerEnabled(veska::main::Timer::TimerMore);
+        const bool settled =
+            form_.LogicIdle() && !form_.TimerEnabled(veska::main::Timer::TimerMore);
         switch (stage_) {
             case Stage::Connecting:
                 if (settled && form_.ButtonMeasure()->isEnabled()) {
@@ -330,8 +331,8 @@ class BenchScreenshotRun {
     std::string dir_;
     Stage stage_ = Stage::Connecting;
     Clock::time_point started_{};
-    std::atomic<bool> running_{true};     ///< written on the logic thread
-    std::atomic<int32_t> samples_{0};     ///< written on the logic thread
+    std::atomic<bool> running_{true};  ///< written on the logic thread
+    std::atomic<int32_t> samples_{0};  ///< written on the logic thread
     int result_ = 0;
 };
 
