@@ -112,6 +112,8 @@ TEST_P(BenchLoopRuns, CalibrationStraightensTheSensor) {
     ASSERT_TRUE(RunMode(c.verification)) << ::testing::PrintToString(cycle.run.notes);
     const double after = cycle.run.results.at("figure_percent");
     EXPECT_LT(after, 0.05) << "before " << before;
+    RecordProperty("figure_before", std::to_string(before));
+    RecordProperty("figure_after", std::to_string(after));
     EXPECT_GT(after, 0.0);
     EXPECT_EQ(view.chartImages.size(), 2u);
 }
