@@ -7,8 +7,10 @@
 #include <QMessageBox>
 #include <QPixmap>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QSettings>
 #include <QTimer>
+#include <atomic>
 #include <chrono>
 #include <clocale>
 #include <cstdio>
@@ -24,6 +26,7 @@
 #include "analog/BenchBoard.h"
 #include "analog/VoktDriver.h"
 #include "bench/BenchModes.h"
+#include "bench/ModeTable.h"
 #include "bench/StageDevices.h"
 #include "main/LogicThread.h"
 #include "main/MainWindow.h"
@@ -106,6 +109,7 @@ struct Options {
     std::string languageDirectory;
     std::string port;
     std::string screenshot;
+    std::string benchScreenshots;  ///< folder of the bench run's screenshots
 };
 
 Options ParseOptions(const QApplication& app) {
@@ -135,7 +139,14 @@ Options ParseOptions(const QApplication& app) {
     const QCommandLineOption startupTime(
         QStringLiteral("startup-time"),
         QStringLiteral("Print the milliseconds until the main window is shown, then quit."));
-    parser.addOptions({version, simulate, language, port, noAbout, screenshot, startupTime});
+    const QCommandLineOption benchScreenshots(
+        QStringLiteral("screenshot-bench"),
+        QStringLiteral("Debug build: connect, run a verification (Poverka), save the bench form "
+                       "and the window during the run and the report chart after it into DIR, "
+                       "and quit."),
+        QStringLiteral("DIR"));
+    parser.addOptions(
+        {version, simulate, language, port, noAbout, screenshot, benchScreenshots, startupTime});
     parser.process(app);
 
     Options o;
@@ -143,8 +154,10 @@ Options ParseOptions(const QApplication& app) {
     o.languageDirectory = parser.value(language).toStdString();
     o.port = parser.value(port).toStdString();
     o.screenshot = parser.value(screenshot).toStdString();
+    o.benchScreenshots = parser.value(benchScreenshots).toStdString();
     o.startupTime = parser.isSet(startupTime);
-    o.showAbout = !parser.isSet(noAbout) && o.screenshot.empty() && !o.startupTime;
+    o.showAbout = !parser.isSet(noAbout) && o.screenshot.empty() && o.benchScreenshots.empty() &&
+                  !o.startupTime;
     return o;
 }
 
@@ -217,9 +230,123 @@ class ScreenshotRun {
     int result_ = 0;
 };
 
+/// The --screenshot-bench run (debug build): connect, choose Poverka in the bench form, start
+/// it, save the bench form and the window once the run has recorded a while
+/// (bench-run.png, bench-run-window.png), and the window with the report's chart once the
+/// run has ended (report-chart.png). The run's own files land in the current directory.
+class BenchScreenshotRun {
+  public:
+    BenchScreenshotRun(veska::ui::TFormMain& form, veska::ui::TFormDebug& benchForm,
+                       veska::main::LogicThread& thread, veska::main::MainWindow& logic,
+                       const veska::main::ProgramState& state, std::string dir)
+        : form_(form),
+          benchForm_(benchForm),
+          thread_(thread),
+          logic_(logic),
+          state_(state),
+          dir_(std::move(dir)) {}
+
+    void Start() {
+        started_ = Clock::now();
+        QTimer::singleShot(100, &form_, [this] {
+            form_.ButtonConnect()->click();
+            Step();
+        });
+    }
+    int Result() const { return result_; }
+
+  private:
+    enum class Stage { Connecting, Recording, Reporting };
+    static constexpr int32_t kSamplesBeforeShot = 300;
+
+    /// The logic's run state as the logic thread last saw it.
+    void Sample() {
+        const veska::main::MainWindow* logic = &logic_;
+        const veska::main::ProgramState* state = &state_;
+        std::atomic<bool>* running = &running_;
+        std::atomic<int32_t>* samples = &samples_;
+        thread_.Post("", [logic, state, running, samples] {
+            running->store(logic->MeasurementRunning());
+            samples->store(state->samples.Index());
+        });
+    }
+
+    void Step() {
+        if (Clock::now() - started_ > std::chrono::seconds(120)) {
+            std::fprintf(stderr, "veskacfg: the bench run did not get on; saving as it is\n");
+            result_ = 1;
+            Save(benchForm_, "bench-run.png");
+            Finish();
+            return;
+        }
+        Sample();
+        const bool settled =
+            form_.LogicIdle() && !form_.TimerEnabled(veska::main::Timer::TimerMore);
+        switch (stage_) {
+            case Stage::Connecting:
+                if (settled && form_.ButtonMeasure()->isEnabled()) {
+                    for (int i = 0; veska::bench::ModeCodeOfItem(i) >= 0; ++i) {
+                        if (veska::bench::ModeCodeOfItem(i) == veska::bench::kModePoverka)
+                            benchForm_.ModeButton(i)->click();
+                    }
+                    form_.ButtonMeasure()->click();
+                    stage_ = Stage::Recording;
+                }
+                break;
+            case Stage::Recording:
+                if (samples_.load() >= kSamplesBeforeShot) {
+                    Save(benchForm_, "bench-run.png");
+                    Save(form_, "bench-run-window.png");
+                    stage_ = Stage::Reporting;
+                }
+                break;
+            case Stage::Reporting:
+                if (!running_.load() && settled) {
+                    QTimer::singleShot(300, &form_, [this] {
+                        Save(form_, "report-chart.png");
+                        Finish();
+                    });
+                    return;
+                }
+                break;
+        }
+        QTimer::singleShot(100, &form_, [this] { Step(); });
+    }
+
+    void Save(QWidget& widget, const char* name) {
+        const std::string path = dir_ + "/" + name;
+        if (!widget.grab().save(QString::fromStdString(path))) {
+            std::fprintf(stderr, "veskacfg: cannot write %s\n", path.c_str());
+            result_ = 1;
+        }
+    }
+
+    void Finish() {
+        form_.close();
+        QApplication::quit();
+    }
+
+    veska::ui::TFormMain& form_;
+    veska::ui::TFormDebug& benchForm_;
+    veska::main::LogicThread& thread_;
+    veska::main::MainWindow& logic_;
+    const veska::main::ProgramState& state_;
+    std::string dir_;
+    Stage stage_ = Stage::Connecting;
+    Clock::time_point started_{};
+    std::atomic<bool> running_{true};  ///< written on the logic thread
+    std::atomic<int32_t> samples_{0};  ///< written on the logic thread
+    int result_ = 0;
+};
+
 int Run(Application& app, Clock::time_point started) {
     const Options options = ParseOptions(app);
-    app.unattended = !options.screenshot.empty() || options.startupTime;
+    app.unattended =
+        !options.screenshot.empty() || !options.benchScreenshots.empty() || options.startupTime;
+    if (!options.benchScreenshots.empty() && !kDebugBuild) {
+        std::fprintf(stderr, "veskacfg: --screenshot-bench needs the debug build\n");
+        return 2;
+    }
 
     // The virtual bench comes first: it points COM4 at its sensor and installs its USB bus
     // before anything asks for a port or the USB backend.
@@ -265,16 +392,18 @@ int Run(Application& app, Clock::time_point started) {
     veska::ui::QtMessageBoxes screenBoxes(&form);
     UnattendedMessageBoxes loggedBoxes;
     veska::ui::QtFileDialogs files(&form);
+    // An unattended run answers every file dialog with Cancel: nothing waits for a person.
+    veska::ui::ScriptedFileDialogs cancelledFiles;
     form.SetForms(range, about, benchForm);
     form.SetAdapters(
         app.unattended ? static_cast<veska::ui::MessageBoxAdapter&>(loggedBoxes) : screenBoxes,
-        files);
+        app.unattended ? static_cast<veska::ui::FileDialogAdapter&>(cancelledFiles) : files);
     form.SetAboutBoxEnabled(options.showAbout);
     // The last port, rate, address, window geometry and dialog folders. The simulated bench
     // and an explicit --port choose their own port; unattended runs keep nothing.
     QSettings store(QStringLiteral("veskacfg"), QStringLiteral("veskacfg"));
     veska::ui::OperatorSettings remembered(store);
-    const bool remember = !options.simulate && options.screenshot.empty() && !options.startupTime;
+    const bool remember = !options.simulate && !app.unattended;
     veska::ui::RememberedChoices choices;
     if (remember) choices = remembered.Restore(form, files);
 
@@ -340,6 +469,12 @@ int Run(Application& app, Clock::time_point started) {
             screenshot.emplace(form, thread, logic, options.screenshot);
             screenshot->Start();
         }
+        std::optional<BenchScreenshotRun> benchScreenshot;
+        if (!options.benchScreenshots.empty()) {
+            benchScreenshot.emplace(form, benchForm, thread, logic, *state,
+                                    options.benchScreenshots);
+            benchScreenshot->Start();
+        }
         if (options.startupTime) {
             QTimer::singleShot(0, &form, [&form, started] {
                 const auto ms = std::chrono::duration<double, std::milli>(Clock::now() - started);
@@ -356,6 +491,7 @@ int Run(Application& app, Clock::time_point started) {
         form.show();
         result = app.exec();
         if (screenshot) result = screenshot->Result();
+        if (benchScreenshot) result = benchScreenshot->Result();
         if (closeOnSignal.Signal() != 0) result = 128 + closeOnSignal.Signal();
 
         // Shutdown: the window's close sequence (stream, adapter line, ports) runs once on the

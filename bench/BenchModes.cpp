@@ -33,6 +33,18 @@ void EndOnStalledMove(RunFrame& frame, const std::string& what) {
     frame.EndRun();
 }
 
+void EndStreamedMoveAtRest(RunFrame& frame, const MoveDeadline& deadline, const std::string& what,
+                           bool& complete) {
+    if (AtRest(frame.Devices().motor)) {
+        frame.Stream().Stop(1);
+        complete = true;
+        frame.CurrentValue().store(static_cast<float>(frame.Samples().Index()));
+        frame.EndRun();
+    } else if (deadline.Expired(frame.Clock())) {
+        EndOnStalledMove(frame, what);
+    }
+}
+
 void BenchModes::BindTo(ModeSteps& steps) {
     steps.Bind(kModePulse, pulse_);
     steps.Bind(kModeMotionHome, home_);

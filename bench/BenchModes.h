@@ -27,6 +27,11 @@ acquire::StreamSetup StreamSetupOf(const ModeRow& row);
 bool CheckStageRecord(RunFrame& frame, int record);
 /// Ends the run because a move did not end within its bound (noted in the run's notes).
 void EndOnStalledMove(RunFrame& frame, const std::string& what);
+/// One tick of a move under way while the sensor streams. At rest: the stream stops once,
+/// complete is set (before the run's stop, which reads it), currentValue = the newest sample
+/// index, and the run ends. Still moving past the deadline: EndOnStalledMove(what).
+void EndStreamedMoveAtRest(RunFrame& frame, const MoveDeadline& deadline, const std::string& what,
+                           bool& complete);
 
 /// Pulse (128): the video profile every tick; the left axis fixed to the profile's scale.
 class PulseMode final : public RunMode {
@@ -35,32 +40,48 @@ class PulseMode final : public RunMode {
     void Tick(RunFrame& frame) override;
 };
 
-/// Motion_Home (133) and Motion_Home__Pulse (145): homing, settling, the positioning move
-/// inside one tick, then the run ends.
-class MotionHomeMode final : public RunMode {
+/// A motion mode: refuses to start without a usable motor record (the run then ends at its
+/// first tick), takes a result every tick when it shows the profile (the __Pulse variants),
+/// and runs one move whose end the ticks poll.
+class StageMoveMode : public RunMode {
   public:
-    explicit MotionHomeMode(bool withProfile) : withProfile_(withProfile) {}
-    void Start(RunFrame& frame) override;
-    void Tick(RunFrame& frame) override;
+    void Start(RunFrame& frame) final;
+    void Tick(RunFrame& frame) final;
+
+  protected:
+    explicit StageMoveMode(bool withProfile) : withProfile_(withProfile) {}
+    /// Starts the move (the motor port opened here) and arms deadline_.
+    virtual void StartMove(RunFrame& frame) = 0;
+    /// One tick while the move is under way; ends the run at its end.
+    virtual void TickMove(RunFrame& frame) = 0;
+
+    MoveDeadline deadline_;
 
   private:
     bool withProfile_;
     bool refused_ = false;
-    MoveDeadline deadline_;
+};
+
+/// Motion_Home (133) and Motion_Home__Pulse (145): homing, settling, the positioning move
+/// inside one tick, then the run ends.
+class MotionHomeMode final : public StageMoveMode {
+  public:
+    explicit MotionHomeMode(bool withProfile) : StageMoveMode(withProfile) {}
+
+  private:
+    void StartMove(RunFrame& frame) override;
+    void TickMove(RunFrame& frame) override;
 };
 
 /// Motion_End (134) and Motion_End__Pulse (146): one forward move of 8500 steps; the run
 /// ends at rest.
-class MotionEndMode final : public RunMode {
+class MotionEndMode final : public StageMoveMode {
   public:
-    explicit MotionEndMode(bool withProfile) : withProfile_(withProfile) {}
-    void Start(RunFrame& frame) override;
-    void Tick(RunFrame& frame) override;
+    explicit MotionEndMode(bool withProfile) : StageMoveMode(withProfile) {}
 
   private:
-    bool withProfile_;
-    bool refused_ = false;
-    MoveDeadline deadline_;
+    void StartMove(RunFrame& frame) override;
+    void TickMove(RunFrame& frame) override;
 };
 
 /// Scan (147): homing, then one forward move over 100 mm while the sensor streams; the stop

@@ -19,6 +19,9 @@ constexpr uint16_t kOutputEnable = 1;
 constexpr uint16_t kOutputTrigger = 8;  ///< motor output bit that triggers the sensor
 constexpr uint32_t kExtraSteps = 13;
 constexpr uint32_t kMaxMoveSteps = 0xFFFFFF - kExtraSteps;
+/// Poll interval of the wait for an increment's end [ms]: the tick polls at once again, as
+/// closely as the clock allows, since an increment lasts a few milliseconds.
+constexpr uint32_t kIncrementPollMs = 1;
 
 }  // namespace
 
@@ -110,6 +113,8 @@ void SweepRun::Start(RunFrame& frame) {
 
     platform::Clock& clock = frame.Clock();
     frame.OpenEncoderPort();
+    // The stream of a synchronous sweep carries no encoder positions.
+    run.encoderRecorded = run.encoderPresent && !Synchronous();
     clock.Sleep(10);
     frame.OpenMotorPort();
     clock.Sleep(10);
@@ -134,14 +139,7 @@ void SweepRun::Tick(RunFrame& frame) {
     platform::Clock& clock = frame.Clock();
     switch (run.tickPhase) {
         case 3:
-            if (AtRest(motor)) {
-                frame.Stream().Stop(1);
-                complete_ = true;
-                frame.CurrentValue().store(static_cast<float>(frame.Samples().Index()));
-                frame.EndRun();
-            } else if (deadline_.Expired(clock)) {
-                EndOnStalledMove(frame, "synchronous move");
-            }
+            EndStreamedMoveAtRest(frame, deadline_, "synchronous move", complete_);
             return;
         case 2:
             StepTick(frame);
@@ -227,7 +225,7 @@ void SweepRun::StepTick(RunFrame& frame) {
     const int32_t range = frame.Session().conn.measuringRange;
     const uint32_t incrementBound = ForwardMoveBoundMs(incrementPeriod_, run.stepCount);
     for (int budget = kTickBudget; budget > 0; --budget) {
-        if (!WaitForRestBounded(motor, clock, incrementBound)) {
+        if (!WaitForRestBounded(motor, clock, incrementBound, kIncrementPollMs)) {
             EndOnStalledMove(frame, "increment");
             return;
         }

@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "bench/RunFrame.h"
+#include "bench/VerificationReport.h"
 #include "params/ParamView.h"
 #include "platform/FileIo.h"
 
@@ -153,8 +154,9 @@ CalibrationOutcome BuildCalibrationTable(RunFrame& frame, int32_t n) {
         run.results["table_blocks"] = 0;
         return outcome;
     }
-    const std::vector<int32_t> table = BuildTableFromSamples(
-        samples, encoder, kept, run.encoderPresent, run.sampleStep, session.conn.measuringRange);
+    const std::vector<int32_t> table =
+        BuildTableFromSamples(samples, encoder, kept, UsesEncoderReference(run), run.sampleStep,
+                              session.conn.measuringRange);
     outcome.built = true;
 
     for (;;) {

@@ -23,10 +23,22 @@ void PulseMode::Start(RunFrame& frame) {
 
 void PulseMode::Tick(RunFrame& frame) { (void)frame.FetchResult(); }
 
-void MotionHomeMode::Start(RunFrame& frame) {
+void StageMoveMode::Start(RunFrame& frame) {
+    refused_ = !CheckStageRecord(frame, frame.Session().conn.motorRecord);
+    if (!refused_) StartMove(frame);
+}
+
+void StageMoveMode::Tick(RunFrame& frame) {
+    if (refused_) {
+        frame.EndRun();
+        return;
+    }
+    if (withProfile_) (void)frame.FetchResult();
+    TickMove(frame);
+}
+
+void MotionHomeMode::StartMove(RunFrame& frame) {
     const int record = frame.Session().conn.motorRecord;
-    refused_ = !CheckStageRecord(frame, record);
-    if (refused_) return;
     const MotorTable& table = frame.Motors();
     const uint32_t period = HomingPeriodMicros(table, record, frame.Run().timing);
     frame.OpenMotorPort();
@@ -34,12 +46,7 @@ void MotionHomeMode::Start(RunFrame& frame) {
     deadline_.Arm(frame.Clock(), HomingBoundMs(table, record, period));
 }
 
-void MotionHomeMode::Tick(RunFrame& frame) {
-    if (refused_) {
-        frame.EndRun();
-        return;
-    }
-    if (withProfile_) (void)frame.FetchResult();
+void MotionHomeMode::TickMove(RunFrame& frame) {
     MotorDrive& motor = frame.Devices().motor;
     platform::Clock& clock = frame.Clock();
     if (!AtRest(motor)) {
@@ -71,9 +78,7 @@ void MotionHomeMode::Tick(RunFrame& frame) {
     frame.EndRun();
 }
 
-void MotionEndMode::Start(RunFrame& frame) {
-    refused_ = !CheckStageRecord(frame, frame.Session().conn.motorRecord);
-    if (refused_) return;
+void MotionEndMode::StartMove(RunFrame& frame) {
     MotorDrive& motor = frame.Devices().motor;
     platform::Clock& clock = frame.Clock();
     frame.OpenMotorPort();
@@ -85,12 +90,7 @@ void MotionEndMode::Start(RunFrame& frame) {
     deadline_.Arm(clock, ForwardMoveBoundMs(kEndPeriodMicros, kHomingCount));
 }
 
-void MotionEndMode::Tick(RunFrame& frame) {
-    if (refused_) {
-        frame.EndRun();
-        return;
-    }
-    if (withProfile_) (void)frame.FetchResult();
+void MotionEndMode::TickMove(RunFrame& frame) {
     if (AtRest(frame.Devices().motor)) {
         frame.EndRun();
     } else if (deadline_.Expired(frame.Clock())) {

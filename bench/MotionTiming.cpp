@@ -88,11 +88,12 @@ void Settle(MotorDrive& motor, platform::Clock& clock) {
     clock.Sleep(500);
 }
 
-bool WaitForRestBounded(MotorDrive& motor, platform::Clock& clock, uint32_t boundMs) {
+bool WaitForRestBounded(MotorDrive& motor, platform::Clock& clock, uint32_t boundMs,
+                        uint32_t pollMs) {
     const MotorStatusRead read = [&motor](uint8_t& nibble) {
         return static_cast<int32_t>(motor.ReadStatus(nibble));
     };
-    return WaitForRest(read, clock, boundMs).atRest;
+    return WaitForRest(read, clock, boundMs, pollMs).atRest;
 }
 
 }  // namespace veska::bench

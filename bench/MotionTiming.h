@@ -48,7 +48,9 @@ void StartHoming(MotorDrive& motor, platform::Clock& clock, uint32_t periodMicro
 /// Settling after homing: 1000 ms; MaskOutputs(0); 500 ms; SetOutputs(1); 500 ms.
 void Settle(MotorDrive& motor, platform::Clock& clock);
 
-/// A bounded wait for rest on a bench motor drive (polls every 10 ms); true when at rest.
-bool WaitForRestBounded(MotorDrive& motor, platform::Clock& clock, uint32_t boundMs);
+/// A bounded wait for rest on a bench motor drive, polling every pollMs [ms] (10 by
+/// default); true when at rest.
+bool WaitForRestBounded(MotorDrive& motor, platform::Clock& clock, uint32_t boundMs,
+                        uint32_t pollMs = 10);
 
 }  // namespace veska::bench

@@ -33,6 +33,9 @@ struct RunState {
     float resultMax = 0.0f;        ///< run maximum while no encoder is present
     float encoderPosition = 0.0f;  ///< [mm], kept across runs
     bool encoderPresent = false;   ///< set by the encoder open of a Line run
+    /// encoderBuffer holds an encoder position for every sample (a stepping sweep with the
+    /// encoder present); else the table and the report take the nominal stage positions.
+    bool encoderRecorded = false;
     /// Second ring beside the sample buffer (same indexing): encoder positions [mm] of the
     /// calibration runs. Cleared at every run start.
     std::vector<float> encoderBuffer = std::vector<float>(acquire::SampleBuffer::kSize, 0.0f);

@@ -47,6 +47,9 @@ class RunView {
     /// Writes the chart as an image of width x height [px] on a white background (format from
     /// the extension, a BMP for ".bmp"); the chart keeps its size on screen. True when written.
     virtual bool SaveChartImage(const std::string& path, int width, int height) = 0;
+    /// Where a report image of this bare name goes: the name itself (the current directory)
+    /// unless the view keeps its files elsewhere (a headless run's output folder).
+    virtual std::string ReportImagePath(const std::string& name) { return name; }
 };
 
 }  // namespace veska::bench

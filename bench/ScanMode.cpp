@@ -79,14 +79,7 @@ void ScanMode::Tick(RunFrame& frame) {
     MotorDrive& motor = frame.Devices().motor;
     platform::Clock& clock = frame.Clock();
     if (run.tickPhase == 1) {
-        if (AtRest(motor)) {
-            frame.Stream().Stop(1);
-            complete_ = true;
-            frame.CurrentValue().store(static_cast<float>(frame.Samples().Index()));
-            frame.EndRun();
-        } else if (deadline_.Expired(clock)) {
-            EndOnStalledMove(frame, "scan move");
-        }
+        EndStreamedMoveAtRest(frame, deadline_, "scan move", complete_);
         return;
     }
     if (!AtRest(motor)) {

@@ -108,8 +108,8 @@ float MedianOfSeven(const float* values) {
 }
 
 bool UsesEncoderReference(const RunState& run) {
-    return run.encoderPresent && std::any_of(run.encoderBuffer.begin(), run.encoderBuffer.end(),
-                                             [](float position) { return position != 0.0f; });
+    return run.encoderRecorded && std::any_of(run.encoderBuffer.begin(), run.encoderBuffer.end(),
+                                              [](float position) { return position != 0.0f; });
 }
 
 void SaveReportFiles(RunFrame& frame, const std::string& preset, const std::string& text,
@@ -135,10 +135,11 @@ void SaveReportFiles(RunFrame& frame, const std::string& preset, const std::stri
     }
     if (declined) return;
     frame.View().ChartSetFoot("");
-    if (frame.View().SaveChartImage(imageName, kReportImageWidth, kReportImageHeight)) {
-        run.files.push_back(imageName);
+    const std::string imagePath = frame.View().ReportImagePath(imageName);
+    if (frame.View().SaveChartImage(imagePath, kReportImageWidth, kReportImageHeight)) {
+        run.files.push_back(imagePath);
     } else {
-        run.notes.push_back("report: the chart image " + imageName + " was not written");
+        run.notes.push_back("report: the chart image " + imagePath + " was not written");
     }
 }
 

@@ -49,10 +49,11 @@ float MedianOfSeven(const float* values);
 /// evaluation of the board's recording (analog/ provides it). Null: none.
 using AnalogEvaluation = std::function<void(RunFrame& frame)>;
 
-/// True when the deviations are taken against the reference encoder: it was present and its
-/// buffer holds positions of this run (the buffer is cleared at every run start). A
-/// synchronous sweep records no encoder positions, nor does a stepping one whose readings all
-/// failed; their deviations are taken against the nominal line instead.
+/// True when the deviations (and a calibration table) are taken against the reference
+/// encoder: the run recorded it (a stepping sweep with the encoder present) and its buffer
+/// holds positions of this run (the buffer is cleared at every run start). A synchronous sweep
+/// records no encoder positions, nor does a stepping one whose readings all failed; their
+/// deviations are taken against the nominal line instead.
 bool UsesEncoderReference(const RunState& run);
 
 /// Saves one output's report: the data file (asked with preset, overwrite confirmed) and,

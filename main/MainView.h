@@ -121,6 +121,9 @@ class MainView : public params::ParamView {
     /// Writes Chart1 as an image of width x height [px] on a white background under path
     /// (BMP for ".bmp"); the chart on screen keeps its size. True when written.
     virtual bool SaveChartImage(const std::string& path, int width, int height) = 0;
+    /// Where a report image of this bare name goes: the name itself (the current directory)
+    /// unless the view keeps its files elsewhere (a headless run's output folder).
+    virtual std::string ReportImagePath(const std::string& name) { return name; }
     /// The range dialog shown modally with two percentages; returns them when it closes.
     virtual std::pair<int, int> ShowRangeDialog(int beginPercent, int endPercent) = 0;
     virtual void ShowAboutBox() = 0;

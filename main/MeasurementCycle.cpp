@@ -106,6 +106,7 @@ void MeasurementCycle::Start() {
 
     state_.samples.ClearValues();
     std::fill(run.encoderBuffer.begin(), run.encoderBuffer.end(), 0.0f);
+    run.encoderRecorded = false;
 
     run.firstTickPending = true;
     if (!state_.xAutoScale) view_.SetBottomAxisRange(0.0, 25.0);

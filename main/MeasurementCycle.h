@@ -52,6 +52,9 @@ class MainRunView final : public bench::RunView {
     bool SaveChartImage(const std::string& path, int width, int height) override {
         return view_.SaveChartImage(path, width, height);
     }
+    std::string ReportImagePath(const std::string& name) override {
+        return view_.ReportImagePath(name);
+    }
 
   private:
     MainView& view_;

@@ -3,9 +3,35 @@
 # saves the main window as screenshots/connected.png (or the file given). Runs on Qt's
 # offscreen platform; with --x11 it runs under a virtual X server (xvfb-run) instead.
 # Further screenshots follow in their own sections below, in the same folder.
+# --bench [DIR]: the bench's screenshots instead (the section below).
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="${VESKA_BUILD_DIR:-$root/build}"
+
+# --- The bench: the bench form during a verification run and the report's chart ---------
+# `scripts/screenshot.sh --bench [DIR]` builds the debug build (scripts/build-debug.sh) and
+# runs a Poverka on the virtual bench with a coarse stage (0.05 mm steps, about a thousand
+# increments), writing DIR/bench-run.png (the bench form during the run),
+# DIR/bench-run-window.png (the window at that moment) and DIR/report-chart.png (the window
+# with the verification report's chart); the run's own files (the report image
+# <serial>_Digital_pvk.bmp) stay in DIR/run/. DIR defaults to screenshots/.
+bench_screenshots() {
+  local dir="${1:-$root/screenshots}"
+  local debug="${VESKA_DEBUG_BUILD_DIR:-$root/build-debug}"
+  VESKA_DEBUG_BUILD_DIR="$debug" "$root/scripts/build-debug.sh" >/dev/null
+  mkdir -p "$dir/run"
+  dir="$(cd "$dir" && pwd)"
+  printf '0.05 70 170\r\n0.025 320 1060\r\n' >"$dir/run/Motor.dat"
+  (cd "$dir/run" && QT_QPA_PLATFORM=offscreen "$debug/app/veskacfg" --simulate --no-about \
+    --language "$root/Language" --screenshot-bench "$dir")
+  printf '%s\n' "$dir/bench-run.png" "$dir/bench-run-window.png" "$dir/report-chart.png"
+}
+if [ "${1:-}" = "--bench" ]; then
+  bench_screenshots "${2:-}"
+  exit 0
+fi
+# --- end of the bench section ------------------------------------------------------------
+
 x11=0
 if [ "${1:-}" = "--x11" ]; then
   x11=1

@@ -170,7 +170,7 @@ void SensorDevice::Dispatch() {
             StoreParams(d[0]);
             break;
         case kGetResult: {
-            const uint16_t raw = Measure(memory_.Get(addr::kModeOfRun), nullptr);
+            const uint16_t raw = Measure(memory_.Get(addr::kModeOfRun), nullptr, world_.TargetMm());
             const uint8_t reply[2] = {static_cast<uint8_t>(raw & 0xFF),
                                       static_cast<uint8_t>(raw >> 8)};
             Reply(reply);
@@ -240,6 +240,7 @@ void SensorDevice::WriteTable() {
             table_[block * kTableBlockValues + i] =
                 static_cast<uint16_t>(packetData_[2 * i] << 8 | packetData_[2 * i + 1]);
         }
+        tableLoaded_ = true;
         ++counters_.tableBlocks;
         answer = kTableTrailer;
         if (block == 0) {
@@ -324,9 +325,9 @@ double SensorDevice::AnalogOutputVAt(std::chrono::steady_clock::time_point at) c
     return options_.analog.BoardVoltsAtCode(AnalogCodeLocked(targetMm));
 }
 
-uint16_t SensorDevice::Measure(uint8_t modeOfRun, uint8_t* statusByte) {
+uint16_t SensorDevice::Measure(uint8_t modeOfRun, uint8_t* statusByte, double targetMm) {
     const double range = std::max<double>(options_.identity.measuringRange, 1);
-    const double u = (world_.TargetMm() - options_.identity.baseDistance) / range;
+    const double u = (targetMm - options_.identity.baseDistance) / range;
     const int length = LengthPx();
     const double spot = optics::SpotPixel(u, length);
     const bool lit = memory_.Get(addr::kSensorOn) != 0;
@@ -349,8 +350,10 @@ uint16_t SensorDevice::Measure(uint8_t modeOfRun, uint8_t* statusByte) {
 
     const uint16_t divisorParam = memory_.Get16(addr::kDivisor);
     const double divisor = divisorParam != 0 ? divisorParam : 50000.0;
-    const uint16_t code = table_[ClampRaw(pixelCounts)];
-    if (code != 0) return ClampRaw(code * divisor / kCodeOfRange);
+    // A sensor that holds a table reports the position its entry gives; an entry of 0
+    // knows no position for that raw value, so the result is 0 (no target), as it is
+    // beyond the calibrated part of the line.
+    if (tableLoaded_) return ClampRaw(table_[ClampRaw(pixelCounts)] * divisor / kCodeOfRange);
     return ClampRaw(divisor * (optics::LineResponse(u) + Noise(sigma)));
 }
 
@@ -421,7 +424,13 @@ size_t SensorDevice::SampleLineBytes() const {
 void SensorDevice::EmitSamples(size_t count) {
     std::lock_guard lock(mutex_);
     if (silent_ || stream_ == StreamKind::kNone) return;
-    for (size_t i = 0; i < count; ++i) AppendSample();
+    for (size_t i = 0; i < count; ++i) AppendSample(world_.TargetMm());
+}
+
+void SensorDevice::EmitSamplesAt(std::span<const std::chrono::steady_clock::time_point> times) {
+    std::lock_guard lock(mutex_);
+    if (silent_ || stream_ == StreamKind::kNone) return;
+    for (const auto& at : times) AppendSample(world_.TargetAt(world_.SecondsAt(at)));
 }
 
 bool SensorDevice::TriggeredSampling() const {
@@ -429,9 +438,9 @@ bool SensorDevice::TriggeredSampling() const {
     return (memory_.Get(addr::kControl) & kControlTriggeredSample) != 0;
 }
 
-void SensorDevice::AppendSample() {
+void SensorDevice::AppendSample(double targetMm) {
     uint8_t status = 0;
-    const uint16_t raw = Measure(memory_.Get(addr::kModeOfRun), &status);
+    const uint16_t raw = Measure(memory_.Get(addr::kModeOfRun), &status, targetMm);
     const uint8_t sample[3] = {static_cast<uint8_t>(raw & 0xFF), static_cast<uint8_t>(raw >> 8),
                                status};
     Reply(std::span(sample, stream_ == StreamKind::kStatus ? 3 : 2));
@@ -505,7 +514,7 @@ void SensorDevice::SetNoise(double fractionOfRange) {
 
 uint16_t SensorDevice::CurrentResult() {
     std::lock_guard lock(mutex_);
-    return Measure(memory_.Get(addr::kModeOfRun), nullptr);
+    return Measure(memory_.Get(addr::kModeOfRun), nullptr, world_.TargetMm());
 }
 
 void SensorDevice::DropNextReplyBytes(size_t n) {

@@ -86,6 +86,9 @@ class SensorDevice final : public AnalogSource {
     size_t SampleLineBytes() const;
     /// Sends count samples of the running stream (nothing when no stream runs).
     void EmitSamples(size_t count);
+    /// Sends one sample of the running stream per time point, each measured where the target
+    /// stood at that point (trigger pulses that came before the line end looked).
+    void EmitSamplesAt(std::span<const std::chrono::steady_clock::time_point> times);
     /// "UART Control of Sample" (bit 0 of the control byte at address 2) is 1: a stream
     /// sends one sample per pulse on the trigger input instead of pacing itself.
     bool TriggeredSampling() const;
@@ -165,7 +168,7 @@ class SensorDevice final : public AnalogSource {
     void FinishPending(bool atEndOfBurst);
     void Dispatch();
     void Reply(std::span<const uint8_t> data);
-    void AppendSample();
+    void AppendSample(double targetMm);
 
     void Identify();
     void ReadParam(uint8_t address);
@@ -173,8 +176,9 @@ class SensorDevice final : public AnalogSource {
     void WriteTable();
     void ReadVideo(bool withSize);
 
-    /// Raw result in the given mode of run; sets statusByte for the status stream.
-    uint16_t Measure(uint8_t modeOfRun, uint8_t* statusByte);
+    /// Raw result in the given mode of run for a target at targetMm [mm]; sets statusByte
+    /// for the status stream.
+    uint16_t Measure(uint8_t modeOfRun, uint8_t* statusByte, double targetMm);
     double Noise(double sigma);
     int LengthPx() const;
     int32_t AnalogCodeLocked(double targetMm) const;
@@ -186,6 +190,7 @@ class SensorDevice final : public AnalogSource {
     ParamMemory memory_;
     uint8_t lastLevelAddress_ = 0x19;  ///< the level written last: 0x19 bottom, 0x1B top
     std::vector<uint16_t> table_;      ///< calibration table: raw pixel count -> position code
+    bool tableLoaded_ = false;         ///< a block was stored: results come from the table
     std::mt19937 rng_;
 
     ParseState state_ = ParseState::kIdle;

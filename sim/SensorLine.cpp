@@ -43,6 +43,9 @@ void SensorLine::HostBytes(std::span<const uint8_t> bytes, TimePoint now) {
     const SteadyClock::duration busy = device_.TakeBusyTime();
     if (busy > SteadyClock::duration::zero()) busyUntil_ = now + busy;
     Collect(std::max(now, busyUntil_) + std::chrono::milliseconds(device_.ReplyDelayMs()));
+    // A stream these bytes started begins its schedule now, not when the transport next
+    // looks: trigger pulses after the request are the stream's, however busy the machine.
+    Pace(now);
 }
 
 void SensorLine::EndOfBurst(TimePoint now) {
@@ -116,7 +119,12 @@ void SensorLine::PaceTriggered(TimePoint now, size_t sampleBytes) {
     const size_t count = static_cast<size_t>(std::min<uint64_t>(owed, room));
     lost_ += owed - count;
     if (count == 0) return;
-    device_.EmitSamples(count);
+    // Each pulse samples the target where it stood at that pulse, however late the line
+    // end looks.
+    std::vector<TimePoint> times(count);
+    for (size_t i = 0; i < count; ++i)
+        times[i] = trigger_->ExposureTime(pulses - owed + 1 + i, now);
+    device_.EmitSamplesAt(times);
     Collect(now);
 }
 

@@ -235,4 +235,19 @@ Stage::TimePoint Stage::PulseTime(uint64_t k) const {
     return world_.TimeAtSeconds(at) + std::chrono::nanoseconds(1);
 }
 
+Stage::TimePoint Stage::ExposureTime(uint64_t pulse, TimePoint now) const {
+    const double t = world_.SecondsAt(now);
+    double at = 0.0;
+    {
+        std::lock_guard lock(mutex_);
+        if ((outputs_ & kTriggerOutput) == 0 || pulse <= pulseBase_ || pulse > PulsesLocked(t))
+            return now;
+        // Pulse pulseBase_ + k ends step markSteps_ + k of the present move; half a period
+        // later the stage still stands there, whatever the rounding to clock ticks.
+        const auto step = markSteps_ + static_cast<int64_t>(pulse - pulseBase_);
+        at = move_.startS + (static_cast<double>(step) + 0.5) * move_.periodS;
+    }
+    return world_.TimeAtSeconds(at);
+}
+
 }  // namespace veska::sim

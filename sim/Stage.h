@@ -89,6 +89,9 @@ class Stage final : public TargetSource, public TriggerSource {
     /// times PulseTime still tells.
     static constexpr size_t kPulseRunsKept = 64;
 
+    /// A moment after pulse `pulse`, while the stage stands where it left it.
+    TimePoint ExposureTime(uint64_t pulse, TimePoint now) const override;
+
   private:
     struct Move {
         double startS = 0.0;   ///< world time of the start [s]

@@ -18,6 +18,10 @@ class TriggerSource {
     /// When pulse number k (the running total after it, from 1) came or comes;
     /// TimePoint::max() when the source no longer knows or never sends it.
     virtual TimePoint PulseTime(uint64_t /*k*/) const { return TimePoint::max(); }
+    /// When the sensor exposes for pulse number `pulse` of the running total (1: the first):
+    /// a moment after the pulse, while the stage still stands where that pulse left it. now
+    /// for a pulse of an earlier move or one that has not come by now.
+    virtual TimePoint ExposureTime(uint64_t pulse, TimePoint now) const = 0;
 };
 
 }  // namespace veska::sim

@@ -165,6 +165,22 @@ TEST_F(SteppingRunTest, SilentSensorEndsEveryTickAfterTheBudget) {
     EXPECT_EQ(f.samples.Index(), -1);
 }
 
+TEST(BenchModesTest, OnlyASteppingSweepRecordsEncoderPositions) {
+    // The stream of a synchronous sweep carries no encoder positions: its table and report
+    // take the nominal positions even with the encoder present.
+    for (const auto& [code, recorded] :
+         {std::pair{kModeCalibration, true}, std::pair{kModePoverka, true},
+          std::pair{kModeSynchroCalibration, false}, std::pair{kModeSynchroPoverka, false}}) {
+        testing::FakeRunFrame f{code};
+        f.table = OneStage(0.0125f, 70, 170);
+        Sensor(f, 70, 5);
+        SweepRun mode{code};
+        mode.Start(f);
+        ASSERT_TRUE(f.run.encoderPresent) << code;
+        EXPECT_EQ(f.run.encoderRecorded, recorded) << code;
+    }
+}
+
 TEST(BenchModesTest, PulseScalesTheLeftAxisByTheDebugFormat) {
     for (const auto& [format, maximum] : {std::pair{0, 4095.0}, {2, 65535.0}, {3, 65535.0}}) {
         testing::FakeRunFrame f(kModePulse);

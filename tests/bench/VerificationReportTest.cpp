@@ -103,12 +103,14 @@ TEST(VerificationReportTest, AnEncoderThatRecordedNothingIsNoReference) {
     frame.run.encoderPresent = true;
     for (float v : ExampleSweep(0.5f)) frame.samples.AppendOnePast(v);
     EXPECT_FALSE(UsesEncoderReference(frame.run));
+    frame.run.encoderRecorded = true;  // a stepping sweep whose encoder reads all failed
+    EXPECT_FALSE(UsesEncoderReference(frame.run));
     (void)WriteVerificationReport(frame, frame.samples.Index(), {});
     EXPECT_NEAR(frame.run.results.at("figure_percent"), 0.08, 1e-4);
 
     frame.run.encoderBuffer[20] = 10.0f;
     EXPECT_TRUE(UsesEncoderReference(frame.run));
-    frame.run.encoderPresent = false;
+    frame.run.encoderRecorded = false;  // a synchronous sweep
     EXPECT_FALSE(UsesEncoderReference(frame.run));
 }
 

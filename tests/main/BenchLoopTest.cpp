@@ -1,7 +1,8 @@
 // The whole calibration loop on the virtual bench, over real pseudo-terminals: a
-// verification of an uncalibrated sensor, a stepping calibration that builds and uploads the
-// table, and a verification afterwards. Moves run twenty times faster than real; the
-// protocol's long waits are cut short by the test clock.
+// verification of an uncalibrated sensor, a calibration that builds and uploads the table,
+// and a verification afterwards, with the stepping and with the synchronous runs; and a
+// calibration stopped early. Moves run twenty times faster than real; the protocol's long
+// waits are cut short by the test clock.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -85,25 +86,66 @@ class BenchLoopTest : public ::testing::Test {
                                  steps};
 };
 
-// Disabled: the encoder's identify after its rate switch ends in a short read (status 3)
-// on this rig; the run then records without the encoder. To be finished.
-TEST_F(BenchLoopTest, DISABLED_VerifyCalibrateVerify) {
-    ASSERT_TRUE(RunMode(bench::kModePoverka));
-    ASSERT_TRUE(cycle.run.encoderPresent) << "identify status " << encoder.State().identifyStatus
-                                          << " " << ::testing::PrintToString(cycle.run.notes);
+/// Verification, calibration, verification with one pair of runs (stepping or synchronous).
+struct LoopCase {
+    const char* name;
+    int32_t verification;
+    int32_t calibration;
+};
+
+class BenchLoopRuns : public BenchLoopTest, public ::testing::WithParamInterface<LoopCase> {};
+
+TEST_P(BenchLoopRuns, CalibrationStraightensTheSensor) {
+    const LoopCase c = GetParam();
+    ASSERT_TRUE(RunMode(c.verification)) << ::testing::PrintToString(cycle.run.notes);
+    ASSERT_TRUE(cycle.run.encoderPresent) << ::testing::PrintToString(cycle.run.notes);
     const double before = cycle.run.results.at("figure_percent");
     EXPECT_GE(before, 0.5) << "the simulated optics are non-linear by a few percent";
 
-    ASSERT_TRUE(RunMode(bench::kModeCalibration));
+    ASSERT_TRUE(RunMode(c.calibration)) << ::testing::PrintToString(cycle.run.notes);
     EXPECT_EQ(cycle.run.results.at("table_uploaded"), 1)
         << ::testing::PrintToString(cycle.run.notes);
     EXPECT_EQ(cycle.run.results.at("table_blocks"), 111);
+    EXPECT_EQ(bench.Sensor().Counters().tableBlocks, 111u);
     EXPECT_EQ(state.session.values.workValues[params::kRowModeOfRun], 0);
 
-    ASSERT_TRUE(RunMode(bench::kModePoverka));
+    ASSERT_TRUE(RunMode(c.verification)) << ::testing::PrintToString(cycle.run.notes);
     const double after = cycle.run.results.at("figure_percent");
     EXPECT_LT(after, 0.05) << "before " << before;
+    RecordProperty("figure_before", std::to_string(before));
+    RecordProperty("figure_after", std::to_string(after));
+    EXPECT_GT(after, 0.0);
     EXPECT_EQ(view.chartImages.size(), 2u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Loop, BenchLoopRuns,
+    ::testing::Values(LoopCase{"Stepping", bench::kModePoverka, bench::kModeCalibration},
+                      LoopCase{"Synchronous", bench::kModeSynchroPoverka,
+                               bench::kModeSynchroCalibration}),
+    [](const ::testing::TestParamInfo<LoopCase>& info) { return std::string(info.param.name); });
+
+TEST_F(BenchLoopTest, CalibrationStoppedEarlyBuildsNothingAndRestoresTheParameters) {
+    auto& work = state.session.values.workValues;
+    const auto before = work;
+    state.benchModeCode = bench::kModeSynchroCalibration;
+    cycle.ToggleMeasure();
+    for (int i = 0; i < 200000 && cycle.Running() && state.samples.Index() < 100; ++i) {
+        cycle.TimerMainTimer();
+    }
+    ASSERT_TRUE(cycle.Running()) << "stopped before the recording had begun";
+    cycle.ToggleMeasure();
+    EXPECT_FALSE(cycle.Running());
+
+    EXPECT_EQ(bench.Sensor().Counters().tableBlocks, 0u);
+    EXPECT_EQ(cycle.run.results.count("table_uploaded"), 0u);
+    EXPECT_TRUE(view.chartImages.empty());
+    for (const int row : {9, int{params::kRowControlSample}, int{params::kRowLanMode}, 10}) {
+        EXPECT_EQ(work[row], before[row]) << "row " << row;
+        EXPECT_EQ(bench.Sensor().Param(state.session.table[row].address),
+                  static_cast<uint8_t>(before[row] & 0xFF))
+            << "row " << row;
+    }
 }
 
 }  // namespace

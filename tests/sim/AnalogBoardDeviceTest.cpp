@@ -146,6 +146,7 @@ class ScriptedPulses final : public veska::sim::TargetSource, public veska::sim:
     uint64_t PulsesUntil(TimePoint) const override { return pulses; }
     TimePoint NextPulseAfter(TimePoint) const override { return TimePoint::max(); }
     TimePoint PulseTime(uint64_t k) const override { return t0_ + std::chrono::milliseconds(k); }
+    TimePoint ExposureTime(uint64_t, TimePoint now) const override { return now; }
     uint64_t pulses = 0;
 
   private:

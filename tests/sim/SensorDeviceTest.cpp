@@ -257,6 +257,12 @@ TEST_F(SensorDeviceTest, WriteTableStoresTheBlockAndCalibratesTheLine) {
 
     const std::vector<uint8_t> r = Decode(Exchange(6));
     EXPECT_EQ(r[0] | r[1] << 8, 25000) << "8192 x 50000 / 16384";
+
+    // Once a table is held, a raw value without an entry knows no position: the result is
+    // 0, not the uncalibrated line.
+    world_.SetTargetMm(128);
+    const std::vector<uint8_t> outside = Decode(Exchange(6));
+    EXPECT_EQ(outside[0] | outside[1] << 8, 0);
 }
 
 TEST_F(SensorDeviceTest, WriteTableWithoutTrailerIsRefused) {

@@ -111,6 +111,22 @@ TEST_F(StageTest, PulseTimesOfTheRunningMoveAndOfEarlierRuns) {
     EXPECT_EQ(stage.PulseTime(0), Stage::TimePoint::max());
 }
 
+TEST_F(StageTest, ExposureTimeFindsTheStageWhereItsPulseLeftItHoweverLateTheLook) {
+    stage.LoadPeriod(1000);
+    stage.LoadCount(100, t0);
+    stage.SetOutputs(Stage::kTriggerOutput, t0);
+    stage.StartForward(t0);
+    const auto late = At(80ms);  // 80 pulses have come
+    const auto first = stage.ExposureTime(1, late);
+    const auto fortieth = stage.ExposureTime(40, late);
+    EXPECT_NEAR(std::chrono::duration<double>(first - t0).count(), 0.0015, 1e-6);
+    EXPECT_NEAR(std::chrono::duration<double>(fortieth - t0).count(), 0.0405, 1e-6);
+    EXPECT_EQ(stage.PositionSteps(first), 1);
+    EXPECT_EQ(stage.PositionSteps(fortieth), 40);
+    EXPECT_EQ(stage.ExposureTime(81, late), late) << "not yet come";
+    EXPECT_EQ(stage.ExposureTime(0, late), late);
+}
+
 TEST(StageRecords, FileTextToGeometryAndTheFittingRecord) {
     const auto records = ParseStageRecords("0.0125 70 170\r\n0.025 320 1060\r\n");
     ASSERT_EQ(records.size(), 2u);

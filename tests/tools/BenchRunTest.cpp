@@ -48,10 +48,11 @@ nlohmann::json ReadRecord(const std::string& path) {
     return nlohmann::json::parse(ReadText(path), nullptr, /*allow_exceptions=*/false);
 }
 
-/// A veskactl child with VESKA_USB=sim, its outputs in files of dir.
+/// A veskactl child with VESKA_USB=sim, its outputs in files of dir; it runs in cwd when
+/// one is given.
 class Child {
   public:
-    Child(const std::string& dir, const std::vector<std::string>& args)
+    Child(const std::string& dir, const std::vector<std::string>& args, const std::string& cwd = {})
         : outPath_(dir + "/stdout.txt"), errPath_(dir + "/stderr.txt") {
         std::vector<std::string> words{VESKACTL_PATH};
         words.insert(words.end(), args.begin(), args.end());
@@ -74,6 +75,7 @@ class Child {
         if (pid_ == 0) {
             ::dup2(out, STDOUT_FILENO);
             ::dup2(err, STDERR_FILENO);
+            if (!cwd.empty() && ::chdir(cwd.c_str()) != 0) ::_exit(126);
             ::execve(argv[0], argv.data(), envp.data());
             ::_exit(127);
         }
@@ -115,12 +117,12 @@ class BenchRunTest : public ::testing::Test {
     void TearDown() override { fs::remove_all(dir); }
 
     /// veskactl on the virtual bench of its own process, to the end.
-    CtlResult Simulated(const std::vector<std::string>& benchArgs) {
+    CtlResult Simulated(const std::vector<std::string>& benchArgs, const std::string& cwd = {}) {
         std::vector<std::string> args{"--simulate", "--time-scale", "20",
                                       "--language", dir + "/lang",  "bench"};
         args.insert(args.end(), benchArgs.begin(), benchArgs.end());
         args.insert(args.end(), {"--out", dir + "/runs"});
-        return Child(dir, args).Wait();
+        return Child(dir, args, cwd).Wait();
     }
 
     std::string dir;
@@ -164,6 +166,48 @@ TEST_F(BenchRunTest, ALineRunWithATimeLimitCompletesAndWritesItsRecord) {
     EXPECT_TRUE(record["files"].is_array());
     EXPECT_TRUE(record["notes"].is_array());
     EXPECT_NE(run.err.find("bench: Line tick "), std::string::npos) << run.err;
+}
+
+TEST_F(BenchRunTest, AVerificationWritesItsReportItsImageAndItsRecord) {
+    // A coarse stage in the child's folder (its Motor.dat): about a thousand increments.
+    std::ofstream(dir + "/Motor.dat") << "0.05 70 170\n0.025 320 1060\n";
+    const CtlResult run = Simulated({"poverka"}, dir);
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    std::smatch m;
+    ASSERT_TRUE(std::regex_match(run.out, m, std::regex(".*/([0-9]+)_Poverka\\.json\n")))
+        << run.out;
+    const std::string serial = m[1].str();
+    const nlohmann::json record = ReadRecord(dir + "/runs/" + serial + "_Poverka.json");
+    ASSERT_TRUE(record.is_object());
+    EXPECT_EQ(record["completed"], true);
+    EXPECT_GE(record["results"]["figure_percent"].get<double>(), 0.5) << "uncalibrated";
+
+    const nlohmann::json& motion = record["motion"];
+    EXPECT_EQ(motion["record"], 0);
+    EXPECT_GT(motion["step_period_us"].get<int>(), 0);
+    EXPECT_DOUBLE_EQ(motion["sample_step_mm"].get<double>(), 0.05);
+    EXPECT_TRUE(motion["encoder_averaging"].is_number_integer());
+
+    const std::string pvk = dir + "/runs/" + serial + "_Digital.pvk";
+    const std::string bmp = dir + "/runs/" + serial + "_Digital_pvk.bmp";
+    EXPECT_EQ(record["files"], nlohmann::json::array({pvk, bmp}));
+    EXPECT_EQ(ReadText(pvk).rfind("0.050000\n", 0), 0u);
+    const std::string image = ReadText(bmp);
+    ASSERT_EQ(image.size(), 54u + 800u * 3u * 400u);
+    EXPECT_EQ(image.substr(0, 2), "BM");
+    const auto u32 = [&image](size_t at) {
+        return static_cast<uint32_t>(
+            static_cast<uint8_t>(image[at]) | static_cast<uint8_t>(image[at + 1]) << 8 |
+            static_cast<uint8_t>(image[at + 2]) << 16 | static_cast<uint8_t>(image[at + 3]) << 24);
+    };
+    EXPECT_EQ(u32(18), 800u);
+    EXPECT_EQ(u32(22), 400u);
+    size_t red = 0;  // the deviation curve, one point at least per column it crosses
+    for (size_t at = 54; at + 2 < image.size(); at += 3) {
+        if (image.compare(at, 3, std::string("\0\0\xff", 3)) == 0) ++red;
+    }
+    EXPECT_GT(red, 700u);
+    EXPECT_FALSE(fs::exists(dir + "/" + serial + "_Digital_pvk.bmp")) << "not beside the program";
 }
 
 TEST_F(BenchRunTest, AnUnknownModeIsAUsageErrorNamingTheModes) {

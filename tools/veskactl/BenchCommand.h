@@ -54,8 +54,7 @@ struct RunRecord {
 /// The sensor's identity: type, serial, release, base [mm], range [mm].
 nlohmann::ordered_json SensorJson(const link::DeviceInfo& info);
 /// The motion timing of the run: the motor record that fits the sensor, the step period
-/// [us], the sample step [mm] and the encoder averaging, each taken from the run state when
-/// it keeps it, else 0 (null for the sample step).
+/// [us], the sample step [mm] and the encoder averaging, as the run start computed them.
 nlohmann::ordered_json MotionJson(const bench::RunState& run, const params::ConnectionState& conn);
 /// The whole machine-readable record of a run.
 nlohmann::ordered_json RecordJson(const RunRecord& record, const main::ProgramState& state,

@@ -1,6 +1,7 @@
 // veskactl bench: the mode words, and the machine-readable record of a run.
 #include <algorithm>
 #include <cctype>
+#include <cmath>
 #include <cstdio>
 #include <ctime>
 
@@ -16,17 +17,6 @@ bool SameWord(std::string_view a, std::string_view b) {
                return std::tolower(static_cast<unsigned char>(x)) ==
                       std::tolower(static_cast<unsigned char>(y));
            });
-}
-
-/// The field of the run state when the run frame keeps it, else fallback. The run state
-/// gains the motion timing of the run start; the record follows it without a change here.
-template <typename Run, typename Get, typename Fallback>
-nlohmann::ordered_json FieldOr(const Run& run, Get get, Fallback fallback) {
-    if constexpr (std::is_invocable_v<Get, const Run&>) {
-        return get(run);
-    } else {
-        return fallback;
-    }
 }
 
 }  // namespace
@@ -107,12 +97,10 @@ nlohmann::ordered_json SensorJson(const link::DeviceInfo& info) {
 nlohmann::ordered_json MotionJson(const bench::RunState& run, const params::ConnectionState& conn) {
     nlohmann::ordered_json motion;
     motion["record"] = conn.motorRecord;
-    motion["step_period_us"] = FieldOr(
-        run, [](const auto& r) -> decltype(r.stepPeriodMicros) { return r.stepPeriodMicros; }, 0);
-    motion["sample_step_mm"] = FieldOr(
-        run, [](const auto& r) -> decltype(r.sampleStep) { return r.sampleStep; }, nullptr);
-    motion["encoder_averaging"] = FieldOr(
-        run, [](const auto& r) -> decltype(r.encoderAveraging) { return r.encoderAveraging; }, 0);
+    motion["step_period_us"] = run.timing.stepPeriodMicros;
+    // The single-precision step, to the 8 decimals a motor record carries.
+    motion["sample_step_mm"] = std::round(static_cast<double>(run.sampleStep) * 1e8) / 1e8;
+    motion["encoder_averaging"] = run.timing.encoderAveraging;
     return motion;
 }
 

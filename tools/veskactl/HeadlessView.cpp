@@ -2,6 +2,9 @@
 
 #include <filesystem>
 
+#include "platform/FileIo.h"
+#include "tools/veskactl/ChartBitmap.h"
+
 namespace veska::tools {
 
 void HeadlessView::SetFileStem(const std::string& directory, const std::string& stem) {
@@ -87,6 +90,29 @@ std::optional<std::string> HeadlessView::AskSaveParamFile(const std::string& pre
     const std::string name = std::filesystem::path(presetName).filename().string();
     if (name.empty()) return FileInDirectory(".prm");
     return (std::filesystem::path(directory_) / name).string();
+}
+
+std::optional<std::string> HeadlessView::AskReportFile(const std::string& preset) {
+    const std::string name = std::filesystem::path(preset).filename().string();
+    if (name.empty()) return FileInDirectory(".txt");
+    return (std::filesystem::path(directory_) / name).string();
+}
+
+std::string HeadlessView::ReportImagePath(const std::string& name) {
+    const std::string file = std::filesystem::path(name).filename().string();
+    return (std::filesystem::path(directory_) / (file.empty() ? stem_ + ".bmp" : file)).string();
+}
+
+bool HeadlessView::SaveChartImage(const std::string& path, int width, int height) {
+    std::string reason;
+    if (platform::ReplaceFile(path, RenderChartBmp(chart_, width, height), reason)) return true;
+    err_ << "veskactl: the chart image " << path << " was not written: " << reason << '\n';
+    return false;
+}
+
+void HeadlessView::ChartAddPoints(const float* values, int count, int, main::PointColour) {
+    if (values == nullptr) return;
+    for (int i = 0; i < count; ++i) chart_.push_back(values[i]);
 }
 
 void HeadlessView::ClearProblems() {

@@ -15,8 +15,9 @@ namespace veska::tools {
 /// enabled state, interval and the moment each was last armed) for the loop that drives
 /// them, prints message boxes and errors on the error stream, answers confirmations with OK
 /// only with --yes (else refuses and notes it), answers the save dialogs with files in the
-/// run's output folder and keeps what the run shows (value label, read-outs, progress bar)
-/// for the progress lines. Everything else is shown nowhere.
+/// run's output folder (report files and images too) and keeps what the run shows (value
+/// label, read-outs, progress bar) for the progress lines, and the chart's points for the
+/// report image (ChartBitmap.h). Everything else is shown nowhere.
 class HeadlessView final : public main::NullMainView {
   public:
     using SteadyClock = std::chrono::steady_clock;
@@ -55,6 +56,17 @@ class HeadlessView final : public main::NullMainView {
     std::optional<std::string> AskSaveParamFile(const std::string& presetName) override;
     /// A headless run has no file to open: the dialog is cancelled.
     std::optional<std::string> AskOpenParamFile() override { return std::nullopt; }
+    /// The preset's file name in the output folder.
+    std::optional<std::string> AskReportFile(const std::string& preset) override;
+    std::string ReportImagePath(const std::string& name) override;
+    /// Writes the chart's points as a BMP of width x height (RenderChartBmp).
+    bool SaveChartImage(const std::string& path, int width, int height) override;
+
+    void ChartClear() override { chart_.clear(); }
+    void ChartAddPoint(double y, const std::string&, main::PointColour) override {
+        chart_.push_back(y);
+    }
+    void ChartAddPoints(const float* values, int count, int, main::PointColour) override;
 
     // What the run showed.
     const std::string& ValueText() const { return value_; }
@@ -89,6 +101,7 @@ class HeadlessView final : public main::NullMainView {
     std::vector<std::string> problems_;
     bool refused_ = false;
     std::map<params::IdentityLabel, std::string> labels_;
+    std::vector<double> chart_;  ///< the series' points since the last ChartClear
 };
 
 }  // namespace veska::tools
