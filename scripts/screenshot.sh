@@ -2,6 +2,7 @@
 # Builds the setup program, connects it to the virtual bench, measures for a second and
 # saves the main window as screenshots/connected.png (or the file given). Runs on Qt's
 # offscreen platform; with --x11 it runs under a virtual X server (xvfb-run) instead.
+# Further scenes are written beside it by the sections below.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="${VESKA_BUILD_DIR:-$root/build}"
@@ -22,3 +23,14 @@ else
   QT_QPA_PLATFORM=offscreen "$build/app/veskacfg" --simulate --no-about --screenshot "$out"
 fi
 echo "$root/$out"
+
+# Unsent edits and the chart: grid rows whose values are not on the sensor
+# (unsent-edits.png) and a zoomed stream with its statistics line and zero offset
+# (chart-zoomed-stream.png), from the scenes of tests/ui/ScreenshotScenes.cpp.
+screenshots_unsent_and_chart() {
+  local folder="$1"
+  cmake -S "$root" -B "$build" -G Ninja >/dev/null
+  cmake --build "$build" --target veska_ui_screenshots -j 2 >/dev/null
+  QT_QPA_PLATFORM=offscreen "$build/tests/ui/veska_ui_screenshots" "$folder"
+}
+screenshots_unsent_and_chart "$root/$(dirname "$out")"
