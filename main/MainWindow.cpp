@@ -382,7 +382,10 @@ void MainWindow::SaveCsvClick() {
     }
 }
 
-void MainWindow::ClearClick() { view_.ChartClear(); }
+void MainWindow::ClearClick() {
+    view_.ChartClear();
+    stream_->ClearLive();
+}
 
 void MainWindow::XAutomaticScalingClick() {
     state_.xAutoScale = !state_.xAutoScale;

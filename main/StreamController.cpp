@@ -113,6 +113,14 @@ bool StreamController::FeedLive() {
     return fed;
 }
 
+void StreamController::ClearLive() {
+    if (!liveActive_) return;
+    FeedLive();  // the samples so far are skipped, not drawn later
+    live_.Reset();
+    liveStatistics_.Reset();
+    liveStartTick_ = clock_.TickCount();
+}
+
 double StreamController::LiveRate() const {
     const uint32_t elapsed = clock_.TickCount() - liveStartTick_;
     return elapsed > 0 ? 1000.0 * static_cast<double>(live_.Count()) / elapsed : 0.0;

@@ -37,6 +37,9 @@ class StreamController {
     /// 1,000 or 60,000 samples on the chart) and the statistics line.
     void DisplayTick();
     bool Running() const { return stream_.Running(); }
+    /// "Clear" while a stream runs: the live trace and its statistics start again from the
+    /// samples that come next (the ring is not touched).
+    void ClearLive();
 
     /// The acquisition itself (bench modes start and stop its thread directly).
     acquire::SampleStream& Stream() { return stream_; }

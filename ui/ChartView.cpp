@@ -93,9 +93,12 @@ ChartView::ChartView(QWidget* parent) : QWidget(parent) {
     layout->setSpacing(0);
     layout->addWidget(plot_, 1);
 
+    // Two lines below the plot: the statistics; the zero offset and the read-out.
     infoBar_ = new QWidget(this);
-    auto* info = new QHBoxLayout(infoBar_);
-    info->setContentsMargins(6, 1, 6, 1);
+    auto* lines = new QVBoxLayout(infoBar_);
+    lines->setContentsMargins(6, 1, 6, 1);
+    lines->setSpacing(0);
+    auto* info = new QHBoxLayout;
     statistics_ = new QLabel(infoBar_);
     zeroOffset_ = new QLabel(infoBar_);
     zeroClear_ = new QToolButton(infoBar_);
@@ -106,11 +109,12 @@ ChartView::ChartView(QWidget* parent) : QWidget(parent) {
     for (QLabel* label : {statistics_, zeroOffset_, readout_}) {
         label->setTextFormat(Qt::PlainText);
     }
-    info->addWidget(statistics_);
-    info->addStretch(1);
+    lines->addWidget(statistics_);
+    lines->addLayout(info);
+    statistics_->setMinimumHeight(zeroClear_->sizeHint().height());
     info->addWidget(zeroOffset_);
     info->addWidget(zeroClear_);
-    info->addSpacing(12);
+    info->addStretch(1);
     info->addWidget(readout_);
     zeroOffset_->hide();
     zeroClear_->hide();

@@ -266,6 +266,9 @@ TEST(StreamFlow, DisplayTickDrawsTheLiveTraceAndTheStopTheSamplesThemselves) {
     const int traces = rig.view.liveTraces;
     rig.stream.DisplayTick();  // nothing new: the trace is not sent again
     EXPECT_EQ(rig.view.liveTraces, traces);
+    rig.stream.ClearLive();  // "Clear": the trace starts again with the samples to come
+    rig.stream.DisplayTick();
+    EXPECT_EQ(rig.view.liveTraces, traces);
 
     rig.stream.Stop();
     EXPECT_TRUE(rig.view.liveX.empty()) << "the live trace gives way to the plotted samples";

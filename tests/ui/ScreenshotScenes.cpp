@@ -6,8 +6,10 @@
 #include <QApplication>
 #include <QDir>
 #include <QLineEdit>
+#include <QPainter>
 #include <QPushButton>
 #include <QTest>
+#include <QToolTip>
 #include <QWheelEvent>
 #include <cstdio>
 #include <memory>
@@ -100,11 +102,29 @@ struct Window {
         grid->setCurrentIndex(grid->model()->index(param + 1, 1));
         Idle();
     }
-    bool Save(const QString& path) {
-        QApplication::processEvents();
-        const bool ok = form->grab().save(path);
+    bool Save(const QString& path, const QString& tooltipOfRow = {}, int row = -1) {
+        QTest::qWait(300);  // the busy text goes with its poll
+        QPixmap shot = form->grab();
+        if (row >= 0) PaintTooltip(shot, tooltipOfRow, row);
+        const bool ok = shot.save(path);
         std::printf("%s%s\n", path.toLocal8Bit().constData(), ok ? "" : " (NOT WRITTEN)");
         return ok;
+    }
+
+    /// Shows the tooltip of a grid row as the mouse would and paints it into the shot.
+    void PaintTooltip(QPixmap& shot, const QString& text, int row) {
+        ui::ParamGridWidget* grid = form->ValueListEditorParam();
+        const QRect cell = grid->visualRect(grid->model()->index(row, 1));
+        const QPoint at = grid->viewport()->mapToGlobal(cell.center());
+        QToolTip::showText(at, text, grid->viewport());
+        QTest::qWait(200);
+        for (QWidget* top : QApplication::topLevelWidgets()) {
+            if (top->inherits("QTipLabel") && top->isVisible()) {
+                QPainter painter(&shot);
+                painter.drawPixmap(form->mapFromGlobal(top->pos()), top->grab());
+            }
+        }
+        QToolTip::hideText();
     }
 
     std::unique_ptr<sim::VirtualBench> bench;
@@ -128,7 +148,9 @@ bool UnsentEdits(const QString& path) {
     w.Edit(9, QStringLiteral("2500"));   // Sampling Period
     w.Edit(14, QStringLiteral("500"));   // Zero Point
     w.Edit(33, QStringLiteral("1200"));  // LOut Down Limit
-    return w.Save(path);
+    const QString note =
+        QString::fromStdString(w.form->ValueListEditorParam()->ShownRow(9)->markNote);
+    return w.Save(path, note, 9);
 }
 
 /// A measurement, its zero taken, then a stream of two seconds zoomed into with the wheel,
@@ -151,7 +173,7 @@ bool ZoomedStream(const QString& path) {
     chart->ReplotIfDirty();
     const QPoint center = chart->PlotArea().center();
     QWheelEvent wheel(center, chart->PlotWidget()->mapToGlobal(center), QPoint(),
-                      QPoint(0, 120 * 4), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+                      QPoint(0, 120 * 12), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
     QApplication::sendEvent(chart->PlotWidget(), &wheel);
     QMouseEvent move(QEvent::MouseMove, center + QPoint(30, 0),
                      chart->PlotWidget()->mapToGlobal(center + QPoint(30, 0)), Qt::NoButton,
