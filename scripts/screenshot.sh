@@ -33,4 +33,4 @@ screenshots_unsent_and_chart() {
   cmake --build "$build" --target veska_ui_screenshots -j 2 >/dev/null
   QT_QPA_PLATFORM=offscreen "$build/tests/ui/veska_ui_screenshots" "$folder"
 }
-screenshots_unsent_and_chart "$root/$(dirname "$out")"
+screenshots_unsent_and_chart "$(cd "$(dirname "$out")" && pwd)"
