@@ -2,7 +2,9 @@
 #include <optional>
 #include <string>
 #include <utility>
+#include <vector>
 
+#include "acquire/ChartData.h"
 #include "bench/RunView.h"
 #include "params/ParamView.h"
 
@@ -110,16 +112,28 @@ class MainView : public params::ParamView {
     virtual void SetLeftAxisRange(double minimum, double maximum) = 0;
     /// Check marks of the chart menu items "X Automatic Scaling" and "Y Automatic Scaling ".
     virtual void SetAutoScaleChecks(bool xChecked, bool yChecked) = 0;
+    /// The decimated trace of a running stream (x: sample number since the start), drawn
+    /// beside SeriesOsc; empty vectors remove it. Not part of SeriesOsc's points.
+    virtual void ChartSetLiveTrace(const std::vector<double>& x, const std::vector<double>& y) = 0;
+    /// What the chart's statistics line needs besides SeriesOsc's points: the unit, the
+    /// measured sample rate and, while a stream runs, its samples' statistics.
+    virtual void ChartSetStatistics(const acquire::ChartStatistics& statistics) = 0;
+    /// The zero offset of Line mode shown beside the chart; empty hides it.
+    virtual void ChartShowZeroOffset(const std::string& text) = 0;
 
     /// Save dialog of the measurement data; nullopt when cancelled.
     virtual std::optional<std::string> AskSaveDataFile() = 0;
     /// Save dialog of the CSV file ("*.csv"); nullopt when cancelled.
     virtual std::optional<std::string> AskSaveCsvFile() = 0;
+    /// Save dialog of a chart image (".png" by default; ".bmp", ".jpg"); nullopt when
+    /// cancelled.
+    virtual std::optional<std::string> AskSaveImageFile() = 0;
     /// The same dialog with a proposed file name (reports, calibration tables); nullopt when
     /// cancelled.
     virtual std::optional<std::string> AskReportFile(const std::string& preset) = 0;
     /// Writes Chart1 as an image of width x height [px] on a white background under path
-    /// (BMP for ".bmp"); the chart on screen keeps its size. True when written.
+    /// (BMP for ".bmp", JPEG for ".jpg", PNG otherwise; 0 x 0: the size on screen); the
+    /// chart on screen keeps its size. True when written.
     virtual bool SaveChartImage(const std::string& path, int width, int height) = 0;
     /// Where a report image of this bare name goes: the name itself (the current directory)
     /// unless the view keeps its files elsewhere (a headless run's output folder).

@@ -435,7 +435,31 @@ void MainWindow::LinkStatusTick() {
 
 // ---- Chart and buffer ------------------------------------------------------------------
 
-void MainWindow::ButtonZeroClick() { state_.zeroOffset = state_.currentValue.load(); }
+void MainWindow::ButtonZeroClick() {
+    state_.zeroOffset = state_.currentValue.load();
+    ShowZeroOffset();
+}
+
+void MainWindow::ClearZeroClick() {
+    if (stream_->Running()) return;
+    state_.zeroOffset = 0.0f;
+    ShowZeroOffset();
+}
+
+void MainWindow::ShowZeroOffset() {
+    const float zero = state_.zeroOffset.load();
+    view_.ChartShowZeroOffset(zero != 0.0f ? "Zero offset " + lang::FormatFixed(zero, 3) + " mm"
+                                           : std::string());
+}
+
+void MainWindow::SaveChartImageClick() {
+    const std::optional<std::string> path = view_.AskSaveImageFile();
+    if (!path || path->empty()) return;
+    if (!view_.SaveChartImage(*path, 0, 0)) {
+        view_.MessageBox("Cannot write the chart image '" + *path + "'.", state_.texts.Message(2),
+                         kMbIconExclamation);
+    }
+}
 
 void MainWindow::SaveClick() {
     const std::optional<std::string> path = view_.AskSaveDataFile();
@@ -489,7 +513,10 @@ void MainWindow::SaveCsvClick() {
     }
 }
 
-void MainWindow::ClearClick() { view_.ChartClear(); }
+void MainWindow::ClearClick() {
+    view_.ChartClear();
+    stream_->ClearLive();
+}
 
 void MainWindow::XAutomaticScalingClick() {
     state_.xAutoScale = !state_.xAutoScale;

@@ -113,6 +113,12 @@ class MainWindow {
     /// start time (acquire::CsvText) to the file the operator picks.
     void SaveCsvClick();
     void ClearClick();
+    /// "Clear zero offset" of the chart menu: Line mode's zero back to 0 (not while a stream
+    /// runs, as for "Zero set").
+    void ClearZeroClick();
+    /// "Save chart as image" of the chart menu: the chart as drawn, to the file the operator
+    /// picks; a failure is shown in a box.
+    void SaveChartImageClick();
     void XAutomaticScalingClick();
     void YAutomaticScalingClick();
 
@@ -155,6 +161,8 @@ class MainWindow {
     bool ExportProfile(const std::string& path, std::string& error);
     bool ReportGridResult(const params::GridResult& result);
     void ShowZeroValue();
+    /// The zero offset beside the chart while it is not 0.
+    void ShowZeroOffset();
     void Connect();
     void Disconnect();
     void ShowNoIdentity();

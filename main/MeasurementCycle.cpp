@@ -15,6 +15,7 @@ namespace {
 
 constexpr uint32_t kMotorWaitMs = 10;     ///< before each motor mask at run stop [ms]
 constexpr uint8_t kLongProfileType = 65;  ///< device type with a profile read in Pulse modes
+constexpr uint32_t kRateShowIntervalMs = 500;
 
 const bench::ModeRow& RowOf(int32_t mode) {
     const bench::ModeRow* row = bench::FindMode(mode);
@@ -95,8 +96,14 @@ void MeasurementCycle::Start() {
 
     view_.ChartClear();
     view_.ChartSetTitle("", false);
-    view_.ChartSetAxisTitles("", "");
+    // Modes that plot a plain value name it with its unit; the others leave the titles empty
+    // for their own steps.
+    runUnit_ = acquire::UnitOf(RowOf(mode).label);
+    const auto [leftTitle, bottomTitle] = acquire::AxisTitlesFor(runUnit_);
+    view_.ChartSetAxisTitles(leftTitle, bottomTitle);
     view_.ChartSetFoot("");
+    runStartTick_ = rateShownTick_ = clock_.TickCount();
+    view_.ChartSetStatistics(acquire::ChartStatistics{false, {}, runUnit_, 0.0});
 
     view_.SetText(Control::ButtonMeasure, state_.texts.Button(12));
     view_.SetEnabled(Control::ButtonConnect, false);
@@ -160,6 +167,7 @@ void MeasurementCycle::Stop() {
     mode_ = nullptr;
 
     SetTickInterval(1);
+    ShowRunRate();
     view_.SetEnabled(Control::RadioGroupMode, true);
     devices_.motor.Close();
     devices_.encoder.Close();
@@ -187,10 +195,20 @@ void MeasurementCycle::TimerMainTimer() {
     if (mode_ != nullptr) mode_->Tick(*this);
 
     view_.ChartRepaint();
+    if (clock_.TickCount() - rateShownTick_ >= kRateShowIntervalMs) ShowRunRate();
     run.firstTickPending = false;
 
     // A step that ended its run leaves the timer off.
     if (running_) view_.SetTimerEnabled(Timer::TimerMain, true);
+}
+
+void MeasurementCycle::ShowRunRate() {
+    const uint32_t now = clock_.TickCount();
+    rateShownTick_ = now;
+    if (runUnit_.empty()) return;
+    const uint32_t elapsed = now - runStartTick_;
+    const double rate = elapsed > 0 ? 1000.0 * run.pointNumber / elapsed : 0.0;
+    view_.ChartSetStatistics(acquire::ChartStatistics{false, {}, runUnit_, rate});
 }
 
 void MeasurementCycle::ReadProfile() {

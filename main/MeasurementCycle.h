@@ -120,6 +120,8 @@ class MeasurementCycle final : public bench::RunFrame {
     void IdentifyForRun();
     void ReadProfile();
     void ShowRunExtremes();
+    /// The statistics line's unit and the run's measured point rate.
+    void ShowRunRate();
 
     ProgramState& state_;
     MainView& view_;
@@ -130,6 +132,9 @@ class MeasurementCycle final : public bench::RunFrame {
     const bench::ModeSteps& steps_;
     bench::RunMode* mode_ = nullptr;  ///< the steps of the running mode; null: none
     bool running_ = false;            ///< Tag of ButtonMeasure
+    uint32_t runStartTick_ = 0;       ///< [ms] clock tick of the run's start
+    uint32_t rateShownTick_ = 0;      ///< [ms] when the rate was last shown
+    std::string runUnit_;             ///< unit of the run's points; empty: not a plain value
 };
 
 }  // namespace veska::main

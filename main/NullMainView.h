@@ -32,8 +32,12 @@ class NullMainView : public MainView {
     void SetLeftAxisAutomatic(bool) override {}
     void SetLeftAxisRange(double, double) override {}
     void SetAutoScaleChecks(bool, bool) override {}
+    void ChartSetLiveTrace(const std::vector<double>&, const std::vector<double>&) override {}
+    void ChartSetStatistics(const acquire::ChartStatistics&) override {}
+    void ChartShowZeroOffset(const std::string&) override {}
     std::optional<std::string> AskSaveDataFile() override { return std::nullopt; }
     std::optional<std::string> AskSaveCsvFile() override { return std::nullopt; }
+    std::optional<std::string> AskSaveImageFile() override { return std::nullopt; }
     std::optional<std::string> AskReportFile(const std::string&) override { return std::nullopt; }
     bool SaveChartImage(const std::string&, int, int) override { return false; }
     std::pair<int, int> ShowRangeDialog(int begin, int end) override { return {begin, end}; }

@@ -54,6 +54,7 @@ void StreamController::Start() {
     view_.ChartClear();
     if (!state_.xAutoScale) view_.SetBottomAxisRange(0.0, acquire::SampleStream::kAxisWindow);
     state_.currentValue.store(0.0f);
+    StartLive(mode);
 
     view_.SetText(Control::ButtonStream, state_.texts.Button(6));
     view_.SetEnabled(Control::ButtonConnect, false);
@@ -78,6 +79,60 @@ void StreamController::Start() {
     stream_.StartThread(SetupOf(mode));
 }
 
+void StreamController::StartLive(int32_t mode) {
+    const bench::ModeRow* row = bench::FindMode(mode);
+    const acquire::StreamConversion conversion =
+        row != nullptr ? row->stream : acquire::StreamConversion::None;
+    liveStores_ = conversion == acquire::StreamConversion::RelativeMm ||
+                  conversion == acquire::StreamConversion::AbsoluteMm ||
+                  conversion == acquire::StreamConversion::Raw;
+    liveUnit_ = row != nullptr ? acquire::UnitOf(row->streamLabel) : std::string();
+    liveActive_ = true;
+    liveNext_ = 0;
+    liveStartTick_ = clock_.TickCount();
+    live_.Reset();
+    liveStatistics_.Reset();
+    const auto [leftTitle, bottomTitle] = acquire::AxisTitlesFor(liveUnit_);
+    view_.ChartSetAxisTitles(leftTitle, bottomTitle);
+    view_.ChartSetLiveTrace({}, {});
+    view_.ChartSetStatistics(acquire::ChartStatistics{false, {}, liveUnit_, 0.0});
+}
+
+bool StreamController::FeedLive() {
+    if (!liveActive_ || !liveStores_) return false;
+    const int32_t newest = state_.samples.Index();
+    if (newest < 0) return false;
+    bool fed = false;
+    while (liveNext_ != newest) {
+        const double v = state_.samples.At(liveNext_);
+        live_.Add(v);
+        liveStatistics_.Add(v);
+        liveNext_ = (liveNext_ + 1) & (acquire::SampleBuffer::kSize - 1);
+        fed = true;
+    }
+    return fed;
+}
+
+void StreamController::ClearLive() {
+    if (!liveActive_) return;
+    FeedLive();  // the samples so far are skipped, not drawn later
+    live_.Reset();
+    liveStatistics_.Reset();
+    liveStartTick_ = clock_.TickCount();
+}
+
+double StreamController::LiveRate() const {
+    const uint32_t elapsed = clock_.TickCount() - liveStartTick_;
+    return elapsed > 0 ? 1000.0 * static_cast<double>(live_.Count()) / elapsed : 0.0;
+}
+
+void StreamController::ShowLive() {
+    live_.Envelope(liveX_, liveY_);
+    view_.ChartSetLiveTrace(liveX_, liveY_);
+    view_.ChartSetStatistics(
+        acquire::ChartStatistics{true, liveStatistics_.Result(), liveUnit_, LiveRate()});
+}
+
 void StreamController::StopForTeardown() {
     stream_.Stop(2);
     view_.SetEnabled(Control::ValueListEditorParam, true);
@@ -98,6 +153,15 @@ void StreamController::Stop() {
 
     acquire::RestoreSensorAfterStream(state_.session);
 
+    // The live trace gives way to the samples themselves; the statistics line then counts the
+    // chart's points, at the rate the stream had.
+    const bool hadLive = liveActive_ && liveStores_;
+    FeedLive();
+    const double rate = LiveRate();
+    liveActive_ = false;
+    if (hadLive) view_.ChartSetLiveTrace({}, {});
+    view_.ChartSetStatistics(acquire::ChartStatistics{false, {}, liveUnit_, rate});
+
     // The samples from the cursor up to, not including, the newest one, in one pass.
     auto& samples = state_.samples;
     const int32_t newest = samples.Index();
@@ -116,6 +180,7 @@ void StreamController::DisplayTick() {
     const bool manual = !state_.xAutoScale;
     stream_.SetAxisManual(manual);
     if (manual) ShowAxis();
+    if (FeedLive()) ShowLive();
 }
 
 void StreamController::ShowAxis() {

@@ -1,7 +1,9 @@
 #pragma once
 #include <cstdint>
+#include <string>
 #include <vector>
 
+#include "acquire/ChartData.h"
 #include "acquire/SampleStream.h"
 #include "main/MainView.h"
 #include "main/ProgramState.h"
@@ -30,9 +32,14 @@ class StreamController {
     /// shown. No restores, no plot.
     void StopForTeardown();
 
-    /// On a display timer while streaming: LabelRast and the bottom axis.
+    /// On a display timer while streaming: LabelRast, the bottom axis, and the samples that
+    /// arrived since the last tick into the live trace (decimated: a tick costs the same with
+    /// 1,000 or 60,000 samples on the chart) and the statistics line.
     void DisplayTick();
     bool Running() const { return stream_.Running(); }
+    /// "Clear" while a stream runs: the live trace and its statistics start again from the
+    /// samples that come next (the ring is not touched).
+    void ClearLive();
 
     /// The acquisition itself (bench modes start and stop its thread directly).
     acquire::SampleStream& Stream() { return stream_; }
@@ -45,6 +52,15 @@ class StreamController {
     void ShowLabel();
     /// The thread's last bottom-axis window, when the axis is manual and it moved.
     void ShowAxis();
+    /// Resets the live trace for a stream of mode; sets the axis titles and the unit.
+    void StartLive(int32_t mode);
+    /// Takes the samples before the newest one that the live trace has not seen; true when
+    /// there were any.
+    bool FeedLive();
+    /// The live trace and the statistics of the samples fed so far.
+    void ShowLive();
+    /// [samples/s] since the start, as fed.
+    double LiveRate() const;
 
     ProgramState& state_;
     MainView& view_;
@@ -55,6 +71,16 @@ class StreamController {
     uint32_t shownLabelSerial_ = 0;
     std::pair<int32_t, int32_t> shownAxis_{-1, -1};
     std::vector<float> plotScratch_;  ///< contiguous copy of the samples plotted at stop
+
+    // The live trace of a stream started with Start (bench modes' streams have none).
+    bool liveActive_ = false;
+    bool liveStores_ = false;  ///< the mode stores its samples in the ring
+    int32_t liveNext_ = 0;     ///< ring position of the next sample to feed
+    uint32_t liveStartTick_ = 0;
+    std::string liveUnit_;
+    acquire::MinMaxDecimator live_;
+    acquire::RunningStatistics liveStatistics_;
+    std::vector<double> liveX_, liveY_;
 };
 
 }  // namespace veska::main

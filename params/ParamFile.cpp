@@ -139,6 +139,9 @@ bool ParamFileCommands::WriteFactoryParamFile() { return WriteWithDialog(); }
 
 bool ParamFileCommands::RdParamFileClick() {
     SensorSession& ctx = transfer_.Session();
+    if (!transfer_.ConfirmDiscardEdits("Reading a file replaces them with the file's values.")) {
+        return false;
+    }
     const std::optional<std::string> path = ctx.View().AskOpenParamFile();
     if (!path || path->empty()) return false;
     std::string text;
@@ -149,6 +152,9 @@ bool ParamFileCommands::RdParamFileClick() {
     }
     const ParamFileReadResult taken = ReadParamFileText(text, ctx.table, ctx.values);
     if (!taken.ok) {
+        // The records before the failure are taken over: the grid shows them (marked as not
+        // on the sensor), so that no value it does not show is sent by a later Load All.
+        if (ctx.grid.Built()) ctx.RebuildGrid();
         ctx.View().ShowError("Parameter file '" + *path + "', " + taken.errorText);
         return false;
     }

@@ -62,8 +62,10 @@ class ParamFileCommands {
     bool WrParamFileClick();
     /// Last step of "Write to Factory": as WrParamFileClick.
     bool WriteFactoryParamFile();
-    /// "Read from file": open dialog, 37 records into workValues, grid rebuilt when the whole
-    /// file was taken over. True then.
+    /// "Read from file": when rows hold values not on the sensor, asks first whether to
+    /// discard them (Cancel ends here); open dialog, 37 records into workValues, grid rebuilt.
+    /// A file that fails part-way keeps the records before the failure and rebuilds the grid
+    /// too, before its error is shown. True when the whole file was taken over.
     bool RdParamFileClick();
 
   private:

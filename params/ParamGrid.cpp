@@ -4,6 +4,7 @@
 
 #include "lang/Language.h"
 #include "params/ParamCodings.h"
+#include "params/SensorSet.h"
 
 namespace veska::params {
 
@@ -237,6 +238,15 @@ void ParamGrid::SetEditMask(int param, std::string mask) {
     if (Has(param)) rows_[param].editMask = std::move(mask);
 }
 
+void ParamGrid::SetMark(int param, bool unsent, std::string note, bool notify) {
+    if (!Has(param)) return;
+    GridRow& row = rows_[param];
+    if (row.unsent == unsent && row.markNote == note) return;
+    row.unsent = unsent;
+    row.markNote = std::move(note);
+    if (notify && observer_ != nullptr) observer_->MarkChanged(param);
+}
+
 void ParamGrid::NotifyRebuilt() {
     if (observer_ != nullptr) observer_->GridRebuilt();
 }
@@ -254,6 +264,8 @@ void BuildParamGrid(ParamGrid& grid, const ValueStores& values, uint16_t& result
                                    static_cast<EditStyle>(row.editStyle),
                                    row.maxLength,
                                    {},
+                                   {},
+                                   false,
                                    {}});
         }
         if (grid.Row(i).editStyle == kEditPickList) grid.SetPickList(i, PickList(i, texts));
@@ -263,6 +275,7 @@ void BuildParamGrid(ParamGrid& grid, const ValueStores& values, uint16_t& result
             resultDivisor = (v == 50000 || v == 37500) ? static_cast<uint16_t>(v) : 1;
         }
     }
+    UpdateGridMarks(grid, values, /*notify=*/false);
     grid.NotifyRebuilt();
 }
 
@@ -278,7 +291,9 @@ GridResult ApplyGridCell(ParamGrid& grid, ValueStores& values) {
         text == ShownText(grid.Table(), param, values.workValues[param], grid.Texts())) {
         return {};
     }
-    return TakeOverOf(coding)(CellContext{grid, values, param, text});
+    GridResult result = TakeOverOf(coding)(CellContext{grid, values, param, text});
+    if (result.ok) UpdateGridMarks(grid, values);
+    return result;
 }
 
 GridResult OnSelectCell(ParamGrid& grid, ValueStores& values, int newRow) {
@@ -326,6 +341,7 @@ void ApplyRangeDialog(ParamGrid& grid, ValueStores& values, int32_t p1, int32_t 
     grid.SetCellText(kRowWindowEnd, std::to_string(p2));
     values.workValues[kRowWindowBegin] = WindowValueOfPercent(p1);
     values.workValues[kRowWindowEnd] = WindowValueOfPercent(p2);
+    UpdateGridMarks(grid, values);
 }
 
 KeyResult FilterKey(ParamGrid& grid, char32_t c, std::string_view editorText) {

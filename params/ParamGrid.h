@@ -27,6 +27,12 @@ struct GridRow {
     int maxLength = 0;
     std::vector<std::string> pickList;  ///< pick-list rows only
     std::string editMask;               ///< rows 22..25 only
+    /// The working value is not what the sensor holds (an unsent edit, a value from a file,
+    /// or a sensor value that is not known); the view marks the row.
+    bool unsent = false;
+    /// What the mark explains, plain text: the sensor's value in the row's own text. Empty
+    /// for an unmarked row.
+    std::string markNote;
 };
 
 /// Told about every change the model makes to the grid, so that a view can follow it.
@@ -38,6 +44,8 @@ class GridObserver {
     virtual void GridRebuilt() = 0;
     /// The value text of one parameter's row changed.
     virtual void CellChanged(int param) = 0;
+    /// The unsent mark or its note of one parameter's row changed.
+    virtual void MarkChanged(int param) = 0;
 };
 
 /// The parameter grid as a model: the title captions and the rows of parameters 0..36.
@@ -87,6 +95,9 @@ class ParamGrid {
     void SetPickList(int param, std::vector<std::string> list);
     void SetEditMask(int param, std::string mask);
     void NotifyRebuilt();
+    /// Sets a row's unsent mark and note; notifies the observer when they changed and notify
+    /// is set.
+    void SetMark(int param, bool unsent, std::string note, bool notify = true);
 
   private:
     bool Has(int param) const { return param >= 0 && param < ParamRowCount(); }

@@ -34,14 +34,31 @@ ParamTable BuiltInParamTable();
 /// Replaces row i's name with PARAMETER Item_i (its number when the file lacks the key).
 void LocaliseParamNames(ParamTable& table, const lang::TextTable& texts);
 
+/// What the host knows of the values in the sensor's parameter memory, per row: the value
+/// last read from the sensor or written to it (its low `size` bytes, unsigned; a write counts
+/// when the port took it whole, since the sensor does not confirm a write),
+/// or nothing when no exchange told it or a later one may have changed it (a failed write, a
+/// restore of the defaults). The marks of unsent edits compare the working set with it
+/// (params/SensorSet.h); no transfer reads it.
+struct SensorSet {
+    std::array<uint32_t, kParamCount> value{};
+    std::array<bool, kParamCount> known{};
+    /// An exchange has told the host a value since the stores were cleared: before that, no
+    /// working value counts as unsent (there is no sensor to compare with).
+    bool contact = false;
+    void Forget() { known.fill(false); }
+};
+
 /// The value stores, indexed like the table.
 struct ValueStores {
     std::array<int32_t, kParamCount> workValues{};    ///< the working set the grid shows
     std::array<int32_t, kParamCount> sensorValues{};  ///< as last read from the sensor
     std::array<int32_t, kParamCount> savedValues{};   ///< kept while a mode overrides a row
+    SensorSet sensorSet;                              ///< what the sensor is known to hold
     void Clear() {
         workValues.fill(0);
         sensorValues.fill(0);
+        sensorSet = SensorSet{};
     }
 };
 

@@ -2,8 +2,10 @@
 
 #include <cstdint>
 #include <utility>
+#include <vector>
 
 #include "link/Status.h"
+#include "params/SensorSet.h"
 
 namespace veska::params {
 
@@ -111,6 +113,7 @@ void ParamTransfer::PopupMenuCompareClick() {
 void ParamTransfer::PopupMenuLoadAllClick() { session_.SendAllParameters(); }
 
 void ParamTransfer::PopupMenuReadAllClick() {
+    if (!ConfirmDiscardEdits("Read All replaces them with the sensor's values.")) return;
     if (!session_.FetchAllParameters()) return;
     session_.CopySensorToWork(kGridParamCount);
     session_.RebuildGrid();
@@ -135,6 +138,15 @@ void ParamTransfer::PopupMenuCompareAllClick() {
     session_.View().MessageBox(text, kCompareAllCaption, kMbIconExclamation);
 }
 
+bool ParamTransfer::ConfirmDiscardEdits(const std::string& consequence) {
+    const std::vector<int> rows = UnsentRows(session_.table, session_.values);
+    if (rows.empty()) return true;
+    const std::string text =
+        DiscardEditsQuestion(session_.table, session_.values, rows, consequence, session_.Texts());
+    return session_.View().MessageBox(text, session_.Texts().Message(kMsgCaption),
+                                      kMbOkCancelExclamation) == kIdOk;
+}
+
 bool ParamTransfer::Confirm(int messageKey) {
     return session_.View().MessageBox(session_.Texts().Message(messageKey),
                                       session_.Texts().Message(kMsgCaption),
@@ -143,6 +155,8 @@ bool ParamTransfer::Confirm(int messageKey) {
 
 void ParamTransfer::PopupMenuFLASHClick() {
     if (!Confirm(kMsgConfirmFlash)) return;
+    if (!ConfirmDiscardEdits("Write to FLASH stores the sensor's values and shows them here."))
+        return;
     StoreToFlash();
     if (session_.FetchAllParameters()) session_.CopySensorToWork(kGridParamCount);
     session_.RebuildGrid();
@@ -150,6 +164,7 @@ void ParamTransfer::PopupMenuFLASHClick() {
 
 void ParamTransfer::PopupMenuDefaultClick() {
     if (!Confirm(kMsgConfirmDefault)) return;
+    if (!ConfirmDiscardEdits("Default replaces them with the sensor's default values.")) return;
     RestoreDefaults();
     session_.RebuildGrid();
 }

@@ -54,6 +54,10 @@ class ParamTransfer {
     /// OK/Cancel question (flags 49, caption MESSAGE Item_2) with a MESSAGE text; true for
     /// OK only.
     bool Confirm(int messageKey);
+    /// Before an action replaces the working values: when rows hold values that are not on
+    /// the sensor (UnsentRows), asks whether to discard them (OK/Cancel, flags 49, caption
+    /// MESSAGE Item_2), naming the rows and `consequence`. True when there are none or on OK.
+    bool ConfirmDiscardEdits(const std::string& consequence);
 
     SensorSession& Session() const { return session_; }
 

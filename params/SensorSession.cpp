@@ -5,6 +5,7 @@
 
 #include "link/Status.h"
 #include "params/SensorPortOpen.h"
+#include "params/SensorSet.h"
 
 namespace veska::params {
 
@@ -85,6 +86,13 @@ void SensorSession::SendParameter(int i) {
     const std::array<uint8_t, 4> bytes = LittleEndian(v);
     lastSendStatus_ = sensor.WriteParam(conn.netAddress, row.address, row.size, bytes.data());
     conn.linkStatus.store(lastSendStatus_);
+    // A write that failed part-way may have changed some of the bytes.
+    if (lastSendStatus_ == link::kStatusOk) {
+        LearnSensorValue(table, values.sensorSet, i, v);
+    } else {
+        ForgetSensorValue(table, values.sensorSet, i);
+    }
+    UpdateGridMarks(grid, values);
 
     // The sensor takes a new baud rate or net address in the old settings; the host follows.
     switch (i) {
@@ -142,7 +150,10 @@ bool SensorSession::FetchParameter(int i) {
     const int32_t status = sensor.ReadParam(conn.netAddress, row.address, row.size, bytes.data());
     values.sensorValues[i] = FromLittleEndian(bytes);
     conn.Record(status);
-    return status == link::kStatusOk;
+    if (status != link::kStatusOk) return false;
+    LearnSensorValue(table, values.sensorSet, i, values.sensorValues[i]);
+    UpdateGridMarks(grid, values);
+    return true;
 }
 
 int SensorSession::SendAllParameters() {
@@ -175,6 +186,12 @@ bool SensorSession::FetchAllParameters() {
 link::Status SensorSession::StoreSet(uint8_t code) {
     const auto status = static_cast<link::Status>(sensor.StoreParams(conn.netAddress, code));
     conn.Record(status);
+    // Restoring the defaults replaces the sensor's working set (a failed command may have
+    // done so too); the flash and factory stores leave it as it is.
+    if (code == link::kStoreDefault) {
+        values.sensorSet.Forget();
+        UpdateGridMarks(grid, values);
+    }
     return status;
 }
 

@@ -69,3 +69,14 @@ link_screenshots() {
   echo "$dir/sensor-search.png"
 }
 link_screenshots
+
+# Unsent edits and the chart: grid rows whose values are not on the sensor
+# (unsent-edits.png) and a zoomed stream with its statistics line and zero offset
+# (chart-zoomed-stream.png), from the scenes of tests/ui/ScreenshotScenes.cpp.
+screenshots_unsent_and_chart() {
+  local folder="$1"
+  cmake -S "$root" -B "$build" -G Ninja >/dev/null
+  cmake --build "$build" --target veska_ui_screenshots -j 2 >/dev/null
+  QT_QPA_PLATFORM=offscreen "$build/tests/ui/veska_ui_screenshots" "$folder"
+}
+screenshots_unsent_and_chart "$(cd "$(dirname "$out")" && pwd)"

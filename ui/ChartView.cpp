@@ -2,8 +2,13 @@
 
 #include <qcustomplot.h>
 
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMouseEvent>
 #include <QTimer>
+#include <QToolButton>
 #include <QVBoxLayout>
+#include <QWheelEvent>
 #include <algorithm>
 #include <cmath>
 
@@ -27,13 +32,101 @@ QCPRange Drawable(double lo, double hi) {
     return QCPRange(lo, hi);
 }
 
+/// The unit in brackets at the end of an axis title ("Distance [mm]" gives "mm").
+QString UnitOfTitle(const QString& title) {
+    const qsizetype open = title.lastIndexOf(QLatin1Char('['));
+    if (open < 0 || !title.endsWith(QLatin1Char(']'))) return {};
+    return title.mid(open + 1, title.size() - open - 2);
+}
+
 }  // namespace
 
+/// QCustomPlot that tells its chart which changes of the axes the operator made: the ranges
+/// that change while a mouse or wheel event is handled are the operator's.
+class InteractivePlot final : public QCustomPlot {
+  public:
+    InteractivePlot(ChartView& chart, QWidget* parent) : QCustomPlot(parent), chart_(chart) {
+        setMouseTracking(true);
+    }
+
+  protected:
+    void mousePressEvent(QMouseEvent* event) override {
+        Handle([&] { QCustomPlot::mousePressEvent(event); });
+    }
+    void mouseMoveEvent(QMouseEvent* event) override {
+        Handle([&] { QCustomPlot::mouseMoveEvent(event); });
+        chart_.MouseMoved(event->position().toPoint());
+    }
+    void mouseReleaseEvent(QMouseEvent* event) override {
+        Handle([&] { QCustomPlot::mouseReleaseEvent(event); });
+    }
+    void wheelEvent(QWheelEvent* event) override {
+        Handle([&] { QCustomPlot::wheelEvent(event); });
+    }
+    void mouseDoubleClickEvent(QMouseEvent* event) override {
+        QCustomPlot::mouseDoubleClickEvent(event);
+        if (event->button() == Qt::LeftButton) chart_.ResetView();
+    }
+    void leaveEvent(QEvent* event) override {
+        QCustomPlot::leaveEvent(event);
+        chart_.readout_->clear();
+    }
+
+  private:
+    template <typename F>
+    void Handle(F base) {
+        const QCPRange x = xAxis->range();
+        const QCPRange y = yAxis->range();
+        base();
+        const bool xChanged = xAxis->range() != x;
+        const bool yChanged = yAxis->range() != y;
+        if (xChanged || yChanged) chart_.NoteUserRanges(xChanged, yChanged);
+    }
+
+    ChartView& chart_;
+};
+
 ChartView::ChartView(QWidget* parent) : QWidget(parent) {
-    plot_ = new QCustomPlot(this);
+    plot_ = new InteractivePlot(*this, this);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(plot_);
+    layout->setSpacing(0);
+    layout->addWidget(plot_, 1);
+
+    // Two lines below the plot: the statistics; the zero offset and the read-out.
+    infoBar_ = new QWidget(this);
+    auto* lines = new QVBoxLayout(infoBar_);
+    lines->setContentsMargins(6, 1, 6, 1);
+    lines->setSpacing(0);
+    auto* info = new QHBoxLayout;
+    statistics_ = new QLabel(infoBar_);
+    zeroOffset_ = new QLabel(infoBar_);
+    zeroClear_ = new QToolButton(infoBar_);
+    zeroClear_->setText(QStringLiteral("\u00D7"));
+    zeroClear_->setToolTip(QStringLiteral("Clear the zero offset"));
+    zeroClear_->setAutoRaise(true);
+    readout_ = new QLabel(infoBar_);
+    for (QLabel* label : {statistics_, zeroOffset_, readout_}) {
+        label->setTextFormat(Qt::PlainText);
+    }
+    lines->addWidget(statistics_);
+    lines->addLayout(info);
+    statistics_->setMinimumHeight(zeroClear_->sizeHint().height());
+    info->addWidget(zeroOffset_);
+    info->addWidget(zeroClear_);
+    info->addStretch(1);
+    info->addWidget(readout_);
+    zeroOffset_->hide();
+    zeroClear_->hide();
+    layout->addWidget(infoBar_);
+    connect(zeroClear_, &QToolButton::clicked, this, [this] {
+        if (onClearZero) onClearZero();
+    });
+
+    // Wheel zoom and drag pan: both axes inside the plot, one axis over its scale.
+    plot_->setInteractions(QCP::iRangeDrag | QCP::iRangeZoom);
+    plot_->axisRect()->setRangeDrag(Qt::Horizontal | Qt::Vertical);
+    plot_->axisRect()->setRangeZoom(Qt::Horizontal | Qt::Vertical);
 
     plot_->setNoAntialiasingOnDrag(true);
     plot_->setPlottingHint(QCP::phFastPolylines, true);
@@ -44,6 +137,10 @@ ChartView::ChartView(QWidget* parent) : QWidget(parent) {
     series_->setPen(QPen(Qt::red, 1));
     series_->setScatterStyle(QCPScatterStyle(QCPScatterStyle::ssSquare, Qt::red, Qt::red, 2));
     series_->setAdaptiveSampling(true);
+    live_ = plot_->addGraph();
+    live_->setName(QStringLiteral("LiveTrace"));
+    live_->setPen(QPen(QColor(200, 0, 0), 1));
+    live_->setAdaptiveSampling(false);
 
     plot_->yAxis->setTicker(QSharedPointer<QCPAxisTicker>(new GroupedTicker));
     plot_->xAxis->setRange(0, 10);
@@ -71,24 +168,91 @@ ChartView::ChartView(QWidget* parent) : QWidget(parent) {
 
 ChartView::~ChartView() = default;
 
+QCustomPlot* ChartView::Plot() const { return plot_; }
+
+QWidget* ChartView::PlotWidget() const { return plot_; }
+
+QRect ChartView::PlotArea() const { return plot_->axisRect()->rect(); }
+
+QPoint ChartView::PixelAt(double x, double y) const {
+    return QPoint(static_cast<int>(std::lround(plot_->xAxis->coordToPixel(x))),
+                  static_cast<int>(std::lround(plot_->yAxis->coordToPixel(y))));
+}
+
 void ChartView::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
-    plot_->setVisible(height() >= kMinimumPlotHeight);
+    const bool drawn = height() >= kMinimumPlotHeight;
+    plot_->setVisible(drawn);
+    infoBar_->setVisible(drawn);
 }
 
 void ChartView::Clear() {
     series_->data()->clear();
+    live_->data()->clear();
     labels_.clear();
     yMin_ = yMax_ = 0;
     haveExtremes_ = false;
+    haveLive_ = false;
+    seriesStatistics_.Reset();
+    info_.haveSamples = false;
+    if (xAuto_) plot_->xAxis->setRange(0, 10);
+    if (yAuto_) plot_->yAxis->setRange(0, 10);
+    ResetView();
+    readout_->clear();
+}
+
+void ChartView::ResetView() {
+    xUser_ = yUser_ = false;
+    if (!xAuto_) plot_->xAxis->setRange(Drawable(xManualLo_, xManualHi_));
+    if (!yAuto_) plot_->yAxis->setRange(Drawable(yManualLo_, yManualHi_));
+    dirty_ = true;
+}
+
+void ChartView::NoteUserRanges(bool x, bool y) {
+    xUser_ = xUser_ || x;
+    yUser_ = yUser_ || y;
     dirty_ = true;
 }
 
 void ChartView::AddPoint(double y, std::string label) {
     const double x = static_cast<double>(labels_.size());
     Extend(y);
+    seriesStatistics_.Add(y);
     series_->addData(x, y);
     labels_.push_back(std::move(label));
+}
+
+void ChartView::SetLiveTrace(const std::vector<double>& x, const std::vector<double>& y) {
+    const size_t n = std::min(x.size(), y.size());
+    QVector<QCPGraphData> points;
+    points.reserve(static_cast<qsizetype>(n));
+    haveLive_ = false;
+    for (size_t i = 0; i < n; ++i) {
+        points.append(QCPGraphData(x[i], y[i]));
+        if (!std::isfinite(y[i])) continue;
+        if (!haveLive_) {
+            liveYMin_ = liveYMax_ = y[i];
+            haveLive_ = true;
+        }
+        liveYMin_ = std::min(liveYMin_, y[i]);
+        liveYMax_ = std::max(liveYMax_, y[i]);
+    }
+    liveXMax_ = n > 0 ? x[n - 1] : 0.0;
+    live_->data()->set(points, true);
+    dirty_ = true;
+}
+
+int ChartView::LiveTraceCount() const { return live_->data()->size(); }
+
+void ChartView::SetStatistics(const acquire::ChartStatistics& statistics) {
+    info_ = statistics;
+    dirty_ = true;
+}
+
+void ChartView::ShowZeroOffset(const QString& text) {
+    zeroOffset_->setText(text);
+    zeroOffset_->setVisible(!text.isEmpty());
+    zeroClear_->setVisible(!text.isEmpty());
 }
 
 void ChartView::AddPoints(const float* values, int count, int firstLabel) {
@@ -99,6 +263,7 @@ void ChartView::AddPoints(const float* values, int count, int firstLabel) {
     for (int i = 0; i < count; ++i) {
         const double y = values[i];
         Extend(y);
+        seriesStatistics_.Add(y);
         points.append(QCPGraphData(static_cast<double>(labels_.size()), y));
         labels_.push_back(std::to_string(static_cast<int64_t>(firstLabel) + i));
     }
@@ -122,19 +287,97 @@ double ChartView::PointY(int index) const {
 }
 
 void ChartView::ApplyAutoRanges() {
-    if (labels_.empty()) return;
-    if (xAuto_) plot_->xAxis->setRange(Drawable(0.0, static_cast<double>(labels_.size() - 1)));
-    if (yAuto_ && haveExtremes_) {
-        plot_->yAxis->setRange(Drawable(yMin_, yMax_));
+    if (labels_.empty() && !haveLive_) return;
+    if (xAuto_ && !xUser_) {
+        const double last =
+            std::max(static_cast<double>(labels_.size()) - 1.0, haveLive_ ? liveXMax_ : 0.0);
+        plot_->xAxis->setRange(Drawable(0.0, last));
     }
+    if (yAuto_ && !yUser_ && (haveExtremes_ || haveLive_)) {
+        double lo = haveExtremes_ ? yMin_ : liveYMin_;
+        double hi = haveExtremes_ ? yMax_ : liveYMax_;
+        if (haveLive_) {
+            lo = std::min(lo, liveYMin_);
+            hi = std::max(hi, liveYMax_);
+        }
+        plot_->yAxis->setRange(Drawable(lo, hi));
+    }
+}
+
+void ChartView::UpdateStatistics() {
+    std::string text;
+    if (!labels_.empty()) {
+        if (xUser_) {
+            // The points of the visible part of the bottom axis.
+            const QCPRange range = plot_->xAxis->range();
+            std::vector<double> visible;
+            for (auto it = series_->data()->findBegin(range.lower, false);
+                 it != series_->data()->constEnd() && it->key <= range.upper; ++it) {
+                if (it->key >= range.lower) visible.push_back(it->value);
+            }
+            text = acquire::StatisticsText(acquire::Summarise(visible), info_.unit, info_.rate);
+            if (!text.empty()) text = "visible: " + text;
+        } else {
+            text = acquire::StatisticsText(seriesStatistics_.Result(), info_.unit, info_.rate);
+        }
+    } else if (info_.haveSamples) {
+        text = acquire::StatisticsText(info_.samples, info_.unit, info_.rate);
+    }
+    const QString shown = QString::fromStdString(text);
+    if (statistics_->text() != shown) statistics_->setText(shown);
 }
 
 void ChartView::ReplotIfDirty() {
     if (!dirty_) return;
     dirty_ = false;
     ApplyAutoRanges();
+    UpdateStatistics();
     plot_->replot(QCustomPlot::rpQueuedRefresh);
     ++replots_;
+}
+
+QString ChartView::StatisticsText() const { return statistics_->text(); }
+
+QString ChartView::ZeroOffsetText() const {
+    return zeroOffset_->isVisibleTo(const_cast<ChartView*>(this)) ? zeroOffset_->text() : QString();
+}
+
+QString ChartView::ReadoutText() const { return readout_->text(); }
+
+QString ChartView::LeftTitle() const { return plot_->yAxis->label(); }
+
+QString ChartView::BottomTitle() const { return plot_->xAxis->label(); }
+
+QString ChartView::ReadoutAt(const QPoint& position) const {
+    const bool onSeries = !series_->data()->isEmpty();
+    const QCPGraph* graph = onSeries ? series_ : live_;
+    const auto data = graph->data();
+    if (data->isEmpty() || !plot_->axisRect()->rect().contains(position)) return {};
+    const double x = plot_->xAxis->pixelToCoord(position.x());
+    auto it = data->findBegin(x, false);
+    if (it == data->constEnd()) --it;
+    if (it != data->constBegin()) {
+        auto before = it - 1;
+        if (std::fabs(before->key - x) < std::fabs(it->key - x)) it = before;
+    }
+    const QString unit = UnitOfTitle(plot_->yAxis->label());
+    QString label;
+    if (onSeries) {
+        const auto index = static_cast<size_t>(it - data->constBegin());
+        label = index < labels_.size() ? QString::fromStdString(labels_[index])
+                                       : QString::number(it->key, 'f', 0);
+    } else {
+        label = QString::number(it->key, 'f', 0);
+    }
+    QString text =
+        QStringLiteral("#") + label + QStringLiteral(": ") + QString::number(it->value, 'f', 3);
+    if (!unit.isEmpty()) text += QLatin1Char(' ') + unit;
+    return text;
+}
+
+void ChartView::MouseMoved(const QPoint& position) {
+    const QString text = ReadoutAt(position);
+    if (readout_->text() != text) readout_->setText(text);
 }
 
 void ChartView::SetTitle(const QString& text, bool visible) {
@@ -161,7 +404,9 @@ void ChartView::SetBottomAutomatic(bool automatic) {
 }
 
 void ChartView::SetBottomRange(double minimum, double maximum) {
-    plot_->xAxis->setRange(Drawable(minimum, maximum));
+    xManualLo_ = minimum;
+    xManualHi_ = maximum;
+    if (!xUser_) plot_->xAxis->setRange(Drawable(minimum, maximum));
     dirty_ = true;
 }
 
@@ -171,7 +416,9 @@ void ChartView::SetLeftAutomatic(bool automatic) {
 }
 
 void ChartView::SetLeftRange(double minimum, double maximum) {
-    plot_->yAxis->setRange(Drawable(minimum, maximum));
+    yManualLo_ = minimum;
+    yManualHi_ = maximum;
+    if (!yUser_) plot_->yAxis->setRange(Drawable(minimum, maximum));
     dirty_ = true;
 }
 

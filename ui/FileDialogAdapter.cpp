@@ -35,6 +35,13 @@ std::optional<std::string> QtFileDialogs::Ask(FileKind kind, const std::string& 
                 {QStringLiteral("CSV files (*.csv)"), QStringLiteral("All files (*)")});
             dialog.setDefaultSuffix(QStringLiteral("csv"));
             break;
+        case FileKind::ImageSave:
+            dialog.setAcceptMode(QFileDialog::AcceptSave);
+            dialog.setNameFilters({QStringLiteral("PNG images (*.png)"),
+                                   QStringLiteral("BMP images (*.bmp)"),
+                                   QStringLiteral("JPEG images (*.jpg *.jpeg)")});
+            dialog.setDefaultSuffix(QStringLiteral("png"));
+            break;
     }
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
         return std::nullopt;

@@ -16,6 +16,7 @@ enum class FileKind {
     ParamOpen,  ///< OpenDialogParam
     DataSave,   ///< SaveDialogData: no filter, no default extension, the name as chosen
     CsvSave,    ///< the CSV file: "*.csv", ".csv" by default
+    ImageSave,  ///< a chart image: ".png" by default, ".bmp" and ".jpg" too
 };
 
 /// File open and save dialogs; tests swap in ScriptedFileDialogs.

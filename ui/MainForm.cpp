@@ -256,6 +256,12 @@ void TFormMain::BuildMenus() {
         a->setCheckable(true);
         a->setChecked(true);
     }
+    popupSave_->addSeparator();
+    actSaveImage_ = popupSave_->addAction(QStringLiteral("Save chart as image..."));
+    actClearZero_ = popupSave_->addAction(QStringLiteral("Clear zero offset"));
+    // Usable when "Zero set" is: connected, no stream running.
+    connect(popupSave_, &QMenu::aboutToShow, this,
+            [this] { actClearZero_->setEnabled(buttonZero_->isEnabled()); });
     chart_->onContextMenu = [this](const QPoint& global) { popupSave_->popup(global); };
 
     actions_ = {
@@ -364,6 +370,11 @@ void TFormMain::WireEvents() {
             on("Saving the CSV file…", [](W& l) { l.SaveCsvClick(); }));
     connect(actClear_, &QAction::triggered, this,
             on("Clearing the chart…", [](W& l) { l.ClearClick(); }));
+    connect(actSaveImage_, &QAction::triggered, this,
+            on("Saving the chart image…", [](W& l) { l.SaveChartImageClick(); }));
+    connect(actClearZero_, &QAction::triggered, this,
+            on("Clearing the zero offset…", [](W& l) { l.ClearZeroClick(); }));
+    chart_->onClearZero = on("Clearing the zero offset…", [](W& l) { l.ClearZeroClick(); });
     // The logic owns the check marks: it sets them back through SetAutoScaleChecks.
     connect(actXAuto_, &QAction::triggered, this,
             on("Changing the scaling…", [](W& l) { l.XAutomaticScalingClick(); }));
@@ -765,6 +776,16 @@ void TFormMain::SetAutoScaleChecks(bool xChecked, bool yChecked) {
     actYAuto_->setChecked(yChecked);
 }
 
+void TFormMain::ChartSetLiveTrace(const std::vector<double>& x, const std::vector<double>& y) {
+    chart_->SetLiveTrace(x, y);
+}
+
+void TFormMain::ChartSetStatistics(const acquire::ChartStatistics& statistics) {
+    chart_->SetStatistics(statistics);
+}
+
+void TFormMain::ChartShowZeroOffset(const std::string& text) { chart_->ShowZeroOffset(Q(text)); }
+
 std::optional<std::string> TFormMain::AskSaveDataFile() {
     if (files_ == nullptr) return std::nullopt;
     return files_->Ask(FileKind::DataSave, {});
@@ -773,6 +794,11 @@ std::optional<std::string> TFormMain::AskSaveDataFile() {
 std::optional<std::string> TFormMain::AskSaveCsvFile() {
     if (files_ == nullptr) return std::nullopt;
     return files_->Ask(FileKind::CsvSave, {});
+}
+
+std::optional<std::string> TFormMain::AskSaveImageFile() {
+    if (files_ == nullptr) return std::nullopt;
+    return files_->Ask(FileKind::ImageSave, {});
 }
 
 std::optional<std::string> TFormMain::AskReportFile(const std::string& preset) {

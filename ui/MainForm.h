@@ -106,8 +106,12 @@ class TFormMain final : public QWidget, public main::MainView {
     void SetLeftAxisAutomatic(bool automatic) override;
     void SetLeftAxisRange(double minimum, double maximum) override;
     void SetAutoScaleChecks(bool xChecked, bool yChecked) override;
+    void ChartSetLiveTrace(const std::vector<double>& x, const std::vector<double>& y) override;
+    void ChartSetStatistics(const acquire::ChartStatistics& statistics) override;
+    void ChartShowZeroOffset(const std::string& text) override;
     std::optional<std::string> AskSaveDataFile() override;
     std::optional<std::string> AskSaveCsvFile() override;
+    std::optional<std::string> AskSaveImageFile() override;
     std::optional<std::string> AskReportFile(const std::string& preset) override;
     bool SaveChartImage(const std::string& path, int width, int height) override;
     std::pair<int, int> ShowRangeDialog(int beginPercent, int endPercent) override;
@@ -151,6 +155,8 @@ class TFormMain final : public QWidget, public main::MainView {
     QAction* ReadParamFileAction() const { return actReadFile_; }
     QAction* XAutomaticScalingAction() const { return actXAuto_; }
     QAction* YAutomaticScalingAction() const { return actYAuto_; }
+    QAction* SaveChartImageAction() const { return actSaveImage_; }
+    QAction* ClearZeroAction() const { return actClearZero_; }
     ChartView* Chart1() const { return chart_; }
     /// A timer's interval [ms].
     int TimerInterval(main::Timer timer) const;
@@ -263,6 +269,8 @@ class TFormMain final : public QWidget, public main::MainView {
     QAction* actSave_ = nullptr;
     QAction* actSaveCsv_ = nullptr;  ///< "Save as CSV", enabled with actSave_
     QAction* actClear_ = nullptr;
+    QAction* actSaveImage_ = nullptr;  ///< "Save chart as image..."
+    QAction* actClearZero_ = nullptr;  ///< "Clear zero offset", enabled as ButtonZero is
     QAction* actXAuto_ = nullptr;
     QAction* actYAuto_ = nullptr;
 

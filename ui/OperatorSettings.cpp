@@ -13,10 +13,9 @@ struct FolderKey {
     const char* key;
 };
 constexpr FolderKey kFolderKeys[] = {
-    {FileKind::ParamSave, "folders/paramSave"},
-    {FileKind::ParamOpen, "folders/paramOpen"},
-    {FileKind::DataSave, "folders/dataSave"},
-    {FileKind::CsvSave, "folders/csvSave"},
+    {FileKind::ParamSave, "folders/paramSave"}, {FileKind::ParamOpen, "folders/paramOpen"},
+    {FileKind::DataSave, "folders/dataSave"},   {FileKind::CsvSave, "folders/csvSave"},
+    {FileKind::ImageSave, "folders/imageSave"},
 };
 
 }  // namespace

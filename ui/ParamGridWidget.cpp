@@ -9,6 +9,7 @@
 #include <QMenu>
 #include <QRegularExpression>
 #include <QRegularExpressionValidator>
+#include <QSignalBlocker>
 #include <QStyledItemDelegate>
 #include <QTimer>
 #include <QToolButton>
@@ -231,6 +232,47 @@ void ParamGridWidget::Refresh() { ShowRows(CopyRows(grid_), grid_.CurrentParam()
 
 void ParamGridWidget::CellChanged(int param) { ShowCell(param, grid_.CellText(param)); }
 
+void ParamGridWidget::MarkChanged(int param) {
+    if (param < 0 || param >= grid_.ParamRowCount()) return;
+    const params::GridRow& row = grid_.Row(param);
+    ShowMark(param, row.unsent, row.markNote);
+}
+
+QColor ParamGridWidget::UnsentColour() { return QColor(255, 226, 150); }
+
+void ParamGridWidget::ShowMark(int param, bool unsent, const std::string& note) {
+    if (param < 0 || param >= static_cast<int>(rows_.size())) return;
+    params::GridRow& row = rows_[static_cast<size_t>(param)];
+    row.unsent = unsent;
+    row.markNote = note;
+    PaintMark(param);
+}
+
+void ParamGridWidget::PaintMark(int r) {
+    const params::GridRow& row = rows_[static_cast<size_t>(r)];
+    // The mark changes no text: an open editor must not be handed the cell's text again (the
+    // model's change signal would do that and drop what the operator is typing), so the
+    // cells are repainted by hand.
+    const QSignalBlocker quiet(model());
+    for (int column : {0, 1}) {
+        QTableWidgetItem* cell = item(r, column);
+        if (cell == nullptr) continue;
+        if (row.unsent) {
+            cell->setBackground(UnsentColour());
+        } else {
+            cell->setData(Qt::BackgroundRole, QVariant());
+        }
+        QFont font = cell->font();
+        if (font.bold() != row.unsent) {
+            font.setBold(row.unsent);
+            cell->setFont(font);
+        }
+        const QString tip = QString::fromStdString(row.markNote);
+        if (cell->toolTip() != tip) cell->setToolTip(tip);
+        viewport()->update(visualItemRect(cell));
+    }
+}
+
 const params::GridRow* ParamGridWidget::ShownRow(int param) const {
     if (param < 0 || param >= static_cast<int>(rows_.size())) return nullptr;
     return &rows_[static_cast<size_t>(param)];
@@ -272,6 +314,7 @@ void ParamGridWidget::ShowRows(GridRows rows, int currentParam) {
             setItem(r, 1, value);
         }
         if (value->text() != Q(row.value)) value->setText(Q(row.value));
+        PaintMark(r);
     }
     if (count > 0 && !currentIndex().isValid()) {
         const int current = std::clamp(currentParam, 0, count - 1);

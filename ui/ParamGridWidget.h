@@ -62,12 +62,18 @@ class ParamGridWidget final : public QTableWidget, public params::GridObserver {
     void ShowRows(GridRows rows, int currentParam);
     /// Shows a new text in a parameter's value cell.
     void ShowCell(int param, const std::string& text);
+    /// Marks a row whose working value is not on the sensor (a tinted, bold row whose
+    /// tooltip is note), or unmarks it.
+    void ShowMark(int param, bool unsent, const std::string& note);
+    /// Background of a marked row.
+    static QColor UnsentColour();
     /// The rows of a model, copied.
     static GridRows CopyRows(const params::ParamGrid& grid);
 
     // params::GridObserver (the model on this widget's thread)
     void GridRebuilt() override { Refresh(); }
     void CellChanged(int param) override;
+    void MarkChanged(int param) override;
 
     /// The shown copy of a parameter's row, or null.
     const params::GridRow* ShownRow(int param) const;
@@ -91,6 +97,8 @@ class ParamGridWidget final : public QTableWidget, public params::GridObserver {
 
   private:
     friend class ParamCellDelegate;
+    /// Paints row r's mark from the shown copy.
+    void PaintMark(int r);
     void OnFocusChanged(QWidget* old, QWidget* now);
     bool Contains(const QWidget* widget) const;
 

@@ -142,6 +142,18 @@ void QueuedMainView::SetAutoScaleChecks(bool xChecked, bool yChecked) {
     Deliver([xChecked, yChecked](MainView& v) { v.SetAutoScaleChecks(xChecked, yChecked); });
 }
 
+void QueuedMainView::ChartSetLiveTrace(const std::vector<double>& x, const std::vector<double>& y) {
+    Deliver([x, y](MainView& v) { v.ChartSetLiveTrace(x, y); });
+}
+
+void QueuedMainView::ChartSetStatistics(const acquire::ChartStatistics& statistics) {
+    Deliver([statistics](MainView& v) { v.ChartSetStatistics(statistics); });
+}
+
+void QueuedMainView::ChartShowZeroOffset(const std::string& text) {
+    Deliver([text](MainView& v) { v.ChartShowZeroOffset(text); });
+}
+
 void QueuedMainView::SetBenchProgress(int position) {
     Deliver([position](MainView& v) { v.SetBenchProgress(position); });
 }
@@ -216,6 +228,10 @@ std::optional<std::string> QueuedMainView::AskSaveCsvFile() {
     return Ask<std::optional<std::string>>([](MainView& v) { return v.AskSaveCsvFile(); });
 }
 
+std::optional<std::string> QueuedMainView::AskSaveImageFile() {
+    return Ask<std::optional<std::string>>([](MainView& v) { return v.AskSaveImageFile(); });
+}
+
 std::optional<std::string> QueuedMainView::AskReportFile(const std::string& preset) {
     return Ask<std::optional<std::string>>(
         [preset](MainView& v) { return v.AskReportFile(preset); });
@@ -279,6 +295,14 @@ void QueuedMainView::CellChanged(int param) {
     ParamGridWidget* widget = widget_;
     Deliver([widget, param, text = model_->CellText(param)](MainView&) {
         widget->ShowCell(param, text);
+    });
+}
+
+void QueuedMainView::MarkChanged(int param) {
+    ParamGridWidget* widget = widget_;
+    const params::GridRow& row = model_->Row(param);
+    Deliver([widget, param, unsent = row.unsent, note = row.markNote](MainView&) {
+        widget->ShowMark(param, unsent, note);
     });
 }
 

@@ -66,8 +66,12 @@ class QueuedMainView final : public main::MainView, private params::GridObserver
     void SetLeftAxisAutomatic(bool automatic) override;
     void SetLeftAxisRange(double minimum, double maximum) override;
     void SetAutoScaleChecks(bool xChecked, bool yChecked) override;
+    void ChartSetLiveTrace(const std::vector<double>& x, const std::vector<double>& y) override;
+    void ChartSetStatistics(const acquire::ChartStatistics& statistics) override;
+    void ChartShowZeroOffset(const std::string& text) override;
     std::optional<std::string> AskSaveDataFile() override;
     std::optional<std::string> AskSaveCsvFile() override;
+    std::optional<std::string> AskSaveImageFile() override;
     std::optional<std::string> AskReportFile(const std::string& preset) override;
     bool SaveChartImage(const std::string& path, int width, int height) override;
     std::pair<int, int> ShowRangeDialog(int beginPercent, int endPercent) override;
@@ -105,6 +109,7 @@ class QueuedMainView final : public main::MainView, private params::GridObserver
     // params::GridObserver: called on the thread that changes the model.
     void GridRebuilt() override;
     void CellChanged(int param) override;
+    void MarkChanged(int param) override;
 
     main::MainView& target_;
     main::LogicThread& thread_;

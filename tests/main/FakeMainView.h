@@ -70,6 +70,11 @@ class FakeMainView : public main::MainView {
     std::deque<int> messageAnswers;  ///< next answers; kIdOk when empty
     std::optional<std::string> saveDataFile;
     std::optional<std::string> saveCsvFile;
+    std::optional<std::string> saveImageFile;
+    int liveTraces = 0;  ///< ChartSetLiveTrace calls
+    std::vector<double> liveX, liveY;
+    acquire::ChartStatistics statistics;
+    std::string zeroOffsetText;
     std::deque<std::optional<std::string>> reportFiles;  ///< AskReportFile's next answers
     std::vector<std::string> reportPresets;              ///< every AskReportFile preset
     struct ChartImage {
@@ -186,6 +191,24 @@ class FakeMainView : public main::MainView {
         Touch();
         xChecked = x;
         yChecked = y;
+    }
+    void ChartSetLiveTrace(const std::vector<double>& x, const std::vector<double>& y) override {
+        Touch();
+        ++liveTraces;
+        liveX = x;
+        liveY = y;
+    }
+    void ChartSetStatistics(const acquire::ChartStatistics& s) override {
+        Touch();
+        statistics = s;
+    }
+    void ChartShowZeroOffset(const std::string& text) override {
+        Touch();
+        zeroOffsetText = text;
+    }
+    std::optional<std::string> AskSaveImageFile() override {
+        Touch();
+        return saveImageFile;
     }
     std::optional<std::string> AskSaveDataFile() override {
         Touch();

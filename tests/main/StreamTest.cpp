@@ -245,6 +245,38 @@ TEST(StreamFlow, DisplayTickShowsTheNewestValueAndSlidesAManualAxis) {
     EXPECT_EQ(rig.view.foreignThreadCalls.load(), 0);
 }
 
+TEST(StreamFlow, DisplayTickDrawsTheLiveTraceAndTheStopTheSamplesThemselves) {
+    SimSensorRig rig(RigLine::kCounted, 30);
+    ASSERT_TRUE(rig.started);
+    rig.stream.Start();
+    EXPECT_EQ(rig.view.leftAxisTitle, "Distance [mm]");
+    EXPECT_EQ(rig.view.bottomAxisTitle, "Sample");
+    EXPECT_EQ(rig.view.statistics.unit, "mm");
+    ASSERT_TRUE(WaitForSamples(rig, 30));
+    rig.stream.DisplayTick();
+    // Every sample before the newest, as the stop would plot them; none on SeriesOsc yet.
+    ASSERT_EQ(rig.view.liveX.size(), 29u);
+    EXPECT_EQ(rig.view.liveX.front(), 0.0);
+    EXPECT_EQ(rig.view.liveX.back(), 28.0);
+    EXPECT_TRUE(rig.view.points.empty());
+    EXPECT_TRUE(rig.view.statistics.haveSamples);
+    EXPECT_EQ(rig.view.statistics.samples.count, 29);
+    EXPECT_FLOAT_EQ(static_cast<float>(rig.view.statistics.samples.mean),
+                    static_cast<float>(rig.ExpectedMm()));
+    const int traces = rig.view.liveTraces;
+    rig.stream.DisplayTick();  // nothing new: the trace is not sent again
+    EXPECT_EQ(rig.view.liveTraces, traces);
+    rig.stream.ClearLive();  // "Clear": the trace starts again with the samples to come
+    rig.stream.DisplayTick();
+    EXPECT_EQ(rig.view.liveTraces, traces);
+
+    rig.stream.Stop();
+    EXPECT_TRUE(rig.view.liveX.empty()) << "the live trace gives way to the plotted samples";
+    EXPECT_EQ(rig.view.points.size(), 29u);
+    EXPECT_FALSE(rig.view.statistics.haveSamples);
+    EXPECT_EQ(rig.view.foreignThreadCalls.load(), 0);
+}
+
 TEST(StreamStop, TheStopShowsTheLastAxisWindowAsWellAsTheLastLabel) {
     SimSensorRig rig(RigLine::kCounted, 30);
     ASSERT_TRUE(rig.started);

@@ -1,4 +1,6 @@
+#include "params/ParamCodings.h"
 #include "params/ParamFile.h"
+#include "params/SensorSet.h"
 
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -321,40 +323,77 @@ TEST_F(ParamFileCommandsTest, SymbolicLinkIsFollowed) {
     EXPECT_EQ(Slurp(real), WriteParamFileText(values, table));
 }
 
-TEST_F(ParamFileCommandsTest, BadFilesKeepTheGridAndNameTheFile) {
-    // A first build, so that the grid has texts to keep.
+TEST_F(ParamFileCommandsTest, BadFilesNameTheFileAndTheGridShowsWhatWasTaken) {
+    // A first build, so that the grid has texts to show.
     for (int i = 0; i < kGridParamCount; ++i) values.workValues[i] = 1;
     session.RebuildGrid();
-    const int refreshes = view.refreshes;
-    const std::string shown = grid.CellText(9);
 
     struct Case {
         std::string name;
         std::string contents;  // empty with create false: no such file
         bool create;
         std::string expect;  // in the message
+        bool taken;          // records were taken over before the failure
     };
     const Case cases[] = {
-        {"missing.prm", "", false, "No such file or directory"},
+        {"missing.prm", "", false, "No such file or directory", false},
         {"short.prm",
          FileOf(
              table, [](int) { return 7; }, "\n", 36),
-         true, "record 37"},
-        {"bad.prm", "0\t5\n1\t5x\n", true, "'5x'"},
+         true, "record 37", true},
+        {"bad.prm", "0\t5\n1\t5x\n", true, "'5x'", true},
     };
     for (const Case& c : cases) {
         view.errors.clear();
+        const int refreshes = view.refreshes;
         if (c.create) Spit(Path(c.name), c.contents);
         view.openAnswer = Path(c.name);
         EXPECT_FALSE(files.RdParamFileClick()) << c.name;
         ASSERT_EQ(view.errors.size(), 1u) << c.name;
         EXPECT_NE(view.errors[0].find(Path(c.name)), std::string::npos) << view.errors[0];
         EXPECT_NE(view.errors[0].find(c.expect), std::string::npos) << view.errors[0];
-        EXPECT_EQ(view.refreshes, refreshes) << c.name;
-        EXPECT_EQ(grid.CellText(9), shown) << "the grid keeps its old texts: " << c.name;
+        // No value hides behind an old text: what was taken is shown before the error.
+        EXPECT_EQ(view.refreshes, refreshes + (c.taken ? 1 : 0)) << c.name;
+        for (int i = 0; i < kGridParamCount; ++i) {
+            EXPECT_EQ(grid.CellText(i), ShownText(table, i, values.workValues[i], texts))
+                << c.name << " row " << i;
+        }
     }
     EXPECT_EQ(values.workValues[35], 7) << "the 36 records taken before the failure stay";
     EXPECT_EQ(values.workValues[36], 1);
+    EXPECT_EQ(values.workValues[0], 5);
+    EXPECT_EQ(grid.CellText(35), "7");
+}
+
+TEST_F(ParamFileCommandsTest, ReadingAFileAsksBeforeItReplacesUnsentEdits) {
+    for (int i = 0; i < kGridParamCount; ++i) {
+        values.workValues[i] = 1;
+        LearnSensorValue(table, values.sensorSet, i, 1);
+    }
+    session.RebuildGrid();
+    view.openAnswer = Path("none.prm");
+    // Nothing edited: no question.
+    EXPECT_FALSE(files.RdParamFileClick());
+    EXPECT_TRUE(view.boxes.empty());
+    EXPECT_EQ(view.openDialogs, 1);
+
+    values.workValues[9] = 2500;
+    view.answers = {kIdCancel};
+    EXPECT_FALSE(files.RdParamFileClick());
+    ASSERT_EQ(view.boxes.size(), 1u);
+    EXPECT_NE(view.boxes[0].text.find("'Sampling Period': 2500"), std::string::npos)
+        << view.boxes[0].text;
+    EXPECT_EQ(view.boxes[0].flags, kMbOkCancelExclamation);
+    EXPECT_EQ(view.boxes[0].caption, "Caption");
+    EXPECT_EQ(view.openDialogs, 1) << "Cancel: no dialog, nothing read";
+    EXPECT_EQ(values.workValues[9], 2500);
+
+    const std::string file = Path("file.prm");
+    Spit(file, WriteParamFileText(values, table));
+    view.openAnswer = file;
+    ASSERT_TRUE(files.RdParamFileClick());  // OK to the question
+    EXPECT_EQ(view.boxes.size(), 2u);
+    EXPECT_TRUE(grid.Row(9).unsent) << "a value from a file is not on the sensor";
 }
 
 TEST_F(ParamFileCommandsTest, DirectoriesAndFifosAreRefusedWithoutBlocking) {

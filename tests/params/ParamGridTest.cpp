@@ -17,8 +17,10 @@ class RecordingObserver : public GridObserver {
   public:
     void GridRebuilt() override { ++rebuilds; }
     void CellChanged(int param) override { changed.push_back(param); }
+    void MarkChanged(int param) override { marked.push_back(param); }
     int rebuilds = 0;
     std::vector<int> changed;
+    std::vector<int> marked;
 };
 
 class Grid : public ::testing::Test {

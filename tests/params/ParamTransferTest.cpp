@@ -12,6 +12,7 @@
 
 #include "link/Status.h"
 #include "params/SensorPortOpen.h"
+#include "params/SensorSet.h"
 #include "sim/PtyLink.h"
 #include "sim/SensorDevice.h"
 #include "sim/SensorLine.h"
@@ -347,6 +348,70 @@ TEST_F(ParamTransferTest, CompareOnAFailedLinkReportsTheFailureNotAgreement) {
     EXPECT_EQ(View().boxes[2].text, std::string("M7") + CR + "'Sensor On/Off': " + status);
     EXPECT_EQ(View().boxes[2].caption, "VESKA-SP");
     EXPECT_EQ(View().boxes[2].flags, 16);
+}
+
+TEST_F(ParamTransferTest, MarksFollowEditsLoadsAndComparisons) {
+    Connect();
+    EXPECT_TRUE(UnsentRows(host->table, V()).empty());
+    V().workValues[9] = 1234;  // as an edit leaves it
+    S().RebuildGrid();
+    EXPECT_EQ(UnsentRows(host->table, V()), std::vector<int>{9});
+    EXPECT_TRUE(host->grid.Row(9).unsent);
+
+    host->grid.SetCurrentParam(9);
+    T().PopupMenuLoadClick();
+    EXPECT_FALSE(host->grid.Row(9).unsent) << "sent: on the sensor now";
+
+    // The sensor changed behind the host's back: Compare All reads it and marks the row.
+    device.SetParam16(0x0A, 777);  // row 10, Max Integration Time
+    EXPECT_FALSE(host->grid.Row(10).unsent);
+    T().PopupMenuCompareAllClick();
+    EXPECT_TRUE(host->grid.Row(10).unsent);
+    EXPECT_EQ(host->grid.Row(10).markNote, "Not on the sensor. On the sensor: 777");
+
+    // A write that fails leaves the sensor's value unknown. (A write has no reply: one that
+    // left the port whole counts as done.)
+    (void)host->sensor.ClosePort();
+    host->grid.SetCurrentParam(3);
+    T().PopupMenuLoadClick();
+    EXPECT_TRUE(host->grid.Row(3).unsent);
+    EXPECT_EQ(host->grid.Row(3).markNote, "Not on the sensor. On the sensor: not known");
+}
+
+TEST_F(ParamTransferTest, ReadAllAndDefaultAskBeforeTheyDiscardUnsentEdits) {
+    Connect();
+    V().workValues[9] = 1234;
+    S().RebuildGrid();
+    const auto before = V().workValues;
+    const uint32_t reads = device.Counters().requests[2];
+
+    View().answers = {kIdCancel};
+    T().PopupMenuReadAllClick();
+    ASSERT_EQ(View().boxes.size(), 1u);
+    EXPECT_EQ(View().boxes[0].flags, kMbOkCancelExclamation);
+    EXPECT_EQ(View().boxes[0].caption, "M2");
+    EXPECT_NE(View().boxes[0].text.find("'Sampling Period': 1234"), std::string::npos);
+    EXPECT_NE(View().boxes[0].text.find("Read All"), std::string::npos);
+    EXPECT_EQ(V().workValues, before) << "Cancel leaves everything as it is";
+    EXPECT_EQ(device.Counters().requests[2], reads) << "nothing was read";
+    EXPECT_TRUE(host->grid.Row(9).unsent);
+
+    // Default: its own confirmation first, then the question about the edits.
+    View().answers = {kIdOk, kIdCancel};
+    T().PopupMenuDefaultClick();
+    ASSERT_EQ(View().boxes.size(), 3u);
+    EXPECT_EQ(View().boxes[1].text, "M14");
+    EXPECT_NE(View().boxes[2].text.find("Default"), std::string::npos);
+    EXPECT_EQ(device.Counters().requests[4], 0u) << "no store command";
+    EXPECT_EQ(V().workValues, before);
+
+    View().answers = {kIdOk};
+    T().PopupMenuReadAllClick();
+    EXPECT_EQ(View().boxes.size(), 4u);
+    EXPECT_EQ(V().workValues[9], V().sensorValues[9]);
+    EXPECT_FALSE(host->grid.Row(9).unsent);
+    T().PopupMenuReadAllClick();  // nothing unsent: no question
+    EXPECT_EQ(View().boxes.size(), 4u);
 }
 
 TEST_F(ParamTransferTest, WriteToFlashAsksFirstThenStoresAndRereads) {

@@ -8,10 +8,12 @@
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QTest>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <QWheelEvent>
 
 #include "lang/Language.h"
 #include "params/ParamCodings.h"
@@ -91,6 +93,126 @@ TEST(ChartView, ManualAxesKeepTheirRange) {
     EXPECT_TRUE(chart.TitleText().isEmpty());
     chart.SetTitle(QStringLiteral("Distance, mm"), true);
     EXPECT_EQ(chart.TitleText(), QStringLiteral("Distance, mm"));
+}
+
+/// A chart on the screen with points 0..99 (y = x / 10) drawn once.
+class ChartZoom : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        chart.resize(600, 400);
+        chart.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&chart));
+        for (int i = 0; i < 100; ++i) chart.AddPoint(i / 10.0, std::to_string(i));
+        chart.SetStatistics(acquire::ChartStatistics{false, {}, "mm", 0.0});
+        chart.SetAxisTitles(QStringLiteral("Distance [mm]"), QStringLiteral("Sample"));
+        chart.RequestReplot();
+        chart.ReplotIfDirty();
+    }
+    QRect Plot() const { return chart.PlotArea(); }
+    void Wheel(const QPoint& at, int steps) {
+        QWheelEvent event(at, chart.PlotWidget()->mapToGlobal(at), QPoint(), QPoint(0, 120 * steps),
+                          Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(chart.PlotWidget(), &event);
+    }
+    void Mouse(QEvent::Type type, const QPoint& at, Qt::MouseButtons buttons) {
+        QMouseEvent event(type, at, chart.PlotWidget()->mapToGlobal(at), Qt::LeftButton, buttons,
+                          Qt::NoModifier);
+        QApplication::sendEvent(chart.PlotWidget(), &event);
+    }
+    static double Width(std::pair<double, double> r) { return r.second - r.first; }
+
+    ChartView chart;
+};
+
+TEST_F(ChartZoom, WheelZoomsBothAxesInsideThePlotAndOneOverItsScale) {
+    const auto x = chart.BottomRange();
+    const auto y = chart.LeftRange();
+    EXPECT_EQ(x, std::make_pair(0.0, 99.0));
+    Wheel(Plot().center(), 2);
+    EXPECT_LT(Width(chart.BottomRange()), Width(x));
+    EXPECT_LT(Width(chart.LeftRange()), Width(y));
+    EXPECT_TRUE(chart.BottomZoomed());
+    EXPECT_TRUE(chart.LeftZoomed());
+
+    chart.ResetView();
+    chart.ReplotIfDirty();
+    EXPECT_EQ(chart.BottomRange(), x);
+    EXPECT_EQ(chart.LeftRange(), y);
+    // Over the bottom scale: the bottom axis alone.
+    Wheel(QPoint(Plot().center().x(), Plot().bottom() + 8), 2);
+    EXPECT_LT(Width(chart.BottomRange()), Width(x));
+    EXPECT_EQ(chart.LeftRange(), y);
+    EXPECT_TRUE(chart.BottomZoomed());
+    EXPECT_FALSE(chart.LeftZoomed());
+}
+
+TEST_F(ChartZoom, AZoomedAxisStaysAsTheOperatorLeftItUntilADoubleClick) {
+    Wheel(Plot().center(), 3);
+    const auto zoomed = chart.BottomRange();
+    for (int i = 100; i < 200; ++i) chart.AddPoint(i / 10.0, std::to_string(i));
+    chart.RequestReplot();
+    chart.ReplotIfDirty();
+    EXPECT_EQ(chart.BottomRange(), zoomed) << "automatic scaling leaves a zoomed axis alone";
+    EXPECT_TRUE(chart.StatisticsText().startsWith(QStringLiteral("visible: n ")))
+        << chart.StatisticsText().toStdString();
+
+    QTest::mouseDClick(chart.PlotWidget(), Qt::LeftButton, Qt::NoModifier, Plot().center());
+    EXPECT_FALSE(chart.BottomZoomed());
+    chart.ReplotIfDirty();
+    EXPECT_EQ(chart.BottomRange(), std::make_pair(0.0, 199.0));
+    EXPECT_EQ(chart.StatisticsText(),
+              QStringLiteral("n 200   min 0.000   max 19.900   mean 9.950   sd 5.773 mm"));
+}
+
+TEST_F(ChartZoom, DragPansAndClearResetsTheAxes) {
+    const auto x = chart.BottomRange();
+    const QPoint from = Plot().center();
+    Mouse(QEvent::MouseButtonPress, from, Qt::LeftButton);
+    Mouse(QEvent::MouseMove, from + QPoint(100, 0), Qt::LeftButton);
+    Mouse(QEvent::MouseButtonRelease, from + QPoint(100, 0), Qt::NoButton);
+    EXPECT_LT(chart.BottomRange().first, x.first) << "dragged right: earlier samples come in";
+    EXPECT_NEAR(Width(chart.BottomRange()), Width(x), 1e-9);
+    EXPECT_TRUE(chart.BottomZoomed());
+
+    chart.Clear();
+    EXPECT_FALSE(chart.BottomZoomed());
+    EXPECT_FALSE(chart.LeftZoomed());
+    chart.AddPoint(1.0, "0");
+    chart.AddPoint(3.0, "1");
+    chart.ReplotIfDirty();
+    EXPECT_EQ(chart.BottomRange(), std::make_pair(0.0, 1.0));
+}
+
+TEST_F(ChartZoom, ManualRangesWaitWhileZoomedAndComeBackOnReset) {
+    chart.SetLeftAutomatic(false);
+    chart.SetLeftRange(0.0, 50.0);
+    Wheel(Plot().center(), 2);
+    chart.SetLeftRange(0.0, 40.0);  // the program moves it while the operator zoomed
+    EXPECT_NE(chart.LeftRange(), std::make_pair(0.0, 40.0));
+    chart.ResetView();
+    EXPECT_EQ(chart.LeftRange(), std::make_pair(0.0, 40.0));
+}
+
+TEST_F(ChartZoom, ReadoutNamesThePointUnderTheMouse) {
+    const QPoint at = chart.PixelAt(42.2, 1.0);
+    EXPECT_EQ(chart.ReadoutAt(at), QStringLiteral("#42: 4.200 mm"));
+    Mouse(QEvent::MouseMove, at, Qt::NoButton);
+    EXPECT_EQ(chart.ReadoutText(), QStringLiteral("#42: 4.200 mm"));
+    EXPECT_TRUE(chart.ReadoutAt(QPoint(1, 1)).isEmpty()) << "outside the plot";
+}
+
+TEST_F(ChartZoom, LiveTraceWidensTheAutomaticAxesAndClearRemovesIt) {
+    chart.Clear();
+    chart.SetStatistics(acquire::ChartStatistics{true, {500, -2.0, 7.0, 1.0, 0.5}, "mm", 100.0});
+    chart.SetLiveTrace({0.0, 250.0, 499.0}, {1.0, -2.0, 7.0});
+    chart.ReplotIfDirty();
+    EXPECT_EQ(chart.LiveTraceCount(), 3);
+    EXPECT_EQ(chart.BottomRange(), std::make_pair(0.0, 499.0));
+    EXPECT_EQ(chart.LeftRange(), std::make_pair(-2.0, 7.0));
+    EXPECT_EQ(chart.StatisticsText(),
+              QStringLiteral("n 500   min -2.000   max 7.000   mean 1.000   sd 0.500 mm   100 /s"));
+    chart.Clear();
+    EXPECT_EQ(chart.LiveTraceCount(), 0);
 }
 
 // ---- Grid helpers ----------------------------------------------------------------------

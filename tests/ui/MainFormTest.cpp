@@ -733,5 +733,172 @@ TEST_F(MainFormTest, LineTraceWindowShowsTheConnectsExchanges) {
     EXPECT_FALSE(dock->Listening());
 }
 
+// ---- Unsent edits ----------------------------------------------------------------------
+
+/// True when param's row is painted as not on the sensor.
+bool Marked(ParamGridWidget* grid, int param) {
+    QTableWidgetItem* value = grid->item(param, 1);
+    QTableWidgetItem* key = grid->item(param, 0);
+    const bool painted = value->background().color() == ParamGridWidget::UnsentColour();
+    EXPECT_EQ(key->background().color() == ParamGridWidget::UnsentColour(), painted);
+    EXPECT_EQ(value->font().bold(), painted);
+    EXPECT_EQ(value->toolTip().isEmpty(), !painted);
+    return painted;
+}
+
+/// Types text into param's row and leaves it for the next row.
+void TypeInto(QWidget* editor, const QString& text) {
+    auto* edit = qobject_cast<QLineEdit*>(editor);
+    ASSERT_NE(edit, nullptr);
+    edit->selectAll();
+    QTest::keyClick(edit, Qt::Key_Delete);
+    QTest::keyClicks(edit, text);
+}
+
+TEST_F(MainFormTest, AnEditIsMarkedUntilLoadedAndCompareMarksWhatTheSensorChanged) {
+    Connect();
+    ParamGridWidget* grid = form->ValueListEditorParam();
+    const int32_t onSensor = state->session.values.workValues[9];
+    EXPECT_FALSE(Marked(grid, 9));
+    TypeInto(SelectRow(9), Q("2500"));
+    SelectRow(13);  // leaving the row takes the text over
+    ASSERT_TRUE(LogicIdle());
+    EXPECT_TRUE(Marked(grid, 9));
+    EXPECT_EQ(grid->item(9, 1)->toolTip(),
+              Q("Not on the sensor. On the sensor: ") + QString::number(onSensor));
+    EXPECT_FALSE(Marked(grid, 10));
+
+    SelectRow(9);
+    GridMenu(form->Action(Control::PopupMenuLoad));
+    EXPECT_FALSE(Marked(grid, 9)) << "sent";
+
+    bench->Sensor().SetParam16(0x0A, 777);  // Max Integration Time changed on the sensor
+    EXPECT_FALSE(Marked(grid, 10));
+    GridMenu(form->Action(Control::PopupMenuCompareAll));
+    EXPECT_TRUE(Marked(grid, 10));
+    EXPECT_EQ(grid->item(10, 1)->toolTip(), Q("Not on the sensor. On the sensor: 777"));
+    EXPECT_FALSE(Marked(grid, 9));
+}
+
+TEST_F(MainFormTest, ReadAllAsksBeforeItDiscardsAnEdit) {
+    Connect();
+    ParamGridWidget* grid = form->ValueListEditorParam();
+    const QString onSensor = grid->item(9, 1)->text();
+    TypeInto(SelectRow(9), Q("2500"));
+    SelectRow(13);
+    ASSERT_TRUE(LogicIdle());
+
+    boxes.answers = {2};  // Cancel
+    GridMenu(form->Action(Control::PopupMenuReadAll));
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_NE(boxes.shown[0].text.find("'Sampling Period': 2500"), std::string::npos)
+        << boxes.shown[0].text;
+    EXPECT_EQ(boxes.shown[0].flags, 49);
+    EXPECT_EQ(grid->item(9, 1)->text(), Q("2500"));
+    EXPECT_EQ(state->session.values.workValues[9], 2500);
+    EXPECT_TRUE(Marked(grid, 9));
+
+    boxes.answers = {1};  // OK
+    GridMenu(form->Action(Control::PopupMenuReadAll));
+    EXPECT_EQ(boxes.shown.size(), 2u);
+    EXPECT_EQ(grid->item(9, 1)->text(), onSensor);
+    EXPECT_FALSE(Marked(grid, 9));
+}
+
+TEST_F(MainFormTest, AFailedFileReadShowsAndMarksWhatItTook) {
+    Connect();
+    ParamGridWidget* grid = form->ValueListEditorParam();
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString path = dir.filePath(Q("short.prm"));
+    {
+        // Rows 0..9 only: "Sampling Period" (address 8) becomes 4321, then the file ends.
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        const auto& table = state->session.table;
+        for (int i = 0; i < 10; ++i) {
+            const int32_t v = i == 9 ? 4321 : state->session.values.workValues[i];
+            file.write(QByteArray::number(table[i].address) + '\t' + QByteArray::number(v) + '\n');
+        }
+    }
+    files.answers.push_back(QFile::encodeName(path).toStdString());
+    SelectRow(0);
+    GridMenu(form->ReadParamFileAction());
+    ASSERT_EQ(boxes.errors.size(), 1u);
+    EXPECT_NE(boxes.errors[0].find("record 11"), std::string::npos) << boxes.errors[0];
+    EXPECT_EQ(state->session.values.workValues[9], 4321);
+    EXPECT_EQ(grid->item(9, 1)->text(), Q("4321")) << "the grid shows what the values hold";
+    EXPECT_TRUE(Marked(grid, 9));
+    EXPECT_FALSE(Marked(grid, 1));
+}
+
+// ---- The chart ---------------------------------------------------------------------------
+
+TEST_F(MainFormTest, StreamIsDrawnLiveWithItsStatisticsAndPlottedWholeAtStop) {
+    Connect();
+    ChartView* chart = form->Chart1();
+    form->ButtonStream()->click();
+    ASSERT_TRUE(LogicIdle());
+    EXPECT_EQ(chart->LeftTitle(), Q("Distance [mm]"));
+    EXPECT_EQ(chart->BottomTitle(), Q("Sample"));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [chart] { return chart->LiveTraceCount() > 0 && !chart->StatisticsText().isEmpty(); },
+        15000));
+    EXPECT_EQ(chart->PointCount(), 0) << "SeriesOsc gets the samples at the stop";
+    EXPECT_TRUE(chart->StatisticsText().startsWith(Q("n ")))
+        << chart->StatisticsText().toStdString();
+    form->ButtonStream()->click();
+    ASSERT_TRUE(LogicIdle());
+    EXPECT_EQ(chart->LiveTraceCount(), 0);
+    EXPECT_GT(chart->PointCount(), 0);
+    chart->ReplotIfDirty();
+    EXPECT_TRUE(chart->StatisticsText().startsWith(Q("n ") + QString::number(chart->PointCount())))
+        << chart->StatisticsText().toStdString();
+    EXPECT_TRUE(chart->StatisticsText().contains(Q(" mm   "))) << "unit, then the rate";
+}
+
+TEST_F(MainFormTest, ZeroOffsetIsShownWhileSetAndClearedFromTheChart) {
+    Connect();
+    form->ButtonMeasure()->click();
+    ASSERT_TRUE(QTest::qWaitFor([this] { return form->Chart1()->PointCount() >= 5; }, 15000));
+    form->ButtonMeasure()->click();
+    ASSERT_TRUE(LogicIdle());
+    EXPECT_TRUE(form->Chart1()->ZeroOffsetText().isEmpty());
+    form->ButtonZero()->click();
+    ASSERT_TRUE(LogicIdle());
+    ASSERT_NE(state->zeroOffset.load(), 0.0f);
+    EXPECT_TRUE(form->Chart1()->ZeroOffsetText().startsWith(Q("Zero offset ")));
+    EXPECT_TRUE(form->Chart1()->ZeroOffsetText().endsWith(Q(" mm")));
+
+    form->PopupMenuSave()->popup(form->Chart1()->mapToGlobal(QPoint(10, 10)));
+    EXPECT_TRUE(form->ClearZeroAction()->isEnabled());
+    form->ClearZeroAction()->trigger();
+    form->PopupMenuSave()->hide();
+    ASSERT_TRUE(LogicIdle());
+    EXPECT_EQ(state->zeroOffset.load(), 0.0f);
+    EXPECT_TRUE(form->Chart1()->ZeroOffsetText().isEmpty());
+}
+
+TEST_F(MainFormTest, ChartIsSavedAsAnImageFromItsMenu) {
+    Connect();
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString path = dir.filePath(Q("chart.png"));
+    files.answers.push_back(QFile::encodeName(path).toStdString());
+    form->SaveChartImageAction()->trigger();
+    ASSERT_TRUE(LogicIdle());
+    ASSERT_EQ(files.asked.size(), 1u);
+    EXPECT_EQ(files.asked[0].kind, FileKind::ImageSave);
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(file.read(8).startsWith("\x89PNG"));
+
+    files.answers.push_back(dir.filePath(Q("no-such-folder/chart.png")).toStdString());
+    form->SaveChartImageAction()->trigger();
+    ASSERT_TRUE(LogicIdle());
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_NE(boxes.shown[0].text.find("no-such-folder"), std::string::npos);
+}
+
 }  // namespace
 }  // namespace veska::ui

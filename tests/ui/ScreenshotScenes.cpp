@@ -1,0 +1,197 @@
+// Screenshots of the window on the virtual bench, for the documentation: rows with values
+// that are not on the sensor, and the chart with a zoomed stream and its statistics line.
+// Run on Qt's offscreen platform by scripts/screenshot.sh; writes the PNG files into the
+// folder given (default "screenshots").
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QLineEdit>
+#include <QPainter>
+#include <QPushButton>
+#include <QTest>
+#include <QToolTip>
+#include <QWheelEvent>
+#include <cstdio>
+#include <memory>
+
+#include "main/LogicThread.h"
+#include "main/MainWindow.h"
+#include "main/ProgramState.h"
+#include "platform/Clock.h"
+#include "platform/D2xx.h"
+#include "sim/VirtualBench.h"
+#include "ui/AboutBox.h"
+#include "ui/BenchForm.h"
+#include "ui/ChartView.h"
+#include "ui/FileDialogAdapter.h"
+#include "ui/MainForm.h"
+#include "ui/MessageBoxAdapter.h"
+#include "ui/ParamGridWidget.h"
+#include "ui/PortComboBox.h"
+#include "ui/QueuedMainView.h"
+#include "ui/RangeDialog.h"
+
+namespace {
+
+using veska::main::Timer;
+using namespace veska;
+
+/// The program as app/main.cpp builds it, on the virtual bench, with scripted dialogs.
+struct Window {
+    bool Start() {
+        sim::BenchOptions options;
+        options.setPortsEnvironment = true;
+        options.installUsbBackend = true;
+        bench = std::make_unique<sim::VirtualBench>(options);
+        std::string error;
+        if (!bench->Start(&error)) {
+            std::fprintf(stderr, "virtual bench: %s\n", error.c_str());
+            return false;
+        }
+        state = std::make_unique<main::ProgramState>();
+        form = std::make_unique<ui::TFormMain>(*state);
+        range = std::make_unique<ui::TFormRange>(form.get());
+        about = std::make_unique<ui::TFormAbout>(state->texts, form.get());
+        benchForm = std::make_unique<ui::TFormDebug>(state->benchModeCode, form.get());
+        form->SetForms(*range, *about, *benchForm);
+        form->SetAdapters(boxes, files);
+        form->SetAboutBoxEnabled(false);
+        form->ComboBoxCOM()->listPorts = [] { return std::vector<std::string>{}; };
+        main::StartOptions start;
+        start.languageDirectory = VESKA_SOURCE_DIR "/Language";
+        start.motorTablePath = VESKA_SOURCE_DIR "/Motor.dat";
+        thread = std::make_unique<main::LogicThread>();
+        view = std::make_unique<ui::QueuedMainView>(*form, *thread);
+        logic = std::make_unique<main::MainWindow>(*state, *view, platform::SystemClock(),
+                                                   platform::UsbBackend(), start);
+        form->Attach(*logic, *thread, *view);
+        thread->Start();
+        thread->Post("start", [this] { logic->FormCreate(); });
+        form->show();
+        return QTest::qWaitForWindowExposed(form.get()) && Idle();
+    }
+    ~Window() {
+        if (form) {
+            form->close();
+            form->Detach();
+        }
+        logic.reset();
+        view.reset();
+        thread.reset();
+    }
+    bool Idle() {
+        return QTest::qWaitFor([this] { return form->LogicIdle(); }, 60000);
+    }
+    bool Connect() {
+        form->ButtonConnect()->click();
+        return Idle() &&
+               QTest::qWaitFor([this] { return !form->TimerEnabled(Timer::TimerMore); }, 15000) &&
+               Idle() && state->session.conn.connected;
+    }
+    /// Types text into param's row and leaves the row.
+    void Edit(int param, const QString& text) {
+        ui::ParamGridWidget* grid = form->ValueListEditorParam();
+        grid->setFocus();
+        grid->setCurrentIndex(grid->model()->index(param, 1));
+        if (grid->OpenEditor() == nullptr) grid->EditCurrent();
+        if (auto* edit = qobject_cast<QLineEdit*>(grid->OpenEditor())) {
+            edit->selectAll();
+            QTest::keyClick(edit, Qt::Key_Delete);
+            QTest::keyClicks(edit, text);
+        }
+        grid->setCurrentIndex(grid->model()->index(param + 1, 1));
+        Idle();
+    }
+    bool Save(const QString& path, const QString& tooltipOfRow = {}, int row = -1) {
+        QTest::qWait(300);  // the busy text goes with its poll
+        QPixmap shot = form->grab();
+        if (row >= 0) PaintTooltip(shot, tooltipOfRow, row);
+        const bool ok = shot.save(path);
+        std::printf("%s%s\n", path.toLocal8Bit().constData(), ok ? "" : " (NOT WRITTEN)");
+        return ok;
+    }
+
+    /// Shows the tooltip of a grid row as the mouse would and paints it into the shot.
+    void PaintTooltip(QPixmap& shot, const QString& text, int row) {
+        ui::ParamGridWidget* grid = form->ValueListEditorParam();
+        const QRect cell = grid->visualRect(grid->model()->index(row, 1));
+        const QPoint at = grid->viewport()->mapToGlobal(cell.center());
+        QToolTip::showText(at, text, grid->viewport());
+        QTest::qWait(200);
+        for (QWidget* top : QApplication::topLevelWidgets()) {
+            if (top->inherits("QTipLabel") && top->isVisible()) {
+                QPainter painter(&shot);
+                painter.drawPixmap(form->mapFromGlobal(top->pos()), top->grab());
+            }
+        }
+        QToolTip::hideText();
+    }
+
+    std::unique_ptr<sim::VirtualBench> bench;
+    std::unique_ptr<main::ProgramState> state;
+    std::unique_ptr<ui::TFormMain> form;
+    std::unique_ptr<ui::TFormRange> range;
+    std::unique_ptr<ui::TFormAbout> about;
+    std::unique_ptr<ui::TFormDebug> benchForm;
+    ui::ScriptedMessageBoxes boxes;
+    ui::ScriptedFileDialogs files;
+    std::unique_ptr<main::LogicThread> thread;
+    std::unique_ptr<ui::QueuedMainView> view;
+    std::unique_ptr<main::MainWindow> logic;
+};
+
+/// Rows edited in the grid and not yet loaded: tinted and bold, the sensor's value in the
+/// tooltip.
+bool UnsentEdits(const QString& path) {
+    Window w;
+    if (!w.Start() || !w.Connect()) return false;
+    w.Edit(9, QStringLiteral("2500"));   // Sampling Period
+    w.Edit(14, QStringLiteral("500"));   // Zero Point
+    w.Edit(33, QStringLiteral("1200"));  // LOut Down Limit
+    const QString note =
+        QString::fromStdString(w.form->ValueListEditorParam()->ShownRow(9)->markNote);
+    return w.Save(path, note, 9);
+}
+
+/// A measurement, its zero taken, then a stream of two seconds zoomed into with the wheel,
+/// with the statistics line, the zero offset and the read-out under the mouse.
+bool ZoomedStream(const QString& path) {
+    Window w;
+    if (!w.Start() || !w.Connect()) return false;
+    w.form->ButtonMeasure()->click();
+    QTest::qWait(500);
+    w.form->ButtonMeasure()->click();
+    w.Idle();
+    w.form->ButtonZero()->click();
+    w.Idle();
+    w.form->ButtonStream()->click();
+    w.Idle();
+    QTest::qWait(2000);
+    w.form->ButtonStream()->click();
+    w.Idle();
+    ui::ChartView* chart = w.form->Chart1();
+    chart->ReplotIfDirty();
+    const QPoint center = chart->PlotArea().center();
+    QWheelEvent wheel(center, chart->PlotWidget()->mapToGlobal(center), QPoint(),
+                      QPoint(0, 120 * 12), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(chart->PlotWidget(), &wheel);
+    QMouseEvent move(QEvent::MouseMove, center + QPoint(30, 0),
+                     chart->PlotWidget()->mapToGlobal(center + QPoint(30, 0)), Qt::NoButton,
+                     Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(chart->PlotWidget(), &move);
+    chart->RequestReplot();
+    chart->ReplotIfDirty();
+    return w.Save(path);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    const QString folder =
+        argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("screenshots");
+    QDir().mkpath(folder);
+    bool ok = UnsentEdits(folder + QStringLiteral("/unsent-edits.png"));
+    ok = ZoomedStream(folder + QStringLiteral("/chart-zoomed-stream.png")) && ok;
+    return ok ? 0 : 1;
+}
