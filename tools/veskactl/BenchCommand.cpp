@@ -28,11 +28,11 @@
 #include "main/ProgramState.h"
 #include "platform/D2xx.h"
 #include "platform/FileIo.h"
+#include "simhost/SimulatedBoardDriver.h"
 #include "tools/veskactl/BenchCommand.h"
 #include "tools/veskactl/Commands.h"
 #include "tools/veskactl/HeadlessView.h"
 #include "tools/veskactl/Session.h"
-#include "simhost/SimulatedBoardDriver.h"
 
 namespace veska::tools {
 
