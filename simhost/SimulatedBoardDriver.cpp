@@ -2,13 +2,15 @@
 
 #include <memory>
 
+#include "sim/AnalogBoardDevice.h"
+
 namespace veska::simhost {
 
 SimulatedBoardDriver::SimulatedBoardDriver(sim::VirtualBench& bench, platform::Clock& clock)
-    : driver_(&bus_, clock, images_) {
+    : SimulatedBoardParts(clock), BoardDriverExports(SimulatedBoardParts::driver) {
     auto board = std::make_unique<sim::SimAnalogBoard>(bench.GetWorld());
     board->ConnectTrigger(&bench.GetStage());
-    bus_.AddDevice(std::move(board));
+    bus.AddDevice(std::move(board));
 }
 
 }  // namespace veska::simhost

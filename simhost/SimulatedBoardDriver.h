@@ -5,22 +5,17 @@
 #include "driver/BoardDriver.h"
 #include "driver/Images.h"
 #include "platform/Clock.h"
-#include "sim/AnalogBoardDevice.h"
 #include "sim/SimUsbBackend.h"
 #include "sim/VirtualBench.h"
 
 namespace veska::simhost {
 
-/// The analog board of the in-process virtual bench, as the board client's exports: a
-/// simulated board on a USB bus of its own that samples the bench's sensor output and takes
-/// the stage's trigger pulses, driven by the driver's logic in this process. (The driver
-/// library's own simulated board samples a world of its own, apart from the bench.)
-class SimulatedBoardDriver final : public analog::VoktDriver {
+/// The board client's exports on a driver in this process (the driver library's logic
+/// without the shared library around it).
+class BoardDriverExports : public analog::VoktDriver {
   public:
-    /// bench outlives this driver.
-    SimulatedBoardDriver(sim::VirtualBench& bench, platform::Clock& clock);
-    SimulatedBoardDriver(const SimulatedBoardDriver&) = delete;
-    SimulatedBoardDriver& operator=(const SimulatedBoardDriver&) = delete;
+    /// driver outlives these exports.
+    explicit BoardDriverExports(driver::BoardDriver& driver) : driver_(driver) {}
 
     int32_t GetDevicesCnt(uint32_t* count) override { return driver_.GetDevicesCnt(count); }
     int32_t LockDevice(uint32_t index) override { return driver_.LockDevice(index); }
@@ -40,9 +35,29 @@ class SimulatedBoardDriver final : public analog::VoktDriver {
     int32_t UnlockDevice(uint32_t index) override { return driver_.UnlockDevice(index); }
 
   private:
-    sim::SimUsbBackend bus_;  ///< holds the board
-    driver::EmbeddedImages images_;
-    driver::BoardDriver driver_;
+    driver::BoardDriver& driver_;
+};
+
+/// What the virtual bench's board driver owns: a USB bus of its own with the board on it,
+/// the board images and the driver's logic. A base of SimulatedBoardDriver, so that it is
+/// built before the exports that refer to it.
+struct SimulatedBoardParts {
+    explicit SimulatedBoardParts(platform::Clock& clock) : driver(&bus, clock, images) {}
+    sim::SimUsbBackend bus;  ///< holds the board
+    driver::EmbeddedImages images;
+    driver::BoardDriver driver;
+};
+
+/// The analog board of the in-process virtual bench, as the board client's exports: a
+/// simulated board on a USB bus of its own that samples the bench's sensor output and takes
+/// the stage's trigger pulses, driven by the driver's logic in this process. (The driver
+/// library's own simulated board samples a world of its own, apart from the bench.)
+class SimulatedBoardDriver final : private SimulatedBoardParts, public BoardDriverExports {
+  public:
+    /// bench outlives this driver.
+    SimulatedBoardDriver(sim::VirtualBench& bench, platform::Clock& clock);
+    SimulatedBoardDriver(const SimulatedBoardDriver&) = delete;
+    SimulatedBoardDriver& operator=(const SimulatedBoardDriver&) = delete;
 };
 
 }  // namespace veska::simhost

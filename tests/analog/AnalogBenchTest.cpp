@@ -30,36 +30,12 @@
 #include "sim/SimUsbBackend.h"
 #include "sim/VirtualBench.h"
 #include "sim/World.h"
+#include "simhost/SimulatedBoardDriver.h"
 #include "tests/main/FakeMainView.h"
 #include "tests/main/SimSensorRig.h"
 
 namespace veska::testing {
 namespace {
-
-/// The client's exports on the driver in this process.
-class InProcessDriver final : public analog::VoktDriver {
-  public:
-    explicit InProcessDriver(driver::BoardDriver& d) : d_(d) {}
-    int32_t GetDevicesCnt(uint32_t* count) override { return d_.GetDevicesCnt(count); }
-    int32_t LockDevice(uint32_t index) override { return d_.LockDevice(index); }
-    int32_t GetCoefs(uint32_t index, float* gain, int16_t* offset) override {
-        return d_.GetCoefs(index, gain, offset);
-    }
-    int32_t ConfigDevice(uint32_t index, const DeviceConfig* config) override {
-        return d_.ConfigDevice(index, config);
-    }
-    int32_t StartDevice(uint32_t index) override { return d_.StartDevice(index); }
-    int32_t GetDeviceData(uint32_t index, uint8_t* buffer, uint32_t* length,
-                          uint8_t* overflow) override {
-        return d_.GetDeviceData(index, buffer, length, overflow);
-    }
-    int32_t StopDevice(uint32_t index) override { return d_.StopDevice(index); }
-    int32_t ClearBuffer(uint32_t index) override { return d_.ClearBuffer(index); }
-    int32_t UnlockDevice(uint32_t index) override { return d_.UnlockDevice(index); }
-
-  private:
-    driver::BoardDriver& d_;
-};
 
 sim::AnalogBoardOptions QuietBoard() {
     sim::AnalogBoardOptions o;
@@ -126,7 +102,7 @@ struct AnalogRig {
     platform::FakeClock driverClock;
     driver::EmbeddedImages images;
     driver::BoardDriver boardDriver{&bus, driverClock, images};
-    InProcessDriver exports{boardDriver};
+    simhost::BoardDriverExports exports{boardDriver};
     platform::FakeClock clientClock;
     analog::TVOKT_Interface client{exports, clientClock};
     analog::BenchBoard benchBoard{client};
@@ -322,7 +298,7 @@ class VerificationBench : public ::testing::Test {
     platform::FakeClock driverClock;
     driver::EmbeddedImages images;
     driver::BoardDriver boardDriver{&boardBus, driverClock, images};
-    InProcessDriver exports{boardDriver};
+    simhost::BoardDriverExports exports{boardDriver};
     platform::FakeClock clientClock;
     analog::TVOKT_Interface client{exports, clientClock};
     analog::BenchBoard board{client};
