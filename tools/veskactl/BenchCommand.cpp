@@ -1,11 +1,9 @@
 // veskactl bench: runs bench modes headless on the program's own run frame. The logic is
 // main::MainWindow with a headless view; a small loop stands in for the window's timers.
-#include <atomic>
 #include <cerrno>
 #include <charconv>
 #include <chrono>
 #include <cmath>
-#include <csignal>
 #include <ctime>
 #include <filesystem>
 #include <memory>
@@ -32,6 +30,7 @@
 #include "tools/veskactl/BenchCommand.h"
 #include "tools/veskactl/Commands.h"
 #include "tools/veskactl/HeadlessView.h"
+#include "tools/veskactl/Interrupt.h"
 #include "tools/veskactl/Session.h"
 
 namespace veska::tools {
@@ -46,40 +45,6 @@ constexpr double kMaxSeconds = 86400.0;                        ///< one day [s]
 constexpr auto kLongestSleep = std::chrono::milliseconds(20);  ///< between two flag checks
 constexpr auto kProgressEvery = std::chrono::seconds(1);       ///< progress line period
 constexpr auto kProgressChangeGap = std::chrono::milliseconds(200);
-
-/// The signal that asked the run to stop (0: none). Written only by the handler, read by
-/// the loop; lock-free, so the handler may touch it.
-std::atomic<int> stopSignal{0};
-static_assert(std::atomic<int>::is_always_lock_free);
-
-extern "C" void OnStopSignal(int signal) { stopSignal.store(signal); }
-
-/// SIGINT and SIGTERM set the stop flag while it lives; the previous handlers come back at
-/// its end.
-class StopSignals {
-  public:
-    StopSignals() {
-        stopSignal.store(0);
-        struct sigaction action {};
-        action.sa_handler = OnStopSignal;
-        sigemptyset(&action.sa_mask);
-        action.sa_flags = SA_RESTART;
-        ::sigaction(SIGINT, &action, &previousInt_);
-        ::sigaction(SIGTERM, &action, &previousTerm_);
-    }
-    ~StopSignals() {
-        ::sigaction(SIGINT, &previousInt_, nullptr);
-        ::sigaction(SIGTERM, &previousTerm_, nullptr);
-    }
-    StopSignals(const StopSignals&) = delete;
-    StopSignals& operator=(const StopSignals&) = delete;
-
-    static bool Requested() { return stopSignal.load() != 0; }
-
-  private:
-    struct sigaction previousInt_ {};
-    struct sigaction previousTerm_ {};
-};
 
 /// The steps of the bench's own modes (with the analog half of the verification report) and
 /// of the analog checks, bound beside the plain modes that the logic binds itself, as the
@@ -268,7 +233,7 @@ RunEnd DriveRun(HeadlessBench& b, const bench::ModeRow& row, std::optional<doubl
     }
     RunEnd end = RunEnd::Self;
     while (b.logic.MeasurementRunning()) {
-        if (StopSignals::Requested()) {
+        if (Interrupted()) {
             end = RunEnd::Interrupted;
         } else if (!b.view.Problems().empty()) {
             end = RunEnd::Failure;
@@ -333,7 +298,6 @@ int RunBench(Session& session, const CommandArgs& args) {
                                            "': " + (ec ? ec.message() : "not a folder"));
     }
 
-    StopSignals signals;
     HeadlessBench b(session, parsed.yes);
     params::ConnectionState& conn = b.state.session.conn;
     b.logic.FormCreate();
@@ -366,7 +330,7 @@ int RunBench(Session& session, const CommandArgs& args) {
 
     int result = kExitOk;
     for (const bench::ModeRow* row : parsed.modes) {
-        if (StopSignals::Requested()) {
+        if (Interrupted()) {
             result = kExitIncomplete;
             break;
         }
