@@ -125,7 +125,6 @@ class Stage final : public TargetSource, public TriggerSource {
     uint32_t count_ = 0;
     uint8_t outputs_ = 0;
     Move move_;
-    int64_t restPosition_ = 0;        ///< position when no move has run yet
     uint64_t pulseBase_ = 0;          ///< pulses counted up to the mark
     int64_t markSteps_ = 0;           ///< steps of the current move at the mark
     std::deque<PulseRun> pulseRuns_;  ///< the last closed runs of pulses, oldest first

@@ -351,19 +351,19 @@ QString ChartView::BottomTitle() const { return plot_->xAxis->label(); }
 QString ChartView::ReadoutAt(const QPoint& position) const {
     const bool onSeries = !series_->data()->isEmpty();
     const QCPGraph* graph = onSeries ? series_ : live_;
-    const auto data = graph->data();
-    if (data->isEmpty() || !plot_->axisRect()->rect().contains(position)) return {};
+    const auto points = graph->data();
+    if (points->isEmpty() || !plot_->axisRect()->rect().contains(position)) return {};
     const double x = plot_->xAxis->pixelToCoord(position.x());
-    auto it = data->findBegin(x, false);
-    if (it == data->constEnd()) --it;
-    if (it != data->constBegin()) {
+    auto it = points->findBegin(x, false);
+    if (it == points->constEnd()) --it;
+    if (it != points->constBegin()) {
         auto before = it - 1;
         if (std::fabs(before->key - x) < std::fabs(it->key - x)) it = before;
     }
     const QString unit = UnitOfTitle(plot_->yAxis->label());
     QString label;
     if (onSeries) {
-        const auto index = static_cast<size_t>(it - data->constBegin());
+        const auto index = static_cast<size_t>(it - points->constBegin());
         label = index < labels_.size() ? QString::fromStdString(labels_[index])
                                        : QString::number(it->key, 'f', 0);
     } else {

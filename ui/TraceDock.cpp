@@ -116,11 +116,11 @@ void TraceDock::Clear() {
 }
 
 bool TraceDock::SaveTo(const std::string& path, std::string& reason) const {
-    QByteArray data = text_->toPlainText().toUtf8();
-    if (!data.isEmpty()) data += '\n';
+    QByteArray bytes = text_->toPlainText().toUtf8();
+    if (!bytes.isEmpty()) bytes += '\n';
     // Written whole or not at all: an existing file stays as it was on failure.
     QSaveFile file(QString::fromStdString(path));
-    if (!file.open(QIODevice::WriteOnly) || file.write(data) != data.size() || !file.commit()) {
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
         reason = file.errorString().toStdString();
         return false;
     }

@@ -2,8 +2,10 @@
 // virtual bench, over real pseudo-terminals (COM2, COM4, COM7 of the port directory).
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cmath>
 #include <string>
+#include <thread>
 
 #include "bench/MotorTable.h"
 #include "bench/StageMotion.h"
@@ -102,6 +104,12 @@ TEST_F(BenchFlowTest, SynchronousMoveGivesOneStreamSamplePerStep) {
     control |= 0x01;  // "UART Control of Sample": one sample per trigger pulse
     ASSERT_EQ(sensor.WriteParam(1, 2, 1, &control), kStatusOk);
     ASSERT_EQ(sensor.StartStream(1), kStatusOk);
+    // The request has no reply: wait until the sensor has heard it, as the bytes would have
+    // reached a real sensor long before the stage's first step.
+    for (int i = 0; i < 5000 && bench.Sensor().Streaming() == sim::StreamKind::kNone; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    ASSERT_NE(bench.Sensor().Streaming(), sim::StreamKind::kNone);
 
     constexpr uint32_t kSteps = 250;
     const bench::RestWait move = Move(false, 1000, kSteps, link::kMotorOutputSync);
