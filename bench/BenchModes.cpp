@@ -45,6 +45,18 @@ void EndStreamedMoveAtRest(RunFrame& frame, const MoveDeadline& deadline, const 
     }
 }
 
+std::optional<Positioning> PositioningAfterHoming(RunFrame& frame, const MoveDeadline& deadline) {
+    MotorDrive& motor = frame.Devices().motor;
+    if (!AtRest(motor)) {
+        if (deadline.Expired(frame.Clock())) EndOnStalledMove(frame, "homing");
+        return std::nullopt;
+    }
+    Settle(motor, frame.Clock());
+    const params::ConnectionState& conn = frame.Session().conn;
+    return ComputePositioning(frame.Motors(), conn.motorRecord, conn.baseDistance,
+                              conn.measuringRange);
+}
+
 void BenchModes::BindTo(ModeSteps& steps) {
     steps.Bind(kModePulse, pulse_);
     steps.Bind(kModeMotionHome, home_);

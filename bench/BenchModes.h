@@ -1,7 +1,9 @@
 #pragma once
 #include <cstdint>
+#include <optional>
 #include <string>
 
+#include "bench/MotionTiming.h"
 #include "bench/RunFrame.h"
 #include "bench/VerificationReport.h"
 
@@ -32,6 +34,9 @@ void EndOnStalledMove(RunFrame& frame, const std::string& what);
 /// index, and the run ends. Still moving past the deadline: EndOnStalledMove(what).
 void EndStreamedMoveAtRest(RunFrame& frame, const MoveDeadline& deadline, const std::string& what,
                            bool& complete);
+/// One tick of homing. Still moving: nullopt (past the deadline the run ends, stalled). At
+/// rest: the stage settled, and the positioning move from the sensor's base and range.
+std::optional<Positioning> PositioningAfterHoming(RunFrame& frame, const MoveDeadline& deadline);
 
 /// Pulse (128): the video profile every tick; the left axis fixed to the profile's scale.
 class PulseMode final : public RunMode {

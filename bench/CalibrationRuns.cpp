@@ -161,14 +161,9 @@ void SweepRun::Tick(RunFrame& frame) {
         default:
             break;
     }
-    if (!AtRest(motor)) {
-        if (deadline_.Expired(clock)) EndOnStalledMove(frame, "homing");
-        return;
-    }
-    Settle(motor, clock);
-    const params::ConnectionState& conn = frame.Session().conn;
-    const Positioning move = ComputePositioning(frame.Motors(), conn.motorRecord, conn.baseDistance,
-                                                conn.measuringRange);
+    const std::optional<Positioning> positioning = PositioningAfterHoming(frame, deadline_);
+    if (!positioning) return;
+    const Positioning& move = *positioning;
     if (!move.needed) {
         StartRecording(frame, false);
         return;

@@ -49,14 +49,9 @@ void MotionHomeMode::StartMove(RunFrame& frame) {
 void MotionHomeMode::TickMove(RunFrame& frame) {
     MotorDrive& motor = frame.Devices().motor;
     platform::Clock& clock = frame.Clock();
-    if (!AtRest(motor)) {
-        if (deadline_.Expired(clock)) EndOnStalledMove(frame, "homing");
-        return;
-    }
-    Settle(motor, clock);
-    const params::ConnectionState& conn = frame.Session().conn;
-    const Positioning move = ComputePositioning(frame.Motors(), conn.motorRecord, conn.baseDistance,
-                                                conn.measuringRange);
+    const std::optional<Positioning> positioning = PositioningAfterHoming(frame, deadline_);
+    if (!positioning) return;
+    const Positioning& move = *positioning;
     bool atRest = false;
     if (move.needed) {
         const uint32_t period = frame.Run().timing.stepPeriodMicros;

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "analog/AnalogChecks.h"
+#include "bench/BenchDevices.h"
 #include "bench/ModeTable.h"
 #include "lang/Language.h"
 #include "params/SensorSession.h"
@@ -41,33 +42,6 @@ class ScriptedBoard final : public bench::AnalogBoard {
     float reading = 0.0f;
     int sweeps = 0;
     int updates = 0;
-};
-
-class AbsentMotor final : public bench::MotorDrive {
-  public:
-    void SetPortChoice(const std::string&) override {}
-    const std::string& PortChoice() const override { return choice_; }
-    link::Status Open() override { return link::kStatusNotOpen; }
-    link::Status LoadMove(uint32_t, uint32_t) override { return link::kStatusNotOpen; }
-    link::Status StartHomeward() override { return link::kStatusNotOpen; }
-    link::Status StartForward() override { return link::kStatusNotOpen; }
-    link::Status SetOutputs(uint16_t) override { return link::kStatusNotOpen; }
-    link::Status MaskOutputs(uint16_t) override { return link::kStatusNotOpen; }
-    link::Status ReadStatus(uint8_t&) override { return link::kStatusNotOpen; }
-    link::Status LastStatus() const override { return link::kStatusNotOpen; }
-    void Close() override {}
-
-  private:
-    std::string choice_;
-};
-
-class NoEncoder final : public bench::EncoderReader {
-  public:
-    void SetPortChoice(const std::string&) override {}
-    void SetLineRate(uint32_t) override {}
-    bool Open(int32_t) override { return false; }
-    bool ReadPositionMm(float&) override { return false; }
-    void Close() override {}
 };
 
 class RecordingView final : public bench::RunView {
@@ -181,9 +155,8 @@ class FakeFrame final : public bench::RunFrame {
     std::atomic<float> zero_{0.0f};
     std::atomic<bool> running_{false};
     acquire::SampleStream stream_;
-    AbsentMotor motor_;
-    NoEncoder encoder_;
-    bench::BenchDevices devices_{motor_, encoder_, board};
+    bench::BenchDevices devices_{bench::AbsentDevices().motor, bench::AbsentDevices().encoder,
+                                 board};
     bench::RunMode* mode_ = nullptr;
 };
 
