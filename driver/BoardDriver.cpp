@@ -91,18 +91,25 @@ int32_t BoardDriver::LockDevice(uint32_t index) {
     FT_HANDLE opened = nullptr;
     if (usb_->Open(deviceIndex, &opened) != FT_OK || opened == nullptr) return VOKTDRV_ERR_DEVICE;
     h = opened;
+    // A lock that fails leaves the board closed, so that another program or the next try
+    // can open it.
+    const auto fail = [this, &h] {
+        (void)usb_->Close(h);
+        h = nullptr;
+        return VOKTDRV_ERR_DEVICE;
+    };
     if (usb_->ResetDevice(h) != FT_OK || usb_->SetTimeouts(h, kTimeoutMs, kTimeoutMs) != FT_OK ||
         usb_->Purge(h, platform::FT_PURGE_RX) != FT_OK) {
-        return VOKTDRV_ERR_DEVICE;
+        return fail();
     }
     const uint32_t imageId = ImageIdForBoard(boardNumbers_[index]);
     for (int attempt = 0; attempt < kLockAttempts; ++attempt) {
         const int32_t status = LoadImage(index, imageId);
         if (status == kLoadOk) return VOKTDRV_OK;
         if (status == kImageLockFailed || status == kImageNotFound || status == kImageLoadFailed)
-            return VOKTDRV_ERR_DEVICE;
+            return fail();
     }
-    return VOKTDRV_ERR_DEVICE;
+    return fail();
 }
 
 bool BoardDriver::WriteAll(FT_HANDLE h, std::span<const uint8_t> bytes) {
@@ -250,12 +257,13 @@ int32_t BoardDriver::GetDeviceData(uint32_t index, uint8_t* buffer, uint32_t* le
     uint32_t lastByteAt = clock_.TickCount();
     uint32_t queued = 0;
     if (usb_->GetQueueStatus(h, &queued) != FT_OK) return VOKTDRV_ERR_DEVICE;
+    // An immediate read takes everything queued (a USB backend may report one transfer at a
+    // time) without waiting for more; a waiting one reads until length or a pause.
     for (;;) {
         if (queued == 0) {
-            if (!immediate) {
-                if (clock_.TickCount() - lastByteAt >= kWaitingGiveUpMs) break;
-                clock_.Sleep(1);
-            }
+            if (immediate) break;
+            if (clock_.TickCount() - lastByteAt >= kWaitingGiveUpMs) break;
+            clock_.Sleep(1);
         } else if (wanted > 0) {
             uint32_t got = 0;
             const uint32_t ask = std::min(queued, wanted);
@@ -265,7 +273,7 @@ int32_t BoardDriver::GetDeviceData(uint32_t index, uint8_t* buffer, uint32_t* le
             wanted -= got;
             if (got > 0) lastByteAt = clock_.TickCount();
         }
-        if (wanted == 0 || immediate) break;
+        if (wanted == 0) break;
         if (usb_->GetQueueStatus(h, &queued) != FT_OK) return VOKTDRV_ERR_DEVICE;
     }
     *length = delivered;

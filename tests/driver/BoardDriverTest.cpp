@@ -224,7 +224,9 @@ TEST_F(BoardDriverTest, LockStatusesOfTheImageLoad) {
         for (const auto& call : fresh.calls)
             prepares += call.name == "Write" && call.bytes == Bytes{0xE7};
         EXPECT_EQ(prepares, c.attempts) << c.name;
-        EXPECT_TRUE(d.Locked(0)) << c.name << ": the device stays open until unlocked";
+        // A failed lock closes the device again, so that another program or try can open it.
+        EXPECT_EQ(d.Locked(0), c.result == 0) << c.name;
+        EXPECT_EQ(fresh.Count("Close"), c.result == 0 ? 0 : 1) << c.name;
     }
 }
 
@@ -336,7 +338,7 @@ TEST_F(BoardDriverTest, ImmediateReadTakesWhatIsQueuedAndNeverSleeps) {
     EXPECT_EQ(overflow, 0);
     EXPECT_EQ(Bytes(buffer, buffer + 5), (Bytes{1, 2, 3, 4, 5}));
     EXPECT_TRUE(clock.sleeps.empty());
-    EXPECT_EQ(usb.Names(), (std::vector<std::string>{"GetQueueStatus", "Read"}));
+    EXPECT_EQ(usb.Names(), (std::vector<std::string>{"GetQueueStatus", "Read", "GetQueueStatus"}));
 
     usb.calls.clear();
     length = 0x80000010u;
@@ -344,6 +346,26 @@ TEST_F(BoardDriverTest, ImmediateReadTakesWhatIsQueuedAndNeverSleeps) {
     EXPECT_EQ(length, 0u);
     EXPECT_EQ(usb.Names(), (std::vector<std::string>{"GetQueueStatus"}));
     EXPECT_TRUE(clock.sleeps.empty());
+}
+
+TEST_F(BoardDriverTest, ImmediateReadDrainsABackendThatQueuesOneTransferAtATime) {
+    LockSlot0();
+    usb.transferBytes = 3968;  // libftdi reports what one USB transfer brought
+    usb.rx.assign(size_t{52290}, uint8_t{0x5A});
+    std::vector<uint8_t> buffer(65536);
+    uint32_t length = static_cast<uint32_t>(buffer.size()) | 0x80000000u;
+    uint8_t overflow = 0;
+    ASSERT_EQ(driver.GetDeviceData(0, buffer.data(), &length, &overflow), 0);
+    EXPECT_EQ(length, 52290u);
+    EXPECT_TRUE(usb.rx.empty());
+    EXPECT_TRUE(clock.sleeps.empty());
+
+    usb.rx.assign(size_t{10000},
+                  uint8_t{0x5A});  // a smaller buffer takes what fits and leaves the rest
+    length = 6000u | 0x80000000u;
+    ASSERT_EQ(driver.GetDeviceData(0, buffer.data(), &length, &overflow), 0);
+    EXPECT_EQ(length, 6000u);
+    EXPECT_EQ(usb.rx.size(), 4000u);
 }
 
 TEST_F(BoardDriverTest, WaitingReadReturnsWhenAllHaveCome) {

@@ -28,7 +28,8 @@ class FakeBoardUsb final : public platform::D2xx {
     std::vector<std::string> serials;  ///< the attached devices, in device order
     bool listFails = false;
     std::vector<Call> calls;
-    std::deque<uint8_t> rx;                                              ///< queued for the host
+    std::deque<uint8_t> rx;      ///< queued for the host
+    uint32_t transferBytes = 0;  ///< GetQueueStatus reports at most this many (0: all)
     std::vector<std::pair<uint32_t, std::vector<uint8_t>>> arrivals;     ///< (at [ms], bytes)
     std::vector<uint8_t> eeprom = {0x00, 0x80, 0x00, 0x00, 0x80, 0x3F};  ///< 0x8000, 1.0f
     /// Answer of the query (0xEA): bytes queued when it is written.
@@ -133,6 +134,7 @@ class FakeBoardUsb final : public platform::D2xx {
         if (Record("GetQueueStatus", 0)) return platform::FT_IO_ERROR;
         Arrive();
         *rxBytes = static_cast<uint32_t>(rx.size());
+        if (transferBytes > 0) *rxBytes = std::min(*rxBytes, transferBytes);
         return platform::FT_OK;
     }
     platform::FT_STATUS ListDevices(void* arg1, void* arg2, uint32_t flags) override {

@@ -86,7 +86,8 @@ TEST_F(SimBoardTest, AMissingImageFailsAfterOneAttempt) {
     const std::vector<uint8_t> log = board->CommandLog();
     EXPECT_EQ(std::count(log.begin(), log.end(), 0xE7), 1);
     EXPECT_EQ(board->Counters().queries, 0u);
-    EXPECT_EQ(d.UnlockDevice(0), 0) << "the device stayed open";
+    EXPECT_FALSE(d.Locked(0)) << "a failed lock leaves the board closed";
+    EXPECT_EQ(ListAndLock(driver), 0) << "so that the next try can open it";
 }
 
 TEST_F(SimBoardTest, CoefficientsAndFaults) {
