@@ -8,7 +8,15 @@ namespace veska::acquire {
 void SampleBuffer::Reset() {
     wrapped_.store(false, std::memory_order_release);
     index_.store(-1, std::memory_order_release);
+    streamRule_.store(false, std::memory_order_release);
     cursor = 0;
+}
+
+int32_t SampleBuffer::Count() const {
+    if (Wrapped()) return kSize;
+    const int32_t index = Index();
+    if (index < 0) return 0;
+    return streamRule_.load(std::memory_order_acquire) ? index + 1 : index;
 }
 
 void SampleBuffer::ClearValues() {
@@ -25,6 +33,7 @@ int32_t SampleBuffer::AppendNewest(float value) {
         next = (index + 1) % kSize;
     }
     values_[next].store(value, std::memory_order_relaxed);
+    streamRule_.store(true, std::memory_order_relaxed);
     index_.store(next, std::memory_order_release);
     return next;
 }
@@ -34,6 +43,7 @@ int32_t SampleBuffer::AppendOnePast(float value) {
     const int32_t position = index == -1 ? 0 : index;
     values_[position].store(value, std::memory_order_relaxed);
     if (position == kSize - 1) wrapped_.store(true, std::memory_order_relaxed);
+    streamRule_.store(false, std::memory_order_relaxed);
     index_.store((position + 1) % kSize, std::memory_order_release);
     return position;
 }

@@ -29,6 +29,9 @@ class SampleBuffer {
         return values_[position & (kSize - 1)].load(std::memory_order_relaxed);
     }
     int32_t Index() const { return index_.load(std::memory_order_acquire); }
+    /// Samples held: the ring's size once wrapped, else the newest index + 1 under the
+    /// stream rule and the index under the measurement rule (0 when empty).
+    int32_t Count() const;
     bool Wrapped() const { return wrapped_.load(std::memory_order_acquire); }
 
     int32_t cursor = 0;  ///< read position of the stream-stop plot; interface thread only
@@ -44,6 +47,7 @@ class SampleBuffer {
     std::array<std::atomic<float>, kSize> values_{};
     std::atomic<int32_t> index_{-1};
     std::atomic<bool> wrapped_{false};
+    std::atomic<bool> streamRule_{false};  ///< the last append kept the index at the newest
 };
 
 }  // namespace veska::acquire

@@ -20,6 +20,9 @@ constexpr uint16_t kInCheckOutputs = 0x0A;  ///< bit 2 (IN line) and bit 8 (trig
 constexpr uint32_t kInCheckSettleMs = 100;  ///< at rest, before the stream stops [ms]
 constexpr int kStreamRateMs = 5000;         ///< how long STREAM_FRQ_Check streams [ms]
 constexpr int kMessageFlagsExclamation = 48;
+constexpr int kConfirmAttempts = 3;       ///< reads of a level written before it counts as lost
+constexpr uint32_t kReadingWaitMs = 200;  ///< a tick waits this long for a board reading [ms]
+constexpr int kBoardMisses = 5;           ///< ticks in a row without a reading: the board is lost
 
 /// The limits of one output: voltage [V] or current [mA].
 struct OutputLimits {
@@ -64,31 +67,128 @@ acquire::StreamSetup SetupOfRow(const bench::ModeRow& row) {
     return setup;
 }
 
+/// Ends the run before its start changed anything: the reason in a message box, the run an
+/// error; the tick then ends it.
+void Refuse(bench::RunFrame& frame, const std::string& text) {
+    frame.Run().Conclude(bench::RunOutcome::Error, text);
+    (void)frame.Session().View().MessageBox(text, frame.Session().Texts().Message(2),
+                                            kMessageFlagsExclamation);
+}
+
+/// The start of every mode that changes the output levels: a board must be there, and both
+/// levels are read from the sensor (the values its stop restores) before anything is
+/// written. False when the mode must not run.
+bool PrepareLevels(bench::RunFrame& frame) {
+    const std::string caption(frame.Row().caption);
+    if (!frame.Devices().board.Present()) {
+        Refuse(frame, caption +
+                          ": no analog board is open; the output cannot be measured and "
+                          "nothing was written to the sensor");
+        return false;
+    }
+    auto& session = frame.Session();
+    for (const int row : {kRowBottomLevel, kRowTopLevel}) {
+        if (!session.FetchParameter(row)) {
+            Refuse(frame, caption + ": the sensor's output level (row " + std::to_string(row) +
+                              ") could not be read (status " +
+                              std::to_string(session.conn.linkStatus.load()) +
+                              "); nothing was written");
+            return false;
+        }
+        const int32_t level = session.values.sensorValues[static_cast<size_t>(row)];
+        Work(frame, row) = level;
+        session.values.savedValues[static_cast<size_t>(row)] = level;
+    }
+    return true;
+}
+
+/// Writes a level and reads it back (the write has no reply: the read answers only after the
+/// sensor applied it). True when the sensor holds value.
+bool WriteLevel(bench::RunFrame& frame, int row, int32_t value) {
+    auto& session = frame.Session();
+    session.SendValue(row, value);
+    for (int attempt = 0; attempt < kConfirmAttempts; ++attempt) {
+        if (session.FetchParameter(row) &&
+            session.values.sensorValues[static_cast<size_t>(row)] == Work(frame, row)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+/// Writes a level and makes sure the sensor applied it (the write has no reply: a read of
+/// the same row answers only after it), then drops what the board took before, so that the
+/// next reading is one of the new level. False (the run is an error and ends) when the
+/// sensor does not confirm it.
+bool ApplyLevel(bench::RunFrame& frame, int row, int32_t value) {
+    if (WriteLevel(frame, row, value)) {
+        (void)frame.Devices().board.UpdateReading(false, frame.View());
+        return true;
+    }
+    frame.Run().Conclude(bench::RunOutcome::Error,
+                         std::string(frame.Row().caption) + ": the sensor did not confirm level " +
+                             std::to_string(Work(frame, row)) + " of row " + std::to_string(row));
+    frame.EndRun();
+    return false;
+}
+
+/// A fresh board reading onto the read-outs (when show), waited for up to kReadingWaitMs. A
+/// board that delivers nothing kBoardMisses ticks in a row is lost: the run is an error and
+/// ends.
+bool FreshReading(bench::RunFrame& frame, int& misses, bool show) {
+    // Right after a level's confirmation the board may not have taken a word yet.
+    for (uint32_t waited = 0; waited <= kReadingWaitMs; ++waited) {
+        if (frame.Devices().board.UpdateReading(show, frame.View())) {
+            misses = 0;
+            return true;
+        }
+        frame.Clock().Sleep(1);
+    }
+    if (++misses < kBoardMisses) return false;
+    frame.Run().Conclude(bench::RunOutcome::Error,
+                         std::string(frame.Row().caption) +
+                             ": the analog board stopped delivering readings; the levels found "
+                             "on the sensor are restored");
+    frame.EndRun();
+    return false;
+}
+
 /// The start of the checks and the line check: the output held at the bottom level.
-void StartAtBottomLevel(bench::RunFrame& frame) {
-    Save(frame, kRowBottomLevel);
-    Save(frame, kRowTopLevel);
+bool StartAtBottomLevel(bench::RunFrame& frame) {
+    if (!PrepareLevels(frame)) return false;
     auto& session = frame.Session();
     session.SendValue(kRowSensorOnOff, 0);
     frame.Clock().Sleep(kSensorOffWaitMs);
-    session.SendParameter(kRowBottomLevel);
-    frame.Clock().Sleep(kLevelWaitMs);
     frame.Devices().board.StartSweep();
+    if (!ApplyLevel(frame, kRowBottomLevel, Work(frame, kRowBottomLevel))) return false;
+    frame.Clock().Sleep(kLevelWaitMs);
     frame.SetTickInterval(kSweepStartIntervalMs);
+    return true;
 }
 
-/// The stop of the checks and the line check: both levels back as they were, sensor on.
+/// The stop of the level modes: both levels back as the start found them, sensor on. A level
+/// the sensor does not confirm makes the run an error that names both levels.
 void RestoreLevels(bench::RunFrame& frame) {
     auto& session = frame.Session();
-    session.SendValue(kRowBottomLevel, Saved(frame, kRowBottomLevel));
+    const int32_t bottom = Saved(frame, kRowBottomLevel);
+    const int32_t top = Saved(frame, kRowTopLevel);
+    bool restored = WriteLevel(frame, kRowBottomLevel, bottom);
     frame.Clock().Sleep(kLevelWaitMs);
-    session.SendValue(kRowTopLevel, Saved(frame, kRowTopLevel));
+    restored = WriteLevel(frame, kRowTopLevel, top) && restored;
     frame.Clock().Sleep(kLevelWaitMs);
     session.SendValue(kRowSensorOnOff, 1);
+    if (!restored) {
+        frame.Run().Conclude(bench::RunOutcome::Error,
+                             std::string(frame.Row().caption) +
+                                 ": the sensor did not confirm its levels back (bottom " +
+                                 std::to_string(bottom) + ", top " + std::to_string(top) +
+                                 "); set them again");
+    }
 }
 
-void EndWithNote(bench::RunFrame& frame, const std::string& text) {
-    frame.Run().notes.push_back(text);
+/// Ends the run as failed: it measured, but found no valid result.
+void EndFailed(bench::RunFrame& frame, const std::string& text) {
+    frame.Run().Conclude(bench::RunOutcome::Failed, text);
     (void)frame.Session().View().MessageBox(text, frame.Session().Texts().Message(2),
                                             kMessageFlagsExclamation);
     frame.EndRun();
@@ -162,40 +262,61 @@ double StreamRateKhz(int32_t newestIndex, bool wrapped, uint32_t elapsedMs) {
 void AdjustmentMode::Start(bench::RunFrame& frame) {
     std::fill(readings_.begin(), readings_.end(), 0.0f);
     analysed_ = false;
-    Save(frame, kRowBottomLevel);
-    Save(frame, kRowTopLevel);
+    misses_ = 0;
+    started_ = PrepareLevels(frame);
+    if (!started_) return;
+    frame.Run().activity = "sweeping the top level";
     auto& session = frame.Session();
     session.SendValue(kRowSensorOnOff, 0);
     frame.Clock().Sleep(kSensorOffWaitMs);
-    session.SendValue(kRowTopLevel, 0);
-    frame.Clock().Sleep(kLevelWaitMs);
     frame.View().ShowProgress(0);
     frame.Devices().board.StartSweep();
+    if (!ApplyLevel(frame, kRowTopLevel, 0)) return;
+    frame.Clock().Sleep(kLevelWaitMs);
     frame.SetTickInterval(kSweepStartIntervalMs);
 }
 
 void AdjustmentMode::Tick(bench::RunFrame& frame) {
+    if (!started_) {
+        frame.EndRun();
+        return;
+    }
     bench::AnalogBoard& board = frame.Devices().board;
-    board.UpdateReading(true, frame.View());
+    if (!FreshReading(frame, misses_, true)) return;
     const int32_t level = std::clamp(Work(frame, kRowTopLevel), 0, kLevelCodes - 1);
     const float reading = ReadingOf(kind_, board);
     readings_[static_cast<size_t>(level)] = reading;
     const SweepStep step = AdjustmentStep(kind_, reading);
     frame.SetTickInterval(step.intervalMs);
     frame.View().ShowProgress(level * 100 / kLevelCodes);
-    frame.Session().SendValue(kRowTopLevel, level + step.step);
-    if (Work(frame, kRowTopLevel) < kLevelCodes - 1 && step.goesOn) return;
+    if (level + step.step < kLevelCodes - 1 && step.goesOn) {
+        (void)ApplyLevel(frame, kRowTopLevel, level + step.step);
+        return;
+    }
     Analyse(frame);
 }
 
 void AdjustmentMode::Analyse(bench::RunFrame& frame) {
     frame.View().ShowProgress(100);
-    analysed_ = true;
     const FoundLevels found = FindLevels(kind_, readings_);
-    auto& session = frame.Session();
-    session.SendValue(kRowBottomLevel, found.bottom);
+    if (found.bottom < 0 || found.top < 0 || found.top <= found.bottom) {
+        // Nothing that was not measured goes to the sensor: its own levels come back.
+        EndFailed(frame, std::string(frame.Row().caption) +
+                             ": no output levels were found in the readings (bottom " +
+                             std::to_string(found.bottom) + ", top " + std::to_string(found.top) +
+                             "); the sensor's levels are restored");
+        return;
+    }
+    analysed_ = true;
+    const bool written = WriteLevel(frame, kRowBottomLevel, found.bottom);
     frame.Clock().Sleep(kLevelWaitMs);
-    session.SendValue(kRowTopLevel, found.top);
+    if (!(WriteLevel(frame, kRowTopLevel, found.top) && written)) {
+        frame.Run().Conclude(bench::RunOutcome::Error,
+                             std::string(frame.Row().caption) +
+                                 ": the sensor did not confirm the levels found (bottom " +
+                                 std::to_string(found.bottom) + ", top " +
+                                 std::to_string(found.top) + ")");
+    }
     frame.Clock().Sleep(kLevelWaitMs);
     auto& results = frame.Run().results;
     results["bottom_level"] = found.bottom;
@@ -204,8 +325,13 @@ void AdjustmentMode::Analyse(bench::RunFrame& frame) {
 }
 
 void AdjustmentMode::Stop(bench::RunFrame& frame) {
+    if (!started_) return;  // refused: nothing was written
+    started_ = false;
     // Stopped before the analysis: the sensor gets its levels back.
     if (!analysed_) {
+        frame.Run().Conclude(bench::RunOutcome::Stopped,
+                             "stopped before the levels were found; the sensor's levels are "
+                             "restored");
         RestoreLevels(frame);
         return;
     }
@@ -221,17 +347,23 @@ void AdjustmentMode::Stop(bench::RunFrame& frame) {
 
 void CheckMode::Start(bench::RunFrame& frame) {
     checkValue_ = 0.0f;
-    StartAtBottomLevel(frame);
+    misses_ = 0;
+    done_ = false;
+    started_ = StartAtBottomLevel(frame);
 }
 
 void CheckMode::Tick(bench::RunFrame& frame) {
+    if (!started_) {
+        frame.EndRun();
+        return;
+    }
     bench::AnalogBoard& board = frame.Devices().board;
-    board.UpdateReading(false, frame.View());
+    if (!FreshReading(frame, misses_, false)) return;
     int32_t& phase = frame.Run().tickPhase;
     switch (phase) {
         case 0:
             checkValue_ = ReadingOf(kind_, board);
-            frame.Session().SendParameter(kRowTopLevel);
+            if (!ApplyLevel(frame, kRowTopLevel, Work(frame, kRowTopLevel))) return;
             phase = 1;
             return;
         case 1:
@@ -247,27 +379,49 @@ void CheckMode::Tick(bench::RunFrame& frame) {
             auto& results = frame.Run().results;
             results["bottom_reading"] = checkValue_;
             results["top_reading"] = top;
+            done_ = true;
             frame.EndRun();
         }
     }
 }
 
-void CheckMode::Stop(bench::RunFrame& frame) { RestoreLevels(frame); }
+void CheckMode::Stop(bench::RunFrame& frame) {
+    if (!started_) return;  // refused: nothing was written
+    started_ = false;
+    if (!done_) {
+        frame.Run().Conclude(bench::RunOutcome::Stopped,
+                             "stopped before both levels were read; the sensor's levels are "
+                             "restored");
+    }
+    RestoreLevels(frame);
+}
 
 // --- Line check -----------------------------------------------------------------------------
 
-void LineCheckMode::Start(bench::RunFrame& frame) { StartAtBottomLevel(frame); }
+void LineCheckMode::Start(bench::RunFrame& frame) {
+    misses_ = 0;
+    done_ = false;
+    started_ = StartAtBottomLevel(frame);
+    if (started_) frame.Run().activity = "stepping the bottom level";
+}
 
 void LineCheckMode::Tick(bench::RunFrame& frame) {
+    if (!started_) {
+        frame.EndRun();
+        return;
+    }
     frame.SetTickInterval(1);
     bench::AnalogBoard& board = frame.Devices().board;
-    board.UpdateReading(true, frame.View());
+    // The first reading taken since the level was confirmed.
+    if (!FreshReading(frame, misses_, true)) return;
     frame.Samples().AppendOnePast(board.Voltage());
     const int32_t level = Work(frame, kRowBottomLevel);
     frame.View().ShowProgress(std::clamp(level, 0, kLevelCodes) * 100 / kLevelCodes);
-    frame.Session().SendValue(kRowBottomLevel, level + kLineStep);
-    board.UpdateReading(true, frame.View());
-    if (Work(frame, kRowBottomLevel) < Work(frame, kRowTopLevel)) return;
+    if (level + kLineStep < Work(frame, kRowTopLevel)) {
+        (void)ApplyLevel(frame, kRowBottomLevel, level + kLineStep);
+        return;
+    }
+    Work(frame, kRowBottomLevel) = level + kLineStep;
     Evaluate(frame);
 }
 
@@ -278,9 +432,10 @@ void LineCheckMode::Evaluate(bench::RunFrame& frame) {
     std::vector<float> readings(static_cast<size_t>(count));
     for (int32_t i = 0; i < count; ++i) readings[static_cast<size_t>(i)] = frame.Samples().At(i);
     const auto line = EvaluateLine(readings);
+    done_ = true;
     if (!line) {
-        EndWithNote(frame, count < 2 ? "Analog_Line_Check: fewer than two readings"
-                                     : "Analog_Line_Check: the output did not change");
+        EndFailed(frame, count < 2 ? "Analog_Line_Check: fewer than two readings"
+                                   : "Analog_Line_Check: the output did not change");
         return;
     }
     bench::RunView& view = frame.View();
@@ -298,7 +453,16 @@ void LineCheckMode::Evaluate(bench::RunFrame& frame) {
     frame.EndRun();
 }
 
-void LineCheckMode::Stop(bench::RunFrame& frame) { RestoreLevels(frame); }
+void LineCheckMode::Stop(bench::RunFrame& frame) {
+    if (!started_) return;  // refused: nothing was written
+    started_ = false;
+    if (!done_) {
+        frame.Run().Conclude(bench::RunOutcome::Stopped,
+                             "stopped before the line was evaluated; the sensor's levels are "
+                             "restored");
+    }
+    RestoreLevels(frame);
+}
 
 // --- IN_Check -------------------------------------------------------------------------------
 
@@ -329,7 +493,7 @@ void InCheckMode::Tick(bench::RunFrame& frame) {
     // The samples of the last steps may still be on the line when the stage is at rest.
     if (!noMotor) frame.Clock().Sleep(kInCheckSettleMs);
     frame.Stream().Stop(1);
-    frame.Run().results["samples"] = frame.Samples().Index() + 1;
+    frame.Run().results["samples"] = frame.Samples().Count();
     if (noMotor) frame.Run().notes.push_back("IN_Check: the motor port is not open");
     frame.EndRun();
 }

@@ -74,7 +74,9 @@ class AdjustmentMode final : public bench::RunMode {
     void Analyse(bench::RunFrame& frame);
 
     OutputKind kind_;
+    bool started_ = false;   ///< the start read the sensor's levels (its stop restores them)
     bool analysed_ = false;  ///< the sweep ended and the levels found were written
+    int misses_ = 0;         ///< board readings in a row without data
     std::vector<float> readings_ = std::vector<float>(kLevelCodes, 0.0f);  ///< by level code
 };
 
@@ -90,6 +92,9 @@ class CheckMode final : public bench::RunMode {
   private:
     OutputKind kind_;
     float checkValue_ = 0.0f;  ///< the reading at the bottom level
+    bool started_ = false;     ///< the start read the sensor's levels (its stop restores them)
+    bool done_ = false;        ///< both readings were taken
+    int misses_ = 0;           ///< board readings in a row without data
 };
 
 /// "Analog_Line_Check" (141): steps the bottom level by 8 up to the top level, then charts
@@ -102,6 +107,10 @@ class LineCheckMode final : public bench::RunMode {
 
   private:
     void Evaluate(bench::RunFrame& frame);
+
+    bool started_ = false;  ///< the start read the sensor's levels (its stop restores them)
+    bool done_ = false;     ///< the line was evaluated
+    int misses_ = 0;        ///< board readings in a row without data
 };
 
 /// "IN_Check" (142): the motor controller makes 99 steps with outputs 2 and 8 set while the

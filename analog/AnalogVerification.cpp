@@ -36,10 +36,20 @@ bool WriteAnalogReport(bench::RunFrame& frame) {
     input.sampleStep = run.sampleStep;
     input.rangeMm = session.conn.measuringRange;
     if (bench::UsesEncoderReference(run)) input.encoder = run.encoderBuffer;
+    const bool synchronous = frame.Row().code == bench::kModeSynchroPoverka;
+    if (got == 0 && !synchronous) {
+        // The board takes a word per output-8 pulse of the stage, which only the synchronous
+        // sweep sends.
+        run.notes.push_back(
+            "analog report: the board recorded nothing: it samples on the stage's output-8 "
+            "pulses, which only Synchro_Poverka sends; none was written");
+        return false;
+    }
     const std::optional<AnalogReport> report = EvaluateAnalog(input);
     if (!report) {
-        run.notes.push_back("analog report: the board's recording (" + std::to_string(got) +
-                            " bytes) spans no more than 4 V of valid voltage; none was written");
+        run.Conclude(bench::RunOutcome::Error,
+                     "analog report: the board's recording (" + std::to_string(got) +
+                         " bytes) spans no more than 4 V of valid voltage; none was written");
         return false;
     }
 
@@ -50,15 +60,16 @@ bool WriteAnalogReport(bench::RunFrame& frame) {
         view.ChartAddPoint(point.percent, point.label, bench::PointColour::Red);
     }
     const std::string serial = std::to_string(session.conn.deviceInfo.serialNumber);
-    view.ChartSetTitle("", true);
     view.ChartSetTitle("s/n " + serial, true);
     // The bottom axis keeps the digital report's title.
     view.ChartSetAxisTitles(texts.Message(30), texts.Message(28));
-    view.ChartSetFoot(texts.Message(30) + ": " + lang::FormatFixed(report->figure, 3));
+    view.ChartSetBottomScale(run.sampleStep);
+    view.ChartSetFoot(bench::ReportFoot(texts.Message(30), report->figure));
+    view.ChartRepaint();
     run.results["analog_figure_percent"] = report->figure;
 
-    bench::SaveReportFiles(frame, serial + "_Analog.pvk", report->fileText,
-                           serial + "_Analog_pvk.bmp", kAnalogWaitMs);
+    bench::SaveReportFiles(frame, run.stem + "_Analog.pvk", report->fileText,
+                           run.stem + "_Analog_pvk.bmp", kAnalogWaitMs);
     return true;
 }
 

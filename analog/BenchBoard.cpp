@@ -21,9 +21,9 @@ class ReadoutLabels final : public BoardLabels {
 
 }  // namespace
 
-void BenchBoard::UpdateReading(bool show, bench::RunView& view) {
+bool BenchBoard::UpdateReading(bool show, bench::RunView& view) {
     ReadoutLabels labels(view);
-    client_.UpdateBoardReading(show, &labels);
+    return client_.UpdateBoardReading(show, &labels);
 }
 
 }  // namespace veska::analog

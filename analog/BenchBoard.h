@@ -15,7 +15,7 @@ class BenchBoard final : public bench::AnalogBoard {
 
     bool Open() override { return client_.OpenBoard(); }
     void StartSweep() override { (void)client_.StartSweep(); }
-    void UpdateReading(bool show, bench::RunView& view) override;
+    bool UpdateReading(bool show, bench::RunView& view) override;
     void Stop() override { (void)client_.StopBoard(); }
     void Close() override { (void)client_.CloseBoard(); }
     float Voltage() const override { return client_.BoardVoltage(); }

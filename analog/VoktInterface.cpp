@@ -106,13 +106,17 @@ uint32_t TVOKT_Interface::ReadLive(std::span<uint8_t> buffer) {
     uint8_t overflow = 0;
     int32_t r = ReadQueued(buffer, length, overflow);
     if (r == VOKTDRV_OK && overflow != 0) {
-        // Samples were lost: start over and take what comes after the restart.
+        // Samples were lost: start over and take what comes after the restart. When nothing
+        // came (or the words themselves look like a marker run), the words read before the
+        // restart stay: a reading is never lost for want of a later one.
+        const uint32_t before = length;
         (void)driver_.StopDevice(kSlot);
         (void)driver_.ClearBuffer(kSlot);
         clock_.Sleep(1);
         (void)driver_.StartDevice(kSlot);
         clock_.Sleep(50);
         r = ReadQueued(buffer, length, overflow);
+        if (r == VOKTDRV_OK && length < 2) length = before;
     }
     if (r != VOKTDRV_OK) return 0;
     if (driver_.StartDevice(kSlot) != VOKTDRV_OK) return 0;
@@ -140,11 +144,11 @@ bool TVOKT_Interface::CloseBoard() {
     return driver_.UnlockDevice(kSlot) == VOKTDRV_OK;
 }
 
-void TVOKT_Interface::UpdateBoardReading(bool show, BoardLabels* labels) {
+bool TVOKT_Interface::UpdateBoardReading(bool show, BoardLabels* labels) {
     // A fresh buffer per reading, released on return; not zero-filled (only read bytes count).
     const auto buffer = std::make_unique_for_overwrite<uint8_t[]>(kReadBufferBytes);
     const uint32_t n = ReadLive({buffer.get(), kReadBufferBytes});
-    if (n < 2) return;
+    if (n < 2) return false;
     const auto word = static_cast<uint16_t>(buffer[0] | buffer[1] << 8);
     const BoardReading reading = ConvertSample(word, gain_, offset_);
     boardVoltage_ = reading.voltage;
@@ -153,6 +157,7 @@ void TVOKT_Interface::UpdateBoardReading(bool show, BoardLabels* labels) {
         labels->SetVoltageCaption(VoltageCaption(reading.voltage));
         labels->SetCurrentCaption(CurrentCaption(reading.current));
     }
+    return true;
 }
 
 }  // namespace veska::analog

@@ -83,7 +83,7 @@ class TVOKT_Interface {
     /// Takes one live sample (ReadLive) and converts its first word into BoardVoltage()
     /// and BoardCurrent(); with show, also into the labels (may be null). A read of fewer
     /// than two bytes changes nothing.
-    void UpdateBoardReading(bool show, BoardLabels* labels);
+    bool UpdateBoardReading(bool show, BoardLabels* labels);
 
     bool Present() const { return present_; }
     bool Started() const { return started_; }

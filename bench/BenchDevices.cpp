@@ -35,7 +35,7 @@ class AbsentBoard final : public AnalogBoard {
   public:
     bool Open() override { return false; }
     void StartSweep() override {}
-    void UpdateReading(bool, RunView&) override {}
+    bool UpdateReading(bool, RunView&) override { return false; }
     void Stop() override {}
     void Close() override {}
 };

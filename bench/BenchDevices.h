@@ -55,7 +55,8 @@ class AnalogBoard {
     /// Starts the live acquisition of a run.
     virtual void StartSweep() = 0;
     /// Reads the newest samples and, with show, puts voltage and current on the read-outs.
-    virtual void UpdateReading(bool show, RunView& view) = 0;
+    /// True when the board delivered a reading (false: none came, the readings stay).
+    virtual bool UpdateReading(bool show, RunView& view) = 0;
     /// Stops the acquisition of a run (the board stays open).
     virtual void Stop() = 0;
     /// Unlocks the board at the program's end; a second call is harmless.

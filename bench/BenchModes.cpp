@@ -1,6 +1,9 @@
 #include "bench/BenchModes.h"
 
+#include <filesystem>
+
 #include "params/ParamView.h"
+#include "platform/FileIo.h"
 
 namespace veska::bench {
 
@@ -16,20 +19,42 @@ bool MoveDeadline::Expired(platform::Clock& clock) const {
 bool CheckStageRecord(RunFrame& frame, int record) {
     const MotorTable& table = frame.Motors();
     if (UsableRecord(table, record)) return true;
+    std::string searched;
+    for (const std::string& folder : MotorTableFolders()) {
+        searched += (searched.empty() ? "" : ", ") + folder;
+    }
     const std::string text = table.recordCount == 0
                                  ? std::string("The motor table (") + kMotorTableFile +
-                                       ") is empty or missing: the stage cannot be moved."
+                                       ") is empty or missing (looked in " + searched +
+                                       "): the stage cannot be moved."
                                  : std::string("No record of the motor table (") + kMotorTableFile +
                                        ") fits this sensor: the stage cannot be moved.";
     params::SensorSession& session = frame.Session();
     session.View().MessageBox(text, session.Texts().Message(2), params::kMbIconExclamation);
-    frame.Run().notes.push_back(text);
+    frame.Run().Conclude(RunOutcome::Error, text);
+    return false;
+}
+
+bool CheckOutputFolder(RunFrame& frame) {
+    std::string folder =
+        std::filesystem::path(frame.View().ReportImagePath("probe")).parent_path().string();
+    if (folder.empty()) folder = ".";
+    std::string reason;
+    if (platform::CheckWritableFolder(folder, kRunFilesBytes, reason)) return true;
+    const std::string text = std::string(frame.Row().caption) +
+                             ": the run's files cannot be "
+                             "written into the folder " +
+                             folder + " (" + reason + "); nothing was started";
+    frame.Run().Conclude(RunOutcome::Error, text);
+    params::SensorSession& session = frame.Session();
+    session.View().MessageBox(text, session.Texts().Message(2), params::kMbIconExclamation);
     return false;
 }
 
 void EndOnStalledMove(RunFrame& frame, const std::string& what) {
-    frame.Run().notes.push_back(what + ": the stage did not come to rest (motor status " +
-                                std::to_string(frame.Devices().motor.LastStatus()) + ")");
+    frame.Run().Conclude(RunOutcome::Error,
+                         what + ": the stage did not come to rest (motor status " +
+                             std::to_string(frame.Devices().motor.LastStatus()) + ")");
     frame.EndRun();
 }
 

@@ -27,6 +27,13 @@ acquire::StreamSetup StreamSetupOf(const ModeRow& row);
 /// True when the motor table names a record with a step length for the sensor. Otherwise
 /// shows why the stage cannot move (message box and the run's notes) and returns false.
 bool CheckStageRecord(RunFrame& frame, int record);
+/// True when the run's files can be written where the view keeps them (the folder exists,
+/// is writable, has room). Otherwise the run is an error before it touches the sensor: a
+/// message box says why. Checked at the start of every run that writes files.
+bool CheckOutputFolder(RunFrame& frame);
+/// Free space a run that writes files needs at its start [bytes].
+inline constexpr uint64_t kRunFilesBytes = 8u << 20;
+
 /// Ends the run because a move did not end within its bound (noted in the run's notes).
 void EndOnStalledMove(RunFrame& frame, const std::string& what);
 /// One tick of a move under way while the sensor streams. At rest: the stream stops once,
@@ -144,12 +151,16 @@ class SweepRun final : public RunMode {
     void SendRow(RunFrame& frame, int row, int32_t value);
     void SaveRow(RunFrame& frame, int row);
     void StepTick(RunFrame& frame);
+    /// Plots the samples the stream stored since the last call (the live chart of a
+    /// synchronous sweep).
+    void PlotStreamed(RunFrame& frame);
     void StartRecording(RunFrame& frame, bool afterPositioning);
 
     int32_t code_;
     bool started_ = false;
     bool complete_ = false;  ///< sampleWrapped: the run recorded its whole sweep
     uint32_t samples_ = 0;   ///< stepping runs: samples stored (one past the newest)
+    int32_t plotted_ = 0;    ///< synchronous runs: streamed samples on the chart
     uint32_t incrementPeriod_ = 2000;
     MoveDeadline deadline_;
     AnalogEvaluation analog_;

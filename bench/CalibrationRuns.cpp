@@ -1,4 +1,6 @@
+#include <algorithm>
 #include <cmath>
+#include <vector>
 
 #include "bench/BenchModes.h"
 #include "bench/CalibrationTable.h"
@@ -89,9 +91,12 @@ void SweepRun::Start(RunFrame& frame) {
     started_ = false;
     complete_ = false;
     samples_ = 0;
+    plotted_ = 0;
     params::SensorSession& session = frame.Session();
     RunState& run = frame.Run();
     const int record = session.conn.motorRecord;
+    // Nothing on the sensor or the stage changes before the run can keep its files.
+    if (!CheckOutputFolder(frame)) return;
     if (!CheckStageRecord(frame, record)) return;
     started_ = true;
     auto& work = session.values.workValues;
@@ -123,8 +128,12 @@ void SweepRun::Start(RunFrame& frame) {
                                                      session.conn.measuringRange, run.timing);
     run.stepCount = inc.stepCount;
     run.sampleStep = inc.sampleStep;
+    run.expectedSamples = static_cast<int32_t>(
+        SynchronousMoveSteps(run.sampleStep, session.conn.measuringRange, RangeFactor()));
+    run.method["reference"] = run.encoderRecorded ? "encoder" : "nominal positions";
     incrementPeriod_ = inc.periodMicros;
     MotorDrive& motor = frame.Devices().motor;
+    run.activity = "homing";
     StartHoming(motor, clock, inc.periodMicros, inc.stepCount);
     deadline_.Arm(clock, HomingBoundMs(frame.Motors(), record, inc.periodMicros));
 }
@@ -139,6 +148,7 @@ void SweepRun::Tick(RunFrame& frame) {
     platform::Clock& clock = frame.Clock();
     switch (run.tickPhase) {
         case 3:
+            PlotStreamed(frame);
             EndStreamedMoveAtRest(frame, deadline_, "synchronous move", complete_);
             return;
         case 2:
@@ -174,6 +184,7 @@ void SweepRun::Tick(RunFrame& frame) {
     (void)motor.StartForward();
     clock.Sleep(wait);
     run.tickPhase = 1;
+    run.activity = "positioning";
     deadline_.Arm(clock, ForwardMoveBoundMs(run.timing.stepPeriodMicros, move.steps));
 }
 
@@ -183,6 +194,8 @@ void SweepRun::StartRecording(RunFrame& frame, bool afterPositioning) {
     platform::Clock& clock = frame.Clock();
     const uint32_t calibrationWait = Calibrating() && afterPositioning ? 10 : 0;
     run.tickPhase = 2;
+    run.activity = "recording";
+    frame.View().ChartSetAxisTitles(Calibrating() ? "Raw result" : "Distance [mm]", "Sample");
     if (!Calibrating()) {
         // The board records the analog output along the whole sweep for the report; a
         // bench without a board does nothing here.
@@ -206,9 +219,14 @@ void SweepRun::StartRecording(RunFrame& frame, bool afterPositioning) {
         if (wait > 0) clock.Sleep(wait);
         deadline_.Arm(clock, ForwardMoveBoundMs(run.timing.stepPeriodMicros, steps));
     } else if (afterPositioning) {
-        // The positioning move left its own count loaded: load the increment again.
+        // The positioning move left its own count loaded: load the increment again. Loading
+        // a count switches the outputs off; output 1 (the drive's enable) goes on again.
         (void)motor.LoadMove(incrementPeriod_, run.stepCount);
         clock.Sleep(1);
+        if (run.timing.stepPeriodMicros <= kSlowPeriodMicros) {
+            (void)motor.SetOutputs(kOutputEnable);
+            clock.Sleep(1);
+        }
     }
     (void)motor.StartForward();
 }
@@ -243,6 +261,7 @@ void SweepRun::StepTick(RunFrame& frame) {
             }
             samples_ = static_cast<uint32_t>(index) + 1;
             if (samples_ >= static_cast<uint32_t>(acquire::SampleBuffer::kSize)) complete_ = true;
+            frame.View().ChartAddPoint(value, std::to_string(index), PointColour::Red);
             frame.View().ShowValue(Calibrating() ? lang::FormatFixed(value, 0) + " px"
                                                  : lang::FormatFixed(value, 3) + " mm");
         }
@@ -258,6 +277,21 @@ void SweepRun::StepTick(RunFrame& frame) {
     }
 }
 
+void SweepRun::PlotStreamed(RunFrame& frame) {
+    constexpr int32_t kChunk = 1024;
+    const int32_t count = frame.Samples().Count();
+    if (frame.Samples().Wrapped()) return;  // past the ring's end the report says the rest
+    std::vector<float> values;
+    while (plotted_ < count) {
+        const int32_t n = std::min(kChunk, count - plotted_);
+        values.resize(static_cast<size_t>(n));
+        for (int32_t i = 0; i < n; ++i)
+            values[static_cast<size_t>(i)] = frame.Samples().At(plotted_ + i);
+        frame.View().ChartAddPoints(values.data(), n, plotted_, PointColour::Red);
+        plotted_ += n;
+    }
+}
+
 void SweepRun::Stop(RunFrame& frame) {
     if (!started_) return;
     started_ = false;
@@ -270,12 +304,14 @@ void SweepRun::Stop(RunFrame& frame) {
     SendRow(frame, kRowMaxIntegration, saved[kRowMaxIntegration]);
     RunState& run = frame.Run();
     if (!complete_) {
-        run.notes.push_back(
-            Calibrating() ? "the calibration was stopped before its end: no table was built"
-                          : "the verification was stopped before its end: no report was written");
+        run.Conclude(RunOutcome::Stopped,
+                     Calibrating()
+                         ? "the calibration was stopped before its end: no table was built"
+                         : "the verification was stopped before its end: no report was "
+                           "written");
         return;
     }
-    const int32_t count = Synchronous() ? frame.Samples().Index() : static_cast<int32_t>(samples_);
+    const int32_t count = Synchronous() ? frame.Samples().Count() : static_cast<int32_t>(samples_);
     if (Calibrating()) {
         (void)BuildCalibrationTable(frame, count);
     } else {

@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "bench/RunFrame.h"
+#include "bench/SweepValidity.h"
 #include "bench/VerificationReport.h"
 #include "params/ParamView.h"
 #include "platform/FileIo.h"
@@ -69,9 +70,14 @@ void SmoothTable(std::vector<int32_t>& table, const TableBounds& bounds) {
     }
 }
 
+double FirstKeptPositionMm(float sampleStep) {
+    return static_cast<double>(kLeadingSamples + 1) * static_cast<double>(sampleStep);
+}
+
 std::vector<int32_t> BuildTableFromSamples(const std::vector<float>& samples,
                                            const std::vector<float>& encoder, int32_t n,
-                                           bool encoderPresent, float sampleStep, int32_t rangeMm) {
+                                           bool encoderPresent, float sampleStep, int32_t rangeMm,
+                                           double firstPositionMm) {
     std::vector<int32_t> table(kTableEntries, 0);
     n = std::clamp<int32_t>(n, 0, static_cast<int32_t>(samples.size()));
     if (encoderPresent) n = std::min<int32_t>(n, static_cast<int32_t>(encoder.size()));
@@ -85,8 +91,9 @@ std::vector<int32_t> BuildTableFromSamples(const std::vector<float>& samples,
         const auto p = static_cast<int32_t>(value);
         // The encoder ring holds single-precision positions; the rebase stays in floats.
         const long double x =
-            encoderPresent ? static_cast<long double>(static_cast<float>(encoder[i] - origin))
-                           : static_cast<long double>(i) * static_cast<long double>(sampleStep);
+            (encoderPresent ? static_cast<long double>(static_cast<float>(encoder[i] - origin))
+                            : static_cast<long double>(i) * static_cast<long double>(sampleStep)) +
+            static_cast<long double>(firstPositionMm);
         auto d = static_cast<int32_t>(x * kFullRangeCode / static_cast<long double>(rangeMm));
         if (table[p] != 0) d = static_cast<int32_t>((static_cast<int64_t>(table[p]) + d) / 2);
         table[p] = d;
@@ -112,6 +119,8 @@ std::string CalibrationFileText(const std::vector<int32_t>& table) {
 namespace {
 
 /// Blocks accepted before the first failure (kTableBlocks when all were).
+constexpr int32_t kUploadShownEvery = 10;  ///< blocks between two lines of the run's state
+
 int32_t UploadTable(RunFrame& frame, const std::vector<int32_t>& table) {
     params::SensorSession& session = frame.Session();
     params::ParamView& view = session.View();
@@ -119,6 +128,11 @@ int32_t UploadTable(RunFrame& frame, const std::vector<int32_t>& table) {
     view.SetParamProgress(kTableBlocks - 1, 1);
     for (int32_t b = 0; b < kTableBlocks; ++b) {
         view.SetParamProgress(kTableBlocks - 1, b);
+        if (b % kUploadShownEvery == 0) {
+            frame.View().ShowRunState(std::string(frame.Row().caption) + ": uploading block " +
+                                      std::to_string(b + 1) + " of " +
+                                      std::to_string(kTableBlocks));
+        }
         for (int32_t k = 0; k < kTableBlockValues; ++k) {
             block[k] = static_cast<uint16_t>(table[b * kTableBlockValues + k] & 0xFFFF);
         }
@@ -139,7 +153,12 @@ CalibrationOutcome BuildCalibrationTable(RunFrame& frame, int32_t n) {
     params::SensorSession& session = frame.Session();
     const lang::TextTable& texts = session.Texts();
     n = std::clamp<int32_t>(n, 0, kTableEntries);
+    run.results["table_uploaded"] = 0;
+    run.results["table_blocks"] = 0;
 
+    run.activity = "building the table";
+    view.ShowRunState(std::string(frame.Row().caption) + ": " + run.activity);
+    view.ChartClear();
     view.ChartSetFoot(texts.Message(26) + ": " + std::to_string(n));
     std::vector<float> samples(static_cast<size_t>(n));
     for (int32_t i = 0; i < n; ++i) samples[i] = frame.Samples().At(i);
@@ -147,18 +166,21 @@ CalibrationOutcome BuildCalibrationTable(RunFrame& frame, int32_t n) {
     view.ChartAddPoints(samples.data(), n, 0, PointColour::Red);
 
     const int32_t kept = DropLeadingSamples(samples, encoder, n);
-    if (kept == 0) {
-        run.notes.push_back("calibration: " + std::to_string(n) +
-                            " samples are too few for a table; nothing was built or uploaded");
-        run.results["table_uploaded"] = 0;
-        run.results["table_blocks"] = 0;
+    const SweepValidity validity = JudgeSweep(samples.data(), kept, SweepValues::Raw,
+                                              run.sampleStep, session.conn.measuringRange);
+    RecordValidity(run, validity);
+    if (!validity.ok) {
+        run.Conclude(RunOutcome::Failed,
+                     "calibration: " + validity.reason + "; no table was uploaded or saved");
         return outcome;
     }
+    const bool withEncoder = UsesEncoderReference(run);
     const std::vector<int32_t> table =
-        BuildTableFromSamples(samples, encoder, kept, UsesEncoderReference(run), run.sampleStep,
-                              session.conn.measuringRange);
+        BuildTableFromSamples(samples, encoder, kept, withEncoder, run.sampleStep,
+                              session.conn.measuringRange, FirstKeptPositionMm(run.sampleStep));
     outcome.built = true;
 
+    run.activity = "uploading";
     for (;;) {
         outcome.blocks = UploadTable(frame, table);
         if (outcome.blocks == kTableBlocks) {
@@ -167,23 +189,33 @@ CalibrationOutcome BuildCalibrationTable(RunFrame& frame, int32_t n) {
         }
         const int answer =
             session.View().MessageBox(texts.Message(27), texts.Message(2), kMbRetryCancel);
-        if (answer != kIdRetry) {
-            run.notes.push_back("calibration: the table upload failed at block " +
-                                std::to_string(outcome.blocks) + " (status " +
-                                std::to_string(session.conn.linkStatus.load()) + ")");
-            break;
-        }
+        if (answer != kIdRetry) break;
     }
     run.results["table_uploaded"] = outcome.uploaded ? 1 : 0;
     run.results["table_blocks"] = outcome.blocks;
+    if (!outcome.uploaded) {
+        run.Conclude(RunOutcome::Error,
+                     "calibration: the table upload failed at block " +
+                         std::to_string(outcome.blocks) + " of " + std::to_string(kTableBlocks) +
+                         " (status " + std::to_string(session.conn.linkStatus.load()) +
+                         "); the sensor's table is incomplete: repeat the calibration");
+    } else {
+        view.ShowRunState(std::string(frame.Row().caption) + ": table uploaded (" +
+                          std::to_string(kTableBlocks) + " blocks)");
+    }
 
-    const std::string preset = std::to_string(session.conn.deviceInfo.serialNumber) + ".klb";
-    const std::optional<std::string> path = view.AskReportFile(preset);
-    if (!path) return outcome;
+    run.activity = "saving the table";
+    const std::optional<std::string> path = view.AskReportFile(run.stem + ".klb");
+    if (!path) {
+        run.notes.push_back("calibration: the table file was not saved (cancelled)");
+        return outcome;
+    }
     std::error_code error;
     if (std::filesystem::exists(*path, error) &&
         session.View().MessageBox(texts.Message(25), texts.Message(2),
                                   params::kMbOkCancelExclamation) != params::kIdOk) {
+        run.notes.push_back("calibration: " + *path +
+                            " exists and was kept; the table was not saved");
         return outcome;
     }
     std::string reason;
@@ -191,7 +223,7 @@ CalibrationOutcome BuildCalibrationTable(RunFrame& frame, int32_t n) {
         outcome.file = *path;
         run.files.push_back(*path);
     } else {
-        run.notes.push_back("calibration: " + *path + " was not written: " + reason);
+        ReportFileFailure(frame, "calibration: " + *path + " was not written: " + reason);
     }
     return outcome;
 }

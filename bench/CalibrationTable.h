@@ -17,7 +17,7 @@ inline constexpr int32_t kTableUploaded = kTableBlockValues * kTableBlocks;
 inline constexpr int32_t kLeadingSamples = 12;
 /// Half-width of the table's smoothing window.
 inline constexpr int32_t kTableSmoothing = 3;
-/// Position code of a position R [mm] from the first sample.
+/// Position code of a position R [mm] from the range start.
 inline constexpr int32_t kFullRangeCode = 16384;
 
 /// Drops the first kLeadingSamples of samples and of encoder (when it is as long); returns
@@ -37,28 +37,38 @@ void FillTableGaps(std::vector<int32_t>& table, const TableBounds& bounds);
 /// smoothed), for first + 3 <= s < last - 3.
 void SmoothTable(std::vector<int32_t>& table, const TableBounds& bounds);
 
-/// Steps after the drop: positions rebased on the first kept sample (encoder) or nominal
-/// (i x sampleStep), codes d = x x 16384 / R, a repeated raw value averaged with its code so
-/// far, then bounds, gaps and smoothing. Raw values outside 0..65535 are skipped; a range of
-/// 0 gives an empty table. encoder is read only when encoderPresent (then as long as n).
+/// Where the first kept sample of a sweep lies from the range start [mm]: the recording
+/// starts at the range start (where the positioning move leaves the target), sample i is
+/// taken one increment further than sample i - 1 (the first after one increment), and the
+/// first kLeadingSamples are dropped.
+double FirstKeptPositionMm(float sampleStep);
+
+/// Steps after the drop: x = the position from the range start (the encoder's travel since
+/// the first kept sample, or the nominal i x sampleStep, plus firstPositionMm), codes
+/// d = x x 16384 / R, a repeated raw value averaged with its code so far, then bounds, gaps
+/// and smoothing. Raw values outside 0..65535 are skipped; a range of 0 gives an empty
+/// table. encoder is read only when encoderPresent (then as long as n).
 std::vector<int32_t> BuildTableFromSamples(const std::vector<float>& samples,
                                            const std::vector<float>& encoder, int32_t n,
-                                           bool encoderPresent, float sampleStep, int32_t rangeMm);
+                                           bool encoderPresent, float sampleStep, int32_t rangeMm,
+                                           double firstPositionMm = 0.0);
 
 /// The ".klb" text: one line "DW\t<entry>\r\n" per entry 0..kTableUploaded-1.
 std::string CalibrationFileText(const std::vector<int32_t>& table);
 
 /// What BuildCalibrationTable did.
 struct CalibrationOutcome {
-    bool built = false;     ///< false when the run left kLeadingSamples samples or fewer
+    bool built = false;     ///< false when the run left too few or no valid samples
     bool uploaded = false;  ///< all 111 blocks were accepted
     int32_t blocks = 0;     ///< blocks accepted by the last upload attempt
     std::string file;       ///< the ".klb" written, "" when none
 };
 
 /// The stop of a completed calibration: plot the samples (count n of the frame's sample
-/// buffer and encoder ring), build the table, upload it with Retry/Cancel, and offer to save
-/// it as "<serial>.klb". Results go to the run's results, files and notes.
+/// buffer and encoder ring), judge the sweep (a blind sweep fails: nothing is uploaded or
+/// saved), build the table, upload it with Retry/Cancel, and offer to save it as
+/// "<run stem>.klb". Results go to the run's results, files and notes; a failed upload or
+/// file concludes the run as an error.
 CalibrationOutcome BuildCalibrationTable(RunFrame& frame, int32_t n);
 
 }  // namespace veska::bench

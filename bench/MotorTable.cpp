@@ -79,6 +79,18 @@ std::string FindMotorTableFile() {
     return FindMotorTableFile(std::filesystem::current_path(ec).string(), dataDir);
 }
 
+std::vector<std::string> MotorTableFolders() {
+#ifdef VESKA_DATA_DIR
+    const std::string dataDir = VESKA_DATA_DIR;
+#else
+    const std::string dataDir;
+#endif
+    std::error_code ec;
+    std::vector<std::string> folders{std::filesystem::current_path(ec).string()};
+    if (!dataDir.empty()) folders.push_back(dataDir);
+    return folders;
+}
+
 MotorTable LoadMotorTable(const std::string& path) {
     std::ifstream file(path, std::ios::binary);
     if (!file) return MotorTable{};

@@ -2,6 +2,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace veska::bench {
 
@@ -28,6 +29,10 @@ inline constexpr const char* kMotorTableFile = "Motor.dat";
 std::string FindMotorTableFile(const std::string& currentDir, const std::string& dataDir);
 /// The same for the current directory and the installed data folder.
 std::string FindMotorTableFile();
+
+/// The folders FindMotorTableFile() looks in, in order: the current directory, then the
+/// installed data folder.
+std::vector<std::string> MotorTableFolders();
 
 /// Reads the file (an empty table when it is missing or unreadable).
 MotorTable LoadMotorTable(const std::string& path);

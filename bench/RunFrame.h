@@ -12,6 +12,7 @@
 #include "bench/ModeTable.h"
 #include "bench/MotionTiming.h"
 #include "bench/MotorTable.h"
+#include "bench/RunOutcome.h"
 #include "bench/RunView.h"
 #include "link/MorlaInterface.h"
 #include "params/SensorSession.h"
@@ -57,6 +58,25 @@ struct RunState {
     std::map<std::string, double> results;  ///< named results, e.g. "figure_percent"
     std::vector<std::string> files;         ///< files the run wrote
     std::vector<std::string> notes;         ///< statuses and messages that ended a step early
+    /// How the run measured, for its record (e.g. "reference": "encoder" or "nominal").
+    std::map<std::string, std::string> method;
+
+    /// The stem of every file of the run: "<serial>_<caption>_<start time>".
+    std::string stem;
+    /// How the run ended and why; Passed at every run start.
+    RunVerdict verdict;
+    /// What the run does now ("homing", "recording", "uploading", ...); empty when idle.
+    std::string activity;
+    /// Samples the run records in all (0 when it has no fixed count).
+    int32_t expectedSamples = 0;
+    /// The operator (or a signal) stopped the run; set by the frame before the stop steps.
+    bool stopRequested = false;
+
+    /// Concludes the run with outcome (when worse than the present one) and notes why.
+    void Conclude(RunOutcome outcome, const std::string& why) {
+        notes.push_back(why);
+        verdict.Conclude(outcome, why);
+    }
 };
 
 /// What the run frame offers a mode's steps. A step that ends its own run calls EndRun

@@ -25,6 +25,8 @@ class RunView {
     virtual void ShowReadout(Readout readout, const std::string& text) = 0;
     /// The bench form's progress bar (0..100).
     virtual void ShowProgress(int position) = 0;
+    /// What the run does now, or how it ended (one line; empty clears it).
+    virtual void ShowRunState(const std::string& /*text*/) {}
 
     virtual void ChartClear() = 0;
     virtual void ChartAddPoint(double y, const std::string& label, PointColour colour) = 0;
@@ -36,6 +38,9 @@ class RunView {
     virtual void ChartSetTitle(const std::string& text, bool visible) = 0;
     virtual void ChartSetAxisTitles(const std::string& left, const std::string& bottom) = 0;
     virtual void ChartSetFoot(const std::string& text) = 0;
+    /// The bottom axis labels point n as n x unitsPerPoint (a position in mm for points taken
+    /// a sample step apart); ChartClear goes back to the point number.
+    virtual void ChartSetBottomScale(double /*unitsPerPoint*/) {}
     virtual void SetBottomAxisAutomatic(bool automatic) = 0;
     virtual void SetBottomAxisRange(double minimum, double maximum) = 0;
     virtual void SetLeftAxisAutomatic(bool automatic) = 0;

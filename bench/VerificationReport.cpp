@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdio>
+#include <ctime>
 #include <filesystem>
 
 #include "bench/CalibrationTable.h"
@@ -38,6 +39,7 @@ DigitalEvaluation EvaluateDigital(std::vector<float> samples, std::vector<float>
     }
     if (rangeMm <= 0) n = 0;
     e.count = n;
+    e.validity = JudgeSweep(samples.data(), n, SweepValues::Millimetres, sampleStep, rangeMm);
     int32_t firstFound = -1;
     for (int32_t i = 0; i < n; ++i) {
         if (samples[i] == 0.0f) continue;
@@ -112,6 +114,21 @@ bool UsesEncoderReference(const RunState& run) {
                                               [](float position) { return position != 0.0f; });
 }
 
+void ReportFileFailure(RunFrame& frame, const std::string& why) {
+    frame.Run().Conclude(RunOutcome::Error, why);
+    params::SensorSession& session = frame.Session();
+    session.View().MessageBox(why, session.Texts().Message(2), params::kMbIconExclamation);
+}
+
+std::string ReportFoot(const std::string& figureTitle, double figurePercent) {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    ::localtime_r(&now, &local);
+    char stamp[32];
+    std::strftime(stamp, sizeof stamp, "%Y-%m-%d %H:%M:%S", &local);
+    return figureTitle + ": " + lang::FormatFixed(figurePercent, 3) + " %\r\n" + stamp;
+}
+
 void SaveReportFiles(RunFrame& frame, const std::string& preset, const std::string& text,
                      const std::string& imageName, uint32_t waitMs) {
     RunState& run = frame.Run();
@@ -130,16 +147,21 @@ void SaveReportFiles(RunFrame& frame, const std::string& preset, const std::stri
         if (platform::ReplaceFile(*path, text, reason)) {
             run.files.push_back(*path);
         } else {
-            run.notes.push_back("report: " + *path + " was not written: " + reason);
+            ReportFileFailure(frame, "report: " + *path + " was not written: " + reason);
         }
+    } else if (!path) {
+        run.notes.push_back("report: " + preset + " was not saved (cancelled)");
     }
-    if (declined) return;
-    frame.View().ChartSetFoot("");
+    if (declined) {
+        run.notes.push_back("report: " + *path + " exists and was kept; the report was not saved");
+        return;
+    }
+    // The image holds the chart as the window shows it: title, axis titles, figure and date.
     const std::string imagePath = frame.View().ReportImagePath(imageName);
     if (frame.View().SaveChartImage(imagePath, kReportImageWidth, kReportImageHeight)) {
         run.files.push_back(imagePath);
     } else {
-        run.notes.push_back("report: the chart image " + imagePath + " was not written");
+        ReportFileFailure(frame, "report: the chart image " + imagePath + " was not written");
     }
 }
 
@@ -149,29 +171,40 @@ DigitalEvaluation WriteVerificationReport(RunFrame& frame, int32_t n,
     RunView& view = frame.View();
     params::SensorSession& session = frame.Session();
     const lang::TextTable& texts = session.Texts();
+    run.activity = "writing the report";
+    view.ShowRunState(std::string(frame.Row().caption) + ": " + run.activity);
     n = std::clamp<int32_t>(n, 0, acquire::SampleBuffer::kSize);
     std::vector<float> samples(static_cast<size_t>(n));
     for (int32_t i = 0; i < n; ++i) samples[i] = frame.Samples().At(i);
     std::vector<float> encoder(run.encoderBuffer.begin(), run.encoderBuffer.begin() + n);
 
-    DigitalEvaluation e =
-        EvaluateDigital(std::move(samples), std::move(encoder), n, UsesEncoderReference(run),
-                        run.sampleStep, session.conn.measuringRange);
+    const bool withEncoder = UsesEncoderReference(run);
+    run.method["reference"] = withEncoder ? "encoder" : "nominal positions";
+    DigitalEvaluation e = EvaluateDigital(std::move(samples), std::move(encoder), n, withEncoder,
+                                          run.sampleStep, session.conn.measuringRange);
+    RecordValidity(run, e.validity);
+    if (!e.validity.ok) {
+        run.Conclude(RunOutcome::Failed,
+                     "verification: " + e.validity.reason + "; no figure and no report");
+        return e;
+    }
+    // The live points of the sweep give way to the deviations, one per sample step.
+    view.ChartClear();
     for (size_t k = 0; k < e.points.size(); ++k) {
         view.ChartAddPoint(e.points[k], e.labels[k], PointColour::Red);
     }
     const std::string serial = std::to_string(session.conn.deviceInfo.serialNumber);
-    view.ChartSetTitle("", true);
     view.ChartSetTitle("s/n " + serial, true);
     view.ChartSetAxisTitles(texts.Message(29), texts.Message(28));
-    view.ChartSetFoot(texts.Message(29) + ": " + lang::FormatFixed(e.figurePercent, 3) + "\r\n" +
-                      texts.Message(23) + ": 0");
+    view.ChartSetBottomScale(run.sampleStep);
+    view.ChartSetFoot(ReportFoot(texts.Message(29), e.figurePercent));
+    view.ChartRepaint();
     run.results["figure_percent"] = e.figurePercent;
     std::copy(e.reference.begin(), e.reference.end(), run.encoderBuffer.begin());
 
-    SaveReportFiles(frame, serial + "_Digital.pvk",
+    SaveReportFiles(frame, run.stem + "_Digital.pvk",
                     PvkFileText(run.sampleStep, e.smoothed, e.first, e.last),
-                    serial + "_Digital_pvk.bmp", kDigitalWaitMs);
+                    run.stem + "_Digital_pvk.bmp", kDigitalWaitMs);
     if (analog) analog(frame);
     return e;
 }

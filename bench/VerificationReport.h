@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "bench/SweepValidity.h"
+
 namespace veska::bench {
 
 class RunFrame;
@@ -28,6 +30,9 @@ struct DigitalEvaluation {
     std::vector<float> reference;
     std::vector<double> points;       ///< centred deviations, % of the range (last - first)
     std::vector<std::string> labels;  ///< stage position of each point [mm], 4 decimals
+    /// The judgement of the kept samples (after the drop and the range limit, before the
+    /// smoothing): a blind sweep gives no figure.
+    SweepValidity validity;
 };
 
 /// Evaluates the results of a sweep (n samples [mm], the encoder positions when
@@ -56,15 +61,24 @@ using AnalogEvaluation = std::function<void(RunFrame& frame)>;
 /// deviations are taken against the nominal line instead.
 bool UsesEncoderReference(const RunState& run);
 
+/// A file of the run that could not be written: the run is an error, and the operator is
+/// told (message box) at once.
+void ReportFileFailure(RunFrame& frame, const std::string& why);
+
+/// The chart's foot of a report: "<figure title>: <figure> %" and the date and time.
+std::string ReportFoot(const std::string& figureTitle, double figurePercent);
+
 /// Saves one output's report: the data file (asked with preset, overwrite confirmed) and,
 /// unless the overwrite was declined, the chart image imageName at 800 x 400. Waits waitMs
-/// between the question and the writing. Files written go to the run's files.
+/// between the question and the writing. Files written go to the run's files; a file that
+/// cannot be written concludes the run as an error.
 void SaveReportFiles(RunFrame& frame, const std::string& preset, const std::string& text,
                      const std::string& imageName, uint32_t waitMs);
 
-/// WriteVerificationReport: the digital evaluation of the frame's n samples onto the chart,
-/// its files "<serial>_Digital.pvk" and "<serial>_Digital_pvk.bmp", the result
-/// "figure_percent", then analog when set. With the encoder present the run's encoderBuffer
+/// WriteVerificationReport: the digital evaluation of the frame's n samples onto the chart
+/// (positions in mm along the bottom axis), its files "<stem>_Digital.pvk" and
+/// "<stem>_Digital_pvk.bmp", the result "figure_percent", then analog when set. A blind sweep
+/// fails the run and writes no report. With the encoder present the run's encoderBuffer
 /// holds the shifted, rebased reference afterwards (what the analog half compares with).
 DigitalEvaluation WriteVerificationReport(RunFrame& frame, int32_t n,
                                           const AnalogEvaluation& analog);

@@ -106,6 +106,8 @@ class MainView : public params::ParamView {
     virtual void ChartSetTitle(const std::string& text, bool visible) = 0;
     virtual void ChartSetAxisTitles(const std::string& left, const std::string& bottom) = 0;
     virtual void ChartSetFoot(const std::string& text) = 0;
+    /// The bottom axis labels point n as n x unitsPerPoint; ChartClear goes back to 1.
+    virtual void ChartSetBottomScale(double /*unitsPerPoint*/) {}
     virtual void SetBottomAxisAutomatic(bool automatic) = 0;
     virtual void SetBottomAxisRange(double minimum, double maximum) = 0;
     virtual void SetLeftAxisAutomatic(bool automatic) = 0;

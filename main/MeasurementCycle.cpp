@@ -2,12 +2,15 @@
 
 #include <algorithm>
 #include <chrono>
+#include <filesystem>
 
 #include "acquire/CsvExport.h"
+#include "bench/RunRecord.h"
 #include "lang/NumberFormat.h"
 #include "link/Status.h"
 #include "main/SensorIdentity.h"
 #include "main/StreamController.h"
+#include "platform/FileIo.h"
 
 namespace veska::main {
 
@@ -63,6 +66,8 @@ void MeasurementCycle::SetTickInterval(int milliseconds) {
 
 void MeasurementCycle::ToggleMeasure() {
     if (running_) {
+        run.stopRequested = true;
+        runView_.ShowRunState(std::string(Row().caption) + ": stopping…");
         Stop();
     } else {
         Start();
@@ -92,6 +97,24 @@ void MeasurementCycle::Start() {
     run.results.clear();
     run.files.clear();
     run.notes.clear();
+    run.method.clear();
+    run.verdict = {};
+    run.activity.clear();
+    run.expectedSamples = 0;
+    run.stopRequested = false;
+    runStartedAt_ = std::chrono::system_clock::now();
+    run.stem = UniqueStem(bench::RunFileStem(state_.session.conn.deviceInfo.serialNumber,
+                                             std::string(RowOf(mode).caption), runStartedAt_));
+    // Nothing of an earlier run stays on the read-outs.
+    activityShown_.clear();
+    activityOf_.clear();
+    runView_.ShowValue("");
+    for (const auto readout : {bench::Readout::BoardVoltage, bench::Readout::BoardCurrent,
+                               bench::Readout::Encoder, bench::Readout::SensorMinusEncoder}) {
+        runView_.ShowReadout(readout, "");
+    }
+    runView_.ShowProgress(0);
+    runView_.ShowRunState("");
     SetTickInterval(1);
 
     view_.ChartClear();
@@ -163,8 +186,14 @@ void MeasurementCycle::Stop() {
 
     // running_ is cleared first: a stop step that ends the run again does nothing.
     running_ = false;
+    const bool benchRun = mode_ != nullptr && Row().code >= bench::kModePulse;
     if (mode_ != nullptr) mode_->Stop(*this);
     mode_ = nullptr;
+    run.activity.clear();
+    if (benchRun) {
+        if (writeRunRecords) WriteRunRecord();
+        runView_.ShowRunState(bench::RunEndLine(Row(), run));
+    }
 
     SetTickInterval(1);
     ShowRunRate();
@@ -195,7 +224,12 @@ void MeasurementCycle::TimerMainTimer() {
     if (mode_ != nullptr) mode_->Tick(*this);
 
     view_.ChartRepaint();
-    if (clock_.TickCount() - rateShownTick_ >= kRateShowIntervalMs) ShowRunRate();
+    if (clock_.TickCount() - rateShownTick_ >= kRateShowIntervalMs) {
+        ShowRunRate();
+        ShowActivity();
+    } else if (run.activity != activityOf_) {
+        ShowActivity();
+    }
     run.firstTickPending = false;
 
     // A step that ended its run leaves the timer off.
@@ -209,6 +243,57 @@ void MeasurementCycle::ShowRunRate() {
     const uint32_t elapsed = now - runStartTick_;
     const double rate = elapsed > 0 ? 1000.0 * run.pointNumber / elapsed : 0.0;
     view_.ChartSetStatistics(acquire::ChartStatistics{false, {}, runUnit_, rate});
+}
+
+std::string MeasurementCycle::UniqueStem(const std::string& stem) {
+    // Two runs of one mode within a second: the later one's files get a number.
+    const std::filesystem::path folder =
+        std::filesystem::path(runView_.ReportImagePath("probe")).parent_path();
+    std::string unique = stem;
+    std::error_code error;
+    for (int n = 2;
+         (unique == lastStem_ || std::filesystem::exists(folder / (unique + ".json"), error)) &&
+         n < 1000;
+         ++n) {
+        unique = stem + "-" + std::to_string(n);
+    }
+    lastStem_ = unique;
+    return unique;
+}
+
+void MeasurementCycle::ShowActivity() {
+    if (!running_ || run.activity.empty()) return;
+    std::string text = std::string(Row().caption) + ": " + run.activity;
+    if (run.expectedSamples > 0) {
+        text += ", " + std::to_string(state_.samples.Count()) + " of " +
+                std::to_string(run.expectedSamples) + " samples";
+    }
+    activityOf_ = run.activity;
+    if (text == activityShown_) return;
+    activityShown_ = text;
+    runView_.ShowRunState(text);
+}
+
+void MeasurementCycle::WriteRunRecord() {
+    bench::RunRecord record;
+    record.row = &Row();
+    record.end = run.stopRequested ? "stopped" : "self";
+    record.started = bench::IsoUtc(runStartedAt_);
+    record.ended = bench::IsoUtc(std::chrono::system_clock::now());
+    const std::filesystem::path folder =
+        run.files.empty() ? std::filesystem::path(runView_.ReportImagePath(""))
+                          : std::filesystem::path(run.files.front()).parent_path();
+    const std::string path = (folder / (run.stem + ".json")).string();
+    const std::string text = bench::RecordText(
+        bench::RecordJson(record, state_.session.conn, run, state_.samples.Count()));
+    std::string reason;
+    if (platform::ReplaceFile(path, text, reason)) {
+        run.files.push_back(path);
+        return;
+    }
+    const std::string why = "the run record " + path + " was not written: " + reason;
+    run.Conclude(bench::RunOutcome::Error, why);
+    view_.MessageBox(why, state_.texts.Message(2), params::kMbIconExclamation);
 }
 
 void MeasurementCycle::ReadProfile() {

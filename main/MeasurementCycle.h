@@ -1,4 +1,5 @@
 #pragma once
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -19,6 +20,9 @@ class MainRunView final : public bench::RunView {
     void ShowValue(const std::string& text) override;
     void ShowReadout(bench::Readout readout, const std::string& text) override;
     void ShowProgress(int position) override { view_.SetBenchProgress(position); }
+    void ShowRunState(const std::string& text) override {
+        view_.SetText(Control::StatusLine, text);
+    }
     void ChartClear() override { view_.ChartClear(); }
     void ChartAddPoint(double y, const std::string& label, bench::PointColour colour) override {
         view_.ChartAddPoint(y, label, colour);
@@ -35,6 +39,9 @@ class MainRunView final : public bench::RunView {
         view_.ChartSetAxisTitles(left, bottom);
     }
     void ChartSetFoot(const std::string& text) override { view_.ChartSetFoot(text); }
+    void ChartSetBottomScale(double unitsPerPoint) override {
+        view_.ChartSetBottomScale(unitsPerPoint);
+    }
     void SetBottomAxisAutomatic(bool automatic) override {
         view_.SetBottomAxisAutomatic(automatic);
     }
@@ -83,6 +90,10 @@ class MeasurementCycle final : public bench::RunFrame {
     void AbandonRun();
     bool Running() const { return running_; }
 
+    /// The window writes each bench run's record ("<stem>.json") beside the run's first
+    /// file, or where the reports go when it wrote none. veskactl writes its own.
+    bool writeRunRecords = false;
+
     /// Replaces the run start's identity refresh (tests count it); when null the start
     /// refreshes the identity as the connect sequence does (RefreshIdentity).
     std::function<void()> refreshIdentity;
@@ -122,6 +133,12 @@ class MeasurementCycle final : public bench::RunFrame {
     void ShowRunExtremes();
     /// The statistics line's unit and the run's measured point rate.
     void ShowRunRate();
+    /// The status line: what the run does and the samples taken of those expected.
+    void ShowActivity();
+    /// stem, numbered when a record of that stem lies where the run's files go.
+    std::string UniqueStem(const std::string& stem);
+    /// The bench run's record beside its files (writeRunRecords).
+    void WriteRunRecord();
 
     ProgramState& state_;
     MainView& view_;
@@ -135,6 +152,10 @@ class MeasurementCycle final : public bench::RunFrame {
     uint32_t runStartTick_ = 0;       ///< [ms] clock tick of the run's start
     uint32_t rateShownTick_ = 0;      ///< [ms] when the rate was last shown
     std::string runUnit_;             ///< unit of the run's points; empty: not a plain value
+    std::chrono::system_clock::time_point runStartedAt_{};
+    std::string activityShown_;  ///< the status line's last text of this run
+    std::string activityOf_;     ///< the activity that text named
+    std::string lastStem_;       ///< the file stem of the last run
 };
 
 }  // namespace veska::main

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -113,6 +114,44 @@ bool ReplaceFile(const std::string& requested, std::string_view data, std::strin
     if (dirFd >= 0) {
         ::fsync(dirFd);
         ::close(dirFd);
+    }
+    return true;
+}
+
+bool CheckWritableFolder(const std::string& folder, uint64_t minFreeBytes, std::string& reason) {
+    const std::string dir = folder.empty() ? std::string(".") : folder;
+    struct stat st {};
+    if (::stat(dir.c_str(), &st) != 0) {
+        reason = Reason(errno);
+        return false;
+    }
+    if (!S_ISDIR(st.st_mode)) {
+        reason = "not a folder";
+        return false;
+    }
+    std::string probe = dir + "/.veska-probe-XXXXXX";
+    const int fd = ::mkstemp(probe.data());
+    if (fd < 0) {
+        reason = Reason(errno);
+        return false;
+    }
+    // A full file system still creates the empty file; a block of data shows it.
+    const std::string block(4096, '\0');
+    const bool written = WriteAll(fd, block) && ::fsync(fd) == 0;
+    const int writeError = errno;
+    ::close(fd);
+    ::unlink(probe.c_str());
+    if (!written) {
+        reason = Reason(writeError);
+        return false;
+    }
+    struct statvfs fs {};
+    if (::statvfs(dir.c_str(), &fs) == 0) {
+        const uint64_t free = static_cast<uint64_t>(fs.f_bavail) * fs.f_frsize;
+        if (free < minFreeBytes) {
+            reason = "only " + std::to_string(free / 1024) + " KiB free";
+            return false;
+        }
     }
     return true;
 }

@@ -1,5 +1,6 @@
 #pragma once
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -13,6 +14,11 @@ namespace veska::platform {
 /// as a stream (a FIFO nobody reads fails at once). On failure path is untouched, the temporary
 /// file removed, and reason holds the system's reason ("No such file or directory").
 bool ReplaceFile(const std::string& path, std::string_view data, std::string& reason);
+
+/// True when files can be written into folder: it exists, is a folder, a file can be
+/// created in it and has at least minFreeBytes of free space behind it. Otherwise reason
+/// says why ("not a folder", "Permission denied", "only 12 KiB free", ...).
+bool CheckWritableFolder(const std::string& folder, uint64_t minFreeBytes, std::string& reason);
 
 /// Reads a whole regular file of at most maxBytes. A FIFO or a device at path is refused
 /// without blocking. On failure data is empty and reason holds why.

@@ -4,7 +4,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev libqcustomplot-dev libgl-dev
-  libftdi1-dev libinih-dev nlohmann-json3-dev
+  libftdi1-dev libinih-dev nlohmann-json3-dev libcairo2-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth fonts-dejavu-core
   clang libclang-rt-14-dev clang-format

@@ -26,6 +26,25 @@ class GroupedTicker final : public QCPAxisTicker {
     }
 };
 
+/// Bottom axis ticks of points taken a fixed distance apart: point x is labelled x x scale,
+/// and the ticks fall on round values of the scaled unit.
+class ScaledTicker final : public QCPAxisTicker {
+  public:
+    explicit ScaledTicker(double scale) : scale_(scale) {}
+
+  protected:
+    double getTickStep(const QCPRange& range) override {
+        return QCPAxisTicker::getTickStep(QCPRange(range.lower * scale_, range.upper * scale_)) /
+               scale_;
+    }
+    QString getTickLabel(double tick, const QLocale& locale, QChar format, int precision) override {
+        return QCPAxisTicker::getTickLabel(tick * scale_, locale, format, precision);
+    }
+
+  private:
+    double scale_;
+};
+
 /// The range of [lo, hi], widened around a single value so that it stays drawable.
 QCPRange Drawable(double lo, double hi) {
     if (!(hi > lo)) return QCPRange(lo - 1.0, lo + 1.0);
@@ -197,6 +216,7 @@ void ChartView::Clear() {
     info_.haveSamples = false;
     if (xAuto_) plot_->xAxis->setRange(0, 10);
     if (yAuto_) plot_->yAxis->setRange(0, 10);
+    SetBottomScale(1.0);
     ResetView();
     readout_->clear();
 }
@@ -383,6 +403,16 @@ void ChartView::MouseMoved(const QPoint& position) {
 void ChartView::SetTitle(const QString& text, bool visible) {
     title_->setText(text);
     title_->setVisible(visible);
+    dirty_ = true;
+}
+
+void ChartView::SetBottomScale(double unitsPerPoint) {
+    if (!(unitsPerPoint > 0.0) || !std::isfinite(unitsPerPoint)) unitsPerPoint = 1.0;
+    if (unitsPerPoint == bottomScale_) return;
+    bottomScale_ = unitsPerPoint;
+    plot_->xAxis->setTicker(unitsPerPoint == 1.0
+                                ? QSharedPointer<QCPAxisTicker>(new QCPAxisTicker)
+                                : QSharedPointer<QCPAxisTicker>(new ScaledTicker(unitsPerPoint)));
     dirty_ = true;
 }
 

@@ -55,6 +55,9 @@ class ChartView final : public QWidget {
 
     void SetTitle(const QString& text, bool visible);
     void SetAxisTitles(const QString& left, const QString& bottom);
+    /// The bottom axis labels point n as n x unitsPerPoint (1: the point number); a clear
+    /// goes back to 1.
+    void SetBottomScale(double unitsPerPoint);
     void SetFoot(const QString& text);
     void SetBottomAutomatic(bool automatic);
     void SetBottomRange(double minimum, double maximum);
@@ -111,6 +114,7 @@ class ChartView final : public QWidget {
 
   private:
     friend class InteractivePlot;
+    double bottomScale_ = 1.0;
     static constexpr int kMinimumPlotHeight = 100;  ///< [px]
 
     void ApplyAutoRanges();

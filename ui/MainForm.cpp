@@ -759,6 +759,8 @@ void TFormMain::ChartSetAxisTitles(const std::string& left, const std::string& b
 
 void TFormMain::ChartSetFoot(const std::string& text) { chart_->SetFoot(Q(text)); }
 
+void TFormMain::ChartSetBottomScale(double unitsPerPoint) { chart_->SetBottomScale(unitsPerPoint); }
+
 void TFormMain::SetBottomAxisAutomatic(bool automatic) { chart_->SetBottomAutomatic(automatic); }
 
 void TFormMain::SetBottomAxisRange(double minimum, double maximum) {

@@ -101,6 +101,7 @@ class TFormMain final : public QWidget, public main::MainView {
     void ChartSetTitle(const std::string& text, bool visible) override;
     void ChartSetAxisTitles(const std::string& left, const std::string& bottom) override;
     void ChartSetFoot(const std::string& text) override;
+    void ChartSetBottomScale(double unitsPerPoint) override;
     void SetBottomAxisAutomatic(bool automatic) override;
     void SetBottomAxisRange(double minimum, double maximum) override;
     void SetLeftAxisAutomatic(bool automatic) override;

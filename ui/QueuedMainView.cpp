@@ -118,6 +118,10 @@ void QueuedMainView::ChartSetAxisTitles(const std::string& left, const std::stri
     Deliver([left, bottom](MainView& v) { v.ChartSetAxisTitles(left, bottom); });
 }
 
+void QueuedMainView::ChartSetBottomScale(double unitsPerPoint) {
+    Deliver([unitsPerPoint](MainView& v) { v.ChartSetBottomScale(unitsPerPoint); });
+}
+
 void QueuedMainView::ChartSetFoot(const std::string& text) {
     Deliver([text](MainView& v) { v.ChartSetFoot(text); });
 }

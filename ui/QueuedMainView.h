@@ -61,6 +61,7 @@ class QueuedMainView final : public main::MainView, private params::GridObserver
     void ChartSetTitle(const std::string& text, bool visible) override;
     void ChartSetAxisTitles(const std::string& left, const std::string& bottom) override;
     void ChartSetFoot(const std::string& text) override;
+    void ChartSetBottomScale(double unitsPerPoint) override;
     void SetBottomAxisAutomatic(bool automatic) override;
     void SetBottomAxisRange(double minimum, double maximum) override;
     void SetLeftAxisAutomatic(bool automatic) override;

@@ -126,6 +126,8 @@ TEST(AnalogBench, AdjustmentFindsTheStageLevelsAndTheCheckReadsZeroAndTen) {
 
     ASSERT_TRUE(rig.Run(bench::kMode0_10VAdjustment, 20000));
     const auto& results = rig.cycle.run.results;
+    ASSERT_EQ(rig.cycle.run.verdict.outcome, bench::RunOutcome::Passed)
+        << rig.cycle.run.verdict.reason;
     EXPECT_NEAR(results.at("bottom_level"), stage.FirstCodeAbove(0.005, 0.0), 1.0);
     EXPECT_NEAR(results.at("top_level"), stage.FirstCodeAtFullScale(), 1.0);
     // The sensor holds the new levels and is on again.
@@ -145,6 +147,8 @@ TEST(AnalogBench, CurrentAdjustmentFindsTheLoopLevelsAndTheCheckReadsFourAndTwen
 
     ASSERT_TRUE(rig.Run(bench::kMode4_20mAAdjustment, 20000));
     const auto& results = rig.cycle.run.results;
+    ASSERT_EQ(rig.cycle.run.verdict.outcome, bench::RunOutcome::Passed)
+        << rig.cycle.run.verdict.reason;
     // The bottom level is the first at 4 mA or more (readings below are ignored), the top
     // level the first at 20 mA.
     EXPECT_NEAR(results.at("bottom_level"), stage.FirstCodeAbove(0.01, 4.0), 1.0);
@@ -338,8 +342,8 @@ TEST_F(VerificationBench, ASynchronousVerificationWritesTheDigitalAndTheAnalogRe
     EXPECT_TRUE(std::filesystem::exists(dir / (serial + "_Digital.pvk")));
     EXPECT_TRUE(std::filesystem::exists(dir / (serial + "_Analog.pvk")));
     ASSERT_EQ(view.chartImages.size(), 2u);
-    EXPECT_EQ(view.chartImages[0].path, serial + "_Digital_pvk.bmp");
-    EXPECT_EQ(view.chartImages[1].path, serial + "_Analog_pvk.bmp");
+    EXPECT_EQ(view.chartImages[0].path, cycle.run.stem + "_Digital_pvk.bmp");
+    EXPECT_EQ(view.chartImages[1].path, cycle.run.stem + "_Analog_pvk.bmp");
     // The first line of the analog data file is the step.
     std::ifstream analogFile(dir / (serial + "_Analog.pvk"), std::ios::binary);
     std::string firstLine;

@@ -1,5 +1,5 @@
-// The analog checks on a fake run frame: a scripted board, a session whose sensor port is
-// closed (the writes land in workValues), the fake clock.
+// The analog checks on a fake run frame: a scripted board, the simulated sensor on a pty (the
+// level modes read the levels from it and confirm every level they write), the fake clock.
 #include <gtest/gtest.h>
 
 #include <optional>
@@ -17,6 +17,10 @@
 #include "lang/Language.h"
 #include "params/SensorSession.h"
 #include "platform/Clock.h"
+#include "sim/PtyLink.h"
+#include "sim/SensorDevice.h"
+#include "sim/SensorLine.h"
+#include "sim/World.h"
 #include "tests/params/FakeParamView.h"
 
 namespace veska::analog {
@@ -27,21 +31,27 @@ class ScriptedBoard final : public bench::AnalogBoard {
   public:
     bool Open() override { return true; }
     void StartSweep() override { ++sweeps; }
-    void UpdateReading(bool show, bench::RunView& view) override {
+    bool UpdateReading(bool show, bench::RunView& view) override {
+        ++calls;
+        if (lost) return false;
         reading = output ? output() : 0.0f;
         if (show) view.ShowReadout(bench::Readout::BoardVoltage, "shown");
         ++updates;
+        return true;
     }
     void Stop() override {}
     void Close() override {}
     float Voltage() const override { return reading; }
     float Current() const override { return 2.0f * reading; }
-    bool Present() const override { return true; }
+    bool Present() const override { return present; }
 
     std::function<float()> output;  ///< the voltage the next reading finds [V]
     float reading = 0.0f;
     int sweeps = 0;
-    int updates = 0;
+    int updates = 0;  ///< readings delivered
+    int calls = 0;    ///< readings asked for
+    bool present = true;
+    bool lost = false;  ///< unplugged: no reading comes
 };
 
 class RecordingView final : public bench::RunView {
@@ -88,7 +98,25 @@ class FakeFrame final : public bench::RunFrame {
         : row_(*bench::FindMode(code)), stream_(session_, {samples_, current_, zero_, running_}) {
         session_.SetView(paramView);
         run_.mode = code;
+        // The level modes talk to the sensor; the stream modes run with its port closed.
+        if (code < bench::kMode0_10VAdjustment || code > bench::kModeAnalogLineCheck) return;
+        std::string error;
+        EXPECT_TRUE(pty_.Start(&error)) << error;
+        EXPECT_EQ(session_.sensor.OpenPort(0, pty_.SlavePath(), 115200), 0);
     }
+    ~FakeFrame() override {
+        stream_.StopThread();
+        (void)session_.sensor.ClosePort();
+        pty_.Stop();
+    }
+
+    /// The simulated sensor's own value of a two-byte row (the levels).
+    int32_t SensorRow(int row) const { return device_.Param16(session_.table[row].address); }
+    void SetSensorRow(int row, uint16_t value) {
+        device_.SetParam16(session_.table[row].address, value);
+    }
+    /// The sensor answers no read of this row.
+    void MuteSensorRow(int row) { device_.MuteParamAddress(session_.table[row].address); }
 
     /// The frame's start: the mode's start steps, then the timer runs.
     void Start(bench::RunMode& mode) {
@@ -146,6 +174,10 @@ class FakeFrame final : public bench::RunFrame {
     std::vector<int> intervals;
 
   private:
+    sim::World world_;
+    sim::SensorDevice device_{world_, {}};
+    sim::SensorLine line_{device_, {}};
+    sim::PtyLink pty_{line_};
     lang::TextTable texts_;
     params::SensorSession session_{texts_, clock};
     bench::RunState run_;
@@ -254,7 +286,7 @@ TEST(AdjustmentRun, SweepsFineAndCoarseWritesTheLevelsAndSwitchesTheSensorBackOn
         return code <= 200 ? 0.0001f : 0.0001f + 0.0012f * static_cast<float>(code - 200);
     };
     frame.Work(kRowSensorOnOff) = 1;
-    frame.Work(kRowTopLevel) = 9000;
+    frame.SetSensorRow(kRowTopLevel, 9000);
     AdjustmentMode mode(OutputKind::Voltage);
     frame.Start(mode);
     EXPECT_EQ(frame.Work(kRowSensorOnOff), 0);
@@ -277,32 +309,105 @@ TEST(AdjustmentRun, SweepsFineAndCoarseWritesTheLevelsAndSwitchesTheSensorBackOn
     EXPECT_EQ(frame.view.readouts[bench::Readout::BoardCurrent], "8534");
     EXPECT_EQ(frame.view.progress.back(), 100);
     EXPECT_EQ(frame.Work(kRowSensorOnOff), 1);
+    // The sensor holds what the sweep found: every level write was read back.
+    EXPECT_EQ(frame.SensorRow(kRowBottomLevel), 205);
+    EXPECT_EQ(frame.SensorRow(kRowTopLevel), 8534);
+    EXPECT_EQ(frame.Run().verdict.outcome, bench::RunOutcome::Passed);
 }
 
-TEST(AdjustmentRun, AnOutputThatNeverRisesRunsToTheLastCodeAndWritesMinusOne) {
+TEST(AdjustmentRun, AnOutputThatNeverRisesFailsAndKeepsTheSensorsLevels) {
     FakeFrame frame(bench::kMode4_20mAAdjustment);
+    frame.SetSensorRow(kRowBottomLevel, 183);
+    frame.SetSensorRow(kRowTopLevel, 16021);
     frame.board.output = [] { return 1.0f; };  // 2 mA everywhere: below the loop's 4 mA
     AdjustmentMode mode(OutputKind::Current);
     frame.Start(mode);
     frame.Ticks(100000);
     ASSERT_FALSE(frame.running);
-    EXPECT_EQ(frame.Work(kRowBottomLevel), -1);
-    EXPECT_EQ(frame.Work(kRowTopLevel), -1);
+    EXPECT_EQ(frame.Run().verdict.outcome, bench::RunOutcome::Failed);
+    EXPECT_EQ(frame.Run().results.count("bottom_level"), 0u);
+    EXPECT_EQ(frame.SensorRow(kRowBottomLevel), 183);
+    EXPECT_EQ(frame.SensorRow(kRowTopLevel), 16021);
 }
 
-TEST(AdjustmentRun, StoppedByTheUserGivesTheSensorItsLevelsBack) {
+TEST(AdjustmentRun, StoppedByTheUserGivesTheSensorTheLevelsItHeld) {
     FakeFrame frame(bench::kMode0_10VAdjustment);
     frame.board.output = [] { return 5.0f; };
-    frame.Work(kRowBottomLevel) = 250;
-    frame.Work(kRowTopLevel) = 15900;
+    // The host never saw the levels (they are not rows of the grid): the sensor's count.
+    frame.Work(kRowBottomLevel) = 0;
+    frame.Work(kRowTopLevel) = 0;
+    frame.SetSensorRow(kRowBottomLevel, 250);
+    frame.SetSensorRow(kRowTopLevel, 0xFFFF);
     AdjustmentMode mode(OutputKind::Voltage);
     frame.Start(mode);
     EXPECT_EQ(frame.Ticks(3), 3);
     frame.UserStop();
-    EXPECT_EQ(frame.Work(kRowBottomLevel), 250);
-    EXPECT_EQ(frame.Work(kRowTopLevel), 15900);
+    EXPECT_EQ(frame.SensorRow(kRowBottomLevel), 250);
+    EXPECT_EQ(frame.SensorRow(kRowTopLevel), 0xFFFF);
     EXPECT_EQ(frame.Work(kRowSensorOnOff), 1);
-    EXPECT_TRUE(frame.Run().results.empty());
+    EXPECT_EQ(frame.Run().results.count("bottom_level"), 0u);
+    EXPECT_EQ(frame.Run().verdict.outcome, bench::RunOutcome::Stopped);
+}
+
+TEST(LevelModes, RefuseWithoutABoardOrAReadableLevelAndWriteNothing) {
+    struct Case {
+        const char* name;
+        int32_t code;
+        bool board;
+        int mutedRow;  ///< a level the sensor does not answer; -1: none
+    };
+    const Case cases[] = {
+        {"adjustment without a board", bench::kMode0_10VAdjustment, false, -1},
+        {"check without a board", bench::kMode0_10VCheck, false, -1},
+        {"line check without a board", bench::kModeAnalogLineCheck, false, -1},
+        {"adjustment, top level unreadable", bench::kMode4_20mAAdjustment, true, kRowTopLevel},
+        {"check, bottom level unreadable", bench::kMode4_20mACheck, true, kRowBottomLevel},
+    };
+    for (const Case& c : cases) {
+        FakeFrame frame(c.code);
+        frame.board.present = c.board;
+        frame.board.output = [] { return 5.0f; };
+        frame.SetSensorRow(kRowBottomLevel, 183);
+        frame.SetSensorRow(kRowTopLevel, 16021);
+        frame.Work(kRowSensorOnOff) = 1;
+        if (c.mutedRow >= 0) frame.MuteSensorRow(c.mutedRow);
+        AdjustmentMode adjustment(c.code == bench::kMode4_20mAAdjustment ? OutputKind::Current
+                                                                         : OutputKind::Voltage);
+        CheckMode check(c.code == bench::kMode4_20mACheck ? OutputKind::Current
+                                                          : OutputKind::Voltage);
+        LineCheckMode line;
+        bench::RunMode& mode =
+            c.code == bench::kModeAnalogLineCheck ? static_cast<bench::RunMode&>(line)
+            : (c.code == bench::kMode0_10VCheck || c.code == bench::kMode4_20mACheck)
+                ? static_cast<bench::RunMode&>(check)
+                : static_cast<bench::RunMode&>(adjustment);
+        frame.Start(mode);
+        EXPECT_EQ(frame.Ticks(10), 1) << c.name;
+        EXPECT_EQ(frame.Run().verdict.outcome, bench::RunOutcome::Error) << c.name;
+        EXPECT_EQ(frame.paramView.boxes.size(), 1u) << c.name;
+        EXPECT_EQ(frame.board.calls, 0) << c.name;
+        EXPECT_EQ(frame.Work(kRowSensorOnOff), 1) << c.name << ": the sensor stays on";
+        EXPECT_EQ(frame.SensorRow(kRowBottomLevel), 183) << c.name;
+        EXPECT_EQ(frame.SensorRow(kRowTopLevel), 16021) << c.name;
+    }
+}
+
+TEST(LevelModes, ABoardLostMidRunEndsAsAnErrorAndRestoresTheLevels) {
+    FakeFrame frame(bench::kMode0_10VAdjustment);
+    frame.SetSensorRow(kRowBottomLevel, 190);
+    frame.SetSensorRow(kRowTopLevel, 15800);
+    frame.board.output = [&] { return 0.0006f * static_cast<float>(frame.Work(kRowTopLevel)); };
+    AdjustmentMode mode(OutputKind::Voltage);
+    frame.Start(mode);
+    EXPECT_EQ(frame.Ticks(20), 20);
+    frame.board.lost = true;
+    frame.Ticks(1000);
+    ASSERT_FALSE(frame.running);
+    EXPECT_EQ(frame.Run().verdict.outcome, bench::RunOutcome::Error);
+    EXPECT_NE(frame.Run().verdict.reason.find("analog board"), std::string::npos);
+    EXPECT_EQ(frame.Run().results.count("top_level"), 0u);
+    EXPECT_EQ(frame.SensorRow(kRowBottomLevel), 190);
+    EXPECT_EQ(frame.SensorRow(kRowTopLevel), 15800);
 }
 
 TEST(CheckRun, ShowsBothReadingsWithFourDecimalsAndRestoresTheLevels) {
@@ -320,10 +425,11 @@ TEST(CheckRun, ShowsBothReadingsWithFourDecimalsAndRestoresTheLevels) {
     };
     for (const Case& c : cases) {
         FakeFrame frame(c.code);
-        frame.Work(kRowBottomLevel) = 300;
-        frame.Work(kRowTopLevel) = 15000;
+        frame.SetSensorRow(kRowBottomLevel, 300);
+        frame.SetSensorRow(kRowTopLevel, 15000);
         frame.Work(kRowSensorOnOff) = 1;
-        frame.board.output = [&] { return frame.board.updates == 0 ? c.bottom : c.top; };
+        // The output stays at the bottom level until the first tick sets the top one.
+        frame.board.output = [&] { return frame.Run().tickPhase == 0 ? c.bottom : c.top; };
         CheckMode mode(c.kind);
         frame.Start(mode);
         EXPECT_EQ(frame.Work(kRowSensorOnOff), 0);
@@ -331,16 +437,17 @@ TEST(CheckRun, ShowsBothReadingsWithFourDecimalsAndRestoresTheLevels) {
         EXPECT_EQ(frame.view.readouts[bench::Readout::BoardVoltage], c.bottomText);
         EXPECT_EQ(frame.view.readouts[bench::Readout::BoardCurrent], c.topText);
         EXPECT_EQ(frame.Run().results.count("bottom_reading"), 1u);
-        EXPECT_EQ(frame.Work(kRowBottomLevel), 300);
-        EXPECT_EQ(frame.Work(kRowTopLevel), 15000);
+        EXPECT_EQ(frame.SensorRow(kRowBottomLevel), 300);
+        EXPECT_EQ(frame.SensorRow(kRowTopLevel), 15000);
         EXPECT_EQ(frame.Work(kRowSensorOnOff), 1);
+        EXPECT_EQ(frame.Run().verdict.outcome, bench::RunOutcome::Passed);
     }
 }
 
 TEST(LineCheckRun, From1000To1016TakesTwoReadings) {
     FakeFrame frame(bench::kModeAnalogLineCheck);
-    frame.Work(kRowBottomLevel) = 1000;
-    frame.Work(kRowTopLevel) = 1016;
+    frame.SetSensorRow(kRowBottomLevel, 1000);
+    frame.SetSensorRow(kRowTopLevel, 1016);
     frame.board.output = [&] { return 0.001f * static_cast<float>(frame.Work(kRowBottomLevel)); };
     LineCheckMode mode;
     frame.Start(mode);
@@ -352,7 +459,7 @@ TEST(LineCheckRun, From1000To1016TakesTwoReadings) {
     // Two readings 1.000 and 1.008 V: errors 0 and (0.008 - 0.004) / 0.008 = 50 %.
     EXPECT_NEAR(frame.Run().results["error_max_percent"], 50.0, 1e-3);
     EXPECT_EQ(frame.view.foot.rfind("Error,%:[50.0", 0), 0u) << frame.view.foot;
-    EXPECT_EQ(frame.Work(kRowBottomLevel), 1000);  // restored
+    EXPECT_EQ(frame.SensorRow(kRowBottomLevel), 1000);  // restored
 }
 
 TEST(LineCheckRun, WithoutASpanEndsWithAMessageAndNoChart) {
@@ -362,8 +469,8 @@ TEST(LineCheckRun, WithoutASpanEndsWithAMessageAndNoChart) {
     };
     for (const Case c : {Case{1000, 1008}, Case{1000, 1100}}) {
         FakeFrame frame(bench::kModeAnalogLineCheck);
-        frame.Work(kRowBottomLevel) = c.bottom;
-        frame.Work(kRowTopLevel) = c.top;
+        frame.SetSensorRow(kRowBottomLevel, static_cast<uint16_t>(c.bottom));
+        frame.SetSensorRow(kRowTopLevel, static_cast<uint16_t>(c.top));
         frame.board.output = [] { return 2.5f; };  // flat: span 0
         LineCheckMode mode;
         frame.Start(mode);
@@ -373,6 +480,7 @@ TEST(LineCheckRun, WithoutASpanEndsWithAMessageAndNoChart) {
         EXPECT_EQ(frame.Run().notes.size(), 1u);
         EXPECT_EQ(frame.paramView.boxes.size(), 1u);
         EXPECT_EQ(frame.Run().results.count("error_max_percent"), 0u);
+        EXPECT_EQ(frame.Run().verdict.outcome, bench::RunOutcome::Failed);
     }
 }
 

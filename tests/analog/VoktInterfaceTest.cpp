@@ -238,6 +238,17 @@ TEST_F(VoktInterfaceTest, OverflowRestartsAndReadsOnceMore) {
     EXPECT_EQ(buffer[0], 0x02);
 }
 
+TEST_F(VoktInterfaceTest, AnOverflowWithNothingAfterTheRestartKeepsTheWordsReadBefore) {
+    // Output words of 0x1111 look like the board's marker run; the reading must not be lost.
+    TVOKT_Interface board(driver, clock);
+    ASSERT_TRUE(board.OpenBoard());
+    driver.reads = {Bytes{0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x11}, {}};
+    driver.overflows = {1};
+    std::vector<uint8_t> buffer(64);
+    EXPECT_EQ(board.ReadLive(buffer), 8u);
+    EXPECT_EQ(buffer[0], 0x11);
+}
+
 TEST_F(VoktInterfaceTest, SweepAndLiveConfigurations) {
     TVOKT_Interface board(driver, clock);
     ASSERT_TRUE(board.OpenBoard());

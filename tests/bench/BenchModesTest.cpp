@@ -152,7 +152,9 @@ TEST_F(SteppingRunTest, AfterPositioningTheIncrementIsLoadedAgain) {
     const auto& c = f.motor.calls;
     const auto forward = std::find(c.rbegin(), c.rend(), "StartForward");
     ASSERT_NE(forward, c.rend());
-    EXPECT_EQ(*(forward + 1), "LoadMove 2000 1");
+    // Loading the count switches the outputs off: output 1 goes on again before the move.
+    EXPECT_EQ(*(forward + 1), "SetOutputs 1");
+    EXPECT_EQ(*(forward + 2), "LoadMove 2000 1");
 }
 
 TEST_F(SteppingRunTest, SilentSensorEndsEveryTickAfterTheBudget) {

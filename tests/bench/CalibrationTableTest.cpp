@@ -95,7 +95,9 @@ class CalibrationBuildTest : public ::testing::Test {
         std::filesystem::create_directories(dir);
         frame.session.conn.measuringRange = 100;
         frame.session.conn.deviceInfo.serialNumber = 4711;
-        frame.run.sampleStep = 0.0125f;
+        frame.run.stem = "4711_Calibration_20261209-101500";
+        // 188 kept samples over the whole range of 100 mm: a valid sweep.
+        frame.run.sampleStep = 0.55f;
         for (int i = 0; i < 200; ++i) frame.samples.AppendOnePast(1000.0f + 3.0f * i);
     }
     void TearDown() override { std::filesystem::remove_all(dir); }
@@ -113,12 +115,60 @@ TEST_F(CalibrationBuildTest, FailedUploadOffersRetryThenSavesAfterCancel) {
     EXPECT_FALSE(out.uploaded);
     EXPECT_EQ(out.blocks, 0);
     EXPECT_EQ(frame.paramView.flagsShown, (std::vector<int>{5, 5}));
-    EXPECT_EQ(frame.view.presets, (std::vector<std::string>{"4711.klb"}));
+    EXPECT_EQ(frame.view.presets,
+              (std::vector<std::string>{"4711_Calibration_20261209-101500.klb"}));
     EXPECT_EQ(frame.view.foot, "26: 200");
     EXPECT_EQ(frame.view.points.size(), 200u);
     EXPECT_EQ(frame.run.results.at("table_uploaded"), 0);
     ASSERT_EQ(frame.run.files.size(), 1u);
     EXPECT_TRUE(std::filesystem::exists(dir / "4711.klb"));
+    // The table was saved, but the sensor holds none: the run is an error that says so.
+    EXPECT_EQ(frame.run.verdict.outcome, RunOutcome::Error);
+    EXPECT_NE(frame.run.verdict.reason.find("repeat the calibration"), std::string::npos);
+}
+
+TEST_F(CalibrationBuildTest, ABlindOrFlatSweepFailsAndBuildsNothing) {
+    struct Case {
+        const char* name;
+        float (*value)(int i);
+    };
+    const Case cases[] = {
+        {"no target", [](int) { return 0.0f; }},
+        {"switched off half way", [](int i) { return i < 100 ? 1000.0f + 3.0f * i : 0.0f; }},
+        {"stuck at one value", [](int) { return 2400.0f; }},
+        {"saturated", [](int) { return 65535.0f; }},
+    };
+    for (const Case& c : cases) {
+        testing::FakeRunFrame blind{kModeCalibration};
+        blind.session.conn.measuringRange = 100;
+        blind.run.sampleStep = 0.55f;
+        for (int i = 0; i < 200; ++i) blind.samples.AppendOnePast(c.value(i));
+        blind.view.reportFile = (dir / "blind.klb").string();
+        const CalibrationOutcome out = BuildCalibrationTable(blind, 200);
+        EXPECT_FALSE(out.built) << c.name;
+        EXPECT_EQ(out.blocks, 0) << c.name;
+        EXPECT_TRUE(blind.view.presets.empty()) << c.name << ": no table file is offered";
+        EXPECT_EQ(blind.run.verdict.outcome, RunOutcome::Failed) << c.name;
+        EXPECT_EQ(blind.run.results.at("kept_samples"), 188) << c.name;
+    }
+}
+
+TEST(CalibrationTablePositions, CodesCountFromTheRangeStart) {
+    // R = 100, sampleStep 0.0125: the first kept sample (the 13th taken) lies 13 x 0.0125 =
+    // 0.1625 mm from the range start; before, it got the code 0, meaning "no entry".
+    std::vector<float> samples{5000.0f, 5001.0f, 5002.0f};
+    const std::vector<float> none;
+    EXPECT_DOUBLE_EQ(FirstKeptPositionMm(0.0125f), 13.0 * static_cast<double>(0.0125f));
+    std::vector<int32_t> t =
+        BuildTableFromSamples(samples, none, 3, false, 0.0125f, 100, FirstKeptPositionMm(0.0125f));
+    EXPECT_EQ(t[5000], 26);  // 0.1625 x 16384 / 100 = 26.6
+    EXPECT_EQ(t[5002], 30);  // (0.1625 + 0.025) x 163.84 = 30.7
+    // With the encoder: its travel since the first kept sample, plus the same offset.
+    const std::vector<float> encoder{20.0f, 20.0125f, 70.0f};
+    t = BuildTableFromSamples(samples, encoder, 3, true, 0.0125f, 100,
+                              FirstKeptPositionMm(0.0125f));
+    EXPECT_EQ(t[5000], 26);
+    EXPECT_EQ(t[5002], 8218);  // (50 + 0.1625) x 163.84
 }
 
 TEST_F(CalibrationBuildTest, DecliningTheOverwriteLeavesTheFile) {

@@ -89,7 +89,7 @@ class IdleBoard final : public bench::AnalogBoard {
   public:
     bool Open() override { return present; }
     void StartSweep() override { ++sweeps; }
-    void UpdateReading(bool, bench::RunView&) override {}
+    bool UpdateReading(bool, bench::RunView&) override { return false; }
     void Stop() override {}
     void Close() override {}
     bool Present() const override { return present; }
@@ -130,6 +130,7 @@ class RecordingRunView final : public bench::RunView {
     }
     void ChartRepaint() override {}
     void ChartSetTitle(const std::string& t, bool) override { title = t; }
+    void ChartSetBottomScale(double unitsPerPoint) override { bottomScale = unitsPerPoint; }
     void ChartSetAxisTitles(const std::string& left, const std::string&) override {
         leftTitle = left;
     }
@@ -151,6 +152,7 @@ class RecordingRunView final : public bench::RunView {
     }
 
     std::string value, title, foot, leftTitle;
+    double bottomScale = 1.0;
     std::vector<std::string> feet;  ///< every foot set, in order
     std::vector<double> points;
     std::vector<std::string> labels;

@@ -75,6 +75,7 @@ TEST(VerificationReportTest, ReportWritesTheDataFileTheImageAndTheFigure) {
     testing::FakeRunFrame frame(kModePoverka);
     frame.session.conn.measuringRange = 50;
     frame.session.conn.deviceInfo.serialNumber = 77;
+    frame.run.stem = "77";
     frame.run.sampleStep = 0.5f;
     for (float v : ExampleSweep(0.5f)) frame.samples.AppendOnePast(v);
     const auto dir = std::filesystem::temp_directory_path() / "veska_pvk_test";
@@ -92,6 +93,24 @@ TEST(VerificationReportTest, ReportWritesTheDataFileTheImageAndTheFigure) {
     EXPECT_EQ(frame.run.files.size(), 2u);
     EXPECT_TRUE(std::filesystem::exists(dir / "77_Digital.pvk"));
     std::filesystem::remove_all(dir);
+    // The chart's bottom axis is the position in mm; the foot names the figure's unit.
+    EXPECT_EQ(frame.view.bottomScale, 0.5);
+    EXPECT_NE(frame.view.foot.find("0.080 %"), std::string::npos) << frame.view.foot;
+    EXPECT_EQ(frame.view.foot.find(": 0\r"), std::string::npos) << "no empty maximum line";
+    EXPECT_EQ(frame.run.verdict.outcome, RunOutcome::Passed);
+    EXPECT_EQ(frame.run.method.at("reference"), "nominal positions");
+}
+
+TEST(VerificationReportTest, AReportFileThatCannotBeWrittenIsAnError) {
+    testing::FakeRunFrame frame(kModePoverka);
+    frame.session.conn.measuringRange = 50;
+    frame.run.stem = "77";
+    frame.run.sampleStep = 0.5f;
+    for (float v : ExampleSweep(0.5f)) frame.samples.AppendOnePast(v);
+    frame.view.reportFile = "/proc/veska_no_such_folder/77_Digital.pvk";
+    (void)WriteVerificationReport(frame, frame.samples.Index(), {});
+    EXPECT_EQ(frame.run.verdict.outcome, RunOutcome::Error);
+    EXPECT_EQ(frame.paramView.flagsShown.back(), 48) << "the operator is told at once";
 }
 
 TEST(VerificationReportTest, AnEncoderThatRecordedNothingIsNoReference) {

@@ -5,7 +5,10 @@
 // waits are cut short by the test clock.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <functional>
 #include <string>
+#include <thread>
 
 #include "bench/BenchModes.h"
 #include "bench/MotorTable.h"
@@ -13,6 +16,7 @@
 #include "main/MeasurementCycle.h"
 #include "main/ProgramState.h"
 #include "main/StreamController.h"
+#include "sim/ParamMemory.h"
 #include "sim/VirtualBench.h"
 #include "tests/main/FakeMainView.h"
 #include "tests/main/SimSensorRig.h"
@@ -32,8 +36,18 @@ sim::BenchOptions LoopBench() {
     return o;
 }
 
+/// The stage's home far behind the motor table's record: the positioning move leaves the
+/// target beyond the sensor's range, where it sees nothing.
+sim::BenchOptions OutOfRangeBench() {
+    sim::BenchOptions o = LoopBench();
+    o.stage = sim::StageGeometry{0.05, 200.0, 170.0};
+    return o;
+}
+
 class BenchLoopTest : public ::testing::Test {
   protected:
+    explicit BenchLoopTest(const sim::BenchOptions& options = LoopBench()) : bench(options) {}
+
     void SetUp() override {
         clock.maxRealSleepMs = 2;
         std::string error;
@@ -69,7 +83,24 @@ class BenchLoopTest : public ::testing::Test {
         return true;
     }
 
-    sim::VirtualBench bench{LoopBench()};
+    /// Ticks the running run until pred holds or it ends; true when pred held.
+    bool TickUntil(const std::function<bool()>& pred, int maxTicks = 200000) {
+        for (int i = 0; i < maxTicks && cycle.Running(); ++i) {
+            if (pred()) return true;
+            cycle.TimerMainTimer();
+        }
+        return pred();
+    }
+    /// The distance the sensor reports now [mm from the range start].
+    double SensorReadingMm() {
+        uint16_t raw = 0;
+        EXPECT_EQ(state.session.sensor.GetResult(state.session.conn.netAddress, raw),
+                  link::kStatusOk);
+        return static_cast<double>(raw) * state.session.conn.measuringRange /
+               state.session.conn.resultDivisor;
+    }
+
+    sim::VirtualBench bench;
     TestClock clock;
     main::ProgramState state{clock};
     FakeMainView view;
@@ -102,7 +133,11 @@ TEST_P(BenchLoopRuns, CalibrationStraightensTheSensor) {
     const double before = cycle.run.results.at("figure_percent");
     EXPECT_GE(before, 0.5) << "the simulated optics are non-linear by a few percent";
 
+    EXPECT_EQ(cycle.run.verdict.outcome, bench::RunOutcome::Passed) << cycle.run.verdict.reason;
+    const std::string firstStem = cycle.run.stem;
+
     ASSERT_TRUE(RunMode(c.calibration)) << ::testing::PrintToString(cycle.run.notes);
+    EXPECT_EQ(cycle.run.verdict.outcome, bench::RunOutcome::Passed) << cycle.run.verdict.reason;
     EXPECT_EQ(cycle.run.results.at("table_uploaded"), 1)
         << ::testing::PrintToString(cycle.run.notes);
     EXPECT_EQ(cycle.run.results.at("table_blocks"), 111);
@@ -116,6 +151,10 @@ TEST_P(BenchLoopRuns, CalibrationStraightensTheSensor) {
     RecordProperty("figure_after", std::to_string(after));
     EXPECT_GT(after, 0.0);
     EXPECT_EQ(view.chartImages.size(), 2u);
+    // Each run's files have names of their own.
+    EXPECT_NE(cycle.run.stem, firstStem);
+    ASSERT_EQ(view.chartImages.size(), 2u);
+    EXPECT_NE(view.chartImages[0].path, view.chartImages[1].path);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -124,6 +163,79 @@ INSTANTIATE_TEST_SUITE_P(
                       LoopCase{"Synchronous", bench::kModeSynchroPoverka,
                                bench::kModeSynchroCalibration}),
     [](const ::testing::TestParamInfo<LoopCase>& info) { return std::string(info.param.name); });
+
+TEST_F(BenchLoopTest, ACalibratedSensorReadsTheTargetsPositionEverywhereInItsRange) {
+    ASSERT_TRUE(RunMode(bench::kModeCalibration)) << ::testing::PrintToString(cycle.run.notes);
+    ASSERT_EQ(cycle.run.verdict.outcome, bench::RunOutcome::Passed) << cycle.run.verdict.reason;
+    ASSERT_EQ(bench.Sensor().Counters().tableBlocks, 111u);
+    state.session.SendValue(params::kRowModeOfRun, 0);
+    const double step = bench.GetStage().Geometry().stepLengthMm;
+    const double base = state.session.conn.baseDistance;
+    for (const double mm : {5.0, 25.0, 45.0}) {
+        const auto steps = static_cast<int64_t>(std::lround((base + mm - 70.0) / step));
+        bench.GetStage().PlaceAt(steps, sim::World::SteadyClock::now());
+        const double target = bench.GetStage().TargetMmAt(sim::World::SteadyClock::now()) - base;
+        EXPECT_NEAR(SensorReadingMm(), target, step) << "at " << mm << " mm";
+    }
+}
+
+TEST_F(BenchLoopTest, ASensorSwitchedOffMidSweepFailsTheCalibrationAndUploadsNothing) {
+    state.benchModeCode = bench::kModeCalibration;
+    cycle.ToggleMeasure();
+    ASSERT_TRUE(TickUntil([&] { return state.samples.Count() >= 300; }));
+    bench.Sensor().SetParam(sim::addr::kSensorOn, 0);
+    for (int i = 0; i < 200000 && cycle.Running(); ++i) cycle.TimerMainTimer();
+    ASSERT_FALSE(cycle.Running());
+    EXPECT_EQ(cycle.run.verdict.outcome, bench::RunOutcome::Failed) << cycle.run.verdict.reason;
+    EXPECT_NE(cycle.run.verdict.reason.find("did not see the target"), std::string::npos)
+        << cycle.run.verdict.reason;
+    EXPECT_EQ(bench.Sensor().Counters().tableBlocks, 0u);
+    EXPECT_EQ(cycle.run.results.at("table_uploaded"), 0);
+    EXPECT_LT(cycle.run.results.at("valid_samples"), cycle.run.results.at("kept_samples"));
+    for (const std::string& preset : view.reportPresets) {
+        EXPECT_EQ(preset.find(".klb"), std::string::npos) << "no table file is offered";
+    }
+}
+
+TEST_F(BenchLoopTest, AStalledUploadIsAnErrorThatSaysTheTableIsIncomplete) {
+    std::atomic<bool> done{false};
+    // The sensor goes silent after the 40th block of the upload.
+    std::thread stall([&] {
+        while (!done && bench.Sensor().Counters().tableBlocks < 40) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        bench.Sensor().SetSilent(true);
+    });
+    view.messageAnswers = {2};  // Cancel the Retry question
+    const bool ended = RunMode(bench::kModeSynchroCalibration);
+    done = true;
+    stall.join();
+    bench.Sensor().SetSilent(false);
+    ASSERT_TRUE(ended);
+    EXPECT_EQ(cycle.run.verdict.outcome, bench::RunOutcome::Error);
+    EXPECT_NE(cycle.run.verdict.reason.find("table is incomplete"), std::string::npos)
+        << cycle.run.verdict.reason;
+    EXPECT_EQ(cycle.run.results.at("table_uploaded"), 0);
+    EXPECT_EQ(cycle.run.results.at("table_blocks"), 40);
+}
+
+class OutOfRangeTest : public BenchLoopTest {
+  protected:
+    OutOfRangeTest() : BenchLoopTest(OutOfRangeBench()) {}
+};
+
+TEST_F(OutOfRangeTest, ABlindSweepNeitherCalibratesNorPasses) {
+    ASSERT_TRUE(RunMode(bench::kModeSynchroCalibration));
+    EXPECT_EQ(cycle.run.verdict.outcome, bench::RunOutcome::Failed) << cycle.run.verdict.reason;
+    EXPECT_EQ(bench.Sensor().Counters().tableBlocks, 0u);
+    EXPECT_EQ(cycle.run.results.at("valid_samples"), 0);
+    EXPECT_TRUE(view.reportPresets.empty()) << "no table file is offered";
+
+    ASSERT_TRUE(RunMode(bench::kModeSynchroPoverka));
+    EXPECT_EQ(cycle.run.verdict.outcome, bench::RunOutcome::Failed) << cycle.run.verdict.reason;
+    EXPECT_EQ(cycle.run.results.count("figure_percent"), 0u);
+    EXPECT_TRUE(view.chartImages.empty());
+}
 
 TEST_F(BenchLoopTest, CalibrationStoppedEarlyBuildsNothingAndRestoresTheParameters) {
     auto& work = state.session.values.workValues;
@@ -140,6 +252,7 @@ TEST_F(BenchLoopTest, CalibrationStoppedEarlyBuildsNothingAndRestoresTheParamete
     EXPECT_EQ(bench.Sensor().Counters().tableBlocks, 0u);
     EXPECT_EQ(cycle.run.results.count("table_uploaded"), 0u);
     EXPECT_TRUE(view.chartImages.empty());
+    EXPECT_EQ(cycle.run.verdict.outcome, bench::RunOutcome::Stopped);
     for (const int row : {9, int{params::kRowControlSample}, int{params::kRowLanMode}, 10}) {
         EXPECT_EQ(work[row], before[row]) << "row " << row;
         EXPECT_EQ(bench.Sensor().Param(state.session.table[row].address),

@@ -495,9 +495,10 @@ class RecordingBoard final : public bench::AnalogBoard {
         return true;
     }
     void StartSweep() override { calls.push_back("sweep"); }
-    void UpdateReading(bool show, bench::RunView& view) override {
+    bool UpdateReading(bool show, bench::RunView& view) override {
         calls.push_back(show ? "update" : "update-hidden");
         view.ShowReadout(bench::Readout::BoardVoltage, "1.0000 V");
+        return true;
     }
     void Stop() override { calls.push_back("stop"); }
     void Close() override { calls.push_back("close"); }

@@ -232,9 +232,10 @@ class TimerProbe final : public bench::AnalogBoard {
     bool Open() override { return true; }
     void StartSweep() override {}
     void Close() override {}
-    void UpdateReading(bool show, bench::RunView&) override {
+    bool UpdateReading(bool show, bench::RunView&) override {
         shows.push_back(show);
         timerDuringTick.push_back(view.timers[Timer::TimerMain]);
+        return true;
     }
     void Stop() override {}
     FakeMainView& view;

@@ -134,16 +134,19 @@ TEST_F(BenchRunTest, ALineRunWithATimeLimitCompletesAndWritesItsRecord) {
     const CtlResult run = Simulated({"Line", "--seconds", "1"});
     ASSERT_EQ(run.exitCode, 0) << run.err;
 
-    // Standard output names the record: <serial>_Line.json in the output folder.
+    // Standard output names the record: <serial>_Line_<start>.json in the output folder.
     std::smatch m;
-    const std::string expected = dir + "/runs/([0-9]+)_Line\\.json\n";
+    const std::string expected = dir + "/runs/([0-9]+)_Line_[0-9]{8}-[0-9]{6}\\.json\n";
     ASSERT_TRUE(std::regex_match(run.out, m, std::regex(expected))) << run.out;
-    const nlohmann::json record = ReadRecord(dir + "/runs/" + m[1].str() + "_Line.json");
+    const nlohmann::json record = ReadRecord(run.out.substr(0, run.out.size() - 1));
     ASSERT_TRUE(record.is_object());
 
     EXPECT_EQ(record["mode"], "Line");
     EXPECT_EQ(record["code"], 0);
+    EXPECT_EQ(record["outcome"], "passed");
+    EXPECT_EQ(record["reason"], "");
     EXPECT_EQ(record["completed"], true);
+    EXPECT_TRUE(record["method"].is_object());
     const std::string started = record["started"];
     const std::string ended = record["ended"];
     EXPECT_TRUE(std::regex_match(started, kIsoUtc)) << started;
@@ -162,6 +165,7 @@ TEST_F(BenchRunTest, ALineRunWithATimeLimitCompletesAndWritesItsRecord) {
     }
     // A second of 1 ms ticks polls many results into the ring.
     EXPECT_GT(record["samples"].get<int>(), 10);
+    EXPECT_TRUE(record["samples"].is_number_integer());
     EXPECT_TRUE(record["results"].is_object());
     EXPECT_TRUE(record["files"].is_array());
     EXPECT_TRUE(record["notes"].is_array());
@@ -174,13 +178,21 @@ TEST_F(BenchRunTest, AVerificationWritesItsReportItsImageAndItsRecord) {
     const CtlResult run = Simulated({"poverka"}, dir);
     ASSERT_EQ(run.exitCode, 0) << run.err;
     std::smatch m;
-    ASSERT_TRUE(std::regex_match(run.out, m, std::regex(".*/([0-9]+)_Poverka\\.json\n")))
+    ASSERT_TRUE(std::regex_match(run.out, m, std::regex(".*/(([0-9]+)_Poverka_[0-9-]+)\\.json\n")))
         << run.out;
-    const std::string serial = m[1].str();
-    const nlohmann::json record = ReadRecord(dir + "/runs/" + serial + "_Poverka.json");
+    const std::string stem = m[1].str();
+    const nlohmann::json record = ReadRecord(dir + "/runs/" + stem + ".json");
     ASSERT_TRUE(record.is_object());
+    EXPECT_EQ(record["outcome"], "passed") << record["reason"];
     EXPECT_EQ(record["completed"], true);
     EXPECT_GE(record["results"]["figure_percent"].get<double>(), 0.5) << "uncalibrated";
+    // The sensor saw the target along the whole sweep; the record says how it was judged.
+    EXPECT_EQ(record["results"]["valid_samples"], record["results"]["kept_samples"]);
+    EXPECT_TRUE(record["results"]["kept_samples"].is_number_integer());
+    EXPECT_EQ(record["method"]["reference"], "encoder");
+    EXPECT_EQ(record["samples"], record["expected_samples"]);
+    // The last line on the terminal names the outcome and the figure.
+    EXPECT_NE(run.err.find("bench: Poverka: passed, figure "), std::string::npos) << run.err;
 
     const nlohmann::json& motion = record["motion"];
     EXPECT_EQ(motion["record"], 0);
@@ -188,8 +200,8 @@ TEST_F(BenchRunTest, AVerificationWritesItsReportItsImageAndItsRecord) {
     EXPECT_DOUBLE_EQ(motion["sample_step_mm"].get<double>(), 0.05);
     EXPECT_TRUE(motion["encoder_averaging"].is_number_integer());
 
-    const std::string pvk = dir + "/runs/" + serial + "_Digital.pvk";
-    const std::string bmp = dir + "/runs/" + serial + "_Digital_pvk.bmp";
+    const std::string pvk = dir + "/runs/" + stem + "_Digital.pvk";
+    const std::string bmp = dir + "/runs/" + stem + "_Digital_pvk.bmp";
     EXPECT_EQ(record["files"], nlohmann::json::array({pvk, bmp}));
     EXPECT_EQ(ReadText(pvk).rfind("0.050000\n", 0), 0u);
     const std::string image = ReadText(bmp);
@@ -207,7 +219,48 @@ TEST_F(BenchRunTest, AVerificationWritesItsReportItsImageAndItsRecord) {
         if (image.compare(at, 3, std::string("\0\0\xff", 3)) == 0) ++red;
     }
     EXPECT_GT(red, 700u);
-    EXPECT_FALSE(fs::exists(dir + "/" + serial + "_Digital_pvk.bmp")) << "not beside the program";
+    // The texts: black pixels in the title band above the plot and in the foot below it.
+    const auto blackIn = [&](uint32_t fromRow, uint32_t toRow) {  // rows counted from the top
+        size_t dark = 0;
+        for (uint32_t y = fromRow; y < toRow; ++y) {
+            const size_t row = 54 + static_cast<size_t>(399 - y) * 800 * 3;
+            for (size_t x = 0; x < 800; ++x) {
+                const auto* p = reinterpret_cast<const uint8_t*>(image.data() + row + 3 * x);
+                dark += p[0] < 96 && p[1] < 96 && p[2] < 96;
+            }
+        }
+        return dark;
+    };
+    EXPECT_GT(blackIn(0, 30), 20u) << "the title";
+    EXPECT_GT(blackIn(340, 400), 100u) << "the foot";
+    EXPECT_FALSE(fs::exists(dir + "/" + stem + "_Digital_pvk.bmp")) << "not beside the program";
+}
+
+TEST_F(BenchRunTest, AFolderThatCannotTakeTheFilesStopsTheRunBeforeItStarts) {
+    std::ofstream(dir + "/file") << "x";
+    const CtlResult run = Child(dir, {"--simulate", "--language", dir + "/lang", "bench", "poverka",
+                                      "--out", dir + "/file"})
+                              .Wait();
+    EXPECT_EQ(run.exitCode, 5) << run.err;
+    EXPECT_NE(run.err.find("cannot"), std::string::npos) << run.err;
+    EXPECT_EQ(run.err.find("on sensor"), std::string::npos) << "nothing was started";
+}
+
+TEST_F(BenchRunTest, AVerificationThatNeverSawTheTargetFails) {
+    // The motor table puts the stage's home 500 mm out: the positioning move is skipped and
+    // the sweep runs where the sensor sees nothing.
+    std::ofstream(dir + "/Motor.dat") << "0.05 500 170\n";
+    const CtlResult run = Simulated({"poverka"}, dir);
+    EXPECT_EQ(run.exitCode, 7) << run.err;
+    ASSERT_FALSE(run.out.empty()) << run.err;
+    const nlohmann::json record = ReadRecord(run.out.substr(0, run.out.size() - 1));
+    EXPECT_EQ(record["outcome"], "failed");
+    EXPECT_EQ(record["completed"], false);
+    EXPECT_NE(record["reason"].get<std::string>().find("did not see the target"),
+              std::string::npos);
+    EXPECT_FALSE(record["results"].contains("figure_percent"));
+    EXPECT_EQ(record["results"]["valid_samples"], 0);
+    EXPECT_TRUE(record["files"].empty()) << "no report";
 }
 
 TEST_F(BenchRunTest, AnUnknownModeIsAUsageErrorNamingTheModes) {
@@ -235,10 +288,11 @@ TEST_F(BenchRunTest, TwoModesRunInOrderByCaptionOrCode) {
     ASSERT_EQ(run.exitCode, 0) << run.err;
     std::smatch m;
     ASSERT_TRUE(std::regex_match(
-        run.out, m, std::regex(".*/([0-9]+)_Nonline\\.json\n.*/([0-9]+)_Temperature\\.json\n")))
+        run.out, m,
+        std::regex("(.*/[0-9]+_Nonline_[0-9-]+\\.json)\n(.*/[0-9]+_Temperature_[0-9-]+\\.json)\n")))
         << run.out;
-    const nlohmann::json first = ReadRecord(dir + "/runs/" + m[1].str() + "_Nonline.json");
-    const nlohmann::json second = ReadRecord(dir + "/runs/" + m[2].str() + "_Temperature.json");
+    const nlohmann::json first = ReadRecord(m[1].str());
+    const nlohmann::json second = ReadRecord(m[2].str());
     EXPECT_EQ(first["code"], 1);
     EXPECT_EQ(second["code"], 2);
     EXPECT_EQ(first["completed"], true);
@@ -246,12 +300,17 @@ TEST_F(BenchRunTest, TwoModesRunInOrderByCaptionOrCode) {
     EXPECT_LE(first["ended"].get<std::string>(), second["started"].get<std::string>());
 }
 
-TEST_F(BenchRunTest, AnExistingRecordIsReplacedOnlyWithYes) {
-    ASSERT_EQ(Simulated({"Temperature", "--seconds", "0.2"}).exitCode, 0);
-    const CtlResult refused = Simulated({"Temperature", "--seconds", "0.2"});
-    EXPECT_EQ(refused.exitCode, 2);
-    EXPECT_NE(refused.err.find("give --yes"), std::string::npos) << refused.err;
-    EXPECT_EQ(Simulated({"Temperature", "--seconds", "0.2", "--yes"}).exitCode, 0);
+TEST_F(BenchRunTest, RunsIntoOneFolderKeepEveryRecord) {
+    // The same mode twice within a second, without --yes: neither record replaces the other.
+    const CtlResult first = Simulated({"Temperature", "Temperature", "--seconds", "0.2"});
+    ASSERT_EQ(first.exitCode, 0) << first.err;
+    const CtlResult second = Simulated({"Temperature", "--seconds", "0.2"});
+    ASSERT_EQ(second.exitCode, 0) << second.err;
+    size_t records = 0;
+    for (const auto& entry : fs::directory_iterator(dir + "/runs")) {
+        records += entry.path().extension() == ".json";
+    }
+    EXPECT_EQ(records, 3u) << first.out << second.out;
 }
 
 sim::BenchOptions SharedBench() {
@@ -287,12 +346,15 @@ TEST_F(BenchRunTest, AStopSignalEndsTheRunAsTheMeasureButtonDoes) {
 
         EXPECT_EQ(run.exitCode, 6) << run.err;
         EXPECT_EQ(sensor.Param(kModeOfRunAddress), 0) << "the stop sent Mode of Run 0";
-        const std::string serial = std::to_string(sensor.Identity().serialNumber);
-        const nlohmann::json record = ReadRecord(dir + "/runs/" + serial + "_Nonline.json");
+        ASSERT_NE(run.out.find("_Nonline_"), std::string::npos) << run.out;
+        const nlohmann::json record = ReadRecord(run.out.substr(0, run.out.find('\n')));
         EXPECT_EQ(record["completed"], false);
+        EXPECT_EQ(record["outcome"], "stopped");
         EXPECT_EQ(record["end"], "interrupted");
         // The sequence stops at the first run that does not complete.
-        EXPECT_FALSE(fs::exists(dir + "/runs/" + serial + "_Temperature.json"));
+        EXPECT_EQ(run.out.find("_Temperature_"), std::string::npos) << run.out;
+        fs::remove_all(dir + "/runs");
+        fs::create_directory(dir + "/runs");
     }
 }
 

@@ -17,6 +17,7 @@
 #include "analog/VoktDriver.h"
 #include "analog/VoktInterface.h"
 #include "bench/BenchModes.h"
+#include "bench/RunRecord.h"
 #include "bench/StageDevices.h"
 #include "lang/NumberFormat.h"
 #include "link/PortSelection.h"
@@ -193,8 +194,10 @@ class ProgressPrinter {
         last_ = now;
         shownProgress_ = progress;
         const bench::RunState& run = b.logic.Measurement().run;
-        err_ << "bench: " << row_.caption << " tick " << ticks_ << " phase " << run.tickPhase
-             << " samples " << RingCount(b.state.samples);
+        err_ << "bench: " << row_.caption << " tick " << ticks_;
+        if (!run.activity.empty()) err_ << ' ' << run.activity;
+        err_ << " samples " << b.state.samples.Count();
+        if (run.expectedSamples > 0) err_ << " of " << run.expectedSamples;
         if (!b.view.ValueText().empty()) err_ << " value " << b.view.ValueText();
         if (run.encoderPresent) {
             err_ << " stage " << lang::FormatFixedPrecision(run.encoderPosition, 8, 4) << " mm";
@@ -283,6 +286,45 @@ int ConnectFailure(Session& session, const HeadlessBench& b) {
     return session.LinkFailure("bench: the sensor did not connect", status);
 }
 
+/// The outcome of a headless run: the run's own, made worse by how the loop ended it.
+void ConcludeRunEnd(bench::RunState& run, RunEnd end, bool continuous) {
+    switch (end) {
+        case RunEnd::Self:
+            return;
+        case RunEnd::TimeLimit:
+            if (!continuous) {
+                run.Conclude(bench::RunOutcome::Stopped,
+                             "the time limit ran out before the mode ended its run");
+            }
+            return;
+        case RunEnd::Interrupted:
+            run.Conclude(bench::RunOutcome::Stopped, "stopped by a signal");
+            return;
+        case RunEnd::Failure:
+            run.Conclude(bench::RunOutcome::Error, "stopped by an error message");
+            return;
+        case RunEnd::Lost:
+            run.Conclude(bench::RunOutcome::Error, "sensor lost: the sensor stopped answering");
+            return;
+    }
+}
+
+int ExitCodeOf(bench::RunOutcome outcome, RunEnd end, bool refused) {
+    if (refused) return kExitUsage;
+    if (end == RunEnd::Lost) return kExitIncomplete;
+    switch (outcome) {
+        case bench::RunOutcome::Passed:
+            return kExitOk;
+        case bench::RunOutcome::Stopped:
+            return kExitIncomplete;
+        case bench::RunOutcome::Failed:
+            return kExitFailed;
+        case bench::RunOutcome::Error:
+            return kExitError;
+    }
+    return kExitError;
+}
+
 }  // namespace
 
 int RunBench(Session& session, const CommandArgs& args) {
@@ -291,11 +333,17 @@ int RunBench(Session& session, const CommandArgs& args) {
     if (const std::string problem = ParseBenchArgs(args, parsed); !problem.empty()) {
         return session.Fail(kExitUsage, problem);
     }
+    // The output is checked before anything on the sensor or the stage changes.
     std::error_code ec;
     fs::create_directories(parsed.outDir, ec);
-    if (ec || !fs::is_directory(parsed.outDir)) {
-        return session.Fail(kExitFile, "bench: cannot make the folder '" + parsed.outDir +
-                                           "': " + (ec ? ec.message() : "not a folder"));
+    std::string reason;
+    if (ec) {
+        return session.Fail(
+            kExitFile, "bench: cannot make the folder '" + parsed.outDir + "': " + ec.message());
+    }
+    if (!platform::CheckWritableFolder(parsed.outDir, bench::kRunFilesBytes, reason)) {
+        return session.Fail(kExitFile, "bench: the run's files cannot be written into '" +
+                                           parsed.outDir + "': " + reason);
     }
 
     HeadlessBench b(session, parsed.yes);
@@ -314,20 +362,6 @@ int RunBench(Session& session, const CommandArgs& args) {
     }
 
     const std::string serial = std::to_string(conn.deviceInfo.serialNumber);
-    const auto recordPath = [&](const bench::ModeRow& row) {
-        return (fs::path(parsed.outDir) / (serial + "_" + std::string(row.caption) + ".json"))
-            .string();
-    };
-    if (!parsed.yes) {
-        for (const bench::ModeRow* row : parsed.modes) {
-            if (fs::exists(recordPath(*row))) {
-                b.logic.FormClose();
-                return session.Fail(
-                    kExitUsage, "bench: " + recordPath(*row) + " exists: give --yes to replace it");
-            }
-        }
-    }
-
     int result = kExitOk;
     for (const bench::ModeRow* row : parsed.modes) {
         if (Interrupted()) {
@@ -339,38 +373,30 @@ int RunBench(Session& session, const CommandArgs& args) {
         session.err << "bench: " << row->caption << " (" << row->code << ") on sensor " << serial
                     << '\n';
 
-        RunRecord record;
+        bench::RunRecord record;
         record.row = row;
         record.secondsLimit = parsed.seconds;
-        record.started = IsoUtc(std::chrono::system_clock::now());
-        record.end = DriveRun(b, *row, parsed.seconds, session.err);
-        record.ended = IsoUtc(std::chrono::system_clock::now());
+        record.started = bench::IsoUtc(std::chrono::system_clock::now());
+        const RunEnd end = DriveRun(b, *row, parsed.seconds, session.err);
+        record.end = RunEndName(end);
+        record.ended = bench::IsoUtc(std::chrono::system_clock::now());
         record.messages = b.view.Problems();
-        // The time limit completes a mode that never ends by itself; one that would have
-        // ended was cut short.
-        record.completed = record.end == RunEnd::Self ||
-                           (record.end == RunEnd::TimeLimit && b.Continuous(row->code));
-        if (record.end == RunEnd::TimeLimit && !record.completed) {
-            record.messages.push_back("the time limit ran out before the mode ended its run");
-        }
+        bench::RunState& run = b.logic.Measurement().run;
+        ConcludeRunEnd(run, end, b.Continuous(row->code));
 
-        const std::string path = recordPath(*row);
+        const std::string path = (fs::path(parsed.outDir) / (run.stem + ".json")).string();
         const std::string text =
-            RecordJson(record, b.state, b.logic.Measurement().run)
-                .dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) +
-            "\n";
-        std::string reason;
+            bench::RecordText(bench::RecordJson(record, conn, run, b.state.samples.Count()));
         if (!platform::ReplaceFile(path, text, reason)) {
             session.Fail(kExitFile, "bench: cannot write " + path + ": " + reason);
             result = kExitFile;
             break;
         }
-        session.err << "bench: " << row->caption << ' '
-                    << (record.completed ? "completed" : "did not complete") << " ("
-                    << RunEndName(record.end) << "); record " << path << '\n';
         session.out << path << '\n';
-        if (!record.completed) {
-            result = b.view.Refused() ? kExitUsage : kExitIncomplete;
+        session.err << "bench: " << bench::RunEndLine(*row, run) << "; record " << path << '\n';
+        const int code = ExitCodeOf(run.verdict.outcome, end, b.view.Refused());
+        if (code != kExitOk) {
+            result = code;
             break;
         }
     }

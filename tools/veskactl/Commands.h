@@ -11,7 +11,9 @@ enum ExitCode : int {
     kExitPort = 3,        ///< the sensor port did not open
     kExitLink = 4,        ///< a sensor exchange failed (the line names the status)
     kExitFile = 5,        ///< a file could not be written or read, or a text did not convert
-    kExitIncomplete = 6,  ///< a bench run did not complete (stopped, failed, sensor lost)
+    kExitIncomplete = 6,  ///< a bench run was stopped (signal, time limit) or lost its sensor
+    kExitFailed = 7,      ///< a bench run measured, but its result is not valid (a blind sweep)
+    kExitError = 8,       ///< a bench run's device, upload or file failed
     /// SIGINT or SIGTERM ended a long command; it stopped as its own end would
     kExitInterrupted = 130,
 };

@@ -42,6 +42,11 @@ int HeadlessView::Interval(main::Timer timer) const { return StateOf(timer).inte
 
 void HeadlessView::SetText(main::Control control, const std::string& text) {
     if (control == main::Control::LabelRast) value_ = text;
+    // The run's state line: what it does now, and how it ended.
+    if (control == main::Control::StatusLine && !text.empty() && text != status_) {
+        status_ = text;
+        err_ << "bench: " << text << '\n';
+    }
 }
 
 void HeadlessView::PrintLines(const std::string& prefix, const std::string& text) {
@@ -65,6 +70,17 @@ int HeadlessView::MessageBox(const std::string& text, const std::string& caption
         refused_ = true;
         problems_.push_back("confirmation refused (give --yes): " + text);
         err_ << "veskactl: confirmation refused: give --yes to go ahead\n";
+        return params::kIdCancel;
+    }
+    if (flags == kMbRetryCancel) {
+        // Retry a bounded number of times with --yes; then, and without --yes, Cancel.
+        if (yes_ && retries_ < kMaxRetries) {
+            ++retries_;
+            err_ << "veskactl: retrying (" << retries_ << " of " << kMaxRetries << ")\n";
+            return kIdRetry;
+        }
+        err_ << "veskactl: " << (yes_ ? "no more retries" : "not retried (give --yes to retry)")
+             << '\n';
         return params::kIdCancel;
     }
     if (flags == params::kMbIconStop || flags == params::kMbIconExclamation) {
@@ -105,19 +121,26 @@ std::string HeadlessView::ReportImagePath(const std::string& name) {
 
 bool HeadlessView::SaveChartImage(const std::string& path, int width, int height) {
     std::string reason;
-    if (platform::ReplaceFile(path, RenderChartBmp(chart_, width, height), reason)) return true;
+    const std::string image = RenderChartBmp(chart_, width, height);
+    if (image.empty()) {
+        err_ << "veskactl: the chart image " << path << " could not be drawn\n";
+        return false;
+    }
+    if (platform::ReplaceFile(path, image, reason)) return true;
     err_ << "veskactl: the chart image " << path << " was not written: " << reason << '\n';
     return false;
 }
 
 void HeadlessView::ChartAddPoints(const float* values, int count, int, main::PointColour) {
     if (values == nullptr) return;
-    for (int i = 0; i < count; ++i) chart_.push_back(values[i]);
+    for (int i = 0; i < count; ++i) chart_.values.push_back(values[i]);
 }
 
 void HeadlessView::ClearProblems() {
     problems_.clear();
     refused_ = false;
+    retries_ = 0;
+    status_.clear();
 }
 
 }  // namespace veska::tools

@@ -8,15 +8,17 @@
 #include <vector>
 
 #include "main/NullMainView.h"
+#include "tools/veskactl/ChartBitmap.h"
 
 namespace veska::tools {
 
 /// The main view of a headless bench run. It keeps the state of the window's timers (their
 /// enabled state, interval and the moment each was last armed) for the loop that drives
 /// them, prints message boxes and errors on the error stream, answers confirmations with OK
-/// only with --yes (else refuses and notes it), answers the save dialogs with files in the
-/// run's output folder (report files and images too) and keeps what the run shows (value
-/// label, read-outs, progress bar) for the progress lines, and the chart's points for the
+/// only with --yes (else refuses and notes it), a Retry/Cancel question with Retry up to
+/// three times with --yes (else Cancel), prints the run's state line, answers the save dialogs with
+/// files in the run's output folder (report files and images too) and keeps what the run shows
+/// (value label, read-outs, progress bar) for the progress lines, and the chart's points for the
 /// report image (ChartBitmap.h). Everything else is shown nowhere.
 class HeadlessView final : public main::NullMainView {
   public:
@@ -62,11 +64,22 @@ class HeadlessView final : public main::NullMainView {
     /// Writes the chart's points as a BMP of width x height (RenderChartBmp).
     bool SaveChartImage(const std::string& path, int width, int height) override;
 
-    void ChartClear() override { chart_.clear(); }
+    void ChartClear() override { chart_ = ChartPicture{}; }
     void ChartAddPoint(double y, const std::string&, main::PointColour) override {
-        chart_.push_back(y);
+        chart_.values.push_back(y);
     }
     void ChartAddPoints(const float* values, int count, int, main::PointColour) override;
+    void ChartSetTitle(const std::string& text, bool visible) override {
+        chart_.title = visible ? text : std::string();
+    }
+    void ChartSetAxisTitles(const std::string& left, const std::string& bottom) override {
+        chart_.leftTitle = left;
+        chart_.bottomTitle = bottom;
+    }
+    void ChartSetFoot(const std::string& text) override { chart_.foot = text; }
+    void ChartSetBottomScale(double unitsPerPoint) override { chart_.bottomScale = unitsPerPoint; }
+    /// The chart as the report image will show it.
+    const ChartPicture& Chart() const { return chart_; }
 
     // What the run showed.
     const std::string& ValueText() const { return value_; }
@@ -91,8 +104,14 @@ class HeadlessView final : public main::NullMainView {
     }
     void PrintLines(const std::string& prefix, const std::string& text);
 
+    static constexpr int kMbRetryCancel = 5;  ///< message box flags: Retry and Cancel
+    static constexpr int kIdRetry = 4;        ///< the Retry answer
+    static constexpr int kMaxRetries = 3;     ///< Retry answers with --yes, per run
+
     std::ostream& err_;
     bool yes_;
+    int retries_ = 0;
+    std::string status_;  ///< the run's state line last printed
     std::string directory_ = ".";
     std::string stem_ = "veskactl";
     std::array<TimerState, 3> timers_{};  ///< by main::Timer
@@ -101,7 +120,7 @@ class HeadlessView final : public main::NullMainView {
     std::vector<std::string> problems_;
     bool refused_ = false;
     std::map<params::IdentityLabel, std::string> labels_;
-    std::vector<double> chart_;  ///< the series' points since the last ChartClear
+    ChartPicture chart_;  ///< the chart's texts and points since the last ChartClear
 };
 
 }  // namespace veska::tools
