@@ -53,8 +53,7 @@ class ScreenshotRun {
 class BenchScreenshotRun {
   public:
     BenchScreenshotRun(ui::TFormMain& form, ui::TFormDebug& benchForm, main::LogicThread& thread,
-                       main::MainWindow& logic, const main::ProgramState& state,
-                       std::string dir);
+                       main::MainWindow& logic, const main::ProgramState& state, std::string dir);
 
     void Start();
     int Result() const { return result_; }

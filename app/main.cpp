@@ -163,8 +163,9 @@ int Run(Application& app, Clock::time_point started) {
     app.unattended =
         !options.screenshot.empty() || !options.benchScreenshots.empty() || options.startupTime;
     if (!options.benchScreenshots.empty() && !kDebugBuild) {
-        std::fprintf(stderr, "veskacfg: --screenshot-bench needs the factory build "
-                             "(veskacfg-factory)\n");
+        std::fprintf(stderr,
+                     "veskacfg: --screenshot-bench needs the factory build "
+                     "(veskacfg-factory)\n");
         return 2;
     }
 
@@ -234,6 +235,15 @@ int Run(Application& app, Clock::time_point started) {
     veska::main::StartOptions start;
     start.languageDirectory = options.languageDirectory;
     start.debugBuild = kDebugBuild;
+    // The language the operator chose in the options menu, remembered at once (also on the
+    // simulated bench); unattended runs keep nothing.
+    if (!app.unattended) {
+        start.languageFile = store.value(QStringLiteral("language/file")).toString().toStdString();
+        form.onLanguageChosen = [&store](const QString& file) {
+            store.setValue(QStringLiteral("language/file"), file);
+            store.sync();
+        };
+    }
 
     int result = 0;
     {

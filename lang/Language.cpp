@@ -251,8 +251,7 @@ std::string FillText(std::string_view text, const std::vector<std::string>& valu
     return out;
 }
 
-bool LoadLanguage(const std::string& directory, TextTable& texts,
-                  const std::string& languageFile) {
+bool LoadLanguage(const std::string& directory, TextTable& texts, const std::string& languageFile) {
     texts.Reset();
     const std::string fileName =
         languageFile.empty() ? SelectedLanguageFile(directory) : languageFile;

@@ -136,7 +136,8 @@ void MainWindow::ChooseLanguage(const std::string& file) {
     ApplyLanguage();
     params::LocaliseParamNames(state_.session.table, state_.texts);
     if (state_.session.grid.Built()) state_.session.RebuildGrid();
-    if (state_.session.conn.connected) view_.SetText(Control::ButtonConnect, state_.texts.Button(10));
+    if (state_.session.conn.connected)
+        view_.SetText(Control::ButtonConnect, state_.texts.Button(10));
     if (stream_->Running()) view_.SetText(Control::ButtonStream, state_.texts.Button(6));
     if (measurement_->Running()) view_.SetText(Control::ButtonMeasure, state_.texts.Button(12));
     if (!state_.session.conn.connected) ShowNoIdentity();
@@ -171,9 +172,9 @@ void MainWindow::ApplyLanguage() {
         {Control::PortNoteAbsent, ProgramText::PortAbsent},
     };
     for (const auto& [control, key] : program) view_.SetText(control, t.Text(key));
-    const std::string inUse =
-        options_.languageFile.empty() ? lang::SelectedLanguageFile(languageDirectory_)
-                                      : options_.languageFile;
+    const std::string inUse = options_.languageFile.empty()
+                                  ? lang::SelectedLanguageFile(languageDirectory_)
+                                  : options_.languageFile;
     view_.ShowLanguages(lang::ListLanguageFiles(languageDirectory_), inUse);
     const std::pair<Control, int> labels[] = {
         {Control::Label5, 0}, {Control::Label10, 1}, {Control::Label4, 2}, {Control::Label18, 3},
@@ -509,9 +510,9 @@ void MainWindow::ClearZeroClick() {
 
 void MainWindow::ShowZeroOffset() {
     const float zero = state_.zeroOffset.load();
-    view_.ChartShowZeroOffset(
-        zero != 0.0f ? state_.texts.Text(lang::ProgramText::ZeroOffset, {lang::FormatFixed(zero, 3)})
-                     : std::string());
+    view_.ChartShowZeroOffset(zero != 0.0f ? state_.texts.Text(lang::ProgramText::ZeroOffset,
+                                                               {lang::FormatFixed(zero, 3)})
+                                           : std::string());
 }
 
 void MainWindow::SaveChartImageClick() {

@@ -206,7 +206,7 @@ class MainWindow {
     std::unique_ptr<MeasurementCycle> measurement_;
     LinkStatus linkStatus_;
     std::optional<ConnectChoice> lastConnect_;
-    std::string languageDirectory_;  ///< found at FormCreate
+    std::string languageDirectory_;    ///< found at FormCreate
     Traffic traffic_ = Traffic::None;  ///< what linkStatus_ counts now
 };
 

@@ -131,8 +131,9 @@ void StreamController::ShowLive() {
     live_.Envelope(liveX_, liveY_);
     view_.ChartSetLiveTrace(liveX_, liveY_);
     // The status bar names the stream's rate while it runs.
-    view_.ChartSetStatistics(acquire::ChartStatistics{
-        true, liveStatistics_.Result(), liveUnit_, 0.0, acquire::StatisticsWordsOf(state_.texts, true)});
+    view_.ChartSetStatistics(
+        acquire::ChartStatistics{true, liveStatistics_.Result(), liveUnit_, 0.0,
+                                 acquire::StatisticsWordsOf(state_.texts, true)});
 }
 
 void StreamController::StopForTeardown() {

@@ -1,5 +1,5 @@
-#include "lang/Language.h"
 #include "params/ParamTransfer.h"
+#include "lang/Language.h"
 
 #include <cstdint>
 #include <utility>
@@ -76,8 +76,7 @@ bool ParamTransfer::RefuseUnwritable(const std::vector<int>& rows) {
     const std::vector<int> refused =
         UnwritableRows(session_.table, session_.values, rows, session_.Texts());
     if (refused.empty()) return false;
-    Show(RefusedWriteText(session_.table, session_.values, refused, session_.Texts()),
-         kMbIconStop);
+    Show(RefusedWriteText(session_.table, session_.values, refused, session_.Texts()), kMbIconStop);
     return true;
 }
 
@@ -172,8 +171,7 @@ bool ParamTransfer::Confirm(int messageKey) {
 
 void ParamTransfer::PopupMenuFLASHClick() {
     if (!Confirm(kMsgConfirmFlash)) return;
-    if (!ConfirmDiscardEdits(session_.Texts().Text(lang::ProgramText::DiscardFlash)))
-        return;
+    if (!ConfirmDiscardEdits(session_.Texts().Text(lang::ProgramText::DiscardFlash))) return;
     StoreToFlash();
     if (session_.FetchAllParameters()) session_.CopySensorToWork(kGridParamCount);
     session_.RebuildGrid();

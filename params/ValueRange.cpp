@@ -13,8 +13,7 @@ constexpr size_t kListedWords = 12;  ///< longer pick lists are named by their e
 
 /// A pick list that codes numbers: the value must be one the list shows.
 bool ListIsTheCoding(Coding coding) {
-    return coding == Coding::UartBaud || coding == Coding::LockTime ||
-           coding == Coding::CanBaud;
+    return coding == Coding::UartBaud || coding == Coding::LockTime || coding == Coding::CanBaud;
 }
 
 std::string Trimmed(const std::string& text) {

@@ -392,8 +392,8 @@ void ParamGridWidget::currentChanged(const QModelIndex& current, const QModelInd
             QTimer::singleShot(0, this, [this] {
                 const QModelIndex index = currentIndex();
                 if (index.isValid()) {
-                    selectionModel()->select(index, QItemSelectionModel::ClearAndSelect |
-                                                        QItemSelectionModel::Rows);
+                    selectionModel()->select(
+                        index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
                 }
             });
             return;

@@ -140,12 +140,13 @@ INSTANTIATE_TEST_SUITE_P(
                       EditCase{26, 1, "Off", 0, "Off"}, EditCase{20, 0, "Ext", 1, "Ext"},
                       EditCase{20, 1, "Std", 0, "Std"}));
 
-INSTANTIATE_TEST_SUITE_P(
-    ScaledPickLists, GridEdit,
-    ::testing::Values(EditCase{2, 48, "921600", 384, "921600"}, EditCase{2, 48, "9600", 4, "9600"},
-                      EditCase{3, 1, "127", 127, "127"}, EditCase{13, 0, "1275", 255, "1275"},
-                      EditCase{17, 10, "125000", 25, "125000"},
-                      EditCase{17, 10, "1000000", 200, "1000000"}));
+INSTANTIATE_TEST_SUITE_P(ScaledPickLists, GridEdit,
+                         ::testing::Values(EditCase{2, 48, "921600", 384, "921600"},
+                                           EditCase{2, 48, "9600", 4, "9600"},
+                                           EditCase{3, 1, "127", 127, "127"},
+                                           EditCase{13, 0, "1275", 255, "1275"},
+                                           EditCase{17, 10, "125000", 25, "125000"},
+                                           EditCase{17, 10, "1000000", 200, "1000000"}));
 
 INSTANTIATE_TEST_SUITE_P(
     RangeChecked, GridEdit,
@@ -154,11 +155,12 @@ INSTANTIATE_TEST_SUITE_P(
                       EditCase{35, 0, "-5", -5, "-5"}, EditCase{35, 0, "-32768", -32768, "-32768"},
                       EditCase{35, 65531, "", 65531, "-5"}));
 
-INSTANTIATE_TEST_SUITE_P(
-    ZeroPoint, GridEdit,
-    ::testing::Values(EditCase{14, 0, "500", 8192, "500"}, EditCase{14, 0, "3999", 65520, "3999"},
-                      EditCase{14, 8192, "", 8192, "500"}, EditCase{14, 0, "6", 98, "6"},
-                      EditCase{14, 9, "", 9, "1"}));  // a restore rounds
+INSTANTIATE_TEST_SUITE_P(ZeroPoint, GridEdit,
+                         ::testing::Values(EditCase{14, 0, "500", 8192, "500"},
+                                           EditCase{14, 0, "3999", 65520, "3999"},
+                                           EditCase{14, 8192, "", 8192, "500"},
+                                           EditCase{14, 0, "6", 98, "6"},
+                                           EditCase{14, 9, "", 9, "1"}));  // a restore rounds
 
 INSTANTIATE_TEST_SUITE_P(
     AnalogWindow, GridEdit,
@@ -191,12 +193,12 @@ TEST_F(Grid, EntriesTheRowMayNotHoldAreRefusedNamingTheRangeAndStayForCorrection
         const char* allowed;
     };
     const Case cases[] = {
-        {3, 1, "-1", "1 … 127"},          // the net address that wrapped to 255
-        {3, 1, "200", "1 … 127"},         // beyond the pick list
+        {3, 1, "-1", "1 … 127"},   // the net address that wrapped to 255
+        {3, 1, "200", "1 … 127"},  // beyond the pick list
         {7, 1, "0", "1 … 255"},
-        {2, 48, "2401", "2400, 4800"},    // not a rate of the list
+        {2, 48, "2401", "2400, 4800"},  // not a rate of the list
         {2, 48, "7200", "2400, 4800"},
-        {13, 0, "7", "0 … 1275"},         // not a step of 5
+        {13, 0, "7", "0 … 1275"},  // not a step of 5
         {17, 10, "75000", "50000, 100000"},
         {9, 100, "0", "1 … 65535"},
         {9, 100, "65536", "1 … 65535"},

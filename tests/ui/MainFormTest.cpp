@@ -231,7 +231,7 @@ TEST_F(MainFormTest, StartsCollapsedDisconnectedWithTheEnglishCaptions) {
     EXPECT_EQ(items[13]->text(), Q("Read from file"));
     EXPECT_TRUE(form->XAutomaticScalingAction()->isChecked());
     EXPECT_TRUE(form->YAutomaticScalingAction()->isChecked());
-    EXPECT_EQ(form->YAutomaticScalingAction()->text(), Q("Y Automatic Scaling "));
+    EXPECT_EQ(form->YAutomaticScalingAction()->text(), Q("Y Automatic Scaling"));
 }
 
 TEST_F(MainFormTest, PortListIsReadAgainWhenItOpens) {
@@ -681,7 +681,7 @@ TEST_F(MainFormTest, StatusBarCountsTheResultsOfARun) {
     Connect();
     form->ButtonMeasure()->click();
     ASSERT_TRUE(QTest::qWaitFor(
-        [this] { return form->LabelLink()->text().contains(Q(" results/s, 0 failed requests")); },
+        [this] { return form->LabelLink()->text().contains(Q(" results/s, failed requests 0")); },
         15000))
         << form->LabelLink()->text().toStdString();
     EXPECT_EQ(form->LinkStateShown(), main::LinkState::Busy);
@@ -742,7 +742,8 @@ bool Marked(ParamGridWidget* grid, int param) {
     const bool painted = value->background().color() == ParamGridWidget::UnsentColour();
     EXPECT_EQ(key->background().color() == ParamGridWidget::UnsentColour(), painted);
     EXPECT_EQ(value->font().bold(), painted);
-    EXPECT_EQ(value->toolTip().isEmpty(), !painted);
+    // Every row's tooltip names what it allows; a marked row's adds the sensor's value.
+    EXPECT_EQ(value->toolTip().contains(Q("Not on the sensor")), painted);
     return painted;
 }
 
@@ -764,8 +765,9 @@ TEST_F(MainFormTest, AnEditIsMarkedUntilLoadedAndCompareMarksWhatTheSensorChange
     SelectRow(13);  // leaving the row takes the text over
     ASSERT_TRUE(LogicIdle());
     EXPECT_TRUE(Marked(grid, 9));
-    EXPECT_EQ(grid->item(9, 1)->toolTip(),
-              Q("Not on the sensor. On the sensor: ") + QString::number(onSensor));
+    EXPECT_EQ(
+        grid->item(9, 1)->toolTip(),
+        Q("Allowed: 1 … 65535\nNot on the sensor. On the sensor: ") + QString::number(onSensor));
     EXPECT_FALSE(Marked(grid, 10));
 
     SelectRow(9);
@@ -776,7 +778,8 @@ TEST_F(MainFormTest, AnEditIsMarkedUntilLoadedAndCompareMarksWhatTheSensorChange
     EXPECT_FALSE(Marked(grid, 10));
     GridMenu(form->Action(Control::PopupMenuCompareAll));
     EXPECT_TRUE(Marked(grid, 10));
-    EXPECT_EQ(grid->item(10, 1)->toolTip(), Q("Not on the sensor. On the sensor: 777"));
+    EXPECT_EQ(grid->item(10, 1)->toolTip(),
+              Q("Allowed: 1 … 65535\nNot on the sensor. On the sensor: 777"));
     EXPECT_FALSE(Marked(grid, 9));
 }
 
@@ -900,12 +903,11 @@ TEST_F(MainFormTest, ChartIsSavedAsAnImageFromItsMenu) {
     EXPECT_NE(boxes.shown[0].text.find("no-such-folder"), std::string::npos);
 }
 
-}  // namespace
-}  // namespace veska::ui
-
 TEST_F(MainFormTest, OutOfRangeAddressIsRefusedBeforeAnyWriteAndTheCellKeepsIt) {
     Connect();
-    auto* edit = qobject_cast<QLineEdit*>(SelectRow(3));  // UART Net Address
+    auto* combo = qobject_cast<QComboBox*>(SelectRow(3));  // UART Net Address: a pick list
+    ASSERT_NE(combo, nullptr);
+    QLineEdit* edit = combo->lineEdit();
     ASSERT_NE(edit, nullptr);
     edit->selectAll();
     QTest::keyClick(edit, Qt::Key_Delete);
@@ -924,8 +926,9 @@ TEST_F(MainFormTest, OutOfRangeAddressIsRefusedBeforeAnyWriteAndTheCellKeepsIt) 
     EXPECT_EQ(state->session.grid.CellText(3), "-1");  // kept for correction
 
     // A value that came from elsewhere (a file) is refused by Load before any write.
-    edit = qobject_cast<QLineEdit*>(grid->OpenEditor());
-    ASSERT_NE(edit, nullptr);
+    combo = qobject_cast<QComboBox*>(grid->OpenEditor());
+    ASSERT_NE(combo, nullptr);
+    edit = combo->lineEdit();
     edit->selectAll();
     QTest::keyClick(edit, Qt::Key_Delete);
     QTest::keyClicks(edit, Q("1"));
@@ -994,3 +997,6 @@ TEST_F(MainFormTest, BenchFormItemOnlyInTheFactoryBuildAndShowsTheFormAtAnyTime)
     form->BenchFormAction()->trigger();  // not connected: still shown
     EXPECT_TRUE(benchForm->isVisible());
 }
+
+}  // namespace
+}  // namespace veska::ui

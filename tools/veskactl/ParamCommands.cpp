@@ -108,8 +108,8 @@ int RunSet(Session& session, const CommandArgs& args) {
     const int32_t v = session.values.workValues[row];
     if (!params::Writable(session.table, row, v, session.texts)) {
         return session.Fail(kExitFile,
-                            what + ": " + params::RefusedEntryText(session.table, row, text,
-                                                                   session.texts) +
+                            what + ": " +
+                                params::RefusedEntryText(session.table, row, text, session.texts) +
                                 " Nothing sent.");
     }
     if (!LineSettingUsable(row, v)) {
