@@ -1,8 +1,11 @@
 #include "acquire/ChartData.h"
 
+#include "lang/Language.h"
+
 #include <algorithm>
 #include <cmath>
 
+#include "lang/Language.h"
 #include "lang/NumberFormat.h"
 
 namespace veska::acquire {
@@ -38,15 +41,18 @@ SampleStatistics Summarise(std::span<const double> values) {
     return running.Result();
 }
 
-std::string StatisticsText(const SampleStatistics& statistics, std::string_view unit, double rate) {
+std::string StatisticsText(const SampleStatistics& statistics, std::string_view unit, double rate,
+                           const StatisticsWords& words) {
     if (statistics.count == 0) return {};
     const std::string suffix = unit.empty() ? std::string() : " " + std::string(unit);
-    std::string text = "n " + std::to_string(statistics.count);
-    text += "   min " + lang::FormatFixed(statistics.minimum, 3);
-    text += "   max " + lang::FormatFixed(statistics.maximum, 3);
-    text += "   mean " + lang::FormatFixed(statistics.mean, 3);
-    text += "   sd " + lang::FormatFixed(statistics.deviation, 3) + suffix;
-    if (rate > 0.0 && std::isfinite(rate)) text += "   " + lang::FormatFixed(rate, 0) + " /s";
+    std::string text = words.count + " " + std::to_string(statistics.count);
+    text += "   " + words.minimum + " " + lang::FormatFixed(statistics.minimum, 3);
+    text += "   " + words.maximum + " " + lang::FormatFixed(statistics.maximum, 3);
+    text += "   " + words.mean + " " + lang::FormatFixed(statistics.mean, 3);
+    text += "   " + words.deviation + " " + lang::FormatFixed(statistics.deviation, 3) + suffix;
+    if (rate > 0.0 && std::isfinite(rate)) {
+        text += "   " + lang::FillText(words.rate, {lang::FormatFixed(rate, 0)});
+    }
     return text;
 }
 
@@ -54,6 +60,31 @@ std::string UnitOf(const ValueLabel& label) {
     std::string_view unit = label.unit == nullptr ? std::string_view() : label.unit;
     while (!unit.empty() && unit.front() == ' ') unit.remove_prefix(1);
     return std::string(unit);
+}
+
+StatisticsWords StatisticsWordsOf(const lang::TextTable& texts, bool samples) {
+    using lang::ProgramText;
+    StatisticsWords words;
+    words.count = texts.Text(ProgramText::StatisticsCount);
+    words.minimum = texts.Text(ProgramText::StatisticsMinimum);
+    words.maximum = texts.Text(ProgramText::StatisticsMaximum);
+    words.mean = texts.Text(ProgramText::StatisticsMean);
+    words.deviation = texts.Text(ProgramText::StatisticsDeviation);
+    words.rate = texts.Text(samples ? ProgramText::SampleRate : ProgramText::ResultRate);
+    return words;
+}
+
+std::pair<std::string, std::string> AxisTitlesFor(std::string_view unit,
+                                                  const lang::TextTable& texts) {
+    using lang::ProgramText;
+    if (unit.empty()) return {};
+    const std::string bracket = " [" + std::string(unit) + "]";
+    std::string quantity = AxisTitlesFor(unit).first;
+    quantity = quantity.substr(0, quantity.size() - bracket.size());
+    if (unit == "mm") quantity = texts.Text(ProgramText::AxisDistance);
+    if (unit == "px") quantity = texts.Text(ProgramText::AxisPosition);
+    if (unit == "cl") quantity = texts.Text(ProgramText::AxisLevel);
+    return {quantity + bracket, texts.Text(ProgramText::AxisSample)};
 }
 
 std::pair<std::string, std::string> AxisTitlesFor(std::string_view unit) {

@@ -8,6 +8,10 @@
 
 #include "acquire/ValueLabel.h"
 
+namespace veska::lang {
+class TextTable;
+}
+
 namespace veska::acquire {
 
 /// Count, extremes, mean and standard deviation of a set of samples. Non-finite samples are
@@ -39,17 +43,30 @@ class RunningStatistics {
 /// The statistics of values.
 SampleStatistics Summarise(std::span<const double> values);
 
+/// The words of the statistics line, from the language texts.
+struct StatisticsWords {
+    std::string count = "n";
+    std::string minimum = "min";
+    std::string maximum = "max";
+    std::string mean = "mean";
+    std::string deviation = "sd";
+    std::string rate = "%1 /s";  ///< %1 the rate, the unit named ("%1 samples/s")
+};
+
 /// What the chart's statistics line is told besides the points it holds.
 struct ChartStatistics {
     bool haveSamples = false;  ///< `samples` holds the statistics of a running stream
     SampleStatistics samples;
     std::string unit;   ///< "mm", "px", "cl" or empty
-    double rate = 0.0;  ///< [samples/s] as measured; 0: unknown
+    double rate = 0.0;  ///< [1/s] of an ended run or stream; 0: none shown (the status bar
+                        ///< names the rate while one goes on)
+    StatisticsWords words;
 };
 
 /// The statistics line: "n 1234   min 1.000   max 2.000   mean 1.500   sd 0.100 mm   20945 /s",
 /// values with 3 decimals, the rate only when known. Empty for no samples.
-std::string StatisticsText(const SampleStatistics& statistics, std::string_view unit, double rate);
+std::string StatisticsText(const SampleStatistics& statistics, std::string_view unit, double rate,
+                           const StatisticsWords& words = {});
 
 /// The unit of a value label without its blank ("mm"); empty for labels without one.
 std::string UnitOf(const ValueLabel& label);
@@ -57,6 +74,13 @@ std::string UnitOf(const ValueLabel& label);
 /// The chart's axis titles (left, bottom) for values in unit: "Distance [mm]",
 /// "Position [px]", "Level [cl]", each against "Sample"; both empty for no unit.
 std::pair<std::string, std::string> AxisTitlesFor(std::string_view unit);
+/// The same titles in the language of texts.
+std::pair<std::string, std::string> AxisTitlesFor(std::string_view unit,
+                                                  const lang::TextTable& texts);
+
+/// The statistics line's words in the language of texts; the rate named for samples (a
+/// stream) or results (a run).
+StatisticsWords StatisticsWordsOf(const lang::TextTable& texts, bool samples);
 
 /// Min/max decimation of a growing series for live drawing. Sample n (counted from 0 since
 /// the reset) falls into bucket n / width; each bucket keeps its lowest and highest sample

@@ -5,12 +5,8 @@
 #include <QCommandLineParser>
 #include <QLocale>
 #include <QMessageBox>
-#include <QPixmap>
-#include <QPushButton>
-#include <QRadioButton>
 #include <QSettings>
 #include <QTimer>
-#include <atomic>
 #include <chrono>
 #include <clocale>
 #include <cstdio>
@@ -25,8 +21,8 @@
 #include "analog/AnalogVerification.h"
 #include "analog/BenchBoard.h"
 #include "analog/VoktDriver.h"
+#include "app/ScreenshotRuns.h"
 #include "bench/BenchModes.h"
-#include "bench/ModeTable.h"
 #include "bench/StageDevices.h"
 #include "main/LogicThread.h"
 #include "main/MainWindow.h"
@@ -43,6 +39,7 @@
 #include "ui/MainForm.h"
 #include "ui/MessageBoxAdapter.h"
 #include "ui/OperatorSettings.h"
+#include "ui/PortComboBox.h"
 #include "ui/QueuedMainView.h"
 #include "ui/RangeDialog.h"
 
@@ -141,7 +138,7 @@ Options ParseOptions(const QApplication& app) {
         QStringLiteral("Print the milliseconds until the main window is shown, then quit."));
     const QCommandLineOption benchScreenshots(
         QStringLiteral("screenshot-bench"),
-        QStringLiteral("Debug build: connect, run a verification (Poverka), save the bench form "
+        QStringLiteral("Factory build: connect, run a verification (Poverka), save the bench form "
                        "and the window during the run and the report chart after it into DIR, "
                        "and quit."),
         QStringLiteral("DIR"));
@@ -161,190 +158,14 @@ Options ParseOptions(const QApplication& app) {
     return o;
 }
 
-/// The --screenshot run: connect, wait for the grid and the window's growth, measure for a
-/// second, save the window, quit. Every step is a click on the window or a timer step of the
-/// event loop; the logic runs on its own thread meanwhile.
-class ScreenshotRun {
-  public:
-    ScreenshotRun(veska::ui::TFormMain& form, veska::main::LogicThread& thread,
-                  veska::main::MainWindow& logic, std::string path)
-        : form_(form), thread_(thread), logic_(logic), path_(std::move(path)) {}
-
-    void Start() {
-        QTimer::singleShot(100, &form_, [this] {
-            form_.ButtonConnect()->click();
-            Poll(Clock::now());
-        });
-    }
-    int Result() const { return result_; }
-
-  private:
-    void Poll(Clock::time_point since) {
-        using veska::main::Timer;
-        // Connected: the logic is done, the window has grown and Measure is enabled.
-        const bool settled = form_.LogicIdle() && !form_.TimerEnabled(Timer::TimerMore);
-        if (settled && form_.ButtonMeasure()->isEnabled()) {
-            form_.ButtonMeasure()->click();
-            QTimer::singleShot(1000, &form_, [this] {
-                veska::main::MainWindow* logic = &logic_;
-                thread_.Post("Measuring…", [logic] {
-                    if (logic->MeasurementRunning()) logic->ButtonMeasureClick();
-                });
-                WaitThenGrab(Clock::now());
-            });
-            return;
-        }
-        if (Clock::now() - since > std::chrono::seconds(15)) {
-            std::fprintf(stderr,
-                         "veskacfg: the sensor did not connect; saving the window as it is\n");
-            result_ = 1;
-            Grab();
-            return;
-        }
-        QTimer::singleShot(50, &form_, [this, since] { Poll(since); });
-    }
-
-    /// Grabs once the last measurement has been shown and the chart has drawn it.
-    void WaitThenGrab(Clock::time_point since) {
-        if (form_.LogicIdle() || Clock::now() - since > std::chrono::seconds(5)) {
-            QTimer::singleShot(200, &form_, [this] { Grab(); });
-            return;
-        }
-        QTimer::singleShot(20, &form_, [this, since] { WaitThenGrab(since); });
-    }
-
-    void Grab() {
-        const QPixmap shot = form_.grab();
-        if (!shot.save(QString::fromStdString(path_))) {
-            std::fprintf(stderr, "veskacfg: cannot write %s\n", path_.c_str());
-            result_ = 1;
-        }
-        form_.close();
-        QApplication::quit();
-    }
-
-    veska::ui::TFormMain& form_;
-    veska::main::LogicThread& thread_;
-    veska::main::MainWindow& logic_;
-    std::string path_;
-    int result_ = 0;
-};
-
-/// The --screenshot-bench run (debug build): connect, choose Poverka in the bench form, start
-/// it, save the bench form and the window once the run has recorded a while
-/// (bench-run.png, bench-run-window.png), and the window with the report's chart once the
-/// run has ended (report-chart.png). The run's own files land in the current directory.
-class BenchScreenshotRun {
-  public:
-    BenchScreenshotRun(veska::ui::TFormMain& form, veska::ui::TFormDebug& benchForm,
-                       veska::main::LogicThread& thread, veska::main::MainWindow& logic,
-                       const veska::main::ProgramState& state, std::string dir)
-        : form_(form),
-          benchForm_(benchForm),
-          thread_(thread),
-          logic_(logic),
-          state_(state),
-          dir_(std::move(dir)) {}
-
-    void Start() {
-        started_ = Clock::now();
-        QTimer::singleShot(100, &form_, [this] {
-            form_.ButtonConnect()->click();
-            Step();
-        });
-    }
-    int Result() const { return result_; }
-
-  private:
-    enum class Stage { Connecting, Recording, Reporting };
-    static constexpr int32_t kSamplesBeforeShot = 300;
-
-    /// The logic's run state as the logic thread last saw it.
-    void Sample() {
-        const veska::main::MainWindow* logic = &logic_;
-        const veska::main::ProgramState* state = &state_;
-        std::atomic<bool>* running = &running_;
-        std::atomic<int32_t>* samples = &samples_;
-        thread_.Post("", [logic, state, running, samples] {
-            running->store(logic->MeasurementRunning());
-            samples->store(state->samples.Index());
-        });
-    }
-
-    void Step() {
-        if (Clock::now() - started_ > std::chrono::seconds(120)) {
-            std::fprintf(stderr, "veskacfg: the bench run did not get on; saving as it is\n");
-            result_ = 1;
-            Save(benchForm_, "bench-run.png");
-            Finish();
-            return;
-        }
-        Sample();
-        const bool settled =
-            form_.LogicIdle() && !form_.TimerEnabled(veska::main::Timer::TimerMore);
-        switch (stage_) {
-            case Stage::Connecting:
-                if (settled && form_.ButtonMeasure()->isEnabled()) {
-                    for (int i = 0; veska::bench::ModeCodeOfItem(i) >= 0; ++i) {
-                        if (veska::bench::ModeCodeOfItem(i) == veska::bench::kModePoverka)
-                            benchForm_.ModeButton(i)->click();
-                    }
-                    form_.ButtonMeasure()->click();
-                    stage_ = Stage::Recording;
-                }
-                break;
-            case Stage::Recording:
-                if (samples_.load() >= kSamplesBeforeShot) {
-                    Save(benchForm_, "bench-run.png");
-                    Save(form_, "bench-run-window.png");
-                    stage_ = Stage::Reporting;
-                }
-                break;
-            case Stage::Reporting:
-                if (!running_.load() && settled) {
-                    QTimer::singleShot(300, &form_, [this] {
-                        Save(form_, "report-chart.png");
-                        Finish();
-                    });
-                    return;
-                }
-                break;
-        }
-        QTimer::singleShot(100, &form_, [this] { Step(); });
-    }
-
-    void Save(QWidget& widget, const char* name) {
-        const std::string path = dir_ + "/" + name;
-        if (!widget.grab().save(QString::fromStdString(path))) {
-            std::fprintf(stderr, "veskacfg: cannot write %s\n", path.c_str());
-            result_ = 1;
-        }
-    }
-
-    void Finish() {
-        form_.close();
-        QApplication::quit();
-    }
-
-    veska::ui::TFormMain& form_;
-    veska::ui::TFormDebug& benchForm_;
-    veska::main::LogicThread& thread_;
-    veska::main::MainWindow& logic_;
-    const veska::main::ProgramState& state_;
-    std::string dir_;
-    Stage stage_ = Stage::Connecting;
-    Clock::time_point started_{};
-    std::atomic<bool> running_{true};  ///< written on the logic thread
-    std::atomic<int32_t> samples_{0};  ///< written on the logic thread
-    int result_ = 0;
-};
-
 int Run(Application& app, Clock::time_point started) {
     const Options options = ParseOptions(app);
     app.unattended =
         !options.screenshot.empty() || !options.benchScreenshots.empty() || options.startupTime;
     if (!options.benchScreenshots.empty() && !kDebugBuild) {
-        std::fprintf(stderr, "veskacfg: --screenshot-bench needs the debug build\n");
+        std::fprintf(stderr,
+                     "veskacfg: --screenshot-bench needs the factory build "
+                     "(veskacfg-factory)\n");
         return 2;
     }
 
@@ -399,6 +220,10 @@ int Run(Application& app, Clock::time_point started) {
         app.unattended ? static_cast<veska::ui::MessageBoxAdapter&>(loggedBoxes) : screenBoxes,
         app.unattended ? static_cast<veska::ui::FileDialogAdapter&>(cancelledFiles) : files);
     form.SetAboutBoxEnabled(options.showAbout);
+    // The factory build shows the bench form from the window's menu at any time.
+    form.SetBenchMenuItem(kDebugBuild);
+    // The virtual bench's sensor answers at COM4; the port list says so.
+    if (options.simulate) form.ComboBoxCOM()->simulatedPort = QStringLiteral("COM4");
     // The last port, rate, address, window geometry and dialog folders. The simulated bench
     // and an explicit --port choose their own port; unattended runs keep nothing.
     QSettings store(QStringLiteral("veskacfg"), QStringLiteral("veskacfg"));
@@ -410,6 +235,15 @@ int Run(Application& app, Clock::time_point started) {
     veska::main::StartOptions start;
     start.languageDirectory = options.languageDirectory;
     start.debugBuild = kDebugBuild;
+    // The language the operator chose in the options menu, remembered at once (also on the
+    // simulated bench); unattended runs keep nothing.
+    if (!app.unattended) {
+        start.languageFile = store.value(QStringLiteral("language/file")).toString().toStdString();
+        form.onLanguageChosen = [&store](const QString& file) {
+            store.setValue(QStringLiteral("language/file"), file);
+            store.sync();
+        };
+    }
 
     int result = 0;
     {
@@ -464,12 +298,12 @@ int Run(Application& app, Clock::time_point started) {
             });
         }
 
-        std::optional<ScreenshotRun> screenshot;
+        std::optional<veska::app::ScreenshotRun> screenshot;
         if (!options.screenshot.empty()) {
             screenshot.emplace(form, thread, logic, options.screenshot);
             screenshot->Start();
         }
-        std::optional<BenchScreenshotRun> benchScreenshot;
+        std::optional<veska::app::BenchScreenshotRun> benchScreenshot;
         if (!options.benchScreenshots.empty()) {
             benchScreenshot.emplace(form, benchForm, thread, logic, *state,
                                     options.benchScreenshots);
@@ -510,7 +344,7 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg(argv[i]);
         if (arg == "--version") {
-            std::printf("veskacfg %s\n", VESKA_VERSION);
+            std::printf("%s %s\n", VESKA_PROGRAM_NAME, VESKA_VERSION);
             return 0;
         }
         if ((arg == "--help" || arg == "-h" || arg == "--version") &&

@@ -135,6 +135,8 @@ class SweepRun final : public RunMode {
   public:
     /// Samples a stepping tick takes at most.
     static constexpr int kTickBudget = 25;
+    /// Failed result requests in a row at one position that end a stepping run.
+    static constexpr int kFailuresPerPosition = 5;
 
     explicit SweepRun(int32_t code);
     void Start(RunFrame& frame) override;
@@ -161,6 +163,7 @@ class SweepRun final : public RunMode {
     bool complete_ = false;  ///< sampleWrapped: the run recorded its whole sweep
     uint32_t samples_ = 0;   ///< stepping runs: samples stored (one past the newest)
     int32_t plotted_ = 0;    ///< synchronous runs: streamed samples on the chart
+    int failuresHere_ = 0;   ///< stepping runs: failed requests in a row at this position
     uint32_t incrementPeriod_ = 2000;
     MoveDeadline deadline_;
     AnalogEvaluation analog_;

@@ -92,6 +92,7 @@ void SweepRun::Start(RunFrame& frame) {
     complete_ = false;
     samples_ = 0;
     plotted_ = 0;
+    failuresHere_ = 0;
     params::SensorSession& session = frame.Session();
     RunState& run = frame.Run();
     const int record = session.conn.motorRecord;
@@ -242,9 +243,21 @@ void SweepRun::StepTick(RunFrame& frame) {
             EndOnStalledMove(frame, "increment");
             return;
         }
-        // A failed request stores nothing but still uses up a place of the tick's budget, so
-        // that a silent sensor cannot hold the tick for ever.
-        if (frame.FetchResult()) {
+        // A failed request stores nothing, uses up a place of the tick's budget and asks
+        // again at the same position: every sample stays where its index says. A sensor
+        // that fails kFailuresPerPosition requests in a row is lost, and the run an error.
+        if (!frame.FetchResult()) {
+            if (++failuresHere_ < kFailuresPerPosition) continue;
+            run.Conclude(RunOutcome::Error,
+                         "the sensor did not answer " + std::to_string(kFailuresPerPosition) +
+                             " result requests in a row at sample " + std::to_string(samples_) +
+                             " (status " +
+                             std::to_string(frame.Session().conn.linkStatus.load()) + ")");
+            frame.EndRun();
+            return;
+        }
+        failuresHere_ = 0;
+        {
             const float value = frame.CurrentValue().load();
             const int32_t index = frame.Samples().AppendOnePast(value);
             if (run.encoderPresent && frame.ReadEncoderPosition()) {

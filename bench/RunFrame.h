@@ -85,7 +85,8 @@ class RunFrame {
   public:
     virtual ~RunFrame() = default;
     /// One result for this tick, converted by the mode's row; true when a value is
-    /// available (up to five failed requests are bridged with the last value).
+    /// available. A failed request gives none (the read-out says so); up to five in a row
+    /// are kept from the watchdog.
     virtual bool FetchResult() = 0;
     /// One encoder reading onto the read-outs when the encoder is present; true when
     /// encoderPosition was updated.

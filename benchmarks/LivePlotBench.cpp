@@ -60,7 +60,7 @@ double LiveTicksPerSecond(ChartView& chart, int onChart, int ticks) {
             }
             live.Envelope(x, y);
             chart.SetLiveTrace(x, y);
-            chart.SetStatistics(ChartStatistics{true, statistics.Result(), "mm", 20945.0});
+            chart.SetStatistics(ChartStatistics{true, statistics.Result(), "mm", 20945.0, {}});
             chart.ReplotIfDirty();
         }
         const double seconds = std::chrono::duration<double>(SteadyClock::now() - start).count();

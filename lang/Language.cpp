@@ -1,5 +1,6 @@
 #include "lang/Language.h"
 
+#include <algorithm>
 #include <cctype>
 #include <filesystem>
 #include <system_error>
@@ -42,6 +43,8 @@ SectionInfo InfoOf(Section section) {
             return {"MESSAGE", 31, 107};
         case Section::About:
             return {"ABOUT", 5, 138};
+        case Section::Program:
+            return {"PROGRAM", static_cast<int>(ProgramText::Count), -1};
     }
     return {"", 0, -1};
 }
@@ -159,6 +162,7 @@ void TextTable::Reset() {
     fontName = "MS Sans Serif";
     for (size_t i = 0; i < labels.size(); ++i) labels[i] = std::to_string(i);
     for (size_t i = 0; i < buttons.size(); ++i) buttons[i] = std::to_string(i);
+    for (size_t i = 0; i < program.size(); ++i) program[i] = std::to_string(i);
     for (Section section : kAllSections) {
         int first = First(section);
         if (first < 0) continue;
@@ -173,6 +177,8 @@ std::string TextTable::Get(Section section, int key) const {
             return labels[key];
         case Section::Button:
             return buttons[key];
+        case Section::Program:
+            return program[key];
         default:
             return table[First(section) + key];
     }
@@ -187,6 +193,9 @@ void TextTable::Set(Section section, int key, std::string text) {
         case Section::Button:
             buttons[key] = std::move(text);
             break;
+        case Section::Program:
+            program[key] = std::move(text);
+            break;
         default:
             table[First(section) + key] = std::move(text);
             break;
@@ -197,13 +206,55 @@ int TextTable::Count(Section section) { return InfoOf(section).count; }
 int TextTable::First(Section section) { return InfoOf(section).first; }
 const char* TextTable::SectionName(Section section) { return InfoOf(section).name; }
 
-bool LoadLanguage(const std::string& directory, TextTable& texts) {
-    texts.Reset();
-
+std::string SelectedLanguageFile(const std::string& directory) {
     platform::IniFile selector;
     selector.Load(ResolveFile(directory, "Language.ini"));
     std::string fileName = selector.Get("LANGUAGE", "File_Language", "EN.INI");
     if (fileName.empty()) fileName = "EN.INI";  // an empty name names no file
+    return fileName;
+}
+
+std::vector<std::pair<std::string, std::string>> ListLanguageFiles(const std::string& directory) {
+    std::vector<std::pair<std::string, std::string>> files;
+    std::error_code error;
+    for (fs::directory_iterator it(directory, error), end; !error && it != end;
+         it.increment(error)) {
+        const std::string name = it->path().filename().string();
+        if (name.size() <= 4 || !SameNoCase(name.substr(name.size() - 4), ".ini") ||
+            SameNoCase(name, "Language.ini")) {
+            continue;
+        }
+        platform::IniFile file;
+        file.Load(it->path().string());
+        std::string shown = ToUtf8(file.Get("LANGUAGE", "Name", ""));
+        if (shown.empty()) shown = name.substr(0, name.size() - 4);
+        files.emplace_back(name, shown);
+    }
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+std::string FillText(std::string_view text, const std::vector<std::string>& values) {
+    std::string out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '%' && i + 1 < text.size() && text[i + 1] >= '1' && text[i + 1] <= '9') {
+            const auto n = static_cast<size_t>(text[i + 1] - '1');
+            if (n < values.size()) {
+                out += values[n];
+                ++i;
+                continue;
+            }
+        }
+        out += text[i];
+    }
+    return out;
+}
+
+bool LoadLanguage(const std::string& directory, TextTable& texts, const std::string& languageFile) {
+    texts.Reset();
+    const std::string fileName =
+        languageFile.empty() ? SelectedLanguageFile(directory) : languageFile;
 
     platform::IniFile file;
     file.Load(ResolveFile(directory, fileName));

@@ -22,17 +22,8 @@ std::string LocalTimeOfDay() {
     return text;
 }
 
-std::string ChoiceText(const ConnectChoice& choice) {
-    return LinkStatus::DescribePort(choice.portName) + ", " + std::to_string(choice.baud) +
-           " bit/s, address " + std::to_string(choice.address);
-}
-
 /// Counters may start again from zero under a running total (a stream's restart).
 uint64_t Since(uint64_t now, uint64_t start) { return now >= start ? now - start : now; }
-
-std::string Count(uint64_t n, const char* one, const char* many) {
-    return std::to_string(n) + " " + (n == 1 ? one : many);
-}
 
 }  // namespace
 
@@ -43,13 +34,14 @@ std::string PortChoiceOf(const std::string& portName) {
 
 std::string PortNameOf(const std::string& choice) { return link::kPortPrefix + choice; }
 
-LinkStatus::LinkStatus(MainView& view, platform::Clock& clock)
-    : timeOfDay(LocalTimeOfDay), view_(view), clock_(clock) {}
+LinkStatus::LinkStatus(MainView& view, platform::Clock& clock, const lang::TextTable& texts)
+    : timeOfDay(LocalTimeOfDay), view_(view), clock_(clock), texts_(texts) {}
 
-std::string LinkStatus::DescribePort(const std::string& portName) {
+std::string LinkStatus::DescribePort(const std::string& portName, const lang::TextTable& texts) {
+    using lang::ProgramText;
     const std::string choice = PortChoiceOf(portName);
-    if (choice == "USB") return choice + " (USB serial converter)";
-    if (choice == "USB_PELRIN") return choice + " (USB adapter)";
+    if (choice == "USB") return choice + " (" + texts.Text(ProgramText::UsbConverter) + ")";
+    if (choice == "USB_PELRIN") return choice + " (" + texts.Text(ProgramText::UsbAdapter) + ")";
     std::string device = platform::ResolvePortName(portName);
     std::error_code ec;
     const std::filesystem::path target = std::filesystem::canonical(device, ec);
@@ -57,39 +49,83 @@ std::string LinkStatus::DescribePort(const std::string& portName) {
     return device == choice ? choice : choice + " (" + device + ")";
 }
 
+std::string LinkStatus::ChoiceText(const ConnectChoice& choice) const {
+    return texts_.Text(lang::ProgramText::LinkChoice,
+                       {DescribePort(choice.portName, texts_), std::to_string(choice.baud),
+                        std::to_string(choice.address)});
+}
+
+std::string LinkStatus::ConnectedText() const {
+    using lang::ProgramText;
+    if (!connected_) return texts_.Text(ProgramText::NotConnected);
+    std::string text = texts_.Text(ProgramText::Connected, {ChoiceText(*connected_)});
+    if (!parametersRead_) text += texts_.Text(ProgramText::ParametersNotRead);
+    return text;
+}
+
+void LinkStatus::Show(LinkState state, std::string text) {
+    shownState_ = state;
+    shownText_ = text;
+    view_.ShowLinkStatus(state, shownText_);
+}
+
 void LinkStatus::ShowDisconnected() {
     traffic_.reset();
-    connectedText_.clear();
-    view_.ShowLinkStatus(LinkState::Disconnected, "Not connected");
+    connected_.reset();
+    shownMaker_ = [this] { return texts_.Text(lang::ProgramText::NotConnected); };
+    Show(LinkState::Disconnected, shownMaker_());
 }
 
 void LinkStatus::ShowOpenFailed(const ConnectChoice& choice) {
     traffic_.reset();
-    connectedText_.clear();
-    view_.ShowLinkStatus(LinkState::Failed,
-                         "Not connected: " + DescribePort(choice.portName) + " did not open");
+    connected_.reset();
+    shownMaker_ = [this, choice] {
+        return texts_.Text(lang::ProgramText::OpenFailed, {DescribePort(choice.portName, texts_)});
+    };
+    Show(LinkState::Failed, shownMaker_());
 }
 
 void LinkStatus::ShowNoAnswer(const ConnectChoice& choice) {
     traffic_.reset();
-    connectedText_.clear();
-    view_.ShowLinkStatus(LinkState::Failed,
-                         "Not connected: no sensor answered at " + ChoiceText(choice));
+    connected_.reset();
+    shownMaker_ = [this, choice] {
+        return texts_.Text(lang::ProgramText::NoAnswer, {ChoiceText(choice)});
+    };
+    Show(LinkState::Failed, shownMaker_());
 }
 
 void LinkStatus::ShowConnected(const ConnectChoice& choice, bool parametersRead) {
     traffic_.reset();
-    connectedText_ = "Connected: " + ChoiceText(choice);
-    if (!parametersRead) connectedText_ += " (parameters not read)";
-    view_.ShowLinkStatus(LinkState::Connected, connectedText_);
+    connected_ = choice;
+    parametersRead_ = parametersRead;
+    shownMaker_ = [this] { return ConnectedText(); };
+    Show(LinkState::Connected, shownMaker_());
 }
 
 void LinkStatus::ShowLost(const ConnectChoice& choice) {
     traffic_.reset();
-    connectedText_.clear();
-    view_.ShowLinkStatus(LinkState::Lost, "Sensor lost: " + ChoiceText(choice) +
-                                              " stopped answering at " + timeOfDay() +
-                                              "; the connection was closed");
+    connected_.reset();
+    const std::string when = timeOfDay();
+    shownMaker_ = [this, choice, when] {
+        return texts_.Text(lang::ProgramText::Lost, {ChoiceText(choice), when});
+    };
+    Show(LinkState::Lost, shownMaker_());
+}
+
+void LinkStatus::FollowAddress(uint8_t address) {
+    if (!connected_ || connected_->address == address) return;
+    connected_->address = address;
+    if (!traffic_) Show(shownState_, shownMaker_ ? shownMaker_() : ConnectedText());
+}
+
+std::optional<uint8_t> LinkStatus::ShownAddress() const {
+    if (!connected_) return std::nullopt;
+    return connected_->address;
+}
+
+void LinkStatus::Refresh() {
+    if (traffic_ || !shownMaker_) return;  // a traffic line is made again at its next tick
+    Show(shownState_, shownMaker_());
 }
 
 void LinkStatus::StartTraffic(bool stream, TrafficCount count) {
@@ -116,33 +152,32 @@ void LinkStatus::TrafficTick(TrafficCount count) {
 }
 
 void LinkStatus::StopTraffic(TrafficCount count) {
+    using lang::ProgramText;
     if (!traffic_) return;
     const Traffic traffic = *traffic_;
     traffic_.reset();
-    const uint64_t good = Since(count.good, traffic.start.good);
-    const uint64_t failed = Since(count.failed, traffic.start.failed);
-    std::string text = connectedText_.empty() ? std::string("Not connected") : connectedText_;
-    text += traffic.stream ? " | last stream: " + Count(good, "sample", "samples") + ", " +
-                                 Count(failed, "lost sample", "lost samples")
-                           : " | last run: " + Count(good, "result", "results") + ", " +
-                                 Count(failed, "failed request", "failed requests");
-    view_.ShowLinkStatus(connectedText_.empty() ? LinkState::Disconnected : LinkState::Connected,
-                         text);
+    const std::string good = std::to_string(Since(count.good, traffic.start.good));
+    const std::string failed = std::to_string(Since(count.failed, traffic.start.failed));
+    const ProgramText tail = traffic.stream ? ProgramText::LastStream : ProgramText::LastRun;
+    shownMaker_ = [this, tail, good, failed] {
+        return ConnectedText() + texts_.Text(tail, {good, failed});
+    };
+    Show(connected_ ? LinkState::Connected : LinkState::Disconnected, shownMaker_());
 }
 
 std::string LinkStatus::TrafficText(const Traffic& traffic, TrafficCount count) const {
-    std::string text = connectedText_.empty() ? std::string("Not connected") : connectedText_;
-    text += traffic.stream ? " | streaming: " : " | measuring: ";
+    using lang::ProgramText;
+    std::string rate;
     if (traffic.rate < 0.0) {
-        text += "starting";
+        rate = texts_.Text(ProgramText::Starting);
     } else {
-        text += std::to_string(static_cast<uint64_t>(traffic.rate + 0.5)) +
-                (traffic.stream ? " samples/s" : " results/s");
+        rate = texts_.Text(traffic.stream ? ProgramText::SampleRate : ProgramText::ResultRate,
+                           {std::to_string(static_cast<uint64_t>(traffic.rate + 0.5))});
     }
-    const uint64_t failed = Since(count.failed, traffic.start.failed);
-    text += ", " + (traffic.stream ? Count(failed, "lost sample", "lost samples")
-                                   : Count(failed, "failed request", "failed requests"));
-    return text;
+    const std::string failed = std::to_string(Since(count.failed, traffic.start.failed));
+    return ConnectedText() +
+           texts_.Text(traffic.stream ? ProgramText::Streaming : ProgramText::Measuring,
+                       {rate, failed});
 }
 
 }  // namespace veska::main

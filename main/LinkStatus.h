@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 
+#include "lang/Language.h"
 #include "main/MainView.h"
 #include "platform/Clock.h"
 
@@ -37,11 +38,12 @@ struct TrafficCount {
 /// time comes from the clock (rates) and from timeOfDay (the moment a sensor was lost).
 class LinkStatus {
   public:
-    LinkStatus(MainView& view, platform::Clock& clock);
+    /// texts (the PROGRAM section) outlive the status.
+    LinkStatus(MainView& view, platform::Clock& clock, const lang::TextTable& texts);
 
     /// "COM4 (/dev/pts/3)": the port's choice and, when it differs, the device it resolves
     /// to (the final target of a port-directory or by-id link). USB ports name the converter.
-    static std::string DescribePort(const std::string& portName);
+    static std::string DescribePort(const std::string& portName, const lang::TextTable& texts);
 
     void ShowDisconnected();
     void ShowOpenFailed(const ConnectChoice& choice);
@@ -50,6 +52,13 @@ class LinkStatus {
     void ShowConnected(const ConnectChoice& choice, bool parametersRead);
     /// The answer watchdog closed the connection: the sensor stopped answering.
     void ShowLost(const ConnectChoice& choice);
+    /// The net address in use changed (the selector, a sent address, the defaults): the
+    /// connected line names the new one.
+    void FollowAddress(uint8_t address);
+    /// The address the connected line names; none while not connected.
+    std::optional<uint8_t> ShownAddress() const;
+    /// Shows the line again in the current language.
+    void Refresh();
 
     /// A run (stream false) or a stream started: the rate is counted from here.
     void StartTraffic(bool stream, TrafficCount count);
@@ -72,10 +81,19 @@ class LinkStatus {
         double rate = -1.0;     ///< [1/s]; negative until the first period
     };
     std::string TrafficText(const Traffic& traffic, TrafficCount count) const;
+    std::string ChoiceText(const ConnectChoice& choice) const;
+    /// The line of the current connection; "not connected" without one.
+    std::string ConnectedText() const;
+    void Show(LinkState state, std::string text);
 
     MainView& view_;
     platform::Clock& clock_;
-    std::string connectedText_;  ///< the line of the current connection
+    const lang::TextTable& texts_;
+    std::optional<ConnectChoice> connected_;  ///< the connection the line names
+    bool parametersRead_ = true;
+    LinkState shownState_ = LinkState::Disconnected;
+    std::string shownText_;  ///< the line as last shown, for Refresh of a fixed line
+    std::function<std::string()> shownMaker_;  ///< makes the shown line again (language)
     std::optional<Traffic> traffic_;
 };
 

@@ -58,6 +58,24 @@ enum class Control {
     RadioGroupMode,
     TrackBarLaser,
     StatusLine,  ///< a line at the foot of the window for notes (hidden while empty)
+    // Menu items and menu buttons beyond the classic captions.
+    MenuSaveCsv,
+    MenuSaveImage,
+    MenuClearZero,
+    MenuXAutomaticScaling,
+    MenuYAutomaticScaling,
+    MenuWriteParamFile,
+    MenuReadParamFile,
+    ButtonLink,  ///< opens the link menu
+    MenuReconnect,
+    MenuReconnectTip,  ///< the tooltip of Reconnect
+    MenuFindSensor,
+    MenuLineTrace,
+    ButtonOptions,  ///< opens the options menu: language, and the bench form where reachable
+    MenuLanguage,
+    MenuBenchForm,
+    PortNoteSimulated,  ///< the port list's note beside the simulated sensor's port
+    PortNoteAbsent,     ///< the port list's note beside a port with no device
 };
 
 /// The main window's timers.
@@ -154,6 +172,13 @@ class MainView : public params::ParamView {
     virtual void ShowLinkStatus(LinkState state, const std::string& text) = 0;
     /// Whether "Reconnect" (repeat the last connect) and "Find a sensor" can be used now.
     virtual void SetLinkActions(bool reconnect, bool search) = 0;
+    /// The language files the operator can choose from (file names such as "DE.INI", each
+    /// with the name it is offered under) and the one in use.
+    virtual void ShowLanguages(const std::vector<std::pair<std::string, std::string>>& files,
+                               const std::string& current) {
+        (void)files;
+        (void)current;
+    }
 };
 
 }  // namespace veska::main

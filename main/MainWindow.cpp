@@ -1,6 +1,7 @@
 #include "main/MainWindow.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <iostream>
 
 #include "acquire/CsvExport.h"
@@ -55,7 +56,7 @@ MainWindow::MainWindow(ProgramState& state, MainView& view, platform::Clock& clo
       usb_(usb),
       options_(std::move(options)),
       bench_(std::move(bench)),
-      linkStatus_(view, clock) {
+      linkStatus_(view, clock, state.texts) {
     params::SensorSession& session = state_.session;
     session.SetView(view_);
     session.SetUsbBackend(usb_);
@@ -74,20 +75,24 @@ MainWindow::~MainWindow() = default;
 
 // ---- Start-up and shutdown -------------------------------------------------------------
 
+bool MainWindow::LoadTexts() {
+    if (!options_.languageFile.empty() &&
+        lang::LoadLanguage(languageDirectory_, state_.texts, options_.languageFile)) {
+        return true;
+    }
+    return lang::LoadLanguage(languageDirectory_, state_.texts);
+}
+
 void MainWindow::FormCreate() {
-    const std::string directory = options_.languageDirectory.empty() ? lang::FindLanguageDirectory()
-                                                                     : options_.languageDirectory;
-    const bool languageFound = lang::LoadLanguage(directory, state_.texts);
+    languageDirectory_ = options_.languageDirectory.empty() ? lang::FindLanguageDirectory()
+                                                            : options_.languageDirectory;
+    const bool languageFound = LoadTexts();
     ApplyLanguage();
     if (!languageFound) {
-        const std::string note = lang::MissingLanguageNote(directory);
+        const std::string note = lang::MissingLanguageNote(languageDirectory_);
         std::cerr << "veskacfg: " << note << '\n';
         view_.SetText(Control::StatusLine, note);
     }
-
-    const std::string prefix = state_.texts.Get(lang::Section::About, 0);
-    view_.SetText(Control::WindowCaption,
-                  prefix + (options_.debugBuild ? kDebugReleaseCaption : kReleaseCaption));
 
     state_.session.conn.portName = std::string(link::kPortPrefix) + "COM4";
     state_.session.conn.baudRate = 115200;
@@ -125,8 +130,52 @@ void MainWindow::FormCreate() {
         options_.motorTablePath.empty() ? bench::FindMotorTableFile() : options_.motorTablePath);
 }
 
+void MainWindow::ChooseLanguage(const std::string& file) {
+    options_.languageFile = file;
+    if (!LoadTexts()) return;
+    ApplyLanguage();
+    params::LocaliseParamNames(state_.session.table, state_.texts);
+    if (state_.session.grid.Built()) state_.session.RebuildGrid();
+    if (state_.session.conn.connected)
+        view_.SetText(Control::ButtonConnect, state_.texts.Button(10));
+    if (stream_->Running()) view_.SetText(Control::ButtonStream, state_.texts.Button(6));
+    if (measurement_->Running()) view_.SetText(Control::ButtonMeasure, state_.texts.Button(12));
+    if (!state_.session.conn.connected) ShowNoIdentity();
+    ShowZeroOffset();
+    linkStatus_.Refresh();
+}
+
 void MainWindow::ApplyLanguage() {
     const lang::TextTable& t = state_.texts;
+    using lang::ProgramText;
+    const std::string prefix = t.Get(lang::Section::About, 0);
+    view_.SetText(Control::WindowCaption,
+                  prefix + (options_.debugBuild ? kDebugReleaseCaption : kReleaseCaption));
+    const std::pair<Control, ProgramText> program[] = {
+        {Control::MenuSaveCsv, ProgramText::SaveCsv},
+        {Control::MenuSaveImage, ProgramText::SaveImage},
+        {Control::MenuClearZero, ProgramText::ClearZero},
+        {Control::MenuXAutomaticScaling, ProgramText::XAutomaticScaling},
+        {Control::MenuYAutomaticScaling, ProgramText::YAutomaticScaling},
+        {Control::MenuWriteToFactory, ProgramText::WriteToFactory},
+        {Control::MenuWriteParamFile, ProgramText::WriteParamFile},
+        {Control::MenuReadParamFile, ProgramText::ReadParamFile},
+        {Control::ButtonLink, ProgramText::LinkMenu},
+        {Control::MenuReconnect, ProgramText::Reconnect},
+        {Control::MenuReconnectTip, ProgramText::ReconnectTip},
+        {Control::MenuFindSensor, ProgramText::FindSensor},
+        {Control::MenuLineTrace, ProgramText::LineTrace},
+        {Control::ButtonOptions, ProgramText::OptionsMenu},
+        {Control::MenuLanguage, ProgramText::LanguageMenu},
+        {Control::MenuBenchForm, ProgramText::BenchForm},
+        {Control::PortNoteSimulated, ProgramText::PortSimulated},
+        {Control::PortNoteAbsent, ProgramText::PortAbsent},
+    };
+    for (const auto& [control, key] : program) view_.SetText(control, t.Text(key));
+    const std::string inUse = options_.languageFile.empty()
+                                  ? lang::SelectedLanguageFile(languageDirectory_)
+                                  : options_.languageFile;
+    view_.ShowLanguages(lang::ListLanguageFiles(languageDirectory_), inUse);
     const std::pair<Control, int> labels[] = {
         {Control::Label5, 0}, {Control::Label10, 1}, {Control::Label4, 2}, {Control::Label18, 3},
         {Control::Label6, 4}, {Control::Label17, 5}, {Control::Label7, 6}, {Control::Label8, 7},
@@ -208,6 +257,13 @@ void MainWindow::ComboBoxWorkCodeDevChange(const std::string& text) {
         return;
     }
     state_.session.conn.netAddress = static_cast<uint8_t>(value & 0xFF);
+    FollowAddress();
+}
+
+void MainWindow::FollowAddress() {
+    const uint8_t address = state_.session.conn.netAddress;
+    linkStatus_.FollowAddress(address);
+    if (lastConnect_ && state_.session.conn.connected) lastConnect_->address = address;
 }
 
 void MainWindow::ComboBoxMotorCOMChange(const std::string& text) {
@@ -368,8 +424,11 @@ void MainWindow::TimerAnswerTimer() {
         ShowZeroValue();
         view_.SetVisible(Control::FormDebug, false);
         traffic_ = Traffic::None;
-        linkStatus_.ShowLost(
-            lastConnect_.value_or(ConnectChoice{conn.portName, conn.baudRate, conn.netAddress}));
+        // The address is the one in use, which the selector shows.
+        ConnectChoice lost =
+            lastConnect_.value_or(ConnectChoice{conn.portName, conn.baudRate, conn.netAddress});
+        lost.address = conn.netAddress;
+        linkStatus_.ShowLost(lost);
         UpdateLinkActions();
     }
     conn.previousAnswerStatus = conn.answerStatus;
@@ -420,6 +479,9 @@ TrafficCount MainWindow::CountOf(Traffic traffic) const {
 }
 
 void MainWindow::LinkStatusTick() {
+    // A sent address or the defaults change the address in use behind the selector's back.
+    if (linkStatus_.ShownAddress() && *linkStatus_.ShownAddress() != state_.session.conn.netAddress)
+        FollowAddress();
     const Traffic now = stream_->Running()        ? Traffic::Stream
                         : measurement_->Running() ? Traffic::Run
                                                   : Traffic::None;
@@ -448,7 +510,8 @@ void MainWindow::ClearZeroClick() {
 
 void MainWindow::ShowZeroOffset() {
     const float zero = state_.zeroOffset.load();
-    view_.ChartShowZeroOffset(zero != 0.0f ? "Zero offset " + lang::FormatFixed(zero, 3) + " mm"
+    view_.ChartShowZeroOffset(zero != 0.0f ? state_.texts.Text(lang::ProgramText::ZeroOffset,
+                                                               {lang::FormatFixed(zero, 3)})
                                            : std::string());
 }
 
@@ -456,8 +519,8 @@ void MainWindow::SaveChartImageClick() {
     const std::optional<std::string> path = view_.AskSaveImageFile();
     if (!path || path->empty()) return;
     if (!view_.SaveChartImage(*path, 0, 0)) {
-        view_.MessageBox("Cannot write the chart image '" + *path + "'.", state_.texts.Message(2),
-                         kMbIconExclamation);
+        view_.MessageBox(state_.texts.Text(lang::ProgramText::ChartImageFailed, {*path}),
+                         state_.texts.Message(2), kMbIconExclamation);
     }
 }
 
@@ -547,6 +610,11 @@ bool MainWindow::MeasurementRunning() const { return measurement_->Running(); }
 // ---- Parameter grid events -------------------------------------------------------------
 
 std::vector<std::string> MachineSerialPorts() { return platform::ListSerialPorts(); }
+
+bool PortPresent(const std::string& choice) {
+    std::error_code error;
+    return std::filesystem::exists(platform::ResolvePortName(PortNameOf(choice)), error);
+}
 
 void MainWindow::ParamMenuClick(ParamMenuAction action) {
     using Transfer = void (params::ParamTransfer::*)();

@@ -45,11 +45,18 @@ enum class ParamMenuAction {
 /// (by-id names first) and the COMn entries of the port directory.
 std::vector<std::string> MachineSerialPorts();
 
+/// Whether the device a port selector's text names is there ("COM4" through the port
+/// directory or /dev/ttyS3, or a path).
+bool PortPresent(const std::string& choice);
+
 /// Options fixed when the program starts.
 struct StartOptions {
     std::string languageDirectory;  ///< empty: lang::FindLanguageDirectory()
     std::string motorTablePath;     ///< empty: bench::FindMotorTableFile()
     bool debugBuild = false;        ///< makes the factory bench reachable
+    /// The language file the operator chose last ("DE.INI"); empty, or a file that is not
+    /// there: the one Language.ini names.
+    std::string languageFile;
 };
 
 /// What the composition root hands the logic beside the view: the bench's devices and the
@@ -77,6 +84,9 @@ class MainWindow {
     void FormResize();
     void FormClose();
     void TimerMoreTimer();
+    /// The options menu's language: the texts are read from that file of the language
+    /// directory and every caption of the window changes at once.
+    void ChooseLanguage(const std::string& file);
 
     // Connection.
     void ButtonConnectClick();
@@ -155,7 +165,12 @@ class MainWindow {
     bool DebugBuild() const { return options_.debugBuild; }
 
   private:
+    /// Loads the texts (the chosen file, else the one Language.ini names); false when no
+    /// language file was found.
+    bool LoadTexts();
     void ApplyLanguage();
+    /// The status bar and the Reconnect choice name the net address in use.
+    void FollowAddress();
     /// Pulse mode's export: profileSamples[0 .. profileLast], one decimal a line, then the
     /// capture is armed again. False with error set when the file cannot be written.
     bool ExportProfile(const std::string& path, std::string& error);
@@ -191,6 +206,7 @@ class MainWindow {
     std::unique_ptr<MeasurementCycle> measurement_;
     LinkStatus linkStatus_;
     std::optional<ConnectChoice> lastConnect_;
+    std::string languageDirectory_;    ///< found at FormCreate
     Traffic traffic_ = Traffic::None;  ///< what linkStatus_ counts now
 };
 

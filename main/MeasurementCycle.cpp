@@ -6,6 +6,7 @@
 
 #include "acquire/CsvExport.h"
 #include "bench/RunRecord.h"
+#include "lang/Language.h"
 #include "lang/NumberFormat.h"
 #include "link/Status.h"
 #include "main/SensorIdentity.h"
@@ -122,11 +123,12 @@ void MeasurementCycle::Start() {
     // Modes that plot a plain value name it with its unit; the others leave the titles empty
     // for their own steps.
     runUnit_ = acquire::UnitOf(RowOf(mode).label);
-    const auto [leftTitle, bottomTitle] = acquire::AxisTitlesFor(runUnit_);
+    const auto [leftTitle, bottomTitle] = acquire::AxisTitlesFor(runUnit_, state_.texts);
     view_.ChartSetAxisTitles(leftTitle, bottomTitle);
     view_.ChartSetFoot("");
     runStartTick_ = rateShownTick_ = clock_.TickCount();
-    view_.ChartSetStatistics(acquire::ChartStatistics{false, {}, runUnit_, 0.0});
+    view_.ChartSetStatistics(acquire::ChartStatistics{
+        false, {}, runUnit_, 0.0, acquire::StatisticsWordsOf(state_.texts, false)});
 
     view_.SetText(Control::ButtonMeasure, state_.texts.Button(12));
     view_.SetEnabled(Control::ButtonConnect, false);
@@ -241,8 +243,10 @@ void MeasurementCycle::ShowRunRate() {
     rateShownTick_ = now;
     if (runUnit_.empty()) return;
     const uint32_t elapsed = now - runStartTick_;
-    const double rate = elapsed > 0 ? 1000.0 * run.pointNumber / elapsed : 0.0;
-    view_.ChartSetStatistics(acquire::ChartStatistics{false, {}, runUnit_, rate});
+    // While the run goes on the status bar names its rate; the chart names it once it ended.
+    const double rate = elapsed > 0 && !running_ ? 1000.0 * run.pointNumber / elapsed : 0.0;
+    view_.ChartSetStatistics(acquire::ChartStatistics{
+        false, {}, runUnit_, rate, acquire::StatisticsWordsOf(state_.texts, false)});
 }
 
 std::string MeasurementCycle::UniqueStem(const std::string& stem) {
@@ -361,11 +365,15 @@ bool MeasurementCycle::FetchResult() {
                 ShowRunExtremes();
             }
             resultRetryBudget = kRetryBudget;
-        } else if (resultRetryBudget > 0) {
-            --resultRetryBudget;
-            conn.linkStatus.store(link::kStatusOk);
         } else {
+            // A failed request is no reading: nothing is stored or plotted, and the read-out
+            // says so. A short run of failures does not reach the watchdog.
             ok = false;
+            runView_.ShowValue(state_.texts.Text(lang::ProgramText::RequestFailed));
+            if (resultRetryBudget > 0) {
+                --resultRetryBudget;
+                conn.linkStatus.store(link::kStatusOk);
+            }
         }
     }
 

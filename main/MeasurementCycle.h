@@ -101,8 +101,8 @@ class MeasurementCycle final : public bench::RunFrame {
     /// The run state shared with the mode steps; read by tests and the export.
     bench::RunState run;
     int16_t resultRetryBudget = kRetryBudget;
-    /// Result requests of the running or the last run: answered, and failed (bridged with the
-    /// last value or not). Reset at each start; the status bar shows them.
+    /// Result requests of the running or the last run: answered, and failed (none of which
+    /// gives a value). Reset at each start; the status bar shows them.
     uint64_t resultsReceived = 0;
     uint64_t resultsFailed = 0;
 

@@ -1,5 +1,6 @@
 #include "main/PlainModes.h"
 
+#include <limits>
 #include <string>
 
 namespace veska::main {
@@ -32,10 +33,16 @@ void PlainMode::Tick(bench::RunFrame& frame) {
         }
         view.ShowValue(frame.Row().label.Text(shown));
 
-        if (value > kHighPointMm && run.firstTickPending) {
+        // The reference point is a distance: it belongs to Line mode's millimetres only.
+        if (code_ == bench::kModeLine && value > kHighPointMm && run.firstTickPending) {
             view.ChartAddPoint(kHighPointMm, "0", bench::PointColour::SeriesDefault);
         }
         view.ChartAddPoint(shown, std::to_string(run.pointNumber), bench::PointColour::Red);
+        ++run.pointNumber;
+    } else if (frame.Row().requestsResult) {
+        // A failed request leaves a gap in the line at its place, not a point.
+        view.ChartAddPoint(std::numeric_limits<double>::quiet_NaN(),
+                           std::to_string(run.pointNumber), bench::PointColour::Red);
         ++run.pointNumber;
     }
     if (code_ == bench::kModeTemperature) return;

@@ -92,10 +92,11 @@ void StreamController::StartLive(int32_t mode) {
     liveStartTick_ = clock_.TickCount();
     live_.Reset();
     liveStatistics_.Reset();
-    const auto [leftTitle, bottomTitle] = acquire::AxisTitlesFor(liveUnit_);
+    const auto [leftTitle, bottomTitle] = acquire::AxisTitlesFor(liveUnit_, state_.texts);
     view_.ChartSetAxisTitles(leftTitle, bottomTitle);
     view_.ChartSetLiveTrace({}, {});
-    view_.ChartSetStatistics(acquire::ChartStatistics{false, {}, liveUnit_, 0.0});
+    view_.ChartSetStatistics(acquire::ChartStatistics{
+        false, {}, liveUnit_, 0.0, acquire::StatisticsWordsOf(state_.texts, true)});
 }
 
 bool StreamController::FeedLive() {
@@ -129,8 +130,10 @@ double StreamController::LiveRate() const {
 void StreamController::ShowLive() {
     live_.Envelope(liveX_, liveY_);
     view_.ChartSetLiveTrace(liveX_, liveY_);
+    // The status bar names the stream's rate while it runs.
     view_.ChartSetStatistics(
-        acquire::ChartStatistics{true, liveStatistics_.Result(), liveUnit_, LiveRate()});
+        acquire::ChartStatistics{true, liveStatistics_.Result(), liveUnit_, 0.0,
+                                 acquire::StatisticsWordsOf(state_.texts, true)});
 }
 
 void StreamController::StopForTeardown() {
@@ -160,7 +163,8 @@ void StreamController::Stop() {
     const double rate = LiveRate();
     liveActive_ = false;
     if (hadLive) view_.ChartSetLiveTrace({}, {});
-    view_.ChartSetStatistics(acquire::ChartStatistics{false, {}, liveUnit_, rate});
+    view_.ChartSetStatistics(acquire::ChartStatistics{
+        false, {}, liveUnit_, rate, acquire::StatisticsWordsOf(state_.texts, true)});
 
     // The samples from the cursor up to, not including, the newest one, in one pass.
     auto& samples = state_.samples;

@@ -139,7 +139,8 @@ bool ParamFileCommands::WriteFactoryParamFile() { return WriteWithDialog(); }
 
 bool ParamFileCommands::RdParamFileClick() {
     SensorSession& ctx = transfer_.Session();
-    if (!transfer_.ConfirmDiscardEdits("Reading a file replaces them with the file's values.")) {
+    if (!transfer_.ConfirmDiscardEdits(
+            transfer_.Session().Texts().Text(lang::ProgramText::DiscardFile))) {
         return false;
     }
     const std::optional<std::string> path = ctx.View().AskOpenParamFile();

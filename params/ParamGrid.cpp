@@ -5,6 +5,7 @@
 #include "lang/Language.h"
 #include "params/ParamCodings.h"
 #include "params/SensorSet.h"
+#include "params/ValueRange.h"
 
 namespace veska::params {
 
@@ -40,7 +41,15 @@ struct CellContext {
     int32_t& Value() const { return values.workValues[param]; }
     const lang::TextTable& Texts() const { return grid.Texts(); }
     std::string Word(int key) const { return Texts().ParamValue(key); }
-    bool InRange(int64_t n) const { return n >= Row().minimum && n <= Row().maximum; }
+    /// A value the row may send (its limits, its size, its list).
+    bool Allowed(int64_t n) const {
+        return n >= INT32_MIN && n <= INT32_MAX &&
+               Writable(grid.Table(), param, static_cast<int32_t>(n), Texts());
+    }
+    /// The refusal naming what is allowed; the cell keeps the text for correction.
+    GridResult Refused() const {
+        return GridResult{false, RefusedEntryText(grid.Table(), param, text, Texts())};
+    }
     /// Shows the stored value again without changing it.
     void Restore() const {
         grid.SetCellText(param, RestoredText(grid.Table(), param, Value(), Texts()));
@@ -68,10 +77,12 @@ GridResult TakeWord(const CellContext& c, int zeroWord) {
     return {};
 }
 
-/// v := integer(t) / divisor, no range check; the cell then shows what was stored.
+/// v := integer(t) / divisor; the text must be a whole multiple of the divisor and give a
+/// value the row may send. The cell then shows what was stored.
 GridResult TakeScaled(const CellContext& c, int32_t divisor) {
     int32_t n = 0;
     if (!ParseInteger(c.text, n)) return Failure(c.text);
+    if (n % divisor != 0 || !c.Allowed(n / divisor)) return c.Refused();
     c.Value() = n / divisor;
     c.ShowStored();
     return {};
@@ -100,7 +111,7 @@ GridResult TakeControlByte(const CellContext& c) {
     return {};
 }
 
-/// Range-checked decimal: empty or out of range restores, other text must convert.
+/// Range-checked decimal: empty restores, other text must convert and lie in the range.
 GridResult TakeChecked(const CellContext& c) {
     if (c.text.empty()) {
         c.Restore();
@@ -108,10 +119,7 @@ GridResult TakeChecked(const CellContext& c) {
     }
     int32_t n = 0;
     if (!ParseInteger(c.text, n)) return Failure(c.text);
-    if (!c.InRange(n)) {
-        c.Restore();
-        return {};
-    }
+    if (!c.Allowed(n)) return c.Refused();
     c.Value() = n;
     return {};
 }
@@ -125,10 +133,7 @@ GridResult TakeZeroPoint(const CellContext& c) {
     int32_t n = 0;
     if (!ParseInteger(c.text, n)) return Failure(c.text);
     int64_t scaled = int64_t{n} * kZeroPointScale;
-    if (!c.InRange(scaled / 1000)) {
-        c.Restore();
-        return {};
-    }
+    if (!c.Allowed(scaled / 1000) || !c.Allowed((scaled + 500) / 1000)) return c.Refused();
     c.Value() = static_cast<int32_t>((scaled + 500) / 1000);
     return {};
 }
@@ -145,7 +150,8 @@ GridResult TakeHex(const CellContext& c) {
     uint32_t h = 0;
     if (!IsHexText(c.text)) return GridResult{false, HexReport(c.text)};
     // A value beyond 32 bits is above every maximum.
-    if (ParseHex(c.text, h) && int64_t{h} <= c.Row().maximum) c.Value() = static_cast<int32_t>(h);
+    if (!ParseHex(c.text, h) || int64_t{h} > c.Row().maximum) return c.Refused();
+    c.Value() = static_cast<int32_t>(h);
     c.Restore();
     return {};
 }
@@ -197,6 +203,10 @@ TakeOver TakeOverOf(Coding coding) {
     return TakeNothing;
 }
 
+/// Backspace deletes, Enter takes the cell over, Escape cancels the edit, as in any table;
+/// none adds a character, so the length limit does not hold them back.
+bool IsEditingKey(char32_t c) { return c == kKeyBackspace || c == kKeyEnter || c == kKeyEscape; }
+
 bool IsDecimalKey(char32_t c) { return (c >= '0' && c <= '9') || c == '-'; }
 
 bool IsHexKey(char32_t c) {
@@ -228,6 +238,12 @@ void ParamGrid::SetCellText(int param, std::string text) {
     if (!Has(param)) return;
     rows_[param].value = std::move(text);
     if (observer_ != nullptr) observer_->CellChanged(param);
+}
+
+void ParamGrid::SetRowTexts(int param, std::string key, std::string allowedNote) {
+    if (!Has(param)) return;
+    rows_[param].key = std::move(key);
+    rows_[param].allowedNote = std::move(allowedNote);
 }
 
 void ParamGrid::SetPickList(int param, std::vector<std::string> list) {
@@ -266,7 +282,11 @@ void BuildParamGrid(ParamGrid& grid, const ValueStores& values, uint16_t& result
                                    {},
                                    {},
                                    false,
-                                   {}});
+                                   {},
+                                   AllowedNote(table, i, texts)});
+        } else {
+            // The names and notes follow a change of language.
+            grid.SetRowTexts(i, row.name, AllowedNote(table, i, texts));
         }
         if (grid.Row(i).editStyle == kEditPickList) grid.SetPickList(i, PickList(i, texts));
         if (CodingOf(i) == Coding::DottedQuad) grid.SetEditMask(i, kDottedQuadMask);
@@ -358,9 +378,11 @@ KeyResult FilterKey(ParamGrid& grid, char32_t c, std::string_view editorText) {
             return result;
         }
         case kDisplayDecimal:
+            if (IsEditingKey(c)) return {};
             if (!IsDecimalKey(c)) return {KeyVerdict::Refuse, {}};
             break;
         case kDisplayHex:
+            if (IsEditingKey(c)) return {};
             if (!IsHexKey(c)) return {KeyVerdict::Refuse, {}};
             break;
         default:

@@ -19,7 +19,7 @@ inline constexpr const char* kDottedQuadMask = "990.990.990.990";
 
 /// One value row of the grid (grid row param + 1; grid row 0 is the title row).
 struct GridRow {
-    std::string key;    ///< the parameter's name when the row was created
+    std::string key;    ///< the parameter's name as of the last build
     std::string value;  ///< the value cell's text as the operator sees it
     EditStyle editStyle = kEditPlain;
     /// Longest text the key filter lets the operator type; words picked from the list are
@@ -33,6 +33,8 @@ struct GridRow {
     /// What the mark explains, plain text: the sensor's value in the row's own text. Empty
     /// for an unmarked row.
     std::string markNote;
+    /// What the row takes, plain text ("Allowed: 1 … 127"), for its tooltip.
+    std::string allowedNote;
 };
 
 /// Told about every change the model makes to the grid, so that a view can follow it.
@@ -93,6 +95,7 @@ class ParamGrid {
     // Used by BuildParamGrid.
     void AppendRow(GridRow row) { rows_.push_back(std::move(row)); }
     void SetPickList(int param, std::vector<std::string> list);
+    void SetRowTexts(int param, std::string key, std::string allowedNote);
     void SetEditMask(int param, std::string mask);
     void NotifyRebuilt();
     /// Sets a row's unsent mark and note; notifies the observer when they changed and notify
@@ -126,8 +129,10 @@ struct GridResult {
 void BuildParamGrid(ParamGrid& grid, const ValueStores& values, uint16_t& resultDivisor);
 
 /// Takes the text of the cell of grid.CurrentParam() over into workValues, by the row's
-/// coding. A range-checked row whose text is empty or out of range gets its old text back
-/// silently. A text the coding cannot convert gives a failed result and changes nothing.
+/// coding. A range-checked row whose text is empty gets its old text back silently. A text
+/// the coding cannot convert, or whose value the row may not send (out of its range, not
+/// in its list, not a whole step), gives a failed result naming what is allowed; nothing
+/// changes and the cell keeps the text for correction.
 /// A cell still showing exactly the text of its stored value keeps that value.
 /// Does nothing before the first build.
 GridResult ApplyGridCell(ParamGrid& grid, ValueStores& values);
@@ -180,9 +185,9 @@ inline constexpr char32_t kKeyEnter = 13;
 inline constexpr char32_t kKeyEscape = 27;
 
 /// Filters character c typed into the row of grid.CurrentParam() whose editor holds
-/// editorText. Decimal rows take '0'..'9' and '-' only (Backspace, Enter and Escape are
-/// refused too), hexadecimal rows '0'..'9', 'a'..'f', 'A'..'F'; both refuse a character
-/// once the text has maxLength characters, even when the text is selected. In an IP row
+/// editorText. Decimal rows take '0'..'9' and '-' only, hexadecimal rows '0'..'9', 'a'..'f',
+/// 'A'..'F'; both refuse a character once the text has maxLength characters, even when the
+/// text is selected. Backspace, Enter and Escape pass in both, whatever the length. In an IP row
 /// Enter re-formats the cell and every other character goes to the edit mask. Keys that
 /// produce no character (Delete, arrows) never reach the filter.
 KeyResult FilterKey(ParamGrid& grid, char32_t c, std::string_view editorText);

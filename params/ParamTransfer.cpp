@@ -1,4 +1,5 @@
 #include "params/ParamTransfer.h"
+#include "lang/Language.h"
 
 #include <cstdint>
 #include <utility>
@@ -6,13 +7,13 @@
 
 #include "link/Status.h"
 #include "params/SensorSet.h"
+#include "params/ValueRange.h"
 
 namespace veska::params {
 
 namespace {
 
 constexpr char kCR = '\r';  // line break of the message texts (the single character 13)
-constexpr const char* kCompareAllCaption = "VESKA-SP";
 constexpr const char* kEqualText = "Ok!";
 
 constexpr uint32_t kDefaultBaud = 115200;  ///< [bit/s] of the sensor's default set
@@ -71,7 +72,19 @@ void ParamTransfer::RestoreDefaults() {
     session_.conn.answerStatus.store(session_.conn.linkStatus.load());
 }
 
-void ParamTransfer::PopupMenuLoadClick() { session_.SendParameter(session_.grid.CurrentParam()); }
+bool ParamTransfer::RefuseUnwritable(const std::vector<int>& rows) {
+    const std::vector<int> refused =
+        UnwritableRows(session_.table, session_.values, rows, session_.Texts());
+    if (refused.empty()) return false;
+    Show(RefusedWriteText(session_.table, session_.values, refused, session_.Texts()), kMbIconStop);
+    return true;
+}
+
+void ParamTransfer::PopupMenuLoadClick() {
+    const int i = session_.grid.CurrentParam();
+    if (RefuseUnwritable({i})) return;
+    session_.SendParameter(i);
+}
 
 void ParamTransfer::PopupMenuReadClick() {
     const int i = session_.grid.CurrentParam();
@@ -110,10 +123,16 @@ void ParamTransfer::PopupMenuCompareClick() {
     Show(text, kMbIconExclamation);
 }
 
-void ParamTransfer::PopupMenuLoadAllClick() { session_.SendAllParameters(); }
+void ParamTransfer::PopupMenuLoadAllClick() {
+    // All or nothing: a set with a value the sensor may not hold is not sent in part.
+    std::vector<int> rows(kGridParamCount);
+    for (int i = 0; i < kGridParamCount; ++i) rows[i] = i;
+    if (RefuseUnwritable(rows)) return;
+    session_.SendAllParameters();
+}
 
 void ParamTransfer::PopupMenuReadAllClick() {
-    if (!ConfirmDiscardEdits("Read All replaces them with the sensor's values.")) return;
+    if (!ConfirmDiscardEdits(session_.Texts().Text(lang::ProgramText::DiscardReadAll))) return;
     if (!session_.FetchAllParameters()) return;
     session_.CopySensorToWork(kGridParamCount);
     session_.RebuildGrid();
@@ -121,8 +140,7 @@ void ParamTransfer::PopupMenuReadAllClick() {
 
 void ParamTransfer::PopupMenuCompareAllClick() {
     if (!session_.FetchAllParameters()) {
-        session_.View().MessageBox(LinkFailureText(session_.LastFailedParam()), kCompareAllCaption,
-                                   kMbIconStop);
+        Show(LinkFailureText(session_.LastFailedParam()), kMbIconStop);
         return;
     }
     std::string text = kEqualText;
@@ -131,11 +149,9 @@ void ParamTransfer::PopupMenuCompareAllClick() {
         if (session_.values.workValues[i] != session_.values.sensorValues[i])
             lines += DifferenceLine(i);
     }
-    if (!lines.empty()) {
-        text = session_.Texts().Message(kMsgDiffer) + " " +
-               session_.Texts().Message(kMsgDifferTail) + lines;
-    }
-    session_.View().MessageBox(text, kCompareAllCaption, kMbIconExclamation);
+    // One caption for every box; the first line names no parameter, the lines below do.
+    if (!lines.empty()) text = session_.Texts().Text(lang::ProgramText::DifferAll) + lines;
+    Show(text, kMbIconExclamation);
 }
 
 bool ParamTransfer::ConfirmDiscardEdits(const std::string& consequence) {
@@ -155,8 +171,7 @@ bool ParamTransfer::Confirm(int messageKey) {
 
 void ParamTransfer::PopupMenuFLASHClick() {
     if (!Confirm(kMsgConfirmFlash)) return;
-    if (!ConfirmDiscardEdits("Write to FLASH stores the sensor's values and shows them here."))
-        return;
+    if (!ConfirmDiscardEdits(session_.Texts().Text(lang::ProgramText::DiscardFlash))) return;
     StoreToFlash();
     if (session_.FetchAllParameters()) session_.CopySensorToWork(kGridParamCount);
     session_.RebuildGrid();
@@ -164,7 +179,7 @@ void ParamTransfer::PopupMenuFLASHClick() {
 
 void ParamTransfer::PopupMenuDefaultClick() {
     if (!Confirm(kMsgConfirmDefault)) return;
-    if (!ConfirmDiscardEdits("Default replaces them with the sensor's default values.")) return;
+    if (!ConfirmDiscardEdits(session_.Texts().Text(lang::ProgramText::DiscardDefault))) return;
     RestoreDefaults();
     session_.RebuildGrid();
 }

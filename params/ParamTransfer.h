@@ -2,6 +2,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "params/SensorSession.h"
 
@@ -62,6 +63,8 @@ class ParamTransfer {
     SensorSession& Session() const { return session_; }
 
   private:
+    /// Shows which of rows hold values they may not send (stop icon); true when any does.
+    bool RefuseUnwritable(const std::vector<int>& rows);
     void StoreSet(uint8_t code);
     /// Message box with caption MESSAGE Item_2.
     void Show(const std::string& text, int flags);

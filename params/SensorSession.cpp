@@ -6,6 +6,7 @@
 #include "link/Status.h"
 #include "params/SensorPortOpen.h"
 #include "params/SensorSet.h"
+#include "params/ValueRange.h"
 
 namespace veska::params {
 
@@ -83,6 +84,13 @@ void SensorSession::SendParameter(int i) {
     if (i < 0 || i >= kParamCount) return;
     const ParamDescriptor& row = table[i];
     const int32_t v = values.workValues[i];
+    // A value the row may not hold never reaches the sensor: nothing is sent and the host
+    // keeps its settings (a wrapped address would leave the sensor where nobody looks).
+    if (!Writable(table, i, v, texts_)) {
+        lastSendStatus_ = link::kStatusBadRequest;
+        conn.linkStatus.store(lastSendStatus_);
+        return;
+    }
     const std::array<uint8_t, 4> bytes = LittleEndian(v);
     lastSendStatus_ = sensor.WriteParam(conn.netAddress, row.address, row.size, bytes.data());
     conn.linkStatus.store(lastSendStatus_);

@@ -48,7 +48,8 @@ class SensorSession {
     link::Status Identify();
 
     /// Writes workValues[i] (its low size bytes, highest address first) and makes the
-    /// host-side effects of rows 2, 3, 40..43.
+    /// host-side effects of rows 2, 3, 40..43. A value the row may not hold (params::Writable)
+    /// is not sent: the status is kStatusBadRequest and nothing else changes.
     void SendParameter(int i);
     /// workValues[i] = value, then SendParameter(i).
     void SendValue(int i, int32_t value);

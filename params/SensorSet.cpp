@@ -1,5 +1,6 @@
 #include "params/SensorSet.h"
 
+#include "lang/Language.h"
 #include "params/ParamCodings.h"
 #include "params/ParamGrid.h"
 
@@ -25,7 +26,7 @@ std::string_view PlainName(const std::string& name) {
 
 std::string SensorText(const ParamTable& table, const ValueStores& values, int i,
                        const lang::TextTable& texts) {
-    if (!values.sensorSet.known[i]) return "not known";
+    if (!values.sensorSet.known[i]) return texts.Text(lang::ProgramText::UnsentUnknown);
     return ShownText(table, i, static_cast<int32_t>(values.sensorSet.value[i]), texts);
 }
 
@@ -84,7 +85,7 @@ std::vector<int> UnsentRows(const ParamTable& table, const ValueStores& values) 
 
 std::string UnsentNote(const ParamTable& table, const ValueStores& values, int i,
                        const lang::TextTable& texts) {
-    return "Not on the sensor. On the sensor: " + SensorText(table, values, i, texts);
+    return texts.Text(lang::ProgramText::UnsentNote, {SensorText(table, values, i, texts)});
 }
 
 void UpdateGridMarks(ParamGrid& grid, const ValueStores& values, bool notify) {
@@ -99,17 +100,17 @@ void UpdateGridMarks(ParamGrid& grid, const ValueStores& values, bool notify) {
 std::string DiscardEditsQuestion(const ParamTable& table, const ValueStores& values,
                                  const std::vector<int>& rows, std::string_view consequence,
                                  const lang::TextTable& texts) {
-    std::string text = "These values are not on the sensor:";
+    std::string text = texts.Text(lang::ProgramText::UnsentHeading);
     for (int i : rows) {
         text += kCR;
         text += "'";
         text += PlainName(table[i].name);
-        text += "': " + ShownText(table, i, values.workValues[i], texts) +
-                " (on the sensor: " + SensorText(table, values, i, texts) + ")";
+        text += "': " + ShownText(table, i, values.workValues[i], texts) + " (" +
+                SensorText(table, values, i, texts) + ")";
     }
     text += kCR;
     text += consequence;
-    text += " Discard these edits?";
+    text += " " + texts.Text(lang::ProgramText::DiscardQuestion);
     return text;
 }
 

@@ -31,7 +31,11 @@ QLabel* MakeReadout(const QString& text, const QColor& colour) {
     palette.setColor(QPalette::Active, QPalette::WindowText, colour);
     palette.setColor(QPalette::Inactive, QPalette::WindowText, colour);
     label->setPalette(palette);
-    label->setMinimumWidth(200);
+    // Wide enough for every digit of a read-out (8 significant digits, 4 decimals, sign and
+    // unit): a right-aligned label would otherwise drop the leading digits.
+    label->setMinimumWidth(
+        label->fontMetrics().horizontalAdvance(QStringLiteral("-99999999.0000 mm")) +
+        2 * label->margin() + 4);
     label->setEnabled(false);
     return label;
 }

@@ -209,6 +209,7 @@ void ChartView::Clear() {
     series_->data()->clear();
     live_->data()->clear();
     labels_.clear();
+    marks_.clear();
     yMin_ = yMax_ = 0;
     haveExtremes_ = false;
     haveLive_ = false;
@@ -234,10 +235,14 @@ void ChartView::NoteUserRanges(bool x, bool y) {
     dirty_ = true;
 }
 
-void ChartView::AddPoint(double y, std::string label) {
+void ChartView::AddPoint(double y, std::string label, bool sample) {
     const double x = static_cast<double>(labels_.size());
     Extend(y);
-    seriesStatistics_.Add(y);
+    if (sample) {
+        seriesStatistics_.Add(y);
+    } else {
+        marks_.push_back(x);
+    }
     series_->addData(x, y);
     labels_.push_back(std::move(label));
 }
@@ -333,15 +338,20 @@ void ChartView::UpdateStatistics() {
             std::vector<double> visible;
             for (auto it = series_->data()->findBegin(range.lower, false);
                  it != series_->data()->constEnd() && it->key <= range.upper; ++it) {
-                if (it->key >= range.lower) visible.push_back(it->value);
+                if (it->key >= range.lower &&
+                    std::find(marks_.begin(), marks_.end(), it->key) == marks_.end()) {
+                    visible.push_back(it->value);
+                }
             }
-            text = acquire::StatisticsText(acquire::Summarise(visible), info_.unit, info_.rate);
-            if (!text.empty()) text = "visible: " + text;
+            text = acquire::StatisticsText(acquire::Summarise(visible), info_.unit, info_.rate,
+                                           info_.words);
+            if (!text.empty()) text = "[" + text + "]";
         } else {
-            text = acquire::StatisticsText(seriesStatistics_.Result(), info_.unit, info_.rate);
+            text = acquire::StatisticsText(seriesStatistics_.Result(), info_.unit, info_.rate,
+                                           info_.words);
         }
     } else if (info_.haveSamples) {
-        text = acquire::StatisticsText(info_.samples, info_.unit, info_.rate);
+        text = acquire::StatisticsText(info_.samples, info_.unit, info_.rate, info_.words);
     }
     const QString shown = QString::fromStdString(text);
     if (statistics_->text() != shown) statistics_->setText(shown);

@@ -38,7 +38,8 @@ class ChartView final : public QWidget {
 
     /// Removes every point and the live trace, and resets the axes (zoom and pan).
     void Clear();
-    void AddPoint(double y, std::string label);
+    /// sample false: a reference mark, drawn and scaled to but not counted in the statistics.
+    void AddPoint(double y, std::string label, bool sample = true);
     /// count values labelled firstLabel, firstLabel + 1, ...
     void AddPoints(const float* values, int count, int firstLabel);
     void RequestReplot() { dirty_ = true; }
@@ -136,6 +137,7 @@ class ChartView final : public QWidget {
     QToolButton* zeroClear_ = nullptr;
     QLabel* readout_ = nullptr;
     std::vector<std::string> labels_;
+    std::vector<double> marks_;  ///< x of the points that are no samples
     bool dirty_ = false;
     bool xAuto_ = true;
     bool yAuto_ = true;

@@ -1,6 +1,7 @@
 #include "ui/MainForm.h"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -151,6 +152,10 @@ void TFormMain::BuildTopPanel(QWidget* panel) {
     buttonLink_->setText(QStringLiteral("Link"));
     buttonLink_->setPopupMode(QToolButton::InstantPopup);
     row->addWidget(buttonLink_);
+    buttonOptions_ = new QToolButton(panel);
+    buttonOptions_->setText(QStringLiteral("Options"));
+    buttonOptions_->setPopupMode(QToolButton::InstantPopup);
+    row->addWidget(buttonOptions_);
     row->addSpacing(12);
     labelBusy_ = PlainLabel(panel);
     labelBusy_->setObjectName(QStringLiteral("LabelBusy"));
@@ -276,6 +281,13 @@ void TFormMain::BuildMenus() {
         {Control::MenuWriteToFactory, actFactory_},
         {Control::MenuSave, actSave_},
         {Control::MenuClear, actClear_},
+        {Control::MenuSaveCsv, actSaveCsv_},
+        {Control::MenuSaveImage, actSaveImage_},
+        {Control::MenuClearZero, actClearZero_},
+        {Control::MenuXAutomaticScaling, actXAuto_},
+        {Control::MenuYAutomaticScaling, actYAuto_},
+        {Control::MenuWriteParamFile, actWriteFile_},
+        {Control::MenuReadParamFile, actReadFile_},
     };
 }
 
@@ -288,6 +300,16 @@ void TFormMain::BuildStatusBar() {
     menuLink_->addSeparator();
     actLineTrace_ = menuLink_->addAction(QStringLiteral("Line trace"));
     buttonLink_->setMenu(menuLink_);
+
+    menuOptions_ = new QMenu(this);
+    menuLanguage_ = menuOptions_->addMenu(QStringLiteral("Language"));
+    actBenchForm_ = menuOptions_->addAction(QStringLiteral("Bench form"));
+    actBenchForm_->setVisible(false);
+    buttonOptions_->setMenu(menuOptions_);
+    actions_[Control::MenuReconnect] = actReconnect_;
+    actions_[Control::MenuFindSensor] = actFindSensor_;
+    actions_[Control::MenuLineTrace] = actLineTrace_;
+    actions_[Control::MenuBenchForm] = actBenchForm_;
 
     statusBar_ = new QStatusBar(this);
     statusBar_->setSizeGripEnabled(false);
@@ -362,6 +384,11 @@ void TFormMain::WireEvents() {
         TraceDock* dock = LineTrace();
         dock->show();
         dock->raise();
+    });
+    connect(actBenchForm_, &QAction::triggered, this, [this] {
+        if (bench_ == nullptr) return;
+        bench_->show();
+        bench_->raise();
     });
 
     connect(actSave_, &QAction::triggered, this,
@@ -683,6 +710,26 @@ void TFormMain::SetText(Control control, const std::string& text) {
             statusLine_->setText(q);
             statusLine_->setVisible(!q.isEmpty());
             return;
+        case Control::ButtonLink:
+            buttonLink_->setText(q);
+            return;
+        case Control::ButtonOptions:
+            buttonOptions_->setText(q);
+            return;
+        case Control::MenuLanguage:
+            menuLanguage_->setTitle(q);
+            return;
+        case Control::MenuReconnectTip:
+            actReconnect_->setToolTip(q);
+            return;
+        case Control::PortNoteSimulated:
+            portNoteSimulated_ = q;
+            comboCom_->SetNotes(portNoteSimulated_, portNoteAbsent_);
+            return;
+        case Control::PortNoteAbsent:
+            portNoteAbsent_ = q;
+            comboCom_->SetNotes(portNoteSimulated_, portNoteAbsent_);
+            return;
         default:
             break;
     }
@@ -737,9 +784,10 @@ void TFormMain::SetWindowHeight(int pixels) { resize(width(), std::max(pixels, m
 
 void TFormMain::ChartClear() { chart_->Clear(); }
 
-// Both point colours draw in the series' red: the series colour is red.
-void TFormMain::ChartAddPoint(double y, const std::string& label, main::PointColour) {
-    chart_->AddPoint(y, label);
+// Both point colours draw in the series' red: the series colour is red. Only the red points
+// are samples; a point in the series' own colour is a reference mark the statistics leave out.
+void TFormMain::ChartAddPoint(double y, const std::string& label, main::PointColour colour) {
+    chart_->AddPoint(y, label, colour == main::PointColour::Red);
 }
 
 void TFormMain::ChartAddPoints(const float* values, int count, int firstLabel, main::PointColour) {
@@ -856,6 +904,25 @@ void TFormMain::ShowLinkStatus(main::LinkState state, const std::string& text) {
 void TFormMain::SetLinkActions(bool reconnect, bool search) {
     actReconnect_->setEnabled(reconnect);
     actFindSensor_->setEnabled(search);
+}
+
+void TFormMain::SetBenchMenuItem(bool shown) { actBenchForm_->setVisible(shown); }
+
+void TFormMain::ShowLanguages(const std::vector<std::pair<std::string, std::string>>& files,
+                              const std::string& current) {
+    menuLanguage_->clear();
+    auto* group = new QActionGroup(menuLanguage_);
+    for (const auto& [file, name] : files) {
+        QAction* action = menuLanguage_->addAction(Q(name));
+        action->setCheckable(true);
+        action->setChecked(file == current);
+        action->setData(Q(file));
+        group->addAction(action);
+        connect(action, &QAction::triggered, this, [this, file] {
+            if (onLanguageChosen) onLanguageChosen(Q(file));
+            Post("Changing the language…", [file](main::MainWindow& l) { l.ChooseLanguage(file); });
+        });
+    }
 }
 
 SensorSearchDialog* TFormMain::SearchDialog() const { return searchDialog_.data(); }

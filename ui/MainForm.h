@@ -83,6 +83,10 @@ class TFormMain final : public QWidget, public main::MainView {
     bool LogicIdle() const;
     /// Whether showing the window shows the about box (off for scripts and tests).
     void SetAboutBoxEnabled(bool enabled) { aboutEnabled_ = enabled; }
+    /// Whether the options menu offers the bench form (the factory build).
+    void SetBenchMenuItem(bool shown);
+    /// The operator chose a language file ("DE.INI") in the options menu; for remembering it.
+    std::function<void(const QString& file)> onLanguageChosen;
 
     // main::MainView
     void SetText(main::Control control, const std::string& text) override;
@@ -122,6 +126,8 @@ class TFormMain final : public QWidget, public main::MainView {
     void SelectPortItem(int index) override;
     void ShowLinkStatus(main::LinkState state, const std::string& text) override;
     void SetLinkActions(bool reconnect, bool search) override;
+    void ShowLanguages(const std::vector<std::pair<std::string, std::string>>& files,
+                       const std::string& current) override;
 
     // params::ParamView
     int MessageBox(const std::string& text, const std::string& caption, int flags) override;
@@ -172,6 +178,11 @@ class TFormMain final : public QWidget, public main::MainView {
     QAction* ReconnectAction() const { return actReconnect_; }
     QAction* FindSensorAction() const { return actFindSensor_; }
     QAction* LineTraceAction() const { return actLineTrace_; }
+    /// The options menu: its language submenu and "Bench form" (factory build only).
+    QMenu* OptionsMenu() const { return menuOptions_; }
+    QMenu* LanguageMenu() const { return menuLanguage_; }
+    QAction* BenchFormAction() const { return actBenchForm_; }
+    QToolButton* OptionsButton() const { return buttonOptions_; }
     /// Opens "Find a sensor" (window-modal, not blocking) on the port selector's ports with the
     /// chosen port ticked and the chosen rate and address first; a sensor chosen there is
     /// connected to. Returns the dialog, which deletes itself when closed.
@@ -245,6 +256,12 @@ class TFormMain final : public QWidget, public main::MainView {
     QAction* actReconnect_ = nullptr;
     QAction* actFindSensor_ = nullptr;
     QAction* actLineTrace_ = nullptr;
+    QToolButton* buttonOptions_ = nullptr;  ///< opens the options menu
+    QMenu* menuOptions_ = nullptr;
+    QMenu* menuLanguage_ = nullptr;
+    QAction* actBenchForm_ = nullptr;  ///< shows the bench form; factory build only
+    QString portNoteSimulated_ = QStringLiteral("simulated sensor");
+    QString portNoteAbsent_ = QStringLiteral("not present");
     TraceDock* traceDock_ = nullptr;
     QPointer<SensorSearchDialog> searchDialog_;
     std::map<main::Control, QLabel*> labels_;

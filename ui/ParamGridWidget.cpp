@@ -267,7 +267,10 @@ void ParamGridWidget::PaintMark(int r) {
             font.setBold(row.unsent);
             cell->setFont(font);
         }
-        const QString tip = QString::fromStdString(row.markNote);
+        // What the row takes, and for a marked row what the sensor holds.
+        std::string note = row.allowedNote;
+        if (!row.markNote.empty()) note += (note.empty() ? "" : "\n") + row.markNote;
+        const QString tip = QString::fromStdString(note);
         if (cell->toolTip() != tip) cell->setToolTip(tip);
         viewport()->update(visualItemRect(cell));
     }
@@ -384,6 +387,15 @@ void ParamGridWidget::currentChanged(const QModelIndex& current, const QModelInd
             selectionModel()->setCurrentIndex(
                 previous, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
             reverting_ = false;
+            // A mouse press selects the clicked row after this returns: the highlight goes
+            // back to the row that stays current once the press is done.
+            QTimer::singleShot(0, this, [this] {
+                const QModelIndex index = currentIndex();
+                if (index.isValid()) {
+                    selectionModel()->select(
+                        index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+                }
+            });
             return;
         }
     }
@@ -410,7 +422,7 @@ QModelIndex ParamGridWidget::moveCursor(CursorAction cursorAction,
 
 void ParamGridWidget::mousePressEvent(QMouseEvent* event) {
     if (event->button() == Qt::RightButton) {
-        // The context menu acts on the current row: a right click does not move it.
+        // The context menu moves the current row to the one under the mouse (contextMenuEvent).
         event->accept();
         return;
     }
@@ -429,6 +441,15 @@ void ParamGridWidget::mousePressEvent(QMouseEvent* event) {
 void ParamGridWidget::contextMenuEvent(QContextMenuEvent* event) {
     event->accept();
     if (!isEnabled() || popupMenu_ == nullptr) return;
+    // The menu acts on the row under the mouse: that row becomes current first (taking the
+    // edited cell over as any row change does). A refused change opens no menu.
+    if (event->reason() == QContextMenuEvent::Mouse) {
+        const QModelIndex under = indexAt(viewport()->mapFromGlobal(event->globalPos()));
+        if (under.isValid() && under.row() != currentIndex().row()) {
+            setCurrentIndex(model()->index(under.row(), 1));
+            if (currentIndex().row() != under.row()) return;
+        }
+    }
     if (onContextPopup && !onContextPopup()) return;
     popupMenu_->popup(event->globalPos());
 }

@@ -178,6 +178,11 @@ void QueuedMainView::SetLinkActions(bool reconnect, bool search) {
     Deliver([reconnect, search](MainView& v) { v.SetLinkActions(reconnect, search); });
 }
 
+void QueuedMainView::ShowLanguages(const std::vector<std::pair<std::string, std::string>>& files,
+                                   const std::string& current) {
+    Deliver([files, current](MainView& v) { v.ShowLanguages(files, current); });
+}
+
 void QueuedMainView::Beep() {
     Deliver([](MainView& v) { v.Beep(); });
 }

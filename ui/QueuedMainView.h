@@ -82,6 +82,8 @@ class QueuedMainView final : public main::MainView, private params::GridObserver
     void SelectPortItem(int index) override;
     void ShowLinkStatus(main::LinkState state, const std::string& text) override;
     void SetLinkActions(bool reconnect, bool search) override;
+    void ShowLanguages(const std::vector<std::pair<std::string, std::string>>& files,
+                       const std::string& current) override;
 
     // params::ParamView
     int MessageBox(const std::string& text, const std::string& caption, int flags) override;

@@ -157,14 +157,30 @@ TEST_F(SteppingRunTest, AfterPositioningTheIncrementIsLoadedAgain) {
     EXPECT_EQ(*(forward + 2), "LoadMove 2000 1");
 }
 
-TEST_F(SteppingRunTest, SilentSensorEndsEveryTickAfterTheBudget) {
+TEST_F(SteppingRunTest, ASilentSensorEndsTheRunAsAnErrorWithoutMovingTheStageOn) {
     f.failFetches = true;
     mode.Start(f);
     mode.Tick(f);  // homing over, the first increment started
+    const auto forwardsBefore = std::count(f.motor.calls.begin(), f.motor.calls.end(), "StartForward");
     mode.Tick(f);
-    EXPECT_EQ(f.fetches, SweepRun::kTickBudget);
-    EXPECT_EQ(f.ends, 0);
+    EXPECT_EQ(f.fetches, SweepRun::kFailuresPerPosition);
+    EXPECT_EQ(f.ends, 1);
     EXPECT_EQ(f.samples.Index(), -1);
+    EXPECT_EQ(std::count(f.motor.calls.begin(), f.motor.calls.end(), "StartForward"),
+              forwardsBefore)
+        << "no position is skipped";
+    EXPECT_EQ(f.run.verdict.outcome, RunOutcome::Error);
+}
+
+TEST_F(SteppingRunTest, AFailedRequestIsAskedAgainAtTheSamePosition) {
+    f.failFetchesAt = {0, 1};  // the first two requests fail, the rest answer
+    mode.Start(f);
+    mode.Tick(f);
+    mode.Tick(f);
+    EXPECT_EQ(f.ends, 0);
+    // 25 places of the budget: two failed requests, then 23 samples at 23 positions.
+    EXPECT_EQ(f.samples.Index(), SweepRun::kTickBudget - 2);
+    EXPECT_EQ(f.run.verdict.outcome, RunOutcome::Passed);
 }
 
 TEST(BenchModesTest, OnlyASteppingSweepRecordsEncoderPositions) {

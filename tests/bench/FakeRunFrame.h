@@ -6,6 +6,7 @@
 #include <deque>
 #include <optional>
 #include <span>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -199,7 +200,7 @@ class FakeRunFrame final : public bench::RunFrame {
 
     bool FetchResult() override {
         ++fetches;
-        if (failFetches) return false;
+        if (failFetches || failFetchesAt.count(fetches - 1) != 0) return false;
         if (!results.empty()) {
             current.store(results.front());
             if (results.size() > 1) results.pop_front();
@@ -266,6 +267,7 @@ class FakeRunFrame final : public bench::RunFrame {
     RecordingRunView view;
     std::deque<float> results;
     bool failFetches = false;
+    std::set<int> failFetchesAt;  ///< requests (counted from 0) that fail
     int fetches = 0;
     int ends = 0;
 

@@ -10,6 +10,7 @@
 #include <optional>
 
 #include "bench/ModeTable.h"
+#include "lang/Language.h"
 #include "main/LinkStatus.h"
 #include "main/MainWindow.h"
 #include "main/StreamController.h"
@@ -671,7 +672,7 @@ TEST(LinkLine, ARunShowsItsResultRateAndFailedRequestsThenItsTotals) {
     rig.window->LinkStatusTick();
     EXPECT_EQ(rig.view.linkState, main::LinkState::Busy);
     EXPECT_EQ(rig.view.linkText,
-              "Connected: " + Com9(rig) + " | measuring: starting, 0 failed requests");
+              "Connected: " + Com9(rig) + " | measuring: starting, failed requests 0");
     for (int i = 0; i < 40; ++i) rig.window->TimerMainTimer();
     rig.device.SetSilent(true);
     for (int i = 0; i < 2; ++i) rig.window->TimerMainTimer();
@@ -679,19 +680,27 @@ TEST(LinkLine, ARunShowsItsResultRateAndFailedRequestsThenItsTotals) {
     rig.window->LinkStatusTick();
     const std::string& text = rig.view.linkText;
     EXPECT_NE(text.find(" | measuring: "), std::string::npos) << text;
-    EXPECT_NE(text.find(" results/s, 2 failed requests"), std::string::npos) << text;
+    EXPECT_NE(text.find(" results/s, failed requests 2"), std::string::npos) << text;
     rig.device.SetSilent(false);
     rig.window->ButtonMeasureClick();
     rig.window->LinkStatusTick();
     EXPECT_EQ(rig.view.linkState, main::LinkState::Connected);
     EXPECT_EQ(rig.view.linkText,
-              "Connected: " + Com9(rig) + " | last run: 40 results, 2 failed requests");
+              "Connected: " + Com9(rig) + " | last run: results 40, failed requests 2");
+}
+
+/// The shipped English texts.
+lang::TextTable EnglishTexts() {
+    lang::TextTable texts;
+    lang::LoadLanguage(VESKA_SOURCE_LANGUAGE_DIR, texts, "EN.INI");
+    return texts;
 }
 
 TEST(LinkStatusLine, AStreamShowsItsSampleRateAndLostSamples) {
     FakeMainView view;
     platform::FakeClock clock;
-    main::LinkStatus status(view, clock);
+    const lang::TextTable texts = EnglishTexts();
+    main::LinkStatus status(view, clock, texts);
     status.ShowConnected({"\\\\.\\/dev/null", 921600, 3}, true);
     EXPECT_EQ(view.linkText, "Connected: /dev/null, 921600 bit/s, address 3");
     status.StartTraffic(true, {});
@@ -699,23 +708,39 @@ TEST(LinkStatusLine, AStreamShowsItsSampleRateAndLostSamples) {
     status.TrafficTick({500, 1});
     EXPECT_EQ(view.linkText,
               "Connected: /dev/null, 921600 bit/s, address 3 | streaming: "
-              "starting, 1 lost sample")
+              "starting, lost samples 1")
         << "no rate over less than 200 ms";
     clock.now += 900;
     status.TrafficTick({20000, 3});
     EXPECT_EQ(view.linkText,
               "Connected: /dev/null, 921600 bit/s, address 3 | streaming: "
-              "20000 samples/s, 3 lost samples");
+              "20000 samples/s, lost samples 3");
     status.StopTraffic({20950, 3});
     EXPECT_EQ(view.linkText,
               "Connected: /dev/null, 921600 bit/s, address 3 | last stream: "
-              "20950 samples, 3 lost samples");
+              "samples 20950, lost samples 3");
     EXPECT_FALSE(status.TrafficRunning());
 }
 
 TEST(LinkStatusLine, UsbPortsNameTheirDevice) {
-    EXPECT_EQ(main::LinkStatus::DescribePort("\\\\.\\USB"), "USB (USB serial converter)");
-    EXPECT_EQ(main::LinkStatus::DescribePort("\\\\.\\USB_PELRIN"), "USB_PELRIN (USB adapter)");
+    const lang::TextTable texts = EnglishTexts();
+    EXPECT_EQ(main::LinkStatus::DescribePort("\\\\.\\USB", texts), "USB (USB serial converter)");
+    EXPECT_EQ(main::LinkStatus::DescribePort("\\\\.\\USB_PELRIN", texts),
+              "USB_PELRIN (USB adapter)");
+}
+
+TEST(LinkStatusLine, TheConnectedLineFollowsTheAddressInUse) {
+    FakeMainView view;
+    platform::FakeClock clock;
+    const lang::TextTable texts = EnglishTexts();
+    main::LinkStatus status(view, clock, texts);
+    status.ShowConnected({"\\\\.\\/dev/null", 115200, 1}, true);
+    status.FollowAddress(5);
+    EXPECT_EQ(view.linkText, "Connected: /dev/null, 115200 bit/s, address 5");
+    EXPECT_EQ(status.ShownAddress(), 5);
+    status.ShowDisconnected();
+    status.FollowAddress(7);  // no connection: nothing to name
+    EXPECT_EQ(view.linkText, "Not connected");
 }
 
 }  // namespace

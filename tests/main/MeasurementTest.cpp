@@ -3,11 +3,14 @@
 // from a scripted pty peer.
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include <algorithm>
 #include <string>
 #include <vector>
 
 #include "acquire/SampleBuffer.h"
+#include "lang/Language.h"
 #include "lang/NumberFormat.h"
 #include "link/Status.h"
 #include "main/MeasurementCycle.h"
@@ -109,12 +112,11 @@ TEST(MeasurementRun, ZeroSetDuringRunShiftsLabelsAndPointsButNotTheBuffer) {
     EXPECT_FLOAT_EQ(rig.state.samples.At(1), static_cast<float>(mm));
 }
 
-TEST(MeasurementRun, RetryBudgetBridgesFiveFailuresButNotTheSixth) {
+TEST(MeasurementRun, FailedRequestsAreGapsNotReadingsAndFiveAreKeptFromTheWatchdog) {
     SimSensorRig rig;
     ASSERT_TRUE(rig.started);
     rig.cycle.ToggleMeasure();
     rig.cycle.TimerMainTimer();
-    const float good = rig.state.currentValue.load();
     ASSERT_EQ(rig.state.samples.Index(), 1);
 
     for (int failure = 1; failure <= 5; ++failure) {
@@ -122,21 +124,22 @@ TEST(MeasurementRun, RetryBudgetBridgesFiveFailuresButNotTheSixth) {
         rig.cycle.TimerMainTimer();
         EXPECT_EQ(rig.cycle.resultRetryBudget, 5 - failure);
         EXPECT_EQ(rig.state.session.conn.answerStatus.load(), 0) << "failure " << failure;
-        EXPECT_EQ(rig.state.samples.Index(), 1 + failure);
-        EXPECT_FLOAT_EQ(rig.state.samples.At(failure), good);
+        EXPECT_EQ(rig.state.samples.Index(), 1) << "nothing stored";
+        EXPECT_TRUE(std::isnan(rig.view.points.back().y)) << "a gap, not a point";
+        EXPECT_EQ(rig.view.Text(Control::LabelRast),
+                  rig.state.texts.Text(lang::ProgramText::RequestFailed));
     }
     EXPECT_EQ(rig.view.points.size(), 6u);
 
     rig.device.CorruptNextReply();
-    rig.cycle.TimerMainTimer();  // the sixth failure stores nothing
-    EXPECT_EQ(rig.state.samples.Index(), 6);
-    EXPECT_EQ(rig.view.points.size(), 6u);
+    rig.cycle.TimerMainTimer();  // the sixth failure reaches the watchdog
+    EXPECT_EQ(rig.state.samples.Index(), 1);
     EXPECT_EQ(rig.state.session.conn.answerStatus.load(), link::kStatusFraming);
     EXPECT_TRUE(rig.view.timers[Timer::TimerMain]);  // the run goes on
 
     rig.cycle.TimerMainTimer();  // a good result restores the budget
     EXPECT_EQ(rig.cycle.resultRetryBudget, 5);
-    EXPECT_EQ(rig.state.samples.Index(), 7);
+    EXPECT_EQ(rig.state.samples.Index(), 2);
     EXPECT_EQ(rig.state.session.conn.answerStatus.load(), 0);
 }
 

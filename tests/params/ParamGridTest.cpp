@@ -80,7 +80,7 @@ TEST_F(Grid, LaterBuildsKeepRowsAndRefreshTextsAndPickLists) {
     values.workValues[16] = 10;
     Build();
     EXPECT_EQ(grid.RowCount(), 38);
-    EXPECT_EQ(grid.Row(9).key, "Sampling Period");
+    EXPECT_EQ(grid.Row(9).key, "renamed");  // names follow a change of language
     EXPECT_EQ(grid.Row(9).maxLength, 5);
     EXPECT_EQ(grid.CellText(0), "Ein");
     EXPECT_EQ(grid.Row(0).pickList, (std::vector<std::string>{"Ein", "Off"}));
@@ -140,35 +140,27 @@ INSTANTIATE_TEST_SUITE_P(
                       EditCase{26, 1, "Off", 0, "Off"}, EditCase{20, 0, "Ext", 1, "Ext"},
                       EditCase{20, 1, "Std", 0, "Std"}));
 
-INSTANTIATE_TEST_SUITE_P(
-    ScaledPickLists, GridEdit,
-    ::testing::Values(EditCase{2, 48, "921600", 384, "921600"}, EditCase{2, 48, "9600", 4, "9600"},
-                      EditCase{2, 0, "2401", 1, "2400"},  // shows what it stores
-                      EditCase{3, 1, "200", 200, "200"},  // no range check
-                      EditCase{7, 1, "0", 0, "0"}, EditCase{13, 0, "1275", 255, "1275"},
-                      EditCase{13, 0, "7", 1, "5"}, EditCase{17, 10, "125000", 25, "125000"},
-                      EditCase{17, 10, "1000000", 200, "1000000"}));
+INSTANTIATE_TEST_SUITE_P(ScaledPickLists, GridEdit,
+                         ::testing::Values(EditCase{2, 48, "921600", 384, "921600"},
+                                           EditCase{2, 48, "9600", 4, "9600"},
+                                           EditCase{3, 1, "127", 127, "127"},
+                                           EditCase{13, 0, "1275", 255, "1275"},
+                                           EditCase{17, 10, "125000", 25, "125000"},
+                                           EditCase{17, 10, "1000000", 200, "1000000"}));
 
 INSTANTIATE_TEST_SUITE_P(
     RangeChecked, GridEdit,
-    ::testing::Values(EditCase{9, 100, "0", 100, "100"},  // below the minimum: old value back
-                      EditCase{9, 100, "", 100, "100"}, EditCase{9, 100, "65535", 65535, "65535"},
-                      EditCase{9, 100, "65536", 100, "100"}, EditCase{10, 5, "-1", 5, "5"},
-                      EditCase{27, 1, "256", 1, "1"}, EditCase{31, 1, "255", 255, "255"},
-                      EditCase{33, 40000, "70000", 40000, "-25536"},  // restored as signed 16 bits
-                      EditCase{35, 0, "-5", -5, "-5"},
-                      EditCase{35, 0, "-2147483648", std::numeric_limits<int32_t>::min(),
-                               "-2147483648"},
+    ::testing::Values(EditCase{9, 100, "", 100, "100"},  // empty: the old value back
+                      EditCase{9, 100, "65535", 65535, "65535"}, EditCase{31, 1, "255", 255, "255"},
+                      EditCase{35, 0, "-5", -5, "-5"}, EditCase{35, 0, "-32768", -32768, "-32768"},
                       EditCase{35, 65531, "", 65531, "-5"}));
 
-INSTANTIATE_TEST_SUITE_P(
-    ZeroPoint, GridEdit,
-    ::testing::Values(EditCase{14, 0, "500", 8192, "500"}, EditCase{14, 0, "3999", 65520, "3999"},
-                      EditCase{14, 0, "4000", 0, "0"},        // 65536 counts: above the maximum
-                      EditCase{14, 8192, "-1", 8192, "500"},  // below the minimum
-                      EditCase{14, 8192, "", 8192, "500"}, EditCase{14, 0, "6", 98, "6"},
-                      EditCase{14, 9, "", 9, "1"},  // a restore rounds
-                      EditCase{14, 16383, "-7", 16383, "1000"}));
+INSTANTIATE_TEST_SUITE_P(ZeroPoint, GridEdit,
+                         ::testing::Values(EditCase{14, 0, "500", 8192, "500"},
+                                           EditCase{14, 0, "3999", 65520, "3999"},
+                                           EditCase{14, 8192, "", 8192, "500"},
+                                           EditCase{14, 0, "6", 98, "6"},
+                                           EditCase{14, 9, "", 9, "1"}));  // a restore rounds
 
 INSTANTIATE_TEST_SUITE_P(
     AnalogWindow, GridEdit,
@@ -178,12 +170,8 @@ INSTANTIATE_TEST_SUITE_P(
 INSTANTIATE_TEST_SUITE_P(Hex, GridEdit,
                          ::testing::Values(EditCase{16, 5, "", 0, "00"},
                                            EditCase{16, 0, "a", 10, "0A"},
-                                           EditCase{16, 0, "80", 0, "00"},  // 128 > 127: unchanged
                                            EditCase{18, 0, "7ff", 2047, "7FF"},
-                                           EditCase{19, 0x1234, "FFFFFFFF", 0x1234, "00001234"},
-                                           EditCase{19, 0, "1FFFFFFF", 536870911, "1FFFFFFF"},
-                                           EditCase{19, 0x10, "100000000A", 0x10,
-                                                    "00000010"}));  // beyond 32 bits: unchanged
+                                           EditCase{19, 0, "1FFFFFFF", 536870911, "1FFFFFFF"}));
 
 INSTANTIATE_TEST_SUITE_P(
     DottedQuad, GridEdit,
@@ -196,6 +184,65 @@ INSTANTIATE_TEST_SUITE_P(
 INSTANTIATE_TEST_SUITE_P(Divisor, GridEdit,
                          ::testing::Values(EditCase{36, 50000, "123", 50000,
                                                     "123"}));  // typed text stays, nothing stored
+
+TEST_F(Grid, EntriesTheRowMayNotHoldAreRefusedNamingTheRangeAndStayForCorrection) {
+    struct Case {
+        int param;
+        int32_t before;
+        const char* typed;
+        const char* allowed;
+    };
+    const Case cases[] = {
+        {3, 1, "-1", "1 … 127"},   // the net address that wrapped to 255
+        {3, 1, "200", "1 … 127"},  // beyond the pick list
+        {7, 1, "0", "1 … 255"},
+        {2, 48, "2401", "2400, 4800"},  // not a rate of the list
+        {2, 48, "7200", "2400, 4800"},
+        {13, 0, "7", "0 … 1275"},  // not a step of 5
+        {17, 10, "75000", "50000, 100000"},
+        {9, 100, "0", "1 … 65535"},
+        {9, 100, "65536", "1 … 65535"},
+        {10, 5, "-1", "1 … 65535"},
+        {27, 1, "256", "0 … 255"},
+        {33, 40000, "70000", "0 … 65535"},
+        {35, 0, "40000", "-32768 … 32767"},  // a 2-byte field: no wrap to -25536
+        {35, 0, "-2147483648", "-32768 … 32767"},
+        {14, 8192, "4000", "0 … 3999"},
+        {14, 8192, "-1", "0 … 3999"},
+        {16, 0, "80", "00 … 7F"},
+        {19, 0x1234, "FFFFFFFF", "00000000 … 1FFFFFFF"},
+        {19, 0x10, "100000000A", "00000000 … 1FFFFFFF"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.param) + " '" + c.typed + "'");
+        GridResult result = Edit(c.param, c.before, c.typed);
+        EXPECT_FALSE(result.ok);
+        EXPECT_NE(result.error.find(c.allowed), std::string::npos) << result.error;
+        EXPECT_NE(result.error.find(c.typed), std::string::npos) << result.error;
+        EXPECT_EQ(values.workValues[c.param], c.before);
+        EXPECT_EQ(grid.CellText(c.param), c.typed);  // kept for correction
+    }
+}
+
+TEST_F(Grid, RowsCarryWhatTheyAllow) {
+    Build();
+    EXPECT_EQ(grid.Row(3).allowedNote, "Allowed: 1 … 127");
+    EXPECT_EQ(grid.Row(16).allowedNote, "Allowed: 00 … 7F");
+    EXPECT_EQ(grid.Row(0).allowedNote, "Allowed: On, Off");
+}
+
+TEST_F(Grid, EditingKeysPassInNumberRowsWhateverTheLength) {
+    Build();
+    for (int param : {9, 16}) {
+        grid.SetCurrentParam(param);
+        const std::string full(static_cast<size_t>(table[param].maxLength), '1');
+        for (char32_t key : {kKeyBackspace, kKeyEnter, kKeyEscape}) {
+            EXPECT_EQ(FilterKey(grid, key, full).verdict, KeyVerdict::Accept) << param;
+        }
+        EXPECT_EQ(FilterKey(grid, U'1', full).verdict, KeyVerdict::Refuse) << param;
+        EXPECT_EQ(FilterKey(grid, 22, "").verdict, KeyVerdict::Refuse) << param;  // Ctrl+V
+    }
+}
 
 TEST_F(Grid, UnchangedCellKeepsItsValue) {
     // Codings that show several values alike must not change a value the operator
@@ -433,9 +480,9 @@ TEST_F(Grid, KeyFilter) {
         {9, '5', "1234", KeyVerdict::Accept},
         {9, '-', "", KeyVerdict::Accept},
         {9, 'x', "", KeyVerdict::Refuse},
-        {9, kKeyBackspace, "12", KeyVerdict::Refuse},
-        {9, kKeyEnter, "12", KeyVerdict::Refuse},
-        {9, kKeyEscape, "12", KeyVerdict::Refuse},
+        {9, kKeyBackspace, "12", KeyVerdict::Accept},  // editing keys work as in any table
+        {9, kKeyEnter, "12", KeyVerdict::Accept},
+        {9, kKeyEscape, "12", KeyVerdict::Accept},
         {11, '1', "100", KeyVerdict::Refuse},
         {0, '1', "W\xC3\xB6", KeyVerdict::Accept},  // two characters in three bytes
         {0, '1', "Off", KeyVerdict::Refuse},
@@ -445,8 +492,8 @@ TEST_F(Grid, KeyFilter) {
         {16, 'g', "", KeyVerdict::Refuse},
         {16, '-', "", KeyVerdict::Refuse},
         {16, 'b', "0A", KeyVerdict::Refuse},
-        {19, kKeyEnter, "1", KeyVerdict::Refuse},
-        {19, kKeyBackspace, "1", KeyVerdict::Refuse},
+        {19, kKeyEnter, "1", KeyVerdict::Accept},
+        {19, kKeyBackspace, "1", KeyVerdict::Accept},
         // IP rows: everything but Enter goes to the edit mask
         {22, 'x', "  0.  0.  0.  0", KeyVerdict::Accept},
         {22, kKeyBackspace, "  0.  0.  0.  0", KeyVerdict::Accept},

@@ -222,11 +222,19 @@ TEST_F(ParamTransferTest, BaudRateSendReopensThePortAndTheSensorFollows) {
     }
 }
 
-TEST_F(ParamTransferTest, BaudRateOutsideTheComboLeavesItUnchanged) {
-    V().workValues[2] = 3;  // 7200 bit/s
+TEST_F(ParamTransferTest, ValuesTheRowMayNotHoldAreNeverSent) {
+    const uint32_t baud = host->conn.baudRate;
+    V().workValues[2] = 3;  // 7200 bit/s: no rate of the list
     S().SendParameter(2);
-    EXPECT_EQ(host->conn.baudRate, 7200u);
+    EXPECT_EQ(S().LastSendStatus(), link::kStatusBadRequest);
+    EXPECT_EQ(host->conn.baudRate, baud);
     EXPECT_TRUE(View().baudItems.empty());
+    V().workValues[3] = -1;  // would reach the sensor as 255
+    S().SendParameter(3);
+    EXPECT_EQ(S().LastSendStatus(), link::kStatusBadRequest);
+    EXPECT_EQ(host->conn.netAddress, 1);
+    EXPECT_TRUE(View().addressItems.empty());
+    EXPECT_EQ(device.NetAddress(), 1);
 }
 
 TEST_F(ParamTransferTest, NetAddressSendMovesTheHostToTheNewAddress) {
@@ -244,7 +252,7 @@ TEST_F(ParamTransferTest, IdentityRowsUpdateLabelsAndTheHostCopies) {
     V().workValues[40] = 33;
     V().workValues[41] = 4321;
     V().workValues[42] = 120;
-    V().workValues[43] = 0x1FFFF;  // the low 16 bits are taken: -1
+    V().workValues[43] = 0xFFFF;  // the host's copy is signed: -1
     for (int i : {40, 41, 42, 43}) S().SendParameter(i);
     EXPECT_EQ(View().labels[IdentityLabel::Model], "33");
     EXPECT_EQ(View().labels[IdentityLabel::SerialNumber], "4321");
@@ -316,15 +324,15 @@ TEST_F(ParamTransferTest, CompareAllListsEachDifferenceOnItsOwnLine) {
     T().PopupMenuCompareAllClick();
     ASSERT_EQ(View().boxes.size(), 1u);
     EXPECT_EQ(View().boxes[0].text, "Ok!");
-    EXPECT_EQ(View().boxes[0].caption, "VESKA-SP");
+    EXPECT_EQ(View().boxes[0].caption, "M2");  // one caption for every box
     EXPECT_EQ(View().boxes[0].flags, 48);
 
     V().workValues[9] = 1234;
     V().workValues[35] = -5;
     T().PopupMenuCompareAllClick();
     ASSERT_EQ(View().boxes.size(), 2u);
-    EXPECT_EQ(View().boxes[1].text, "M8 M9" + Line(9) + Line(35));
-    EXPECT_EQ(View().boxes[1].caption, "VESKA-SP");
+    EXPECT_EQ(View().boxes[1].text, "59" + Line(9) + Line(35));  // PROGRAM DifferAll
+    EXPECT_EQ(View().boxes[1].caption, "M2");
     EXPECT_EQ(View().boxes[1].flags, 48);
 }
 
@@ -346,7 +354,7 @@ TEST_F(ParamTransferTest, CompareOnAFailedLinkReportsTheFailureNotAgreement) {
     EXPECT_EQ(View().boxes[1].caption, "M2");
     EXPECT_EQ(View().boxes[1].flags, 16);
     EXPECT_EQ(View().boxes[2].text, std::string("M7") + CR + "'Sensor On/Off': " + status);
-    EXPECT_EQ(View().boxes[2].caption, "VESKA-SP");
+    EXPECT_EQ(View().boxes[2].caption, "M2");
     EXPECT_EQ(View().boxes[2].flags, 16);
 }
 

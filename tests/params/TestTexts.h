@@ -1,5 +1,6 @@
 #pragma once
 #include <string>
+#include <utility>
 
 #include "lang/Language.h"
 
@@ -17,6 +18,22 @@ inline lang::TextTable TestTexts() {
     for (int key = 0; key < 34; ++key) texts.Set(lang::Section::ParamValue, key, words[key]);
     texts.Set(lang::Section::ParamTable, 0, "Parameter");
     texts.Set(lang::Section::ParamTable, 1, "Value");
+    const std::pair<lang::ProgramText, const char*> program[] = {
+        {lang::ProgramText::OutOfRange, "'%1': %2 is out of range. Allowed: %3."},
+        {lang::ProgramText::NotInList, "'%1': %2 is not one of the allowed values. Allowed: %3."},
+        {lang::ProgramText::AllowedRange, "Allowed: %1"},
+        {lang::ProgramText::AllowedValues, "Allowed: %1"},
+        {lang::ProgramText::RefusedWrite, "'%1' holds %2 (allowed: %3); nothing was sent."},
+        {lang::ProgramText::UnsentHeading, "These values are not on the sensor:"},
+        {lang::ProgramText::UnsentNote, "Not on the sensor. On the sensor: %1"},
+        {lang::ProgramText::UnsentUnknown, "not known"},
+        {lang::ProgramText::DiscardQuestion, "Discard these edits?"},
+        {lang::ProgramText::DiscardReadAll, "Read All replaces them with the sensor's values."},
+        {lang::ProgramText::DiscardDefault,
+         "Default replaces them with the sensor's default values."},
+    };
+    for (const auto& [key, text] : program)
+        texts.Set(lang::Section::Program, static_cast<int>(key), text);
     return texts;
 }
 

@@ -103,7 +103,7 @@ class ChartZoom : public ::testing::Test {
         chart.show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&chart));
         for (int i = 0; i < 100; ++i) chart.AddPoint(i / 10.0, std::to_string(i));
-        chart.SetStatistics(acquire::ChartStatistics{false, {}, "mm", 0.0});
+        chart.SetStatistics(acquire::ChartStatistics{false, {}, "mm", 0.0, {}});
         chart.SetAxisTitles(QStringLiteral("Distance [mm]"), QStringLiteral("Sample"));
         chart.RequestReplot();
         chart.ReplotIfDirty();
@@ -203,7 +203,8 @@ TEST_F(ChartZoom, ReadoutNamesThePointUnderTheMouse) {
 
 TEST_F(ChartZoom, LiveTraceWidensTheAutomaticAxesAndClearRemovesIt) {
     chart.Clear();
-    chart.SetStatistics(acquire::ChartStatistics{true, {500, -2.0, 7.0, 1.0, 0.5}, "mm", 100.0});
+    chart.SetStatistics(
+        acquire::ChartStatistics{true, {500, -2.0, 7.0, 1.0, 0.5}, "mm", 100.0, {}});
     chart.SetLiveTrace({0.0, 250.0, 499.0}, {1.0, -2.0, 7.0});
     chart.ReplotIfDirty();
     EXPECT_EQ(chart.LiveTraceCount(), 3);

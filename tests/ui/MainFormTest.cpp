@@ -231,7 +231,7 @@ TEST_F(MainFormTest, StartsCollapsedDisconnectedWithTheEnglishCaptions) {
     EXPECT_EQ(items[13]->text(), Q("Read from file"));
     EXPECT_TRUE(form->XAutomaticScalingAction()->isChecked());
     EXPECT_TRUE(form->YAutomaticScalingAction()->isChecked());
-    EXPECT_EQ(form->YAutomaticScalingAction()->text(), Q("Y Automatic Scaling "));
+    EXPECT_EQ(form->YAutomaticScalingAction()->text(), Q("Y Automatic Scaling"));
 }
 
 TEST_F(MainFormTest, PortListIsReadAgainWhenItOpens) {
@@ -681,7 +681,7 @@ TEST_F(MainFormTest, StatusBarCountsTheResultsOfARun) {
     Connect();
     form->ButtonMeasure()->click();
     ASSERT_TRUE(QTest::qWaitFor(
-        [this] { return form->LabelLink()->text().contains(Q(" results/s, 0 failed requests")); },
+        [this] { return form->LabelLink()->text().contains(Q(" results/s, failed requests 0")); },
         15000))
         << form->LabelLink()->text().toStdString();
     EXPECT_EQ(form->LinkStateShown(), main::LinkState::Busy);
@@ -742,7 +742,8 @@ bool Marked(ParamGridWidget* grid, int param) {
     const bool painted = value->background().color() == ParamGridWidget::UnsentColour();
     EXPECT_EQ(key->background().color() == ParamGridWidget::UnsentColour(), painted);
     EXPECT_EQ(value->font().bold(), painted);
-    EXPECT_EQ(value->toolTip().isEmpty(), !painted);
+    // Every row's tooltip names what it allows; a marked row's adds the sensor's value.
+    EXPECT_EQ(value->toolTip().contains(Q("Not on the sensor")), painted);
     return painted;
 }
 
@@ -764,8 +765,9 @@ TEST_F(MainFormTest, AnEditIsMarkedUntilLoadedAndCompareMarksWhatTheSensorChange
     SelectRow(13);  // leaving the row takes the text over
     ASSERT_TRUE(LogicIdle());
     EXPECT_TRUE(Marked(grid, 9));
-    EXPECT_EQ(grid->item(9, 1)->toolTip(),
-              Q("Not on the sensor. On the sensor: ") + QString::number(onSensor));
+    EXPECT_EQ(
+        grid->item(9, 1)->toolTip(),
+        Q("Allowed: 1 … 65535\nNot on the sensor. On the sensor: ") + QString::number(onSensor));
     EXPECT_FALSE(Marked(grid, 10));
 
     SelectRow(9);
@@ -776,7 +778,8 @@ TEST_F(MainFormTest, AnEditIsMarkedUntilLoadedAndCompareMarksWhatTheSensorChange
     EXPECT_FALSE(Marked(grid, 10));
     GridMenu(form->Action(Control::PopupMenuCompareAll));
     EXPECT_TRUE(Marked(grid, 10));
-    EXPECT_EQ(grid->item(10, 1)->toolTip(), Q("Not on the sensor. On the sensor: 777"));
+    EXPECT_EQ(grid->item(10, 1)->toolTip(),
+              Q("Allowed: 1 … 65535\nNot on the sensor. On the sensor: 777"));
     EXPECT_FALSE(Marked(grid, 9));
 }
 
@@ -898,6 +901,101 @@ TEST_F(MainFormTest, ChartIsSavedAsAnImageFromItsMenu) {
     ASSERT_TRUE(LogicIdle());
     ASSERT_EQ(boxes.shown.size(), 1u);
     EXPECT_NE(boxes.shown[0].text.find("no-such-folder"), std::string::npos);
+}
+
+TEST_F(MainFormTest, OutOfRangeAddressIsRefusedBeforeAnyWriteAndTheCellKeepsIt) {
+    Connect();
+    auto* combo = qobject_cast<QComboBox*>(SelectRow(3));  // UART Net Address: a pick list
+    ASSERT_NE(combo, nullptr);
+    QLineEdit* edit = combo->lineEdit();
+    ASSERT_NE(edit, nullptr);
+    edit->selectAll();
+    QTest::keyClick(edit, Qt::Key_Delete);
+    QTest::keyClicks(edit, Q("-1"));
+    ParamGridWidget* grid = form->ValueListEditorParam();
+    const QPoint pos = grid->visualRect(grid->currentIndex()).center();
+    QContextMenuEvent event(QContextMenuEvent::Mouse, pos, grid->viewport()->mapToGlobal(pos));
+    QApplication::sendEvent(grid->viewport(), &event);
+    EXPECT_FALSE(form->PopupMenuParam()->isVisible());  // refused: no Load to choose
+    ASSERT_TRUE(LogicIdle());
+    ASSERT_EQ(boxes.errors.size(), 1u);
+    EXPECT_NE(boxes.errors[0].find("1 … 127"), std::string::npos) << boxes.errors[0];
+    EXPECT_EQ(state->session.values.workValues[3], 1);
+    EXPECT_EQ(bench->Sensor().Param(3), 1);
+    EXPECT_EQ(state->session.conn.netAddress, 1);
+    EXPECT_EQ(state->session.grid.CellText(3), "-1");  // kept for correction
+
+    // A value that came from elsewhere (a file) is refused by Load before any write.
+    combo = qobject_cast<QComboBox*>(grid->OpenEditor());
+    ASSERT_NE(combo, nullptr);
+    edit = combo->lineEdit();
+    edit->selectAll();
+    QTest::keyClick(edit, Qt::Key_Delete);
+    QTest::keyClicks(edit, Q("1"));
+    OnLogic([this] {
+        state->session.values.workValues[3] = 255;
+        state->session.grid.SetCellText(3, "255");
+    });
+    ASSERT_TRUE(LogicIdle());
+    boxes.shown.clear();
+    GridMenu(form->Action(Control::PopupMenuLoadAll));
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_NE(boxes.shown[0].text.find("1 … 127"), std::string::npos) << boxes.shown[0].text;
+    EXPECT_EQ(bench->Sensor().Param(3), 1);
+    EXPECT_EQ(state->session.conn.netAddress, 1);
+}
+
+TEST_F(MainFormTest, ContextMenuActsOnTheRowUnderTheMouse) {
+    Connect();
+    SelectRow(14);  // Zero Point highlighted
+    ParamGridWidget* grid = form->ValueListEditorParam();
+    const QRect cell = grid->visualRect(grid->model()->index(7, 0));  // Number of Averaged Values
+    QContextMenuEvent event(QContextMenuEvent::Mouse, cell.center(),
+                            grid->viewport()->mapToGlobal(cell.center()));
+    QApplication::sendEvent(grid->viewport(), &event);
+    form->PopupMenuParam()->hide();
+    EXPECT_EQ(grid->currentRow(), 7);
+    ASSERT_TRUE(LogicIdle());
+    EXPECT_EQ(state->session.grid.CurrentParam(), 7);
+    EXPECT_TRUE(grid->selectionModel()->isRowSelected(7, QModelIndex()));
+}
+
+TEST_F(MainFormTest, AddressChosenIsTheAddressTheStatusBarNames) {
+    Connect();
+    form->ComboBoxWorkCodeDev()->setCurrentIndex(4);
+    emit form->ComboBoxWorkCodeDev()->textActivated(Q("5"));
+    ASSERT_TRUE(LogicIdle());
+    EXPECT_EQ(state->session.conn.netAddress, 5);
+    EXPECT_TRUE(form->LabelLink()->text().endsWith(Q("address 5")))
+        << form->LabelLink()->text().toStdString();
+}
+
+TEST_F(MainFormTest, LanguageMenuSwitchesEveryCaptionAtOnce) {
+    Connect();
+    QAction* german = nullptr;
+    for (QAction* a : form->LanguageMenu()->actions()) {
+        if (a->data().toString() == Q("DE.INI")) german = a;
+    }
+    ASSERT_NE(german, nullptr);
+    QString chosen;
+    form->onLanguageChosen = [&chosen](const QString& file) { chosen = file; };
+    german->trigger();
+    ASSERT_TRUE(LogicIdle());
+    EXPECT_EQ(chosen, Q("DE.INI"));
+    EXPECT_TRUE(german->isChecked());
+    EXPECT_EQ(form->ReconnectAction()->text(), Q("Neu verbinden"));
+    EXPECT_EQ(form->SaveChartImageAction()->text(), Q("Diagramm als Bild speichern..."));
+    EXPECT_TRUE(form->LabelLink()->text().startsWith(Q("Verbunden: COM4")))
+        << form->LabelLink()->text().toStdString();
+    EXPECT_EQ(form->OptionsButton()->text(), Q("Optionen"));
+}
+
+TEST_F(MainFormTest, BenchFormItemOnlyInTheFactoryBuildAndShowsTheFormAtAnyTime) {
+    EXPECT_FALSE(form->BenchFormAction()->isVisible());
+    form->SetBenchMenuItem(true);
+    EXPECT_TRUE(form->BenchFormAction()->isVisible());
+    form->BenchFormAction()->trigger();  // not connected: still shown
+    EXPECT_TRUE(benchForm->isVisible());
 }
 
 }  // namespace

@@ -140,7 +140,7 @@ struct HeadlessBench {
           boardClient(*boardDriver, clock),
           board(boardClient),
           logic(state, view, clock, platform::UsbBackend(),
-                main::StartOptions{session.options.languageDir, "", true}, Wiring()) {}
+                main::StartOptions{session.options.languageDir, "", true, {}}, Wiring()) {}
 
     main::BenchWiring Wiring() {
         main::BenchWiring wiring{bench::BenchDevices{motor, encoder, board}, {}};

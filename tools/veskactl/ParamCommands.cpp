@@ -5,6 +5,7 @@
 #include "link/Status.h"
 #include "params/ParamCodings.h"
 #include "params/ParamGrid.h"
+#include "params/ValueRange.h"
 #include "tools/veskactl/Commands.h"
 #include "tools/veskactl/Session.h"
 
@@ -105,6 +106,12 @@ int RunSet(Session& session, const CommandArgs& args) {
         }
     }
     const int32_t v = session.values.workValues[row];
+    if (!params::Writable(session.table, row, v, session.texts)) {
+        return session.Fail(kExitFile,
+                            what + ": " +
+                                params::RefusedEntryText(session.table, row, text, session.texts) +
+                                " Nothing sent.");
+    }
     if (!LineSettingUsable(row, v)) {
         return session.Fail(kExitFile,
                             what + ": '" + text + "' is not a usable line setting; nothing sent");

@@ -1,0 +1,155 @@
+#include "app/ScreenshotRuns.h"
+
+#include <QApplication>
+#include <QPixmap>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTimer>
+#include <cstdio>
+
+#include "bench/ModeTable.h"
+#include "main/LogicThread.h"
+#include "main/MainWindow.h"
+#include "main/ProgramState.h"
+#include "ui/BenchForm.h"
+#include "ui/MainForm.h"
+
+namespace veska::app {
+
+ScreenshotRun::ScreenshotRun(ui::TFormMain& form, main::LogicThread& thread,
+                             main::MainWindow& logic, std::string path)
+    : form_(form), thread_(thread), logic_(logic), path_(std::move(path)) {}
+
+void ScreenshotRun::Start() {
+    QTimer::singleShot(100, &form_, [this] {
+        form_.ButtonConnect()->click();
+        Poll(Clock::now());
+    });
+}
+
+void ScreenshotRun::Poll(Clock::time_point since) {
+    using main::Timer;
+    // Connected: the logic is done, the window has grown and Measure is enabled.
+    const bool settled = form_.LogicIdle() && !form_.TimerEnabled(Timer::TimerMore);
+    if (settled && form_.ButtonMeasure()->isEnabled()) {
+        form_.ButtonMeasure()->click();
+        QTimer::singleShot(1000, &form_, [this] {
+            main::MainWindow* logic = &logic_;
+            thread_.Post("Measuring…", [logic] {
+                if (logic->MeasurementRunning()) logic->ButtonMeasureClick();
+            });
+            WaitThenGrab(Clock::now());
+        });
+        return;
+    }
+    if (Clock::now() - since > std::chrono::seconds(15)) {
+        std::fprintf(stderr, "veskacfg: the sensor did not connect; saving the window as it is\n");
+        result_ = 1;
+        Grab();
+        return;
+    }
+    QTimer::singleShot(50, &form_, [this, since] { Poll(since); });
+}
+
+void ScreenshotRun::WaitThenGrab(Clock::time_point since) {
+    if (form_.LogicIdle() || Clock::now() - since > std::chrono::seconds(5)) {
+        QTimer::singleShot(200, &form_, [this] { Grab(); });
+        return;
+    }
+    QTimer::singleShot(20, &form_, [this, since] { WaitThenGrab(since); });
+}
+
+void ScreenshotRun::Grab() {
+    const QPixmap shot = form_.grab();
+    if (!shot.save(QString::fromStdString(path_))) {
+        std::fprintf(stderr, "veskacfg: cannot write %s\n", path_.c_str());
+        result_ = 1;
+    }
+    form_.close();
+    QApplication::quit();
+}
+
+BenchScreenshotRun::BenchScreenshotRun(ui::TFormMain& form, ui::TFormDebug& benchForm,
+                                       main::LogicThread& thread, main::MainWindow& logic,
+                                       const main::ProgramState& state, std::string dir)
+    : form_(form),
+      benchForm_(benchForm),
+      thread_(thread),
+      logic_(logic),
+      state_(state),
+      dir_(std::move(dir)) {}
+
+void BenchScreenshotRun::Start() {
+    started_ = Clock::now();
+    QTimer::singleShot(100, &form_, [this] {
+        form_.ButtonConnect()->click();
+        Step();
+    });
+}
+
+void BenchScreenshotRun::Sample() {
+    const main::MainWindow* logic = &logic_;
+    const main::ProgramState* state = &state_;
+    std::atomic<bool>* running = &running_;
+    std::atomic<int32_t>* samples = &samples_;
+    thread_.Post("", [logic, state, running, samples] {
+        running->store(logic->MeasurementRunning());
+        samples->store(state->samples.Index());
+    });
+}
+
+void BenchScreenshotRun::Step() {
+    if (Clock::now() - started_ > std::chrono::seconds(120)) {
+        std::fprintf(stderr, "veskacfg: the bench run did not get on; saving as it is\n");
+        result_ = 1;
+        Save(benchForm_, "bench-run.png");
+        Finish();
+        return;
+    }
+    Sample();
+    const bool settled = form_.LogicIdle() && !form_.TimerEnabled(main::Timer::TimerMore);
+    switch (stage_) {
+        case Stage::Connecting:
+            if (settled && form_.ButtonMeasure()->isEnabled()) {
+                for (int i = 0; bench::ModeCodeOfItem(i) >= 0; ++i) {
+                    if (bench::ModeCodeOfItem(i) == bench::kModePoverka)
+                        benchForm_.ModeButton(i)->click();
+                }
+                form_.ButtonMeasure()->click();
+                stage_ = Stage::Recording;
+            }
+            break;
+        case Stage::Recording:
+            if (samples_.load() >= kSamplesBeforeShot) {
+                Save(benchForm_, "bench-run.png");
+                Save(form_, "bench-run-window.png");
+                stage_ = Stage::Reporting;
+            }
+            break;
+        case Stage::Reporting:
+            if (!running_.load() && settled) {
+                QTimer::singleShot(300, &form_, [this] {
+                    Save(form_, "report-chart.png");
+                    Finish();
+                });
+                return;
+            }
+            break;
+    }
+    QTimer::singleShot(100, &form_, [this] { Step(); });
+}
+
+void BenchScreenshotRun::Save(QWidget& widget, const char* name) {
+    const std::string path = dir_ + "/" + name;
+    if (!widget.grab().save(QString::fromStdString(path))) {
+        std::fprintf(stderr, "veskacfg: cannot write %s\n", path.c_str());
+        result_ = 1;
+    }
+}
+
+void BenchScreenshotRun::Finish() {
+    form_.close();
+    QApplication::quit();
+}
+
+}  // namespace veska::app
