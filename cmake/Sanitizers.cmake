@@ -2,7 +2,7 @@ if(VESKA_ASAN AND VESKA_TSAN)
   message(FATAL_ERROR "VESKA_ASAN and VESKA_TSAN cannot be combined")
 endif()
 if(VESKA_ASAN)
-  add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+  add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=all)
   add_link_options(-fsanitize=address,undefined)
 endif()
 if(VESKA_TSAN)
@@ -14,6 +14,8 @@ if(VESKA_FUZZ)
     message(FATAL_ERROR "VESKA_FUZZ needs clang: CC=clang CXX=clang++ cmake ...")
   endif()
   # Every library is instrumented for coverage, so the fuzzers see into the parsers.
-  add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer)
+  # Every report is fatal: a smoke run that met undefined behaviour fails.
+  add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer
+                      -fno-sanitize-recover=all)
   add_link_options(-fsanitize=address,undefined)
 endif()

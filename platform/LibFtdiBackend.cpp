@@ -453,7 +453,7 @@ class LibFtdiBackend final : public D2xx {
         const uint32_t available = end > start ? static_cast<uint32_t>(end - start) : 0u;
         // Asking for more than the area holds would hand out bytes that are not user data.
         if (size > available) return FT_INVALID_PARAMETER;
-        std::memcpy(buffer, image + start, size);
+        if (size > 0) std::memcpy(buffer, image + start, size);
         *read = size;
         return FT_OK;
     }

@@ -10,7 +10,7 @@ ReadAhead::ReadAhead(size_t capacity)
 
 uint32_t ReadAhead::Take(uint8_t* out, uint32_t count) {
     const auto n = static_cast<uint32_t>(std::min<size_t>(count, tail_ - head_));
-    std::memcpy(out, buffer_.get() + head_, n);
+    if (n > 0) std::memcpy(out, buffer_.get() + head_, n);  // out may be null for none
     head_ += n;
     if (head_ == tail_) head_ = tail_ = 0;
     return n;

@@ -2,7 +2,8 @@
 # A short smoke run of every libFuzzer target: configures a clang build with -DVESKA_FUZZ=ON
 # in build-fuzz/ (or $VESKA_FUZZ_BUILD_DIR, relative to the source tree), builds the targets
 # and runs each for $VESKA_FUZZ_SECONDS seconds (6 by default), $VESKA_JOBS at a time (2). A
-# crash, a leak or a failed assertion fails the script; the input that caused it is left in
+# crash, a leak, a failed assertion or any sanitizer report (the build does not recover from
+# them, and a report in a log fails the run even so) fails the script; the input is left in
 # the target's folder build-fuzz/fuzz/<target>.smoke/ as crash-* / leak-*, its log beside it.
 # On two cores a fresh build takes about a minute and a half of compiling, the runs half a
 # minute; with ccache warm the whole script takes well under a minute.
@@ -26,6 +27,8 @@ targets=$(sed -n 's/^veska_fuzzer(\([a-z_]*\) .*/\1/p' fuzz/CMakeLists.txt)
 cmake --build "$build_dir" -j"$jobs" --target $targets
 
 # Each run writes its log and its exit code beside its corpus; up to $jobs run at once.
+export ASAN_OPTIONS="halt_on_error=1:${ASAN_OPTIONS:-}"
+export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1:${UBSAN_OPTIONS:-}"
 run_target() {
   local target=$1
   local work="$root/$build_dir/fuzz/$target.smoke"
@@ -47,7 +50,10 @@ for target in $targets; do
   echo "== $target (${seconds} s)"
   tail -n 6 "$build_dir/fuzz/$target.smoke.log" || true
   rc=$(cat "$build_dir/fuzz/$target.smoke.rc" 2>/dev/null || echo missing)
-  [ "$rc" = 0 ] || failed+=("$target")
+  if [ "$rc" != 0 ] || grep -qE 'runtime error:|ERROR: (Address|Leak|UndefinedBehavior)Sanitizer' \
+      "$build_dir/fuzz/$target.smoke.log"; then
+    failed+=("$target")
+  fi
 done
 if [ ${#failed[@]} -gt 0 ]; then
   echo "fuzz smoke failed: ${failed[*]}" >&2

@@ -26,16 +26,24 @@ constexpr uint8_t kRegFTriggered = 0x04;  ///< register F bit 2: sample on the t
 SimAnalogBoard::SimAnalogBoard(World& world, AnalogBoardOptions options)
     : SimUsbDevice("VOKT Analog Board", options.serialNumber),
       world_(world),
+      faults_(world.BoardFaults()),
       options_(std::move(options)) {}
 
 bool SimAnalogBoard::Listed() const {
     std::lock_guard lock(mutex_);
-    return !unplugged_;
+    return !Gone();
+}
+
+bool SimAnalogBoard::Gone() const { return unplugged_ || faults_.Gone(); }
+
+void SimAnalogBoard::CallComing() {
+    faults_.RequestComing();
+    faults_.CountRequests(1);
 }
 
 bool SimAnalogBoard::OnOpen(bool w32) {
     std::lock_guard lock(mutex_);
-    if (w32 || open_ || unplugged_) return false;  // no serial path; one open at a time
+    if (w32 || open_ || Gone()) return false;  // no serial path; one open at a time
     open_ = true;
     return true;
 }
@@ -50,7 +58,7 @@ void SimAnalogBoard::OnClose() {
 
 FT_STATUS SimAnalogBoard::SetBitMode(uint8_t /*mask*/, uint8_t mode) {
     std::lock_guard lock(mutex_);
-    if (unplugged_) return platform::FT_IO_ERROR;
+    if (Gone()) return platform::FT_IO_ERROR;
     if (mode == platform::FT_BITMODE_ASYNC_BITBANG) {
         if (!bitBang_) pins_ = 0;
         bitBang_ = true;
@@ -233,15 +241,23 @@ void SimAnalogBoard::Advance(SteadyClock::time_point now) {
 FT_STATUS SimAnalogBoard::Read(void* buffer, uint32_t count, uint32_t* got) {
     *got = 0;
     if (buffer == nullptr && count > 0) return platform::FT_INVALID_PARAMETER;
+    CallComing();
     std::unique_lock lock(mutex_);
     const auto start = SteadyClock::now();
     const bool limited = readMs_ != 0;
     const auto deadline = start + std::chrono::milliseconds(readMs_);
+    // A slow board gives nothing before its delay has passed (within the read's time-out).
+    const auto answerFrom = start + std::chrono::milliseconds(faults_.ValueOf(FaultKind::kSlow));
     for (;;) {
-        if (unplugged_ || !open_) return platform::FT_IO_ERROR;
+        if (Gone() || !open_) return platform::FT_IO_ERROR;
         const auto now = SteadyClock::now();
         Advance(now);
-        if (queue_.size() >= count || (limited && now >= deadline)) break;
+        if (faults_.Holds(FaultKind::kSilent)) queue_.clear();
+        if (limited && now >= deadline) {
+            if (now < answerFrom) return platform::FT_OK;
+            break;
+        }
+        if (queue_.size() >= count && now >= answerFrom) break;
         // Words come by time, answers by writes: look again within a millisecond.
         auto next = now + std::chrono::milliseconds(1);
         if (limited) next = std::min(next, deadline);
@@ -251,20 +267,26 @@ FT_STATUS SimAnalogBoard::Read(void* buffer, uint32_t count, uint32_t* got) {
     auto* out = static_cast<uint8_t*>(buffer);
     std::copy_n(queue_.begin(), n, out);
     queue_.erase(queue_.begin(), queue_.begin() + n);
-    *got = n;
+    *got = static_cast<uint32_t>(faults_.FilterOutput(out, n));
     return platform::FT_OK;
 }
 
 FT_STATUS SimAnalogBoard::Write(const void* buffer, uint32_t count, uint32_t* written) {
     *written = 0;
     if (buffer == nullptr && count > 0) return platform::FT_INVALID_PARAMETER;
+    CallComing();
     {
         std::lock_guard lock(mutex_);
-        if (unplugged_ || !open_) return platform::FT_IO_ERROR;
+        if (Gone() || !open_) return platform::FT_IO_ERROR;
         if (failWrites_ > 0) {
             --failWrites_;
             if (!shortWrites_) return platform::FT_IO_ERROR;
             count /= 2;
+        }
+        const uint32_t onlyBaud = faults_.ValueOf(FaultKind::kWrongRate);
+        if (faults_.Holds(FaultKind::kSilent) || (onlyBaud != 0 && onlyBaud != baud_)) {
+            *written = count;  // the chip takes the bytes; the PLD behind it hears nothing
+            return platform::FT_OK;
         }
         Advance(SteadyClock::now());
         const auto* in = static_cast<const uint8_t*>(buffer);
@@ -284,7 +306,7 @@ FT_STATUS SimAnalogBoard::Write(const void* buffer, uint32_t count, uint32_t* wr
 
 FT_STATUS SimAnalogBoard::ResetDevice() {
     std::lock_guard lock(mutex_);
-    if (unplugged_) return platform::FT_IO_ERROR;
+    if (Gone()) return platform::FT_IO_ERROR;
     // The USB chip resets; the PLD behind it keeps its configuration.
     bitBang_ = false;
     collecting_ = false;
@@ -294,7 +316,7 @@ FT_STATUS SimAnalogBoard::ResetDevice() {
 
 FT_STATUS SimAnalogBoard::SetBaudRate(uint32_t baud) {
     std::lock_guard lock(mutex_);
-    if (unplugged_) return platform::FT_IO_ERROR;
+    if (Gone()) return platform::FT_IO_ERROR;
     if (baud == 0) return platform::FT_INVALID_BAUD_RATE;
     baud_ = baud;
     return platform::FT_OK;
@@ -302,7 +324,7 @@ FT_STATUS SimAnalogBoard::SetBaudRate(uint32_t baud) {
 
 FT_STATUS SimAnalogBoard::Purge(uint32_t mask) {
     std::lock_guard lock(mutex_);
-    if (unplugged_) return platform::FT_IO_ERROR;
+    if (Gone()) return platform::FT_IO_ERROR;
     if (mask & platform::FT_PURGE_RX) {
         Advance(SteadyClock::now());
         queue_.clear();
@@ -312,7 +334,7 @@ FT_STATUS SimAnalogBoard::Purge(uint32_t mask) {
 
 FT_STATUS SimAnalogBoard::SetTimeouts(uint32_t readMs, uint32_t /*writeMs*/) {
     std::lock_guard lock(mutex_);
-    if (unplugged_) return platform::FT_IO_ERROR;
+    if (Gone()) return platform::FT_IO_ERROR;
     readMs_ = readMs;
     return platform::FT_OK;
 }
@@ -320,7 +342,7 @@ FT_STATUS SimAnalogBoard::SetTimeouts(uint32_t readMs, uint32_t /*writeMs*/) {
 FT_STATUS SimAnalogBoard::GetQueueStatus(uint32_t* rxBytes) {
     *rxBytes = 0;
     std::lock_guard lock(mutex_);
-    if (unplugged_) return platform::FT_IO_ERROR;
+    if (Gone()) return platform::FT_IO_ERROR;
     Advance(SteadyClock::now());
     *rxBytes = static_cast<uint32_t>(queue_.size());
     return platform::FT_OK;
@@ -330,7 +352,7 @@ FT_STATUS SimAnalogBoard::EE_UARead(uint8_t* buffer, uint32_t size, uint32_t* re
     *read = 0;
     std::lock_guard lock(mutex_);
     ++counters_.eepromReads;
-    if (unplugged_) return platform::FT_IO_ERROR;
+    if (Gone()) return platform::FT_IO_ERROR;
     if (eepromFails_) return platform::FT_EEPROM_READ_FAILED;
     if ((buffer == nullptr && size > 0) || size > kUserAreaBytes)
         return platform::FT_INVALID_PARAMETER;

@@ -60,6 +60,8 @@ struct AnalogBoardCounters {
 ///   channel and trigger pulse instead, each with the output as it was at that pulse. When the host
 ///   leaves more than fifoBytes unread, words are lost, and once there is room again the board
 ///   sends a run of 16 marker bytes before the next word.
+/// Faults: the world's BoardFaults (silent, garbage, vanish, stall, slow, wrong rate) hold
+/// for every board on that world; each Read and Write call counts as a request.
 /// Thread-safe: calls lock the board.
 class SimAnalogBoard final : public SimUsbDevice {
   public:
@@ -123,9 +125,14 @@ class SimAnalogBoard final : public SimUsbDevice {
     void Advance(SteadyClock::time_point now);
     void PushWord(uint16_t word);
     uint16_t WordFor(double volts);
+    /// Unplugged by the switch or by the vanish fault. Caller holds mutex_.
+    bool Gone() const;
+    /// Counts a call on the open handle as a request, for the faults.
+    void CallComing();
     double SampleRateLocked() const;
 
     World& world_;
+    DeviceFaults& faults_;  ///< the world's board faults; locks itself
     const AnalogBoardOptions options_;
 
     mutable std::mutex mutex_;         ///< guards every member below

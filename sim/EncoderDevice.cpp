@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 
 namespace veska::sim {
 
@@ -72,7 +71,7 @@ void EncoderDevice::FeedByte(uint8_t b, TimePoint now) {
 }
 
 void EncoderDevice::Dispatch(TimePoint now) {
-    if (requestBaud_ != baud_) {
+    if (requestBaud_ != 0 && requestBaud_ != baud_) {
         // At another rate the encoder's UART sees only garbage.
         ++counters_.wrongRate;
         return;
@@ -93,7 +92,7 @@ void EncoderDevice::Dispatch(TimePoint now) {
                                          0,
                                          static_cast<uint8_t>(options_.rangeMicrometres & 0xFF),
                                          static_cast<uint8_t>(options_.rangeMicrometres >> 8)};
-            Reply(identity);
+            Reply(identity, now);
             break;
         }
         case kWriteParam:
@@ -112,7 +111,7 @@ void EncoderDevice::Dispatch(TimePoint now) {
             const auto u = static_cast<uint32_t>(count);
             const uint8_t reply[4] = {static_cast<uint8_t>(u), static_cast<uint8_t>(u >> 8),
                                       static_cast<uint8_t>(u >> 16), static_cast<uint8_t>(u >> 24)};
-            Reply(reply);
+            Reply(reply, now);
             break;
         }
         default:
@@ -120,32 +119,38 @@ void EncoderDevice::Dispatch(TimePoint now) {
     }
 }
 
-void EncoderDevice::Reply(std::span<const uint8_t> data) {
+void EncoderDevice::Reply(std::span<const uint8_t> data, TimePoint now) {
     const uint8_t head = static_cast<uint8_t>(0x80 | counter_ << 4);
     counter_ = static_cast<uint8_t>((counter_ + 1) & 7);
+    std::vector<uint8_t> line;
     for (uint8_t byte : data) {
-        output_.push_back(head | (byte & 0x0F));
-        output_.push_back(head | byte >> 4);
+        line.push_back(head | (byte & 0x0F));
+        line.push_back(head | byte >> 4);
     }
+    output_.Push(line, now);
     ++counters_.replies;
 }
 
-size_t EncoderDevice::Take(uint8_t* out, size_t max, TimePoint) {
+size_t EncoderDevice::Take(uint8_t* out, size_t max, TimePoint now) {
     std::lock_guard lock(mutex_);
-    const size_t n = std::min(max, output_.size());
-    std::memcpy(out, output_.data(), n);
-    output_.erase(output_.begin(), output_.begin() + static_cast<std::ptrdiff_t>(n));
-    return n;
+    return output_.Take(out, max, now);
 }
 
-LinePeer::TimePoint EncoderDevice::NextEvent(TimePoint now) {
+LinePeer::TimePoint EncoderDevice::NextEvent(TimePoint) {
     std::lock_guard lock(mutex_);
-    return output_.empty() ? TimePoint::max() : now;
+    return output_.NextRelease();
 }
 
 void EncoderDevice::Purge() {
     std::lock_guard lock(mutex_);
-    output_.clear();
+    output_.Clear();
+}
+
+uint64_t EncoderDevice::RequestsHeard() const {
+    std::lock_guard lock(mutex_);
+    uint64_t n = counters_.wrongRate + counters_.foreign;
+    for (uint32_t r : counters_.requests) n += r;
+    return n;
 }
 
 uint32_t EncoderDevice::Baud() const {

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "sim/LinePeer.h"
+#include "sim/ReplyQueue.h"
 #include "sim/Stage.h"
 
 namespace veska::sim {
@@ -38,7 +39,8 @@ struct EncoderCounters {
 /// [um]; WriteParam (3) of address 3 switches its line rate to value x 2400 (128: 921600);
 /// GetResult (6) answers the stage position from home as a signed 32-bit count of 0.1 um,
 /// quantised to the scale's resolution. It starts at 115200 bit/s and hears only requests
-/// sent at its own rate (the host's rate is the pty's termios rate). Thread-safe.
+/// sent at its own rate (the host's rate is the pty's termios rate; 0, unknown, is heard).
+/// Thread-safe.
 class EncoderDevice final : public LinePeer {
   public:
     static constexpr uint8_t kAddress = 1;
@@ -52,6 +54,7 @@ class EncoderDevice final : public LinePeer {
     size_t Take(uint8_t* out, size_t max, TimePoint now) override;
     TimePoint NextEvent(TimePoint now) override;
     void Purge() override;
+    uint64_t RequestsHeard() const override;
 
     /// The line rate the encoder runs at [bit/s].
     uint32_t Baud() const;
@@ -68,7 +71,7 @@ class EncoderDevice final : public LinePeer {
   private:
     void FeedByte(uint8_t b, TimePoint now);
     void Dispatch(TimePoint now);
-    void Reply(std::span<const uint8_t> data);
+    void Reply(std::span<const uint8_t> data, TimePoint now);
 
     const Stage& stage_;
     const EncoderOptions options_;
@@ -83,10 +86,10 @@ class EncoderDevice final : public LinePeer {
     uint8_t low_ = 0;
     uint8_t address_ = 0;
     uint8_t command_ = 0;
-    uint32_t requestBaud_ = 0;  ///< host rate when the request began
+    uint32_t requestBaud_ = 0;  ///< host rate when the request began; 0 unknown: heard
     std::vector<uint8_t> data_;
     uint8_t counter_ = 0;
-    std::vector<uint8_t> output_;
+    ReplyQueue output_;
     EncoderCounters counters_;
     bool silent_ = false;
     bool ignoreRateSwitch_ = false;

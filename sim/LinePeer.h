@@ -31,6 +31,10 @@ class LinePeer {
     virtual TimePoint NextEvent(TimePoint now) = 0;
     /// Drops everything the device has sent and the host has not taken.
     virtual void Purge() = 0;
+    /// Complete requests the device has heard so far (0 for devices that do not count).
+    virtual uint64_t RequestsHeard() const { return 0; }
+    /// The device hung up its line (unplugged): the transport closes its end for good.
+    virtual bool HungUp() const { return false; }
 };
 
 }  // namespace veska::sim

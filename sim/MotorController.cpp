@@ -1,7 +1,6 @@
 #include "sim/MotorController.h"
 
 #include <algorithm>
-#include <cstring>
 
 namespace veska::sim {
 
@@ -45,7 +44,8 @@ uint32_t Value24(const std::vector<uint8_t>& nibbles) {
 
 }  // namespace
 
-MotorController::MotorController(Stage& stage) : stage_(stage) {}
+MotorController::MotorController(Stage& stage, const DeviceFaults* faults)
+    : stage_(stage), faults_(faults) {}
 
 void MotorController::HostBytes(std::span<const uint8_t> bytes, TimePoint now) {
     std::lock_guard lock(mutex_);
@@ -85,11 +85,15 @@ void MotorController::FeedByte(uint8_t b, TimePoint now) {
 void MotorController::Execute(TimePoint now) {
     ++counters_.commands[command_ & 0x0F];
     if (silent_) return;
+    const bool neverAtRest = neverAtRest_ || (faults_ && faults_->Holds(FaultKind::kNeverAtRest));
+    // A frozen stage: the controller takes the move, the motor does not turn.
+    const bool frozen = faults_ && faults_->Holds(FaultKind::kFrozen);
     switch (command_) {
         case kStatus: {
             uint8_t state = stage_.StateNibble(now);
-            if (neverAtRest_ && state == 0) state = kMovingForward;
-            output_.push_back(static_cast<uint8_t>(kStatusHigh | state));
+            if (neverAtRest && state == 0) state = kMovingForward;
+            const uint8_t reply = static_cast<uint8_t>(kStatusHigh | state);
+            output_.Push(std::span(&reply, 1), now);
             ++counters_.statusReplies;
             break;
         }
@@ -97,10 +101,10 @@ void MotorController::Execute(TimePoint now) {
             stage_.SetOutputs(nibbles_[0], now);
             break;
         case kHomeward:
-            stage_.StartHomeward(now);
+            if (!frozen) stage_.StartHomeward(now);
             break;
         case kForward:
-            stage_.StartForward(now);
+            if (!frozen) stage_.StartForward(now);
             break;
         case kPeriod:
             stage_.LoadPeriod(Value24(nibbles_));
@@ -113,22 +117,26 @@ void MotorController::Execute(TimePoint now) {
     }
 }
 
-size_t MotorController::Take(uint8_t* out, size_t max, TimePoint) {
+size_t MotorController::Take(uint8_t* out, size_t max, TimePoint now) {
     std::lock_guard lock(mutex_);
-    const size_t n = std::min(max, output_.size());
-    std::memcpy(out, output_.data(), n);
-    output_.erase(output_.begin(), output_.begin() + static_cast<std::ptrdiff_t>(n));
-    return n;
+    return output_.Take(out, max, now);
 }
 
-LinePeer::TimePoint MotorController::NextEvent(TimePoint now) {
+LinePeer::TimePoint MotorController::NextEvent(TimePoint) {
     std::lock_guard lock(mutex_);
-    return output_.empty() ? TimePoint::max() : now;
+    return output_.NextRelease();
 }
 
 void MotorController::Purge() {
     std::lock_guard lock(mutex_);
-    output_.clear();
+    output_.Clear();
+}
+
+uint64_t MotorController::RequestsHeard() const {
+    std::lock_guard lock(mutex_);
+    uint64_t n = 0;
+    for (uint32_t c : counters_.commands) n += c;
+    return n;
 }
 
 MotorCounters MotorController::Counters() const {

@@ -4,7 +4,9 @@
 #include <mutex>
 #include <vector>
 
+#include "sim/DeviceFaults.h"
 #include "sim/LinePeer.h"
+#include "sim/ReplyQueue.h"
 #include "sim/Stage.h"
 
 namespace veska::sim {
@@ -29,13 +31,16 @@ struct MotorCounters {
 /// Thread-safe.
 class MotorController final : public LinePeer {
   public:
-    explicit MotorController(Stage& stage);
+    /// faults: the stage's faults that the controller itself carries out (never at rest,
+    /// frozen); null for none. It outlives the controller.
+    explicit MotorController(Stage& stage, const DeviceFaults* faults = nullptr);
 
     void HostBytes(std::span<const uint8_t> bytes, TimePoint now) override;
     void EndOfBurst(TimePoint) override {}
     size_t Take(uint8_t* out, size_t max, TimePoint now) override;
     TimePoint NextEvent(TimePoint now) override;
     void Purge() override;
+    uint64_t RequestsHeard() const override;
 
     Stage& GetStage() { return stage_; }
     MotorCounters Counters() const;
@@ -56,8 +61,9 @@ class MotorController final : public LinePeer {
     bool inRequest_ = false;
     size_t expected_ = 0;
     std::vector<uint8_t> nibbles_;
-    std::vector<uint8_t> output_;
+    ReplyQueue output_;
     MotorCounters counters_;
+    const DeviceFaults* faults_;
     bool neverAtRest_ = false;
     bool silent_ = false;
 };

@@ -156,6 +156,12 @@ void PtyLink::Run() {
     LinePeer::TimePoint lastInput{};
 
     while (!stop_) {
+        if (peer_.HungUp()) {
+            // The device is unplugged: the host's side sees a hang-up from now on.
+            CloseFd(master_);
+            CloseFd(slaveHold_);
+            return;
+        }
         auto now = LinePeer::SteadyClock::now();
         if (burst && now - lastInput >= std::chrono::milliseconds(kBurstGapMs)) {
             peer_.EndOfBurst(now);

@@ -11,7 +11,8 @@ namespace veska::sim {
 /// the optional symlink) as it opens any serial device and configures it as it likes; a
 /// pty carries any rate, so the host's termios settings are not checked. A worker thread
 /// moves the host's bytes from the master side to the peer and the peer's output back,
-/// and tells the peer the end of each burst (no byte for kBurstGapMs).
+/// and tells the peer the end of each burst (no byte for kBurstGapMs). When the peer hangs
+/// up (LinePeer::HungUp), the worker closes the pty as Vanish does.
 class PtyLink {
   public:
     /// linkPath: where to put a symlink to the slave device ("" for none). An existing

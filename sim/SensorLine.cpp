@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 
 namespace veska::sim {
 namespace {
@@ -57,9 +56,7 @@ void SensorLine::EndOfBurst(TimePoint now) {
 void SensorLine::Collect(TimePoint release) {
     scratch_.clear();
     device_.TakeOutput(scratch_);
-    if (scratch_.empty()) return;
-    queued_ += scratch_.size();
-    queue_.push_back(Chunk{release, scratch_, 0});
+    queue_.Push(scratch_, release);
 }
 
 void SensorLine::Pace(TimePoint now) {
@@ -88,8 +85,8 @@ void SensorLine::Pace(TimePoint now) {
     }
     size_t count = 0;
     if (options_.unpaced) {
-        if (queued_ < kUnpacedFill)
-            count = (kUnpacedFill - queued_ + sampleBytes - 1) / sampleBytes;
+        if (queue_.Size() < kUnpacedFill)
+            count = (kUnpacedFill - queue_.Size() + sampleBytes - 1) / sampleBytes;
     } else {
         const std::chrono::duration<double> elapsed = now - streamStart_;
         // The small bias keeps a sample due exactly at NextEvent from rounding down.
@@ -98,8 +95,9 @@ void SensorLine::Pace(TimePoint now) {
         if (due <= emitted_) return;
         const uint64_t owed = due - emitted_;
         emitted_ = due;
-        const size_t room =
-            queued_ < options_.backlogLimit ? (options_.backlogLimit - queued_) / sampleBytes : 0;
+        const size_t room = queue_.Size() < options_.backlogLimit
+                                ? (options_.backlogLimit - queue_.Size()) / sampleBytes
+                                : 0;
         count = static_cast<size_t>(std::min<uint64_t>(owed, room));
         lost_ += owed - count;
     }
@@ -114,8 +112,9 @@ void SensorLine::PaceTriggered(TimePoint now, size_t sampleBytes) {
     if (pulses <= pulsesSeen_) return;
     const uint64_t owed = pulses - pulsesSeen_;
     pulsesSeen_ = pulses;
-    const size_t room =
-        queued_ < options_.backlogLimit ? (options_.backlogLimit - queued_) / sampleBytes : 0;
+    const size_t room = queue_.Size() < options_.backlogLimit
+                            ? (options_.backlogLimit - queue_.Size()) / sampleBytes
+                            : 0;
     const size_t count = static_cast<size_t>(std::min<uint64_t>(owed, room));
     lost_ += owed - count;
     if (count == 0) return;
@@ -137,30 +136,19 @@ void SensorLine::ConnectTrigger(const TriggerSource* source) {
 size_t SensorLine::Take(uint8_t* out, size_t max, TimePoint now) {
     std::lock_guard lock(mutex_);
     Pace(now);
-    size_t got = 0;
-    while (got < max && !queue_.empty() && queue_.front().release <= now) {
-        Chunk& chunk = queue_.front();
-        const size_t n = std::min(max - got, chunk.bytes.size() - chunk.taken);
-        std::memcpy(out + got, chunk.bytes.data() + chunk.taken, n);
-        chunk.taken += n;
-        got += n;
-        queued_ -= n;
-        if (chunk.taken == chunk.bytes.size()) queue_.pop_front();
-    }
-    return got;
+    return queue_.Take(out, max, now);
 }
 
 LinePeer::TimePoint SensorLine::NextEvent(TimePoint now) {
     std::lock_guard lock(mutex_);
-    TimePoint next = TimePoint::max();
-    if (!queue_.empty()) next = queue_.front().release;
+    TimePoint next = queue_.NextRelease();
     if (device_.Streaming() != StreamKind::kNone) {
         if (!streaming_) {
             next = std::min(next, now);  // a new stream: Take starts its schedule
         } else if (triggered_) {
             if (trigger_ != nullptr) next = std::min(next, trigger_->NextPulseAfter(now));
         } else if (options_.unpaced) {
-            if (queued_ < kUnpacedFill) next = std::min(next, now);
+            if (queue_.Size() < kUnpacedFill) next = std::min(next, now);
         } else if (rate_ > 0.0) {
             const std::chrono::duration<double> due((static_cast<double>(emitted_) + 1.0) / rate_);
             next = std::min(next, streamStart_ + std::chrono::ceil<SteadyClock::duration>(due));
@@ -171,8 +159,14 @@ LinePeer::TimePoint SensorLine::NextEvent(TimePoint now) {
 
 void SensorLine::Purge() {
     std::lock_guard lock(mutex_);
-    queue_.clear();
-    queued_ = 0;
+    queue_.Clear();
+}
+
+uint64_t SensorLine::RequestsHeard() const {
+    const SensorCounters c = device_.Counters();
+    uint64_t n = c.foreignPackets;
+    for (uint32_t r : c.requests) n += r;
+    return n;
 }
 
 uint32_t SensorLine::Baud() const {

@@ -1,10 +1,10 @@
 #pragma once
 #include <cstdint>
-#include <deque>
 #include <mutex>
 #include <vector>
 
 #include "sim/LinePeer.h"
+#include "sim/ReplyQueue.h"
 #include "sim/SensorDevice.h"
 #include "sim/TriggerSource.h"
 
@@ -38,6 +38,8 @@ class SensorLine final : public LinePeer {
     size_t Take(uint8_t* out, size_t max, TimePoint now) override;
     TimePoint NextEvent(TimePoint now) override;
     void Purge() override;
+    /// Requests the sensor heard, for any address.
+    uint64_t RequestsHeard() const override;
 
     /// Wires the sensor's trigger input to a pulse source (null: unconnected). The source
     /// must outlive the line end.
@@ -59,12 +61,6 @@ class SensorLine final : public LinePeer {
     static constexpr size_t kUnpacedFill = 4096;
 
   private:
-    struct Chunk {
-        TimePoint release;
-        std::vector<uint8_t> bytes;
-        size_t taken = 0;
-    };
-
     void Collect(TimePoint release);
     void Pace(TimePoint now);
     /// Pace for a triggered stream: one sample per pulse since the schedule started.
@@ -75,8 +71,7 @@ class SensorLine final : public LinePeer {
     const LineOptions options_;
 
     mutable std::mutex mutex_;  ///< guards every member below
-    std::deque<Chunk> queue_;
-    size_t queued_ = 0;  ///< bytes in queue_ not yet taken
+    ReplyQueue queue_;
     std::vector<uint8_t> scratch_;
     bool streaming_ = false;
     uint32_t generation_ = 0;

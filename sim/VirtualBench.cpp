@@ -33,13 +33,16 @@ VirtualBench::VirtualBench(BenchOptions options)
     : options_(std::move(options)),
       world_(options_.sensor.identity.baseDistance, options_.sensor.identity.measuringRange),
       stage_(world_, BenchStage(options_)),
-      motor_(stage_),
-      motorPty_(motor_),
+      motor_(stage_, &stageFaults_),
+      motorLine_(motor_, stageFaults_),
+      motorPty_(motorLine_),
       encoder_(stage_, options_.encoder),
-      encoderPty_(encoder_),
+      encoderLine_(encoder_, encoderFaults_),
+      encoderPty_(encoderLine_),
       sensor_(world_, options_.sensor),
       sensorLine_(sensor_, options_.sensorLine),
-      sensorPty_(sensorLine_),
+      sensorFaultLine_(sensorLine_, sensorFaults_),
+      sensorPty_(sensorFaultLine_),
       usbSensor_(world_, options_.sensor),
       adapterSensor_(world_, options_.sensor) {
     converter_ = &usb_.AddConverter(usbSensor_, options_.sensorLine);
@@ -107,7 +110,89 @@ bool VirtualBench::Start(std::string* error) {
         platform::SetUsbBackendOverride(&usb_);
         usbInstalled_ = true;
     }
+    for (const FaultSpec& spec : options_.faults) SetFault(spec);
     return true;
+}
+
+DeviceFaults& VirtualBench::Faults(FaultDevice device) {
+    switch (device) {
+        case FaultDevice::kSensor:
+            return sensorFaults_;
+        case FaultDevice::kStage:
+            return stageFaults_;
+        case FaultDevice::kEncoder:
+            return encoderFaults_;
+        case FaultDevice::kBoard:
+            break;
+    }
+    return world_.BoardFaults();
+}
+
+PtyLink* VirtualBench::PortOf(FaultDevice device, int* com) {
+    struct Port {
+        FaultDevice device;
+        PtyLink* pty;
+        int com;
+    };
+    const Port ports[] = {{FaultDevice::kSensor, &sensorPty_, kSensorCom},
+                          {FaultDevice::kStage, &motorPty_, kMotorCom},
+                          {FaultDevice::kEncoder, &encoderPty_, kEncoderCom}};
+    for (const Port& p : ports) {
+        if (p.device != device) continue;
+        if (com) *com = p.com;
+        return p.pty;
+    }
+    return nullptr;
+}
+
+void VirtualBench::SetFault(const FaultSpec& spec) {
+    std::lock_guard lock(portsMutex_);
+    DeviceFaults& faults = Faults(spec.device);
+    faults.Switch(spec);
+    // A port that hangs up now closes now, not when its worker next looks.
+    if (PtyLink* pty = PortOf(spec.device); pty && faults.Gone()) pty->Vanish();
+}
+
+bool VirtualBench::SetFault(std::string_view text, std::string* error) {
+    const std::optional<FaultSpec> spec = ParseFault(text, error);
+    if (!spec) return false;
+    SetFault(*spec);
+    return true;
+}
+
+bool VirtualBench::ClearFaults(FaultDevice device, std::string* error) {
+    std::lock_guard lock(portsMutex_);
+    DeviceFaults& faults = Faults(device);
+    const bool wasGone = faults.Gone();
+    faults.Clear();
+    int com = 0;
+    PtyLink* pty = PortOf(device, &com);
+    if (pty == nullptr || portDirectory_.empty() || (!wasGone && pty->Running())) return true;
+    // Plugged in again: a new pseudo-terminal behind the same COMn link.
+    pty->Vanish();
+    std::string ptyError;
+    if (!pty->Start(&ptyError)) {
+        if (error) *error = FaultDeviceName(device) + std::string(" pseudo-terminal: ") + ptyError;
+        return false;
+    }
+    return LinkPort(com, *pty, error ? error : &ptyError);
+}
+
+std::string VirtualBench::FaultStatus() {
+    std::string text;
+    for (FaultDevice device : kFaultDevices) {
+        DeviceFaults& faults = Faults(device);
+        text += FaultDeviceName(device) + std::string(":");
+        const std::vector<FaultSpec> active = faults.Active();
+        if (active.empty()) text += " none";
+        for (const FaultSpec& spec : active) {
+            const std::string full = FormatFault(spec);
+            text += " " + full.substr(full.find(':') + 1);
+        }
+        if (faults.Gone()) text += device == FaultDevice::kBoard ? " (unplugged)" : " (port gone)";
+        text += "\n";
+    }
+    return text;
 }
 
 bool VirtualBench::LinkPort(int n, const PtyLink& pty, std::string* error) {
@@ -134,6 +219,7 @@ void VirtualBench::UnlinkPort(int n) {
 }
 
 void VirtualBench::Stop() {
+    std::lock_guard lock(portsMutex_);
     if (usbInstalled_) {
         platform::SetUsbBackendOverride(nullptr);
         usbInstalled_ = false;

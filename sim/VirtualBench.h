@@ -1,9 +1,14 @@
 #pragma once
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
+#include <string_view>
+#include <vector>
 
+#include "sim/DeviceFaults.h"
 #include "sim/EncoderDevice.h"
+#include "sim/FaultLine.h"
 #include "sim/MotorController.h"
 #include "sim/PtyLink.h"
 #include "sim/SensorDevice.h"
@@ -33,6 +38,8 @@ struct BenchOptions {
     double timeScale = 1.0;
     /// The stage places the sensor's target (else the target drifts as without a bench).
     bool stageDrivesTarget = true;
+    /// Faults switched on when the bench starts.
+    std::vector<FaultSpec> faults;
 };
 
 /// The virtual bench: one world, the sensor on a pseudo-terminal linked as COM4 in a port
@@ -43,6 +50,11 @@ struct BenchOptions {
 /// sensors' trigger inputs. The stage stands at power-on with the target in the middle of
 /// the sensor's range. Built and torn down in one place: the constructor wires it, Start
 /// opens the ports, the destructor undoes everything.
+///
+/// Faults (DeviceFaults.h): each device's line runs through a FaultLine, the board's faults
+/// live in the world; SetFault switches one on from any thread, at once or after a number
+/// of requests, and ClearFaults makes the device healthy again (a vanished port comes back
+/// on a new pseudo-terminal behind the same COMn link).
 class VirtualBench {
   public:
     explicit VirtualBench(BenchOptions options = {});
@@ -70,6 +82,18 @@ class VirtualBench {
     EncoderDevice& Encoder() { return encoder_; }
     PtyLink& EncoderPty() { return encoderPty_; }
 
+    /// The faults of a device (the board's are the world's).
+    DeviceFaults& Faults(FaultDevice device);
+    /// Switches a fault on. A vanish that holds at once closes the device's port at once.
+    void SetFault(const FaultSpec& spec);
+    /// The same from the text form (ParseFault); false with a message on a bad text.
+    bool SetFault(std::string_view text, std::string* error = nullptr);
+    /// Switches a device's faults off; a port that hung up comes back. False with a message
+    /// when the port cannot be opened again.
+    bool ClearFaults(FaultDevice device, std::string* error = nullptr);
+    /// One line per device: "encoder: silent@300", "board: none", "stage: vanish (port gone)".
+    std::string FaultStatus();
+
     const std::string& PortDirectory() const { return portDirectory_; }
     /// The path of COMn in the port directory.
     std::string PortPath(int n) const;
@@ -82,16 +106,24 @@ class VirtualBench {
   private:
     bool LinkPort(int n, const PtyLink& pty, std::string* error);
     void UnlinkPort(int n);
+    /// The port of a device and its COM number; null for the board.
+    PtyLink* PortOf(FaultDevice device, int* com = nullptr);
 
     BenchOptions options_;
     World world_;
+    DeviceFaults sensorFaults_{FaultDevice::kSensor};
+    DeviceFaults stageFaults_{FaultDevice::kStage};
+    DeviceFaults encoderFaults_{FaultDevice::kEncoder};
     Stage stage_;
     MotorController motor_;
+    FaultLine motorLine_;
     PtyLink motorPty_;
     EncoderDevice encoder_;
+    FaultLine encoderLine_;
     PtyLink encoderPty_;
     SensorDevice sensor_;
     SensorLine sensorLine_;
+    FaultLine sensorFaultLine_;
     PtyLink sensorPty_;
     SensorDevice usbSensor_;
     SensorDevice adapterSensor_;
@@ -104,6 +136,7 @@ class VirtualBench {
     bool usbInstalled_ = false;
     bool envSet_ = false;
     std::optional<std::string> previousPorts_;
+    std::mutex portsMutex_;  ///< serialises fault switches that close or reopen ports
 };
 
 }  // namespace veska::sim

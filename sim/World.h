@@ -2,6 +2,8 @@
 #include <chrono>
 #include <mutex>
 
+#include "sim/DeviceFaults.h"
+
 namespace veska::sim {
 
 /// What places the target when something does: the stage of the motor controller.
@@ -81,12 +83,17 @@ class World {
     /// Temperature of the sensor's housing now [degC]; warms slowly from 25 to 31.
     double TemperatureC() const;
 
+    /// The faults of the analog board that samples this world: every board made on it
+    /// (the virtual bench's, whoever builds it) follows them.
+    DeviceFaults& BoardFaults() { return boardFaults_; }
+
   private:
     double SecondsSinceStart() const;
     double SecondsAtLocked(SteadyClock::time_point now) const;
     SteadyClock::time_point TimeAtSecondsLocked(double seconds) const;
 
-    mutable std::mutex mutex_;  ///< guards every member below
+    DeviceFaults boardFaults_{FaultDevice::kBoard};  ///< locks itself
+    mutable std::mutex mutex_;                       ///< guards every member below
     double baseMm_;
     double rangeMm_;
     bool drifting_ = true;

@@ -10,6 +10,9 @@
 #include <string_view>
 #include <vector>
 
+#include "sim/DeviceFaults.h"
+#include "sim/FaultControl.h"
+#include "sim/FaultLine.h"
 #include "sim/PtyLink.h"
 #include "sim/SensorDevice.h"
 #include "sim/SensorLine.h"
@@ -19,8 +22,8 @@
 namespace {
 
 constexpr const char* kUsage =
-    "Usage: veska-sim sensor [options]\n"
-    "       veska-sim bench --dir DIR [--time-scale F] [--motor-table FILE]\n"
+    "Usage: veska-sim sensor [options] [--fault sensor:NAME...]\n"
+    "       veska-sim bench --dir DIR [--time-scale F] [--motor-table FILE] [--fault SPEC...]\n"
     "       veska-sim --help | --version\n"
     "\n"
     "Runs a simulated VESKA sensor on a pseudo-terminal until SIGINT or SIGTERM.\n"
@@ -36,6 +39,7 @@ constexpr const char* kUsage =
     "  --range R        measuring range [mm] (default 50)\n"
     "  --target MM      hold the target at MM [mm] instead of letting it drift\n"
     "  --noise F        result noise as a fraction of the range (default 0.0002)\n"
+    "  --fault SPEC     switch a fault on from the start (repeatable; see Faults)\n"
     "\n"
     "'bench' runs the coupled virtual bench: the sensor, the stage's motor controller and\n"
     "the reference encoder, linked as COM4, COM2 and COM7 in the port directory DIR (made\n"
@@ -44,7 +48,15 @@ constexpr const char* kUsage =
     "  --dir DIR          the port directory (required)\n"
     "  --time-scale F     world time per real time, e.g. 10 runs moves ten times as fast\n"
     "  --motor-table FILE the motor table (default Motor.dat, else the installed one)\n"
-    "  and the sensor's --type, --serial, --base, --range and --noise as above.\n";
+    "  --fault SPEC       switch a device's fault on from the start (repeatable)\n"
+    "  and the sensor's --type, --serial, --base, --range and --noise as above.\n"
+    "While the bench runs, DIR/control is a FIFO that takes commands, one a line:\n"
+    "  echo 'fault encoder:silent' > DIR/control\n"
+    "  fault SPEC | clear DEVICE | clear all | status | help\n"
+    "Answers go to standard output; DIR/faults holds the faults in force.\n"
+    "\n"
+    "Faults: SPEC is DEVICE:NAME[=VALUE][@N]; with @N the fault holds from the request\n"
+    "after the Nth one the device hears (vanish@N: the port hangs up then).\n";
 
 template <typename T>
 std::optional<T> ParseNumber(std::string_view text, T low, T high) {
@@ -71,6 +83,7 @@ struct SensorCommand {
     veska::sim::LineOptions line;
     std::string linkPath;
     std::optional<double> targetMm;
+    std::vector<veska::sim::FaultSpec> faults;
 };
 
 /// Parses the options of 'sensor'; prints the problem and returns false on bad input.
@@ -91,6 +104,14 @@ bool ParseSensorOptions(int argc, char** argv, int first, SensorCommand& cmd) {
         auto& id = cmd.sensor.identity;
         if (option == "--link") {
             cmd.linkPath = value;
+        } else if (option == "--fault") {
+            std::string error;
+            const auto spec = veska::sim::ParseFault(value, &error);
+            if (!spec) {
+                std::fprintf(stderr, "veska-sim: %s\n", error.c_str());
+                return false;
+            }
+            cmd.faults.push_back(*spec);
         } else if (option == "--baud") {
             const auto v = ParseNumber<uint32_t>(value, 300, 12'000'000);
             ok = v.has_value();
@@ -175,7 +196,7 @@ int RunBench(int argc, char** argv) {
         sensorCmd.line.unpaced) {
         std::fprintf(stderr,
                      "veska-sim: bench takes the sensor options --type, --serial, --base, "
-                     "--range and --noise only\n");
+                     "--range, --noise and --fault only\n");
         return 2;
     }
     if (options.portDirectory.empty()) {
@@ -184,6 +205,7 @@ int RunBench(int argc, char** argv) {
     }
     options.sensor = sensorCmd.sensor;
     options.installUsbBackend = false;
+    options.faults = sensorCmd.faults;
 
     sigset_t stopSignals = BlockStopSignals();
     veska::sim::VirtualBench bench(options);
@@ -204,12 +226,21 @@ int RunBench(int argc, char** argv) {
                 g.travelLengthMm);
     std::printf("  COM7 encoder %s  range %u um\n", bench.EncoderPty().SlavePath().c_str(),
                 options.encoder.rangeMicrometres);
+    veska::sim::FaultControl control(bench, stdout);
+    if (!control.Start(&error)) {
+        std::fprintf(stderr, "veska-sim: fault control: %s\n", error.c_str());
+        return 1;
+    }
     std::printf("Use it with:\n  VESKA_PORTS=%s veskactl motor status\n",
                 bench.PortDirectory().c_str());
+    std::printf("Faults: echo 'fault encoder:silent' > %s (status in %s)\n",
+                control.FifoPath().c_str(), control.StatusPath().c_str());
+    std::fputs(bench.FaultStatus().c_str(), stdout);
     std::printf("Stop with Ctrl+C.\n");
     std::fflush(stdout);
     int signal = 0;
     sigwait(&stopSignals, &signal);
+    control.Stop();
     bench.Stop();
     std::printf("veska-sim: stopped (%s)\n", signal == SIGINT ? "SIGINT" : "SIGTERM");
     return 0;
@@ -223,7 +254,16 @@ int RunSensor(const SensorCommand& cmd) {
     if (cmd.targetMm) world.SetTargetMm(*cmd.targetMm);
     veska::sim::SensorDevice sensor(world, cmd.sensor);
     veska::sim::SensorLine line(sensor, cmd.line);
-    veska::sim::PtyLink pty(line, cmd.linkPath);
+    veska::sim::DeviceFaults faults(veska::sim::FaultDevice::kSensor);
+    for (const veska::sim::FaultSpec& spec : cmd.faults) {
+        if (!faults.Switch(spec)) {
+            std::fprintf(stderr, "veska-sim: sensor takes sensor faults only, not %s\n",
+                         veska::sim::FormatFault(spec).c_str());
+            return 2;
+        }
+    }
+    veska::sim::FaultLine faultLine(line, faults);
+    veska::sim::PtyLink pty(faultLine, cmd.linkPath);
     std::string error;
     if (!pty.Start(&error)) {
         std::fprintf(stderr, "veska-sim: %s\n", error.c_str());
@@ -256,7 +296,9 @@ int RunSensor(const SensorCommand& cmd) {
 
 int main(int argc, char** argv) {
     if (argc < 2 || std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) {
-        std::fputs(kUsage, argc < 2 ? stderr : stdout);
+        std::FILE* out = argc < 2 ? stderr : stdout;
+        std::fputs(kUsage, out);
+        std::fputs(veska::sim::FaultHelp().c_str(), out);
         return argc < 2 ? 2 : 0;
     }
     if (std::strcmp(argv[1], "--version") == 0) {

@@ -359,3 +359,22 @@ TEST(Veskactl, UsageErrorsAndHelp) {
 }
 
 }  // namespace
+
+TEST(Veskactl, SimFaultsReachTheInProcessBench) {
+    CtlRun run = Veskactl({"--simulate", "--sim-fault", "sensor:slow=20", "identify"});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_NE(run.out.find("serial=1234"), std::string::npos);
+    run = Veskactl(
+        {"--simulate", "--sim-fault=sensor:vanish@1", "--sim-fault", "stage:frozen", "identify"});
+    EXPECT_EQ(run.exitCode, 0) << run.err;  // one request is served before the port hangs up
+    run = Veskactl({"--simulate", "--sim-fault", "sensor:vanish", "identify"});
+    EXPECT_EQ(run.exitCode, 3);  // unplugged from the start: the port does not open
+    run = Veskactl({"--simulate", "--sim-fault", "sensor:silent", "identify"});
+    EXPECT_EQ(run.exitCode, 4);
+    run = Veskactl({"--simulate", "--sim-fault", "sensor:frozen", "identify"});
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_NE(run.err.find("the sensor has no fault 'frozen'"), std::string::npos) << run.err;
+    run = Veskactl({"--sim-fault", "sensor:silent", "identify"});
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_NE(run.err.find("--sim-fault needs --simulate"), std::string::npos) << run.err;
+}

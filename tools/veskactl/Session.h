@@ -4,6 +4,7 @@
 #include <optional>
 #include <ostream>
 #include <string>
+#include <vector>
 
 #include "lang/Language.h"
 #include "link/MorlaInterface.h"
@@ -15,6 +16,7 @@
 #include "params/ParamView.h"
 #include "params/SensorSession.h"
 #include "platform/Clock.h"
+#include "sim/DeviceFaults.h"
 
 namespace veska::sim {
 class VirtualBench;
@@ -24,16 +26,17 @@ namespace veska::tools {
 
 /// Global options of veskactl.
 struct Options {
-    std::string port = "COM4";         ///< "COMn", "USB", "USB_PELRIN" or a device path
-    uint32_t baud = 115200;            ///< [bit/s]
-    uint8_t address = 1;               ///< net address 1..127
-    std::string languageDir;           ///< empty: lang::FindLanguageDirectory()
-    bool yes = false;                  ///< answer confirmations with OK
-    std::string motorPort = "COM2";    ///< the stage's motor controller, as the bench form
-    std::string encoderPort = "COM7";  ///< the reference encoder
-    bool simulate = false;             ///< run on the in-process virtual bench
-    double timeScale = 1.0;            ///< the virtual bench's world time per real time
-    bool portGiven = false;            ///< --port was on the command line (scan)
+    std::string port = "COM4";              ///< "COMn", "USB", "USB_PELRIN" or a device path
+    uint32_t baud = 115200;                 ///< [bit/s]
+    uint8_t address = 1;                    ///< net address 1..127
+    std::string languageDir;                ///< empty: lang::FindLanguageDirectory()
+    bool yes = false;                       ///< answer confirmations with OK
+    std::string motorPort = "COM2";         ///< the stage's motor controller, as the bench form
+    std::string encoderPort = "COM7";       ///< the reference encoder
+    bool simulate = false;                  ///< run on the in-process virtual bench
+    double timeScale = 1.0;                 ///< the virtual bench's world time per real time
+    bool portGiven = false;                 ///< --port was on the command line (scan)
+    std::vector<sim::FaultSpec> simFaults;  ///< faults of the virtual bench (--sim-fault)
 };
 
 /// The sensor's port name as the connection state holds it: "\\.\" followed by the choice,

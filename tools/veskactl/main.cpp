@@ -47,7 +47,12 @@ void PrintHelp(std::ostream& out) {
            "                  the USB devices and the analog board.\n"
            "  --time-scale F  the virtual bench's speed (world time per real time, above 0,\n"
            "                  at most 1000). Default 1.\n"
-           "  --help          this text.\n"
+           "  --sim-fault SPEC  with --simulate: a fault of the virtual bench's devices,\n"
+           "                  DEVICE:NAME[=VALUE][@N] (repeatable), e.g. encoder:silent,\n"
+           "                  stage:vanish@200, sensor:slow=40, board:vanish. With @N it holds\n"
+           "                  from the request after the Nth one of that device. Faults:\n"
+        << veska::sim::FaultHelp()
+        << "  --help          this text.\n"
            "  --version       the program's name and version.\n"
            "\n"
            "Commands:\n";
@@ -129,7 +134,7 @@ int main(int argc, char** argv) {
         }
         if (option != "--port" && option != "--baud" && option != "--address" &&
             option != "--language" && option != "--motor-port" && option != "--encoder-port" &&
-            option != "--time-scale") {
+            option != "--time-scale" && option != "--sim-fault") {
             return Usage("unknown option '" + words[w] + "'");
         }
         if (!hasValue) {
@@ -144,6 +149,11 @@ int main(int argc, char** argv) {
         } else if (option == "--motor-port" || option == "--encoder-port") {
             if (value.empty()) return Usage(option + " needs a port name");
             (option == "--motor-port" ? options.motorPort : options.encoderPort) = value;
+        } else if (option == "--sim-fault") {
+            std::string error;
+            const auto spec = veska::sim::ParseFault(value, &error);
+            if (!spec) return Usage("bad --sim-fault: " + error);
+            options.simFaults.push_back(*spec);
         } else if (option == "--time-scale") {
             if (!ParseScale(value, options.timeScale)) {
                 return Usage("bad --time-scale '" + value + "' (above 0, at most 1000)");
@@ -161,6 +171,8 @@ int main(int argc, char** argv) {
         }
     }
     if (w >= words.size()) return Usage("no command given");
+    if (!options.simFaults.empty() && !options.simulate)
+        return Usage("--sim-fault needs --simulate");
     const Command* command = veska::tools::FindCommand(words[w]);
     if (command == nullptr) return Usage("unknown command '" + words[w] + "'");
     const veska::tools::CommandArgs args(words.begin() + static_cast<long>(w) + 1, words.end());
@@ -178,6 +190,7 @@ int main(int argc, char** argv) {
         benchOptions.setPortsEnvironment = true;
         benchOptions.installUsbBackend = true;
         benchOptions.timeScale = options.timeScale;
+        benchOptions.faults = options.simFaults;
         // The driver library then finds a simulated board of its own.
         ::setenv("VESKA_USB", "sim", 0);
         bench = std::make_unique<veska::sim::VirtualBench>(benchOptions);
