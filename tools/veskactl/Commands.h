@@ -12,6 +12,7 @@ enum ExitCode : int {
     kExitLink = 4,        ///< a sensor exchange failed (the line names the status)
     kExitFile = 5,        ///< a file could not be written or read, or a text did not convert
     kExitIncomplete = 6,  ///< a bench run did not complete (stopped, failed, sensor lost)
+    kExitStore = 7,       ///< the results store could not be opened, read or written
     /// SIGINT or SIGTERM ended a long command; it stopped as its own end would
     kExitInterrupted = 130,
 };
@@ -52,5 +53,7 @@ int RunEncoder(Session& session, const CommandArgs& args);  // EncoderCommands.c
 int RunBoard(Session& session, const CommandArgs& args);    // BoardCommands.cpp
 int RunBench(Session& session, const CommandArgs& args);    // BenchCommand.cpp
 int RunScan(Session& session, const CommandArgs& args);     // ScanCommand.cpp
+int RunHistory(Session& session, const CommandArgs& args);  // ResultsCommands.cpp
+int RunResults(Session& session, const CommandArgs& args);
 
 }  // namespace veska::tools

@@ -34,6 +34,9 @@ struct Options {
     bool simulate = false;             ///< run on the in-process virtual bench
     double timeScale = 1.0;            ///< the virtual bench's world time per real time
     bool portGiven = false;            ///< --port was on the command line (scan)
+    /// The results store (--results): "" the default SQLite file, sqlite:PATH,
+    /// postgresql://... (results::OpenStore)
+    std::string resultsUrl;
 };
 
 /// The sensor's port name as the connection state holds it: "\\.\" followed by the choice,
