@@ -20,14 +20,14 @@ struct Fault {
     std::string text;
 };
 
-std::string Where(const std::string& source, const toml::node& node) {
-    const toml::source_region& region = node.source();
-    return source + ":" + std::to_string(region.begin.line) + ":" +
-           std::to_string(region.begin.column);
+[[noreturn]] void FailAt(const std::string& source, const toml::source_region& region,
+                         const std::string& what) {
+    throw Fault{source + ":" + std::to_string(region.begin.line) + ":" +
+                std::to_string(region.begin.column) + ": " + what};
 }
 
 [[noreturn]] void Fail(const std::string& source, const toml::node& node, const std::string& what) {
-    throw Fault{Where(source, node) + ": " + what};
+    FailAt(source, node.source(), what);
 }
 
 bool SameWord(std::string_view a, std::string_view b) {
@@ -40,11 +40,13 @@ bool SameWord(std::string_view a, std::string_view b) {
 /// Refuses a key the table may not have: a misspelt limit must not go unnoticed.
 void OnlyKeys(const std::string& source, const toml::table& table,
               std::initializer_list<std::string_view> allowed) {
-    for (const auto& [key, node] : table) {
+    for (const auto& entry : table) {
+        const toml::key& key = entry.first;
         if (std::find(allowed.begin(), allowed.end(), key.str()) == allowed.end()) {
             std::string list;
             for (std::string_view k : allowed) list += (list.empty() ? "" : ", ") + std::string(k);
-            Fail(source, node, "unknown key '" + std::string(key.str()) + "' (known: " + list + ")");
+            FailAt(source, key.source(),
+                   "unknown key '" + std::string(key.str()) + "' (known: " + list + ")");
         }
     }
 }
