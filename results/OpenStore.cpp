@@ -65,8 +65,8 @@ std::unique_ptr<ResultStore> OpenStore(const std::string& url, std::string& erro
         return SqliteStore(path, error);
     }
     if (StartsWith(url, "postgresql://") || StartsWith(url, "postgres://")) {
-        const std::string spool = spoolPath.empty() ? FileInDataFolder("spool.sqlite", error)
-                                                    : spoolPath;
+        const std::string spool =
+            spoolPath.empty() ? FileInDataFolder("spool.sqlite", error) : spoolPath;
         if (spool.empty()) return nullptr;
         auto spoolStore = SqliteStore(spool, error);
         if (!spoolStore) return nullptr;

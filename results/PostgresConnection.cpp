@@ -151,14 +151,16 @@ bool PostgresConnection::Send(const std::string& sql, const std::vector<SqlValue
             }
             const char* text = PQgetvalue(result.get(), r, c);
             if (PQftype(result.get(), c) != kByteaOid) {
-                row.emplace_back(std::string(text, static_cast<size_t>(PQgetlength(result.get(), r, c))));
+                row.emplace_back(
+                    std::string(text, static_cast<size_t>(PQgetlength(result.get(), r, c))));
                 continue;
             }
             size_t size = 0;
             unsigned char* bytes =
                 PQunescapeBytea(reinterpret_cast<const unsigned char*>(text), &size);
             if (bytes == nullptr) {
-                error = "results server " + MaskPassword(uri_) + ": a file's content did not decode";
+                error =
+                    "results server " + MaskPassword(uri_) + ": a file's content did not decode";
                 return false;
             }
             row.emplace_back(std::string(reinterpret_cast<const char*>(bytes), size));

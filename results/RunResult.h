@@ -23,7 +23,7 @@ std::optional<Outcome> ParseOutcome(std::string_view word);
 
 /// One judged figure of a run.
 struct Measurement {
-    std::string name;  ///< the run's result name, e.g. "figure_percent"
+    std::string name;             ///< the run's result name, e.g. "figure_percent"
     std::optional<double> value;  ///< nullopt: the run gave none (outcome Error)
     std::string unit;             ///< e.g. "%", "V", "" for a count
     std::optional<double> low;    ///< inclusive lower limit; nullopt: none
@@ -35,7 +35,7 @@ struct Measurement {
 
 /// A file a run wrote, kept whole so that a report can be rebuilt from the store alone.
 struct StoredFile {
-    std::string name;                ///< the file's name as written (no folder)
+    std::string name;  ///< the file's name as written (no folder)
     std::vector<uint8_t> content;
 
     bool operator==(const StoredFile&) const = default;
@@ -68,7 +68,7 @@ struct RunResult {
     std::string started;   ///< UTC, ISO 8601 "YYYY-MM-DDTHH:MM:SS.mmmZ"
     std::string ended;
     Outcome outcome = Outcome::Error;
-    std::string reason;    ///< why it did not pass (or what ended it); may be empty
+    std::string reason;  ///< why it did not pass (or what ended it); may be empty
     std::vector<Measurement> measurements;
     std::vector<StoredFile> files;
 

@@ -51,25 +51,35 @@ DeliveryReport SpooledStore::Deliver() {
     DeliveryReport report;
     const auto ids = spool_->RunIds(report.message);
     if (!ids) return report;
-    for (size_t i = 0; i < ids->size(); ++i) {
-        const std::string& id = (*ids)[i];
+    std::vector<std::string> delivered;
+    // Takes the delivered ones out of the spool; false when the spool refused.
+    const auto removeDelivered = [&] {
+        std::string error;
+        if (!spool_->Remove(delivered, error)) {
+            report.message = error;
+            return false;
+        }
+        report.delivered += delivered.size();
+        delivered.clear();
+        return true;
+    };
+    for (const std::string& id : *ids) {
         std::string error;
         const std::optional<RunResult> run = spool_->Load(id, error);
-        PutResult put;
         if (!run) {
-            error = error.empty() ? "a spooled result vanished" : error;
-        } else if ((put = shared_->Put(*run)).Kept()) {
-            if (spool_->Remove(id, error)) {
-                ++report.delivered;
-                continue;
-            }
-        } else {
-            error = put.message;
+            report.message = error.empty() ? "a spooled result vanished" : error;
+            break;
         }
-        report.message = error;
-        report.waiting = ids->size() - i;
-        return report;
+        const PutResult put = shared_->Put(*run);
+        if (!put.Kept()) {
+            report.message = put.message;
+            break;
+        }
+        delivered.push_back(id);
+        if (delivered.size() == kRemoveBatch && !removeDelivered()) break;
     }
+    if (!delivered.empty()) removeDelivered();
+    report.waiting = ids->size() - report.delivered;
     return report;
 }
 

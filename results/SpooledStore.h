@@ -12,6 +12,10 @@ namespace veska::results {
 /// interrupted delivery repeats without duplicates (the shared store ignores a known run id).
 class SpooledStore final : public ResultStore {
   public:
+    /// Delivered results leave the spool in batches of this many: one spool transaction
+    /// instead of one per result.
+    static constexpr size_t kRemoveBatch = 64;
+
     SpooledStore(std::unique_ptr<ResultStore> shared, std::unique_ptr<SqlStore> spool);
 
     /// Stores into the shared store and then delivers what waits; when the shared store fails,

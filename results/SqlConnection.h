@@ -14,10 +14,10 @@ using SqlRow = std::vector<std::optional<std::string>>;
 
 /// The differences between the SQL of the two engines that the store's statements meet.
 struct SqlDialect {
-    const char* blobType;         ///< column type of file contents
-    const char* beginWrite;       ///< starts a transaction that will write
-    const char* lockForUpgrade;   ///< run first inside the upgrade's transaction; may be empty
-    const char* tableExists;      ///< counts tables named $1
+    const char* blobType;        ///< column type of file contents
+    const char* beginWrite;      ///< starts a transaction that will write
+    const char* lockForUpgrade;  ///< run first inside the upgrade's transaction; may be empty
+    const char* tableExists;     ///< counts tables named $1
 };
 
 /// One open connection to a database. Statements use $1, $2 ... for their parameters, each

@@ -41,7 +41,8 @@ const std::array<SchemaStep, 2> kSchemaSteps = {{
 
 std::string WithBlobType(std::string sql, const char* blobType) {
     const std::string mark = "{blob}";
-    if (const size_t at = sql.find(mark); at != std::string::npos) sql.replace(at, mark.size(), blobType);
+    if (const size_t at = sql.find(mark); at != std::string::npos)
+        sql.replace(at, mark.size(), blobType);
     return sql;
 }
 
@@ -89,8 +90,8 @@ RunResult RowToRun(const SqlRow& row) {
 }
 
 Measurement RowToMeasurement(const SqlRow& row) {
-    return {Text(row[1]), Real(row[2]), Text(row[3]), Real(row[4]), Real(row[5]),
-            OutcomeOf(row[6])};
+    return {Text(row[1]), Real(row[2]), Text(row[3]),
+            Real(row[4]), Real(row[5]), OutcomeOf(row[6])};
 }
 
 /// The WHERE clause of a history query and its parameters.
@@ -204,16 +205,23 @@ PutResult SqlStore::Put(const RunResult& r) {
                                   ") VALUES ($1, $2, $3, $4, $5, $6, $7, $8, $9, $10, $11, $12, "
                                   "$13, $14, $15, $16, $17) ON CONFLICT (run_id) DO NOTHING "
                                   "RETURNING run_id";
-    const std::vector<SqlValue> runValues = {
-        r.runId,         r.unitId,
-        r.station,       r.operatorName,
-        r.programVersion, int64_t{r.sensor.type},
-        int64_t{r.sensor.serial}, int64_t{r.sensor.release},
-        int64_t{r.sensor.base},   int64_t{r.sensor.range},
-        r.sequence,      r.step,
-        r.mode,          r.started,
-        r.ended,         std::string(OutcomeName(r.outcome)),
-        r.reason};
+    const std::vector<SqlValue> runValues = {r.runId,
+                                             r.unitId,
+                                             r.station,
+                                             r.operatorName,
+                                             r.programVersion,
+                                             int64_t{r.sensor.type},
+                                             int64_t{r.sensor.serial},
+                                             int64_t{r.sensor.release},
+                                             int64_t{r.sensor.base},
+                                             int64_t{r.sensor.range},
+                                             r.sequence,
+                                             r.step,
+                                             r.mode,
+                                             r.started,
+                                             r.ended,
+                                             std::string(OutcomeName(r.outcome)),
+                                             r.reason};
     if (!db_->Exec(insertRun, runValues, &inserted, result.message)) {
         Rollback();
         return result;
@@ -228,8 +236,7 @@ PutResult SqlStore::Put(const RunResult& r) {
         if (!db_->Exec("INSERT INTO measurements (run_id, item, name, value, unit, low_limit, "
                        "high_limit, outcome) VALUES ($1, $2, $3, $4, $5, $6, $7, $8)",
                        {r.runId, static_cast<int64_t>(i), m.name, RealOrNull(m.value), m.unit,
-                        RealOrNull(m.low), RealOrNull(m.high),
-                        std::string(OutcomeName(m.outcome))},
+                        RealOrNull(m.low), RealOrNull(m.high), std::string(OutcomeName(m.outcome))},
                        nullptr, result.message)) {
             Rollback();
             return result;
@@ -286,8 +293,8 @@ std::optional<RunResult> SqlStore::Load(const std::string& runId, std::string& e
     error.clear();
     if (!Ready(error)) return std::nullopt;
     std::vector<SqlRow> rows;
-    if (!db_->Exec(std::string("SELECT ") + kRunColumns + " FROM runs WHERE run_id = $1",
-                   {runId}, &rows, error)) {
+    if (!db_->Exec(std::string("SELECT ") + kRunColumns + " FROM runs WHERE run_id = $1", {runId},
+                   &rows, error)) {
         return std::nullopt;
     }
     if (rows.empty()) return std::nullopt;
@@ -323,13 +330,16 @@ std::optional<std::vector<std::string>> SqlStore::RunIds(std::string& error) {
     return ids;
 }
 
-bool SqlStore::Remove(const std::string& runId, std::string& error) {
+bool SqlStore::Remove(const std::vector<std::string>& runIds, std::string& error) {
+    if (runIds.empty()) return true;
     if (!Ready(error)) return false;
     if (!db_->Exec(db_->Dialect().beginWrite, error)) return false;
-    for (const char* table : {"files", "measurements", "runs"}) {
-        if (!db_->Exec(std::string("DELETE FROM ") + table + " WHERE run_id = $1", {runId},
-                       nullptr, error)) {
-            return Rollback();
+    for (const std::string& runId : runIds) {
+        for (const char* table : {"files", "measurements", "runs"}) {
+            if (!db_->Exec(std::string("DELETE FROM ") + table + " WHERE run_id = $1", {runId},
+                           nullptr, error)) {
+                return Rollback();
+            }
         }
     }
     if (!db_->Exec("COMMIT", error)) return Rollback();

@@ -27,8 +27,7 @@ class SqlStore final : public ResultStore {
   public:
     /// description names the database in messages. upgradeTo (for tests) stops the upgrade
     /// at that version; 0: the current one.
-    SqlStore(std::unique_ptr<SqlConnection> connection, std::string description,
-             int upgradeTo = 0);
+    SqlStore(std::unique_ptr<SqlConnection> connection, std::string description, int upgradeTo = 0);
 
     PutResult Put(const RunResult& result) override;
     std::optional<std::vector<RunResult>> History(const HistoryQuery& query,
@@ -43,8 +42,9 @@ class SqlStore final : public ResultStore {
     std::optional<int> SchemaVersion(std::string& error);
     /// Every run id, oldest start first.
     std::optional<std::vector<std::string>> RunIds(std::string& error);
-    /// Removes a result with its measurements and files (nothing happens for an unknown id).
-    bool Remove(const std::string& runId, std::string& error);
+    /// Removes results with their measurements and files in one transaction (an unknown id
+    /// is passed over).
+    bool Remove(const std::vector<std::string>& runIds, std::string& error);
     /// How many results the store holds.
     std::optional<size_t> Count(std::string& error);
 

@@ -70,10 +70,9 @@ std::optional<std::string> Cell(sqlite3_stmt* stmt, int column) {
 std::unique_ptr<SqliteConnection> SqliteConnection::Open(const std::string& path,
                                                          std::string& error) {
     sqlite3* db = nullptr;
-    const int code = sqlite3_open_v2(path.c_str(), &db,
-                                     SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE |
-                                         SQLITE_OPEN_NOMUTEX,
-                                     nullptr);
+    const int code =
+        sqlite3_open_v2(path.c_str(), &db,
+                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
     if (code != SQLITE_OK) {
         error = "results database " + path + ": " +
                 (db != nullptr ? sqlite3_errmsg(db) : sqlite3_errstr(code));
@@ -99,8 +98,8 @@ std::string SqliteConnection::Failure(int code) const {
 bool SqliteConnection::Exec(const std::string& sql, const std::vector<SqlValue>& params,
                             std::vector<SqlRow>* rows, std::string& error) {
     Statement stmt;
-    int code = sqlite3_prepare_v2(db_, sql.c_str(), static_cast<int>(sql.size()), &stmt.handle,
-                                  nullptr);
+    int code =
+        sqlite3_prepare_v2(db_, sql.c_str(), static_cast<int>(sql.size()), &stmt.handle, nullptr);
     if (code != SQLITE_OK) {
         error = Failure(code);
         return false;

@@ -24,6 +24,7 @@ class SqliteConnection final : public SqlConnection {
     bool Exec(const std::string& sql, const std::vector<SqlValue>& params,
               std::vector<SqlRow>* rows, std::string& error) override;
     const SqlDialect& Dialect() const override;
+    using SqlConnection::Exec;
 
   private:
     SqliteConnection(sqlite3* db, std::string path) : db_(db), path_(std::move(path)) {}

@@ -39,7 +39,8 @@ std::optional<std::string> SinceBound(const std::string& input) {
     const int second = Digits(text, 17, 2);
     if (second < 0 || second > 60) return std::nullopt;
     if (text.size() == 19) return text;
-    if (text[19] != '.' || text.size() == 20 || text.size() > 29 || Digits(text, 20, text.size() - 20) < 0) {
+    if (text[19] != '.' || text.size() == 20 || text.size() > 29 ||
+        Digits(text, 20, text.size() - 20) < 0) {
         return std::nullopt;
     }
     return text;

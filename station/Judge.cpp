@@ -45,13 +45,13 @@ int Rank(Outcome outcome) {
 
 results::Measurement JudgeMeasurement(const Limit& limit,
                                       const std::map<std::string, double>& results) {
-    results::Measurement m{limit.name, std::nullopt, limit.unit, limit.low, limit.high,
-                           Outcome::Error};
+    results::Measurement m{limit.name, std::nullopt, limit.unit,
+                           limit.low,  limit.high,   Outcome::Error};
     const auto it = results.find(limit.name);
     if (it == results.end() || !std::isfinite(it->second)) return m;
     m.value = it->second;
-    const bool inside = (!limit.low || *m.value >= *limit.low) &&
-                        (!limit.high || *m.value <= *limit.high);
+    const bool inside =
+        (!limit.low || *m.value >= *limit.low) && (!limit.high || *m.value <= *limit.high);
     m.outcome = inside ? Outcome::Passed : Outcome::Failed;
     return m;
 }
@@ -91,8 +91,7 @@ Outcome CombineOutcomes(const std::vector<Outcome>& outcomes) {
     return worst;
 }
 
-SequenceProgress::SequenceProgress(const Sequence& sequence,
-                                   const results::SensorIdentity& sensor)
+SequenceProgress::SequenceProgress(const Sequence& sequence, const results::SensorIdentity& sensor)
     : sequence_(sequence),
       sensor_(sensor),
       applies_(sequence.applies.Covers(sensor)),

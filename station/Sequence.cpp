@@ -1,5 +1,6 @@
 #include "station/Sequence.h"
 
+#include <toml++/toml.h>
 #include <algorithm>
 #include <cctype>
 #include <cmath>
@@ -7,7 +8,6 @@
 #include <initializer_list>
 #include <set>
 #include <sstream>
-#include <toml++/toml.h>
 
 #include "bench/ModeTable.h"
 
@@ -81,7 +81,8 @@ std::vector<int> Integers(const std::string& source, const toml::table& table,
     const toml::node* node = table.get(key);
     if (node == nullptr) return values;
     const toml::array* array = node->as_array();
-    if (array == nullptr) Fail(source, *node, std::string(key) + " must be a list such as [20, 21]");
+    if (array == nullptr)
+        Fail(source, *node, std::string(key) + " must be a list such as [20, 21]");
     for (const toml::node& item : *array) {
         const auto* number = item.as_integer();
         if (number == nullptr || number->get() < 0 || number->get() > 65535) {
@@ -128,8 +129,9 @@ SequenceStep StepOf(const std::string& source, const toml::table& table) {
         for (const bench::ModeRow& r : bench::ModeList()) {
             captions += (captions.empty() ? "" : ", ") + std::string(r.caption);
         }
-        Fail(source, table, mode.empty() ? "a step needs a mode (" + captions + ")"
-                                         : "'" + mode + "' is not a bench mode (" + captions + ")");
+        Fail(source, table,
+             mode.empty() ? "a step needs a mode (" + captions + ")"
+                          : "'" + mode + "' is not a bench mode (" + captions + ")");
     }
     step.mode = row->caption;
     step.modeCode = row->code;
@@ -153,8 +155,9 @@ SequenceStep StepOf(const std::string& source, const toml::table& table) {
         for (const toml::node& item : *array) {
             step.measurements.push_back(LimitOf(source, *item.as_table()));
             if (!names.insert(step.measurements.back().name).second) {
-                Fail(source, item, "measurement '" + step.measurements.back().name +
-                                       "' is judged twice in this step");
+                Fail(source, item,
+                     "measurement '" + step.measurements.back().name +
+                         "' is judged twice in this step");
             }
         }
     }
@@ -176,8 +179,9 @@ Sequence SequenceOf(const std::string& source, const toml::table& root) {
     for (const toml::node& item : *steps->as_array()) {
         sequence.steps.push_back(StepOf(source, *item.as_table()));
         if (!names.insert(sequence.steps.back().name).second) {
-            Fail(source, item, "step name '" + sequence.steps.back().name +
-                                   "' is used twice; give each step its own name");
+            Fail(source, item,
+                 "step name '" + sequence.steps.back().name +
+                     "' is used twice; give each step its own name");
         }
     }
     return sequence;

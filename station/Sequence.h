@@ -26,8 +26,8 @@ struct Applicability {
 
 /// One step: a bench mode run and the figures judged from it.
 struct SequenceStep {
-    std::string name;    ///< unique within the sequence
-    std::string mode;    ///< the bench mode's caption
+    std::string name;  ///< unique within the sequence
+    std::string mode;  ///< the bench mode's caption
     int32_t modeCode = 0;
     std::optional<double> seconds;  ///< stop the run after this long [s]; for modes without an end
     bool stopOnFail = true;         ///< a step that did not pass ends the sequence

@@ -4,8 +4,8 @@ namespace veska::station {
 
 namespace {
 
-results::RunResult Common(const UnitContext& unit, const StepVerdict& verdict,
-                          std::string started, std::string ended) {
+results::RunResult Common(const UnitContext& unit, const StepVerdict& verdict, std::string started,
+                          std::string ended) {
     results::RunResult r;
     r.unitId = unit.unitId;
     r.station = unit.station;

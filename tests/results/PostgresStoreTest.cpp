@@ -159,8 +159,9 @@ int main(int argc, char** argv) {
     if (std::getenv("VESKA_TEST_POSTGRES_URI") == nullptr) {
         const char* ci = std::getenv("CI");
         if (ci != nullptr && std::string(ci) == "true") {
-            std::fprintf(stderr, "VESKA_TEST_POSTGRES_URI is not set: no PostgreSQL server to "
-                                 "test against (run through scripts/pg-test-cluster.sh run)\n");
+            std::fprintf(stderr,
+                         "VESKA_TEST_POSTGRES_URI is not set: no PostgreSQL server to "
+                         "test against (run through scripts/pg-test-cluster.sh run)\n");
             return 1;
         }
         std::fprintf(stderr, "VESKA_TEST_POSTGRES_URI is not set: PostgreSQL tests skipped\n");

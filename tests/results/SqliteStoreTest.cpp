@@ -165,9 +165,9 @@ TEST(SinceBound, TakesDatesAndTimesAndRefusesTheRest) {
     EXPECT_EQ(SinceBound("2026-02-10T08:30"), "2026-02-10T08:30");
     EXPECT_EQ(SinceBound("2026-02-10T08:30:00Z"), "2026-02-10T08:30:00");
     EXPECT_EQ(SinceBound("2026-02-10T08:30:00.5"), "2026-02-10T08:30:00.5");
-    for (const char* bad : {"", "2026-2-10", "2026-13-01", "2026-02-00", "2026-02-10 08:30",
-                            "2026-02-10T24:00", "2026-02-10T08:30:00.", "yesterday",
-                            "2026-02-10T08:30:00.1234567890"}) {
+    for (const char* bad :
+         {"", "2026-2-10", "2026-13-01", "2026-02-00", "2026-02-10 08:30", "2026-02-10T24:00",
+          "2026-02-10T08:30:00.", "yesterday", "2026-02-10T08:30:00.1234567890"}) {
         EXPECT_FALSE(SinceBound(bad).has_value()) << bad;
     }
 }
@@ -215,9 +215,8 @@ class Spool : public ::testing::Test {
     size_t OnServer(const std::string& runId) {
         std::string error;
         auto runs = StoreAt(Server())->History({}, error);
-        return static_cast<size_t>(std::count_if(runs->begin(), runs->end(), [&](const RunResult& r) {
-            return r.runId == runId;
-        }));
+        return static_cast<size_t>(std::count_if(
+            runs->begin(), runs->end(), [&](const RunResult& r) { return r.runId == runId; }));
     }
 
     TempFolder folder_;

@@ -114,7 +114,8 @@ TEST_F(StoreContract, HistoryFiltersBySerialDateAndOutcomeNewestFirst) {
     EXPECT_EQ(ids(History({100, "2026-02-10", std::nullopt, 0})), (std::vector{d.runId, b.runId}));
     EXPECT_EQ(ids(History({std::nullopt, "2026-02-12T00:00:00", std::nullopt, 0})),
               (std::vector{d.runId}));
-    EXPECT_EQ(ids(History({std::nullopt, "", Outcome::Failed, 0})), (std::vector{c.runId, b.runId}));
+    EXPECT_EQ(ids(History({std::nullopt, "", Outcome::Failed, 0})),
+              (std::vector{c.runId, b.runId}));
     EXPECT_EQ(ids(History({100, "", Outcome::Failed, 0})), (std::vector{b.runId}));
     EXPECT_EQ(ids(History({std::nullopt, "", std::nullopt, 2})), (std::vector{d.runId, c.runId}));
     EXPECT_TRUE(History({999, "", std::nullopt, 0}).empty());
@@ -180,7 +181,8 @@ TEST_F(StoreContract, TwoWritersAtOnceLoseNothingAndDuplicateNothing) {
     }
     for (std::thread& t : writers) t.join();
     EXPECT_TRUE(failures[0].empty() && failures[1].empty())
-        << (failures[0].empty() ? "" : failures[0][0]) << (failures[1].empty() ? "" : failures[1][0]);
+        << (failures[0].empty() ? "" : failures[0][0])
+        << (failures[1].empty() ? "" : failures[1][0]);
     EXPECT_EQ(Store().Count(error), static_cast<size_t>(2 * kEach - 1));
 }
 

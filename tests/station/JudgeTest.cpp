@@ -26,10 +26,14 @@ TEST(Judge, LimitsAreInclusiveAndAMissingOrNonFiniteFigureIsAnError) {
     const double nan = std::numeric_limits<double>::quiet_NaN();
     const double inf = std::numeric_limits<double>::infinity();
     const Case cases[] = {
-        {std::nullopt, 0.10, 0.10, Outcome::Passed},   {std::nullopt, 0.10, 0.1000001, Outcome::Failed},
-        {-0.2, 0.2, -0.2, Outcome::Passed},            {-0.2, 0.2, -0.21, Outcome::Failed},
-        {1, 1, 1, Outcome::Passed},                    {1, 1, 0, Outcome::Failed},
-        {std::nullopt, std::nullopt, -1e9, Outcome::Passed}, {-0.2, 0.2, nan, Outcome::Error},
+        {std::nullopt, 0.10, 0.10, Outcome::Passed},
+        {std::nullopt, 0.10, 0.1000001, Outcome::Failed},
+        {-0.2, 0.2, -0.2, Outcome::Passed},
+        {-0.2, 0.2, -0.21, Outcome::Failed},
+        {1, 1, 1, Outcome::Passed},
+        {1, 1, 0, Outcome::Failed},
+        {std::nullopt, std::nullopt, -1e9, Outcome::Passed},
+        {-0.2, 0.2, nan, Outcome::Error},
         {std::nullopt, 0.1, -inf, Outcome::Error},
     };
     for (const Case& c : cases) {
@@ -63,7 +67,8 @@ TEST(Judge, AStepTakesTheRunsOwnEndBeforeItsFigures) {
     EXPECT_EQ(stopped.reason, "stopped by the operator");
     EXPECT_EQ(stopped.measurements[0].outcome, Outcome::Failed);  // still recorded
 
-    const StepVerdict error = JudgeStep(step, {Outcome::Error, "the stage did not come to rest", {}});
+    const StepVerdict error =
+        JudgeStep(step, {Outcome::Error, "the stage did not come to rest", {}});
     EXPECT_EQ(error.outcome, Outcome::Error);
     EXPECT_EQ(error.reason, "the stage did not come to rest");
 
@@ -72,7 +77,8 @@ TEST(Judge, AStepTakesTheRunsOwnEndBeforeItsFigures) {
 
 TEST(Judge, TheUnitIsFailedBeforeErrorBeforeAborted) {
     EXPECT_EQ(CombineOutcomes({Outcome::Passed, Outcome::Aborted, Outcome::Error}), Outcome::Error);
-    EXPECT_EQ(CombineOutcomes({Outcome::Error, Outcome::Failed, Outcome::Aborted}), Outcome::Failed);
+    EXPECT_EQ(CombineOutcomes({Outcome::Error, Outcome::Failed, Outcome::Aborted}),
+              Outcome::Failed);
     EXPECT_EQ(CombineOutcomes({Outcome::Passed, Outcome::Aborted}), Outcome::Aborted);
     EXPECT_EQ(CombineOutcomes({Outcome::Passed, Outcome::Passed}), Outcome::Passed);
     EXPECT_EQ(CombineOutcomes({}), Outcome::Error);  // nothing judged is no pass
@@ -103,8 +109,8 @@ TEST(Progress, AFailedStepStopsTheSequenceOnlyWhereItSaysSo) {
     ASSERT_EQ(p.NextStep(), 0u);
     p.Record(0, {Outcome::Passed, "", {{"figure_percent", 3.0}}});  // goes on
     ASSERT_EQ(p.NextStep(), 1u);
-    EXPECT_EQ(p.Record(0, {Outcome::Passed, "", {}}), nullptr);     // not the step that runs
-    p.Record(1, {Outcome::Passed, "", {{"table_uploaded", 0}}});    // stops
+    EXPECT_EQ(p.Record(0, {Outcome::Passed, "", {}}), nullptr);   // not the step that runs
+    p.Record(1, {Outcome::Passed, "", {{"table_uploaded", 0}}});  // stops
     EXPECT_TRUE(p.Finished());
     EXPECT_EQ(p.Steps()[2].kind, SequenceProgress::StepState::Kind::NotRun);
     const StepVerdict unit = p.UnitVerdict();
@@ -153,7 +159,8 @@ TEST(Progress, ASequenceNotForTheSensorIsAnErrorNotAPass) {
 TEST(StationRecords, StepsShareTheUnitsIdAndCarryTheirVerdict) {
     const Sequence loop = Loop();
     const UnitContext unit{results::NewRunId(), "bench 1", "op", "2.0", kSensor, loop.name};
-    const StepVerdict verdict = JudgeStep(loop.steps[2], {Outcome::Passed, "", {{"figure_percent", 0.2}}});
+    const StepVerdict verdict =
+        JudgeStep(loop.steps[2], {Outcome::Passed, "", {{"figure_percent", 0.2}}});
     const results::RunResult step =
         StepRecord(unit, loop.steps[2], verdict, "2026-03-01T08:00:00.000Z",
                    "2026-03-01T08:05:00.000Z", {{"1234_Poverka.pvk", {'x'}}});

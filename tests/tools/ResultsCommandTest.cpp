@@ -43,8 +43,8 @@ class ResultsCommand : public ::testing::Test {
         const fs::path out = folder_ / "out.txt";
         const fs::path err = folder_ / "err.txt";
         const std::string command = "XDG_DATA_HOME='" + (folder_ / "data").string() + "' '" +
-                                    VESKACTL_PATH + "' " + args + " >'" + out.string() +
-                                    "' 2>'" + err.string() + "'";
+                                    VESKACTL_PATH + "' " + args + " >'" + out.string() + "' 2>'" +
+                                    err.string() + "'";
         const int status = std::system(command.c_str());
         return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, Slurp(out), Slurp(err)};
     }
@@ -110,7 +110,8 @@ TEST_F(ResultsCommand, BadArgumentsAndAnUnreadableStoreHaveTheirOwnExitCodes) {
     EXPECT_EQ(Veskactl("--results mysql://x history").exitCode, 7);
 
     std::ofstream(folder_ / "broken.sqlite") << "not a database at all";
-    const Ran broken = Veskactl("--results sqlite:" + (folder_ / "broken.sqlite").string() + " history");
+    const Ran broken =
+        Veskactl("--results sqlite:" + (folder_ / "broken.sqlite").string() + " history");
     EXPECT_EQ(broken.exitCode, 7);
     EXPECT_NE(broken.err.find("not a database"), std::string::npos) << broken.err;
 }

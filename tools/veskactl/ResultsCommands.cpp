@@ -74,9 +74,9 @@ std::string Cell(const std::string& text) {
 }
 
 void PrintRun(std::ostream& out, const results::RunResult& r) {
-    out << r.started << '\t' << r.sensor.serial << '\t' << Cell(r.sequence) << '\t'
-        << Cell(r.step) << '\t' << Cell(r.mode) << '\t' << results::OutcomeName(r.outcome)
-        << '\t' << Cell(r.reason) << '\n';
+    out << r.started << '\t' << r.sensor.serial << '\t' << Cell(r.sequence) << '\t' << Cell(r.step)
+        << '\t' << Cell(r.mode) << '\t' << results::OutcomeName(r.outcome) << '\t' << Cell(r.reason)
+        << '\n';
     for (const results::Measurement& m : r.measurements) {
         out << "    " << Cell(m.name) << ' ' << (m.value ? Number(*m.value) : "-");
         if (!m.unit.empty()) out << ' ' << Cell(m.unit);
@@ -99,7 +99,8 @@ int RunHistory(Session& session, const CommandArgs& args) {
         if (word != "--serial" && word != "--since" && word != "--outcome" && word != "--limit") {
             return session.Fail(kExitUsage, "history: unknown argument '" + word + "'");
         }
-        if (i + 1 >= args.size()) return session.Fail(kExitUsage, "history: " + word + " needs a value");
+        if (i + 1 >= args.size())
+            return session.Fail(kExitUsage, "history: " + word + " needs a value");
         const std::string& value = args[++i];
         int32_t number = 0;
         if (word == "--serial") {
