@@ -138,16 +138,18 @@ std::optional<int> SqlStore::SchemaVersion(std::string& error) {
     return rows.empty() ? 0 : Int(rows[0][0]);
 }
 
+bool SqlStore::NewerThanProgram(int version, std::string& error) const {
+    if (version <= CurrentSchemaVersion()) return false;
+    error = description_ + ": the results database has schema version " + std::to_string(version) +
+            ", newer than this program's " + std::to_string(CurrentSchemaVersion()) +
+            "; use a newer program";
+    return true;
+}
+
 bool SqlStore::Ready(std::string& error) {
     if (ready_) return true;
     const std::optional<int> version = SchemaVersion(error);
-    if (!version) return false;
-    if (*version > CurrentSchemaVersion()) {
-        error = description_ + ": the results database has schema version " +
-                std::to_string(*version) + ", newer than this program's " +
-                std::to_string(CurrentSchemaVersion()) + "; use a newer program";
-        return false;
-    }
+    if (!version || NewerThanProgram(*version, error)) return false;
     if (*version < target_ && !Upgrade(error)) return false;
     ready_ = true;
     return true;
@@ -173,6 +175,7 @@ bool SqlStore::Upgrade(std::string& error) {
     std::vector<SqlRow> rows;
     if (!db_->Exec("SELECT version FROM veska_schema", {}, &rows, error)) return Rollback();
     int version = rows.empty() ? 0 : Int(rows[0][0]);
+    if (NewerThanProgram(version, error)) return Rollback();
     if (rows.empty() && !db_->Exec("INSERT INTO veska_schema (version) VALUES (0)", error)) {
         return Rollback();
     }

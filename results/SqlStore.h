@@ -50,6 +50,8 @@ class SqlStore final : public ResultStore {
 
   private:
     bool Upgrade(std::string& error);
+    /// True, with error set, when version is newer than this program knows.
+    bool NewerThanProgram(int version, std::string& error) const;
     bool Rollback();
 
     std::unique_ptr<SqlConnection> db_;
