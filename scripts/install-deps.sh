@@ -5,6 +5,7 @@ packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev libqcustomplot-dev libgl-dev
   libftdi1-dev libinih-dev nlohmann-json3-dev libcairo2-dev
+  libsqlite3-dev libpq-dev libtomlplusplus-dev postgresql
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth fonts-dejavu-core
   clang libclang-rt-14-dev clang-format

@@ -29,6 +29,7 @@ for path in \
   usr/$libdir/pkgconfig/VOKTDrv.pc \
   usr/share/veskacfg/Motor.dat usr/share/veskacfg/Language/Language.ini \
   usr/share/veskacfg/Language/EN.INI usr/share/veskacfg/Language/DE.INI \
+  usr/share/veskacfg/sequences/full-loop.toml \
   usr/share/applications/veskacfg.desktop \
   usr/share/icons/hicolor/scalable/apps/veskacfg.svg \
   usr/lib/udev/rules.d/60-veska.rules \

@@ -17,10 +17,12 @@ declare -A allowed=(
   [driver]="platform"
   [analog]="driver bench acquire params link lang platform"
   [main]="analog bench acquire params link lang platform"
+  [results]=""
+  [station]="results bench acquire params link lang platform"
   [sim]="platform"
   [simhost]="analog driver bench acquire params link lang platform sim"
   [ui]="main analog bench acquire params lang"
-  [tools]="main analog bench acquire params link lang platform sim simhost driver"
+  [tools]="main analog bench acquire params link lang platform sim simhost driver results station"
   [app]="ui main analog bench acquire params link lang platform sim simhost driver"
 )
 # Folders whose files may include Qt.

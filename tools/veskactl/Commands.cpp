@@ -108,6 +108,24 @@ const std::vector<Command>& CommandTable() {
          "port=P baud=B address=A type=T serial=S release=R base=B range=R\n"
          "Progress goes to standard error. Exit 0 when a sensor answered, else 4.\n",
          0, 0, RunScan},
+        {"history", "[--serial N] [--since DATE] [--outcome O] [--limit N] [--json]",
+         "Lists the stored results of the results store (--results), newest first, no\n"
+         "sensor needed. --serial N: of that sensor; --since DATE: started at or after DATE\n"
+         "(UTC; YYYY-MM-DD or YYYY-MM-DDTHH:MM[:SS]); --outcome O: passed, failed, error or\n"
+         "aborted; --limit N: the newest N. One line per run:\n"
+         "  started serial sequence step mode outcome reason   (TAB-separated)\n"
+         "and one indented line per measurement: name value unit [low..high] outcome.\n"
+         "--json: an array of objects (run_id, unit_id, serial, sensor, sequence, step, mode,\n"
+         "started, ended, outcome, reason, station, operator, program_version,\n"
+         "measurements). Exit 7 when the store cannot be read.\n",
+         0, 9, RunHistory},
+        {"results", "sync|status",
+         "The results store (--results); no sensor needed.\n"
+         "sync: delivers the results that wait in the local spool to the PostgreSQL server,\n"
+         "  oldest first (a result already there is not stored twice); prints\n"
+         "  delivered=N waiting=M. Exit 7 when some still wait.\n"
+         "status: prints store=WHERE waiting=M.\n",
+         1, 1, RunResults},
     };
     return table;
 }

@@ -14,6 +14,7 @@ enum ExitCode : int {
     kExitIncomplete = 6,  ///< a bench run was stopped (signal, time limit) or lost its sensor
     kExitFailed = 7,      ///< a bench run measured, but its result is not valid (a blind sweep)
     kExitError = 8,       ///< a bench run's device, upload or file failed
+    kExitStore = 9,       ///< the results store could not be opened, read or written
     /// SIGINT or SIGTERM ended a long command; it stopped as its own end would
     kExitInterrupted = 130,
 };
@@ -54,5 +55,7 @@ int RunEncoder(Session& session, const CommandArgs& args);  // EncoderCommands.c
 int RunBoard(Session& session, const CommandArgs& args);    // BoardCommands.cpp
 int RunBench(Session& session, const CommandArgs& args);    // BenchCommand.cpp
 int RunScan(Session& session, const CommandArgs& args);     // ScanCommand.cpp
+int RunHistory(Session& session, const CommandArgs& args);  // ResultsCommands.cpp
+int RunResults(Session& session, const CommandArgs& args);
 
 }  // namespace veska::tools

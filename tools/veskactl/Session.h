@@ -37,6 +37,9 @@ struct Options {
     double timeScale = 1.0;                 ///< the virtual bench's world time per real time
     bool portGiven = false;                 ///< --port was on the command line (scan)
     std::vector<sim::FaultSpec> simFaults;  ///< faults of the virtual bench (--sim-fault)
+    /// The results store (--results): "" the default SQLite file, sqlite:PATH,
+    /// postgresql://... (results::OpenStore)
+    std::string resultsUrl;
 };
 
 /// The sensor's port name as the connection state holds it: "\\.\" followed by the choice,

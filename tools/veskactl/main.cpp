@@ -52,7 +52,11 @@ void PrintHelp(std::ostream& out) {
            "                  stage:vanish@200, sensor:slow=40, board:vanish. With @N it holds\n"
            "                  from the request after the Nth one of that device. Faults:\n"
         << veska::sim::FaultHelp()
-        << "  --help          this text.\n"
+        << "  --results URL   the results store: sqlite:PATH, or a PostgreSQL server by its\n"
+           "                  libpq URI (postgresql://HOST/DB, postgresql:///DB?host=/run/pg),\n"
+           "                  whose results wait in a local spool while it is away. Default:\n"
+           "                  $XDG_DATA_HOME/veskacfg/results.sqlite.\n"
+           "  --help          this text.\n"
            "  --version       the program's name and version.\n"
            "\n"
            "Commands:\n";
@@ -75,8 +79,9 @@ void PrintHelp(std::ostream& out) {
            "(board: no board, or it did not lock), 4 a sensor exchange failed (the line names\n"
            "the status; board: a reading failed; stream: the line fell silent), 5 a file or a\n"
            "text could not be written, read or converted, 6 a bench run did not complete,\n"
-           "130 SIGINT or SIGTERM ended the command (stream and measure stop as their own end\n"
-           "would).\n";
+           "7 the results store could not be opened, read or written (results sync: results\n"
+           "still wait), 130 SIGINT or SIGTERM ended the command (stream and measure stop as\n"
+           "their own end would).\n";
 }
 
 int Usage(const std::string& text) {
@@ -134,7 +139,7 @@ int main(int argc, char** argv) {
         }
         if (option != "--port" && option != "--baud" && option != "--address" &&
             option != "--language" && option != "--motor-port" && option != "--encoder-port" &&
-            option != "--time-scale" && option != "--sim-fault") {
+            option != "--time-scale" && option != "--sim-fault" && option != "--results") {
             return Usage("unknown option '" + words[w] + "'");
         }
         if (!hasValue) {
@@ -149,11 +154,7 @@ int main(int argc, char** argv) {
         } else if (option == "--motor-port" || option == "--encoder-port") {
             if (value.empty()) return Usage(option + " needs a port name");
             (option == "--motor-port" ? options.motorPort : options.encoderPort) = value;
-        } else if (option == "--sim-fault") {
-            std::string error;
-            const auto spec = veska::sim::ParseFault(value, &error);
-            if (!spec) return Usage("bad --sim-fault: " + error);
-            options.simFaults.push_back(*spec);
+            option != "--time-scale" && option != "--sim-fault" && option != "--results") {
         } else if (option == "--time-scale") {
             if (!ParseScale(value, options.timeScale)) {
                 return Usage("bad --time-scale '" + value + "' (above 0, at most 1000)");
