@@ -25,6 +25,7 @@
 #include "bench/BenchModes.h"
 #include "bench/StageDevices.h"
 #include "main/LogicThread.h"
+#include "main/MeasurementCycle.h"
 #include "main/MainWindow.h"
 #include "main/ProgramState.h"
 #include "platform/Clock.h"
@@ -263,6 +264,8 @@ int Run(Application& app, Clock::time_point started) {
             }};
         veska::main::MainWindow logic(*state, view, clock, veska::platform::UsbBackend(), start,
                                       std::move(wiring));
+        // Every bench run done in the window leaves its record beside its files.
+        logic.Measurement().writeRunRecords = true;
         form.Attach(logic, thread, view);
         // An exception that escapes the logic is shown as the application's error display,
         // as one from an event handler is.

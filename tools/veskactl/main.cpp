@@ -154,7 +154,14 @@ int main(int argc, char** argv) {
         } else if (option == "--motor-port" || option == "--encoder-port") {
             if (value.empty()) return Usage(option + " needs a port name");
             (option == "--motor-port" ? options.motorPort : options.encoderPort) = value;
-            option != "--time-scale" && option != "--sim-fault" && option != "--results") {
+        } else if (option == "--sim-fault") {
+            std::string error;
+            const auto spec = veska::sim::ParseFault(value, &error);
+            if (!spec) return Usage("bad --sim-fault: " + error);
+            options.simFaults.push_back(*spec);
+        } else if (option == "--results") {
+            if (value.empty()) return Usage("--results needs a store URL");
+            options.resultsUrl = value;
         } else if (option == "--time-scale") {
             if (!ParseScale(value, options.timeScale)) {
                 return Usage("bad --time-scale '" + value + "' (above 0, at most 1000)");
