@@ -82,17 +82,18 @@ enum class ProgramText : int {
     DiscardFlash,
     DiscardDefault,
     DiscardFile,
-    DiscardQuestion,   ///< the question's last line
-    OutOfRange,        ///< %1 row, %2 text typed, %3 the allowed range
-    NotInList,         ///< %1 row, %2 text typed, %3 the allowed values
-    AllowedRange,      ///< a row's tooltip: %1 the allowed range
-    AllowedValues,     ///< a row's tooltip: %1 the allowed values
-    RefusedWrite,      ///< %1 row, %2 value, %3 the allowed values: nothing was sent
-    RequestFailed,     ///< the large read-out after a failed request
-    PortSimulated,     ///< port list: the simulated sensor
-    PortAbsent,        ///< port list: no such device on this machine
-    ChartImageFailed,  ///< %1 path
-    DifferAll,         ///< first line of Compare All when rows differ
+    DiscardQuestion,    ///< the question's last line
+    OutOfRange,         ///< %1 row, %2 text typed, %3 the allowed range
+    NotInList,          ///< %1 row, %2 text typed, %3 the allowed values
+    AllowedRange,       ///< a row's tooltip: %1 the allowed range
+    AllowedValues,      ///< a row's tooltip: %1 the allowed values
+    RefusedWrite,       ///< %1 row, %2 value, %3 the allowed values: nothing was sent
+    RequestFailed,      ///< the large read-out after a failed request
+    PortSimulated,      ///< port list: the simulated sensor
+    PortAbsent,         ///< port list: no such device on this machine
+    ChartImageFailed,   ///< %1 path
+    DifferAll,          ///< first line of Compare All when rows differ
+    UnsentSensorValue,  ///< the question's value on the sensor: %1
     Count,
 };
 

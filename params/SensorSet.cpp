@@ -106,7 +106,9 @@ std::string DiscardEditsQuestion(const ParamTable& table, const ValueStores& val
         text += "'";
         text += PlainName(table[i].name);
         text += "': " + ShownText(table, i, values.workValues[i], texts) + " (" +
-                SensorText(table, values, i, texts) + ")";
+                texts.Text(lang::ProgramText::UnsentSensorValue,
+                           {SensorText(table, values, i, texts)}) +
+                ")";
     }
     text += kCR;
     text += consequence;

@@ -27,6 +27,7 @@ inline lang::TextTable TestTexts() {
         {lang::ProgramText::UnsentHeading, "These values are not on the sensor:"},
         {lang::ProgramText::UnsentNote, "Not on the sensor. On the sensor: %1"},
         {lang::ProgramText::UnsentUnknown, "not known"},
+        {lang::ProgramText::UnsentSensorValue, "on the sensor: %1"},
         {lang::ProgramText::DiscardQuestion, "Discard these edits?"},
         {lang::ProgramText::DiscardReadAll, "Read All replaces them with the sensor's values."},
         {lang::ProgramText::DiscardDefault,

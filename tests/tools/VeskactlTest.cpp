@@ -203,10 +203,12 @@ TEST_F(VeskactlTest, SetRefusesWhatTheGridRefuses) {
         std::string message;
     };
     const Case cases[] = {
-        {{"set", "9", "0"}, 5, "outside the allowed range"},
+        // Refusals name the parameter; their words come from the language file (here, without
+        // one, the text's number).
+        {{"set", "9", "0"}, 5, "set: parameter 9 '9'"},
         {{"set", "9", "abc"}, 5, "'abc'"},
-        {{"set", "2", "1000"}, 5, "not a usable line setting"},
-        {{"set", "3", "0"}, 5, "not a usable line setting"},
+        {{"set", "2", "1000"}, 5, "set: parameter 2 '2'"},
+        {{"set", "3", "0"}, 5, "set: parameter 3 '3'"},
         {{"set", "36", "1"}, 2, "parameter 36"},
         {{"set", "37", "1"}, 2, "0..36"},
         {{"get", "x"}, 2, "0..36"},

@@ -982,6 +982,12 @@ TEST_F(MainFormTest, LanguageMenuSwitchesEveryCaptionAtOnce) {
     german->trigger();
     ASSERT_TRUE(LogicIdle());
     EXPECT_EQ(chosen, Q("DE.INI"));
+    // The menu is made anew in the new language: look the item up again.
+    german = nullptr;
+    for (QAction* a : form->LanguageMenu()->actions()) {
+        if (a->data().toString() == Q("DE.INI")) german = a;
+    }
+    ASSERT_NE(german, nullptr);
     EXPECT_TRUE(german->isChecked());
     EXPECT_EQ(form->ReconnectAction()->text(), Q("Neu verbinden"));
     EXPECT_EQ(form->SaveChartImageAction()->text(), Q("Diagramm als Bild speichern..."));
