@@ -161,7 +161,8 @@ TEST_F(SteppingRunTest, ASilentSensorEndsTheRunAsAnErrorWithoutMovingTheStageOn)
     f.failFetches = true;
     mode.Start(f);
     mode.Tick(f);  // homing over, the first increment started
-    const auto forwardsBefore = std::count(f.motor.calls.begin(), f.motor.calls.end(), "StartForward");
+    const auto forwardsBefore =
+        std::count(f.motor.calls.begin(), f.motor.calls.end(), "StartForward");
     mode.Tick(f);
     EXPECT_EQ(f.fetches, SweepRun::kFailuresPerPosition);
     EXPECT_EQ(f.ends, 1);

@@ -5,8 +5,8 @@
 #include <atomic>
 #include <deque>
 #include <optional>
-#include <span>
 #include <set>
+#include <span>
 #include <string>
 #include <vector>
 
