@@ -251,8 +251,8 @@ void SweepRun::StepTick(RunFrame& frame) {
             run.Conclude(RunOutcome::Error,
                          "the sensor did not answer " + std::to_string(kFailuresPerPosition) +
                              " result requests in a row at sample " + std::to_string(samples_) +
-                             " (status " +
-                             std::to_string(frame.Session().conn.linkStatus.load()) + ")");
+                             " (status " + std::to_string(frame.Session().conn.linkStatus.load()) +
+                             ")");
             frame.EndRun();
             return;
         }
