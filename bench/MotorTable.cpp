@@ -69,16 +69,6 @@ std::string FindMotorTableFile(const std::string& currentDir, const std::string&
     return local.string();
 }
 
-std::string FindMotorTableFile() {
-#ifdef VESKA_DATA_DIR
-    const std::string dataDir = VESKA_DATA_DIR;
-#else
-    const std::string dataDir;
-#endif
-    std::error_code ec;
-    return FindMotorTableFile(std::filesystem::current_path(ec).string(), dataDir);
-}
-
 std::vector<std::string> MotorTableFolders() {
 #ifdef VESKA_DATA_DIR
     const std::string dataDir = VESKA_DATA_DIR;
@@ -89,6 +79,11 @@ std::vector<std::string> MotorTableFolders() {
     std::vector<std::string> folders{std::filesystem::current_path(ec).string()};
     if (!dataDir.empty()) folders.push_back(dataDir);
     return folders;
+}
+
+std::string FindMotorTableFile() {
+    const std::vector<std::string> folders = MotorTableFolders();
+    return FindMotorTableFile(folders.front(), folders.size() > 1 ? folders[1] : std::string());
 }
 
 MotorTable LoadMotorTable(const std::string& path) {

@@ -13,7 +13,7 @@ if [[ ! -f "$build/CMakeCache.txt" || "$prefix" != /usr || $# -gt 0 ]]; then
 fi
 libdir="$(sed -n 's/^CMAKE_INSTALL_LIBDIR:PATH=//p' "$build/CMakeCache.txt")"
 # Only what the package holds: the programs and the driver library.
-cmake --build "$build" -j "$(nproc)" --target veskacfg veskactl veska-sim VOKTDrv
+cmake --build "$build" -j "$(nproc)" --target veskacfg veskacfg-factory veskactl veska-sim VOKTDrv
 (cd "$build" && cpack -G DEB >/dev/null)
 version="$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")"
 deb="$(ls -t "$build"/veskacfg_"$version"*_*.deb | head -n 1)"
@@ -24,7 +24,7 @@ trap 'rm -rf "$scratch"' EXIT
 dpkg-deb -x "$deb" "$scratch"
 missing=0
 for path in \
-  usr/bin/veskacfg usr/bin/veskactl usr/bin/veska-sim \
+  usr/bin/veskacfg usr/bin/veskacfg-factory usr/bin/veskactl usr/bin/veska-sim \
   usr/$libdir/libVOKTDrv.so usr/$libdir/libVOKTDrv.so.2 usr/include/VOKTDrv.h \
   usr/$libdir/pkgconfig/VOKTDrv.pc \
   usr/share/veskacfg/Motor.dat usr/share/veskacfg/Language/Language.ini \
