@@ -18,4 +18,5 @@ cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVESKA_
 cmake --build "$build" -j "$jobs"
 export ASAN_OPTIONS="halt_on_error=1:abort_on_error=1:detect_stack_use_after_return=0:${ASAN_OPTIONS:-}"
 export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1:${UBSAN_OPTIONS:-}"
+export LSAN_OPTIONS="suppressions=$root/scripts/lsan.supp:${LSAN_OPTIONS:-}"
 ctest --test-dir "$build" --output-on-failure -j "$jobs" --timeout 600

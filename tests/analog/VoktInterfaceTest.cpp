@@ -61,7 +61,7 @@ class FakeVoktDriver final : public veska::analog::VoktDriver {
             next = reads.front();
             reads.pop_front();
         }
-        std::memcpy(buffer, next.data(), next.size());
+        if (!next.empty()) std::memcpy(buffer, next.data(), next.size());
         *length = static_cast<uint32_t>(next.size());
         *overflow = 0;
         if (!overflows.empty()) {
