@@ -54,7 +54,7 @@ std::optional<uint32_t> ParseUnsigned(std::string_view text) {
     return v;
 }
 
-std::optional<FaultSpec> Fail(std::string* error, std::string text) {
+std::optional<FaultSetting> Fail(std::string* error, std::string text) {
     if (error) *error = std::move(text);
     return std::nullopt;
 }
@@ -79,7 +79,7 @@ const FaultRow* FindFaultRow(FaultDevice device, FaultKind kind) {
     return nullptr;
 }
 
-std::optional<FaultSpec> ParseFault(std::string_view text, std::string* error) {
+std::optional<FaultSetting> ParseFault(std::string_view text, std::string* error) {
     const std::string shown(text);
     const size_t colon = text.find(':');
     if (colon == std::string_view::npos)
@@ -90,12 +90,12 @@ std::optional<FaultSpec> ParseFault(std::string_view text, std::string* error) {
                                "' (sensor, stage, encoder or board)");
     }
     std::string_view rest = text.substr(colon + 1);
-    FaultSpec spec;
-    spec.device = *device;
+    FaultSetting setting;
+    setting.device = *device;
     if (const size_t at = rest.find('@'); at != std::string_view::npos) {
         const auto n = ParseUnsigned(rest.substr(at + 1));
         if (!n) return Fail(error, "bad request count in '" + shown + "' (@N, N >= 0)");
-        spec.afterRequests = *n;
+        setting.afterRequests = *n;
         rest = rest.substr(0, at);
     }
     std::optional<std::string_view> value;
@@ -113,10 +113,10 @@ std::optional<FaultSpec> ParseFault(std::string_view text, std::string* error) {
         return Fail(error, "the " + std::string(FaultDeviceName(*device)) + " has no fault '" +
                                std::string(rest) + "' (" + names + ")");
     }
-    spec.kind = row->kind;
+    setting.kind = row->kind;
     if (row->value == kNone) {
         if (value) return Fail(error, "'" + shown + "' takes no value");
-        return spec;
+        return setting;
     }
     const char* unit = row->value == kMilliseconds ? "=MS" : "=BAUD";
     if (!value) return Fail(error, "'" + shown + "' needs a value (" + row->name + unit + ")");
@@ -130,15 +130,15 @@ std::optional<FaultSpec> ParseFault(std::string_view text, std::string* error) {
                                                      : std::string("300 to 12000000 bit/s")) +
                         ")");
     }
-    spec.value = *v;
-    return spec;
+    setting.value = *v;
+    return setting;
 }
 
-std::string FormatFault(const FaultSpec& spec) {
-    const FaultRow* row = FindFaultRow(spec.device, spec.kind);
-    std::string text = std::string(FaultDeviceName(spec.device)) + ":" + (row ? row->name : "?");
-    if (row && row->value != kNone) text += "=" + std::to_string(spec.value);
-    if (spec.afterRequests > 0) text += "@" + std::to_string(spec.afterRequests);
+std::string FormatFault(const FaultSetting& setting) {
+    const FaultRow* row = FindFaultRow(setting.device, setting.kind);
+    std::string text = std::string(FaultDeviceName(setting.device)) + ":" + (row ? row->name : "?");
+    if (row && row->value != kNone) text += "=" + std::to_string(setting.value);
+    if (setting.afterRequests > 0) text += "@" + std::to_string(setting.afterRequests);
     return text;
 }
 
@@ -158,12 +158,12 @@ std::string FaultHelp() {
 
 DeviceFaults::DeviceFaults(FaultDevice device, uint32_t seed) : device_(device), noise_(seed) {}
 
-bool DeviceFaults::Switch(const FaultSpec& spec) {
-    if (spec.device != device_ || FindFaultRow(spec.device, spec.kind) == nullptr) return false;
+bool DeviceFaults::Switch(const FaultSetting& setting) {
+    if (setting.device != device_ || FindFaultRow(setting.device, setting.kind) == nullptr) return false;
     std::lock_guard lock(mutex_);
-    std::erase_if(entries_, [&](const Entry& e) { return e.spec.kind == spec.kind; });
-    Entry entry{spec, requests_ + spec.afterRequests, spec.afterRequests == 0};
-    if (spec.kind == kStall && entry.holds) stallCut_ = false;
+    std::erase_if(entries_, [&](const Entry& e) { return e.setting.kind == setting.kind; });
+    Entry entry{setting, requests_ + setting.afterRequests, setting.afterRequests == 0};
+    if (setting.kind == kStall && entry.holds) stallCut_ = false;
     entries_.push_back(entry);
     return true;
 }
@@ -174,10 +174,10 @@ void DeviceFaults::Clear() {
     stallCut_ = false;
 }
 
-std::vector<FaultSpec> DeviceFaults::Active() const {
+std::vector<FaultSetting> DeviceFaults::Active() const {
     std::lock_guard lock(mutex_);
-    std::vector<FaultSpec> out;
-    for (const Entry& e : entries_) out.push_back(e.spec);
+    std::vector<FaultSetting> out;
+    for (const Entry& e : entries_) out.push_back(e.setting);
     return out;
 }
 
@@ -186,7 +186,7 @@ void DeviceFaults::RequestComing() {
     for (Entry& e : entries_) {
         if (e.holds || requests_ < e.armAt) continue;
         e.holds = true;
-        if (e.spec.kind == kStall) stallCut_ = false;
+        if (e.setting.kind == kStall) stallCut_ = false;
     }
 }
 
@@ -197,7 +197,7 @@ void DeviceFaults::CountRequests(uint64_t n) {
 
 const DeviceFaults::Entry* DeviceFaults::FindHolding(FaultKind kind) const {
     for (const Entry& e : entries_)
-        if (e.spec.kind == kind && e.holds) return &e;
+        if (e.setting.kind == kind && e.holds) return &e;
     return nullptr;
 }
 
@@ -209,7 +209,7 @@ bool DeviceFaults::Holds(FaultKind kind) const {
 uint32_t DeviceFaults::ValueOf(FaultKind kind) const {
     std::lock_guard lock(mutex_);
     const Entry* e = FindHolding(kind);
-    return e ? e->spec.value : 0;
+    return e ? e->setting.value : 0;
 }
 
 size_t DeviceFaults::FilterOutput(uint8_t* bytes, size_t n) {

@@ -43,12 +43,12 @@ std::span<const FaultRow> FaultTable();
 
 /// One fault switched on: DEVICE:NAME[=VALUE][@N]. The fault holds from the request after
 /// the Nth one the device hears once it is switched on (N = 0: at once).
-struct FaultSpec {
+struct FaultSetting {
     FaultDevice device = FaultDevice::kSensor;
     FaultKind kind = FaultKind::kSilent;
     uint32_t value = 0;          ///< milliseconds or bit/s, as the row says
     uint32_t afterRequests = 0;  ///< requests served first
-    bool operator==(const FaultSpec&) const = default;
+    bool operator==(const FaultSetting&) const = default;
 };
 
 const char* FaultDeviceName(FaultDevice device);
@@ -57,9 +57,9 @@ std::optional<FaultDevice> ParseFaultDevice(std::string_view name);
 const FaultRow* FindFaultRow(FaultDevice device, FaultKind kind);
 /// Parses "encoder:silent", "stage:vanish@200", "sensor:slow=40", "board:vanish",
 /// "encoder:rate=9600@10". Null with a message in error on anything else.
-std::optional<FaultSpec> ParseFault(std::string_view text, std::string* error = nullptr);
+std::optional<FaultSetting> ParseFault(std::string_view text, std::string* error = nullptr);
 /// The text form of a fault, as ParseFault reads it.
-std::string FormatFault(const FaultSpec& spec);
+std::string FormatFault(const FaultSetting& setting);
 /// The fault table as help text: one line per row.
 std::string FaultHelp();
 
@@ -75,11 +75,11 @@ class DeviceFaults {
     FaultDevice Device() const { return device_; }
 
     /// Switches a fault of this device on (a fault of the same kind is replaced). False
-    /// when the spec is for another device or a fault it does not have.
-    bool Switch(const FaultSpec& spec);
+    /// when the setting is for another device or a fault it does not have.
+    bool Switch(const FaultSetting& setting);
     /// Switches every fault off: the device is healthy (and plugged in) again.
     void Clear();
-    std::vector<FaultSpec> Active() const;
+    std::vector<FaultSetting> Active() const;
 
     /// A request is coming: faults whose requests are served hold from now on. Call before
     /// the device takes the request's bytes.
@@ -102,7 +102,7 @@ class DeviceFaults {
 
   private:
     struct Entry {
-        FaultSpec spec;
+        FaultSetting setting;
         uint64_t armAt = 0;  ///< request count from which it holds
         bool holds = false;
     };

@@ -110,7 +110,7 @@ bool VirtualBench::Start(std::string* error) {
         platform::SetUsbBackendOverride(&usb_);
         usbInstalled_ = true;
     }
-    for (const FaultSpec& spec : options_.faults) SetFault(spec);
+    for (const FaultSetting& setting : options_.faults) SetFault(setting);
     return true;
 }
 
@@ -145,18 +145,18 @@ PtyLink* VirtualBench::PortOf(FaultDevice device, int* com) {
     return nullptr;
 }
 
-void VirtualBench::SetFault(const FaultSpec& spec) {
+void VirtualBench::SetFault(const FaultSetting& setting) {
     std::lock_guard lock(portsMutex_);
-    DeviceFaults& faults = Faults(spec.device);
-    faults.Switch(spec);
+    DeviceFaults& faults = Faults(setting.device);
+    faults.Switch(setting);
     // A port that hangs up now closes now, not when its worker next looks.
-    if (PtyLink* pty = PortOf(spec.device); pty && faults.Gone()) pty->Vanish();
+    if (PtyLink* pty = PortOf(setting.device); pty && faults.Gone()) pty->Vanish();
 }
 
 bool VirtualBench::SetFault(std::string_view text, std::string* error) {
-    const std::optional<FaultSpec> spec = ParseFault(text, error);
-    if (!spec) return false;
-    SetFault(*spec);
+    const std::optional<FaultSetting> setting = ParseFault(text, error);
+    if (!setting) return false;
+    SetFault(*setting);
     return true;
 }
 
@@ -183,10 +183,10 @@ std::string VirtualBench::FaultStatus() {
     for (FaultDevice device : kFaultDevices) {
         DeviceFaults& faults = Faults(device);
         text += FaultDeviceName(device) + std::string(":");
-        const std::vector<FaultSpec> active = faults.Active();
+        const std::vector<FaultSetting> active = faults.Active();
         if (active.empty()) text += " none";
-        for (const FaultSpec& spec : active) {
-            const std::string full = FormatFault(spec);
+        for (const FaultSetting& setting : active) {
+            const std::string full = FormatFault(setting);
             text += " " + full.substr(full.find(':') + 1);
         }
         if (faults.Gone()) text += device == FaultDevice::kBoard ? " (unplugged)" : " (port gone)";

@@ -39,7 +39,7 @@ struct BenchOptions {
     /// The stage places the sensor's target (else the target drifts as without a bench).
     bool stageDrivesTarget = true;
     /// Faults switched on when the bench starts.
-    std::vector<FaultSpec> faults;
+    std::vector<FaultSetting> faults;
 };
 
 /// The virtual bench: one world, the sensor on a pseudo-terminal linked as COM4 in a port
@@ -85,7 +85,7 @@ class VirtualBench {
     /// The faults of a device (the board's are the world's).
     DeviceFaults& Faults(FaultDevice device);
     /// Switches a fault on. A vanish that holds at once closes the device's port at once.
-    void SetFault(const FaultSpec& spec);
+    void SetFault(const FaultSetting& setting);
     /// The same from the text form (ParseFault); false with a message on a bad text.
     bool SetFault(std::string_view text, std::string* error = nullptr);
     /// Switches a device's faults off; a port that hung up comes back. False with a message

@@ -23,7 +23,7 @@ namespace {
 
 constexpr const char* kUsage =
     "Usage: veska-sim sensor [options] [--fault sensor:NAME...]\n"
-    "       veska-sim bench --dir DIR [--time-scale F] [--motor-table FILE] [--fault SPEC...]\n"
+    "       veska-sim bench --dir DIR [--time-scale F] [--motor-table FILE] [--fault FAULT...]\n"
     "       veska-sim --help | --version\n"
     "\n"
     "Runs a simulated VESKA sensor on a pseudo-terminal until SIGINT or SIGTERM.\n"
@@ -39,7 +39,7 @@ constexpr const char* kUsage =
     "  --range R        measuring range [mm] (default 50)\n"
     "  --target MM      hold the target at MM [mm] instead of letting it drift\n"
     "  --noise F        result noise as a fraction of the range (default 0.0002)\n"
-    "  --fault SPEC     switch a fault on from the start (repeatable; see Faults)\n"
+    "  --fault FAULT    switch a fault on from the start (repeatable; see Faults)\n"
     "\n"
     "'bench' runs the coupled virtual bench: the sensor, the stage's motor controller and\n"
     "the reference encoder, linked as COM4, COM2 and COM7 in the port directory DIR (made\n"
@@ -48,14 +48,14 @@ constexpr const char* kUsage =
     "  --dir DIR          the port directory (required)\n"
     "  --time-scale F     world time per real time, e.g. 10 runs moves ten times as fast\n"
     "  --motor-table FILE the motor table (default Motor.dat, else the installed one)\n"
-    "  --fault SPEC       switch a device's fault on from the start (repeatable)\n"
+    "  --fault FAULT      switch a device's fault on from the start (repeatable)\n"
     "  and the sensor's --type, --serial, --base, --range and --noise as above.\n"
     "While the bench runs, DIR/control is a FIFO that takes commands, one a line:\n"
     "  echo 'fault encoder:silent' > DIR/control\n"
-    "  fault SPEC | clear DEVICE | clear all | status | help\n"
+    "  fault FAULT | clear DEVICE | clear all | status | help\n"
     "Answers go to standard output; DIR/faults holds the faults in force.\n"
     "\n"
-    "Faults: SPEC is DEVICE:NAME[=VALUE][@N]; with @N the fault holds from the request\n"
+    "Faults: FAULT is DEVICE:NAME[=VALUE][@N]; with @N the fault holds from the request\n"
     "after the Nth one the device hears (vanish@N: the port hangs up then).\n";
 
 template <typename T>
@@ -83,7 +83,7 @@ struct SensorCommand {
     veska::sim::LineOptions line;
     std::string linkPath;
     std::optional<double> targetMm;
-    std::vector<veska::sim::FaultSpec> faults;
+    std::vector<veska::sim::FaultSetting> faults;
 };
 
 /// Parses the options of 'sensor'; prints the problem and returns false on bad input.
@@ -106,12 +106,12 @@ bool ParseSensorOptions(int argc, char** argv, int first, SensorCommand& cmd) {
             cmd.linkPath = value;
         } else if (option == "--fault") {
             std::string error;
-            const auto spec = veska::sim::ParseFault(value, &error);
-            if (!spec) {
+            const auto setting = veska::sim::ParseFault(value, &error);
+            if (!setting) {
                 std::fprintf(stderr, "veska-sim: %s\n", error.c_str());
                 return false;
             }
-            cmd.faults.push_back(*spec);
+            cmd.faults.push_back(*setting);
         } else if (option == "--baud") {
             const auto v = ParseNumber<uint32_t>(value, 300, 12'000'000);
             ok = v.has_value();
@@ -255,10 +255,10 @@ int RunSensor(const SensorCommand& cmd) {
     veska::sim::SensorDevice sensor(world, cmd.sensor);
     veska::sim::SensorLine line(sensor, cmd.line);
     veska::sim::DeviceFaults faults(veska::sim::FaultDevice::kSensor);
-    for (const veska::sim::FaultSpec& spec : cmd.faults) {
-        if (!faults.Switch(spec)) {
+    for (const veska::sim::FaultSetting& setting : cmd.faults) {
+        if (!faults.Switch(setting)) {
             std::fprintf(stderr, "veska-sim: sensor takes sensor faults only, not %s\n",
-                         veska::sim::FormatFault(spec).c_str());
+                         veska::sim::FormatFault(setting).c_str());
             return 2;
         }
     }

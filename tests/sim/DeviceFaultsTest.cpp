@@ -33,7 +33,7 @@ using std::chrono::milliseconds;
 TEST(FaultTextTest, ReadsEveryFormAndWritesItBack) {
     struct Case {
         const char* text;
-        FaultSpec spec;
+        FaultSetting setting;
     };
     const Case cases[] = {
         {"encoder:silent", {FaultDevice::kEncoder, FaultKind::kSilent, 0, 0}},
@@ -48,10 +48,10 @@ TEST(FaultTextTest, ReadsEveryFormAndWritesItBack) {
     };
     for (const Case& c : cases) {
         std::string error;
-        const auto spec = ParseFault(c.text, &error);
-        ASSERT_TRUE(spec.has_value()) << c.text << ": " << error;
-        EXPECT_EQ(*spec, c.spec) << c.text;
-        EXPECT_EQ(ParseFault(FormatFault(*spec)), spec) << c.text;
+        const auto setting = ParseFault(c.text, &error);
+        ASSERT_TRUE(setting.has_value()) << c.text << ": " << error;
+        EXPECT_EQ(*setting, c.setting) << c.text;
+        EXPECT_EQ(ParseFault(FormatFault(*setting)), setting) << c.text;
     }
     EXPECT_EQ(FormatFault(*ParseFault("stage:frozen@0")), "stage:frozen");
 }
@@ -227,7 +227,7 @@ TEST_F(PtyFaultTest, SilentAnswersNothingUntilCleared) {
         ASSERT_TRUE(port.Ok());
         const std::vector<uint8_t> healthy = Ask(port, p);
         ASSERT_EQ(healthy.size(), p.replyBytes) << FaultDeviceName(p.device);
-        bench->SetFault(FaultSpec{p.device, FaultKind::kSilent});
+        bench->SetFault(FaultSetting{p.device, FaultKind::kSilent});
         EXPECT_TRUE(Ask(port, p, kSilenceMs).empty()) << FaultDeviceName(p.device);
         ASSERT_TRUE(bench->ClearFaults(p.device));
         EXPECT_EQ(Ask(port, p).size(), p.replyBytes) << FaultDeviceName(p.device);
@@ -239,13 +239,13 @@ TEST_F(PtyFaultTest, GarbageAndStallSpoilTheReplies) {
         HostPort port(bench->PortPath(p.com));
         const std::vector<uint8_t> healthy = Ask(port, p);
         ASSERT_EQ(healthy.size(), p.replyBytes);
-        bench->SetFault(FaultSpec{p.device, FaultKind::kGarbage});
+        bench->SetFault(FaultSetting{p.device, FaultKind::kGarbage});
         const std::vector<uint8_t> noise = Ask(port, p);
         EXPECT_EQ(noise.size(), p.replyBytes) << FaultDeviceName(p.device);
         EXPECT_NE(noise, healthy) << FaultDeviceName(p.device);
         bench->ClearFaults(p.device);
         if (p.device == FaultDevice::kStage) continue;  // its stall is a move without end
-        bench->SetFault(FaultSpec{p.device, FaultKind::kStall});
+        bench->SetFault(FaultSetting{p.device, FaultKind::kStall});
         EXPECT_EQ(Ask(port, p, kSilenceMs).size(), p.replyBytes / 2) << FaultDeviceName(p.device);
         EXPECT_TRUE(Ask(port, p, kSilenceMs).empty()) << FaultDeviceName(p.device);
     }
@@ -253,7 +253,7 @@ TEST_F(PtyFaultTest, GarbageAndStallSpoilTheReplies) {
 
 TEST_F(PtyFaultTest, VanishAfterNRequestsHangsUpAndClearPlugsItBackIn) {
     for (const Probe& p : Probes()) {
-        bench->SetFault(FaultSpec{p.device, FaultKind::kVanish, 0, 2});
+        bench->SetFault(FaultSetting{p.device, FaultKind::kVanish, 0, 2});
         {
             HostPort port(bench->PortPath(p.com));
             ASSERT_TRUE(port.Ok());
@@ -284,7 +284,7 @@ TEST_F(PtyFaultTest, SlowRepliesComeLateButWhole) {
     constexpr uint32_t kLateMs = 300;
     for (const Probe& p : Probes()) {
         HostPort port(bench->PortPath(p.com));
-        bench->SetFault(FaultSpec{p.device, FaultKind::kSlow, kLateMs});
+        bench->SetFault(FaultSetting{p.device, FaultKind::kSlow, kLateMs});
         const auto start = Clock::now();
         EXPECT_EQ(Ask(port, p).size(), p.replyBytes) << FaultDeviceName(p.device);
         EXPECT_GE(Clock::now() - start, milliseconds(kLateMs - 20)) << FaultDeviceName(p.device);
@@ -293,7 +293,7 @@ TEST_F(PtyFaultTest, SlowRepliesComeLateButWhole) {
 
 TEST_F(PtyFaultTest, WrongRateHearsOnlyAHostAtThatRate) {
     for (const Probe& p : Probes()) {
-        bench->SetFault(FaultSpec{p.device, FaultKind::kWrongRate, 9600});
+        bench->SetFault(FaultSetting{p.device, FaultKind::kWrongRate, 9600});
         HostPort fast(bench->PortPath(p.com), B115200);
         EXPECT_TRUE(Ask(fast, p, kSilenceMs).empty()) << FaultDeviceName(p.device);
         HostPort slow(bench->PortPath(p.com), B9600);

@@ -26,17 +26,17 @@ namespace veska::tools {
 
 /// Global options of veskactl.
 struct Options {
-    std::string port = "COM4";              ///< "COMn", "USB", "USB_PELRIN" or a device path
-    uint32_t baud = 115200;                 ///< [bit/s]
-    uint8_t address = 1;                    ///< net address 1..127
-    std::string languageDir;                ///< empty: lang::FindLanguageDirectory()
-    bool yes = false;                       ///< answer confirmations with OK
-    std::string motorPort = "COM2";         ///< the stage's motor controller, as the bench form
-    std::string encoderPort = "COM7";       ///< the reference encoder
-    bool simulate = false;                  ///< run on the in-process virtual bench
-    double timeScale = 1.0;                 ///< the virtual bench's world time per real time
-    bool portGiven = false;                 ///< --port was on the command line (scan)
-    std::vector<sim::FaultSpec> simFaults;  ///< faults of the virtual bench (--sim-fault)
+    std::string port = "COM4";                 ///< "COMn", "USB", "USB_PELRIN" or a device path
+    uint32_t baud = 115200;                    ///< [bit/s]
+    uint8_t address = 1;                       ///< net address 1..127
+    std::string languageDir;                   ///< empty: lang::FindLanguageDirectory()
+    bool yes = false;                          ///< answer confirmations with OK
+    std::string motorPort = "COM2";            ///< the stage's motor controller, as the bench form
+    std::string encoderPort = "COM7";          ///< the reference encoder
+    bool simulate = false;                     ///< run on the in-process virtual bench
+    double timeScale = 1.0;                    ///< the virtual bench's world time per real time
+    bool portGiven = false;                    ///< --port was on the command line (scan)
+    std::vector<sim::FaultSetting> simFaults;  ///< faults of the virtual bench (--sim-fault)
     /// The results store (--results): "" the default SQLite file, sqlite:PATH,
     /// postgresql://... (results::OpenStore)
     std::string resultsUrl;

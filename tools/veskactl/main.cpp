@@ -47,7 +47,7 @@ void PrintHelp(std::ostream& out) {
            "                  the USB devices and the analog board.\n"
            "  --time-scale F  the virtual bench's speed (world time per real time, above 0,\n"
            "                  at most 1000). Default 1.\n"
-           "  --sim-fault SPEC  with --simulate: a fault of the virtual bench's devices,\n"
+           "  --sim-fault FAULT with --simulate: a fault of the virtual bench's devices,\n"
            "                  DEVICE:NAME[=VALUE][@N] (repeatable), e.g. encoder:silent,\n"
            "                  stage:vanish@200, sensor:slow=40, board:vanish. With @N it holds\n"
            "                  from the request after the Nth one of that device. Faults:\n"
@@ -156,9 +156,9 @@ int main(int argc, char** argv) {
             (option == "--motor-port" ? options.motorPort : options.encoderPort) = value;
         } else if (option == "--sim-fault") {
             std::string error;
-            const auto spec = veska::sim::ParseFault(value, &error);
-            if (!spec) return Usage("bad --sim-fault: " + error);
-            options.simFaults.push_back(*spec);
+            const auto setting = veska::sim::ParseFault(value, &error);
+            if (!setting) return Usage("bad --sim-fault: " + error);
+            options.simFaults.push_back(*setting);
         } else if (option == "--results") {
             if (value.empty()) return Usage("--results needs a store URL");
             options.resultsUrl = value;
