@@ -159,7 +159,8 @@ std::string FaultHelp() {
 DeviceFaults::DeviceFaults(FaultDevice device, uint32_t seed) : device_(device), noise_(seed) {}
 
 bool DeviceFaults::Switch(const FaultSetting& setting) {
-    if (setting.device != device_ || FindFaultRow(setting.device, setting.kind) == nullptr) return false;
+    if (setting.device != device_ || FindFaultRow(setting.device, setting.kind) == nullptr)
+        return false;
     std::lock_guard lock(mutex_);
     std::erase_if(entries_, [&](const Entry& e) { return e.setting.kind == setting.kind; });
     Entry entry{setting, requests_ + setting.afterRequests, setting.afterRequests == 0};
