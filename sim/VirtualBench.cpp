@@ -98,13 +98,9 @@ bool VirtualBench::Start(std::string* error) {
         return fail(linkError);
     }
 
-    if (options_.setPortsEnvironment) {
-        if (const char* old = std::getenv("VESKA_PORTS")) previousPorts_ = old;
-        ::setenv("VESKA_PORTS", portDirectory_.c_str(), 1);
-        envSet_ = true;
-    }
     if (options_.installUsbBackend) {
-        platform::SetUsbBackendOverride(&usb_);
+        previousUsb_ = platform::UsbBackend();
+        platform::SetUsbBackend(&usb_);
         usbInstalled_ = true;
     }
     return true;
@@ -135,15 +131,8 @@ void VirtualBench::UnlinkPort(int n) {
 
 void VirtualBench::Stop() {
     if (usbInstalled_) {
-        platform::SetUsbBackendOverride(nullptr);
+        platform::SetUsbBackend(previousUsb_);
         usbInstalled_ = false;
-    }
-    if (envSet_) {
-        if (previousPorts_)
-            ::setenv("VESKA_PORTS", previousPorts_->c_str(), 1);
-        else
-            ::unsetenv("VESKA_PORTS");
-        envSet_ = false;
     }
     sensorPty_.Stop();
     motorPty_.Stop();

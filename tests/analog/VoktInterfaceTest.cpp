@@ -1,5 +1,5 @@
-// The board client on a scripted fake of the driver, and once on the real library with
-// its simulated board (VESKA_USB=sim).
+// The board client on a scripted fake of the driver, and once on the simulated driver
+// library loaded as the programs load it.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "analog/LoadedDriver.h"
 #include "analog/VoktInterface.h"
 
 namespace {
@@ -32,6 +33,10 @@ class FakeVoktDriver final : public veska::analog::VoktDriver {
     int32_t GetDevicesCnt(uint32_t* count) override {
         *count = boards;
         return Result("GetDevicesCnt");
+    }
+    int32_t GetDeviceSerialNumber(uint32_t, uint32_t* number) override {
+        *number = 1;
+        return Result("GetDeviceSerialNumber");
     }
     int32_t LockDevice(uint32_t) override {
         const int32_t r = Result("LockDevice");
@@ -295,13 +300,15 @@ TEST_F(VoktInterfaceTest, CloseTwiceIsHarmless) {
     EXPECT_EQ(driver.calls.size(), 9u);
 }
 
-/// The client on libVOKTDrv.so and the board the library simulates for itself.
+/// The client on the simulated driver library, loaded as the programs load it.
 TEST(VoktInterfaceOnLibrary, ReadsTheSimulatedBoard) {
-    veska::analog::LibraryDriver library;
+    veska::analog::LoadedDriver library(VESKA_SIM_DRIVER_LIBRARY, true);
+    ASSERT_TRUE(library.Ready()) << library.Error();
     veska::platform::FakeClock clock;  // the client's own waits only
     FakeLabels labels;
     TVOKT_Interface board(library, clock);
-    ASSERT_TRUE(board.OpenBoard()) << "run with VESKA_USB=sim";
+    ASSERT_TRUE(board.OpenBoard());
+    EXPECT_TRUE(board.Simulated());
     EXPECT_GT(board.GetGain(), 0.0f);
     ASSERT_TRUE(board.StartSweep());
     for (int i = 0; i < 2000 && labels.voltage == veska::analog::kInitialVoltageCaption; ++i) {
@@ -315,6 +322,22 @@ TEST(VoktInterfaceOnLibrary, ReadsTheSimulatedBoard) {
     EXPECT_TRUE(board.StopBoard());
     EXPECT_TRUE(board.CloseBoard());
     EXPECT_FALSE(board.CloseBoard());
+}
+
+TEST(VoktInterfaceOnLibrary, AMissingLibraryAnswersLikeALibraryWithoutUsb) {
+    veska::analog::LoadedDriver missing("/nonexistent/libVOKTDrv-sim.so", true);
+    EXPECT_FALSE(missing.Ready());
+    EXPECT_NE(missing.Error().find("/nonexistent/libVOKTDrv-sim.so"), std::string::npos)
+        << missing.Error();
+    uint32_t count = 7;
+    EXPECT_EQ(missing.GetDevicesCnt(&count), VOKTDRV_ERR_NOT_READY);
+    veska::platform::FakeClock clock;
+    TVOKT_Interface board(missing, clock);
+    EXPECT_FALSE(board.OpenBoard());
+    // A library without the exports (this test program's C library) is not taken either.
+    veska::analog::LoadedDriver wrong("libc.so.6", false);
+    EXPECT_FALSE(wrong.Ready());
+    EXPECT_NE(wrong.Error().find("GetDevicesCnt"), std::string::npos) << wrong.Error();
 }
 
 }  // namespace

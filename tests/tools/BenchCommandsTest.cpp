@@ -20,8 +20,10 @@ struct CtlResult {
     std::string text;  ///< standard output and error together
 };
 
-CtlResult Veskactl(const std::string& args) {
-    const std::string command = std::string("'") + VESKACTL_PATH + "' " + args + " 2>&1";
+/// veskactl with args, its COM ports in the port folder ports.
+CtlResult RunVeskactl(const std::string& args, const std::string& ports) {
+    const std::string command =
+        "VESKA_PORTS='" + ports + "' '" + VESKACTL_PATH + "' " + args + " 2>&1";
     FILE* pipe = ::popen(command.c_str(), "r");
     if (pipe == nullptr) return {};
     CtlResult run;
@@ -35,7 +37,6 @@ CtlResult Veskactl(const std::string& args) {
 
 sim::BenchOptions Bench() {
     sim::BenchOptions o;
-    o.setPortsEnvironment = true;  // the child finds COM2 and COM7 through VESKA_PORTS
     o.installUsbBackend = false;
     o.stage = sim::StageGeometry{0.0125, 70.0, 170.0};
     o.timeScale = 20.0;
@@ -48,6 +49,8 @@ class BenchCommandsTest : public ::testing::Test {
         std::string error;
         ASSERT_TRUE(bench.Start(&error)) << error;
     }
+    /// veskactl with args; it finds COM2 and COM7 in the bench's port folder.
+    CtlResult Veskactl(const std::string& args) { return RunVeskactl(args, bench.PortDirectory()); }
     sim::VirtualBench bench{Bench()};
 };
 

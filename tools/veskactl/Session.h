@@ -15,6 +15,7 @@
 #include "params/ParamView.h"
 #include "params/SensorSession.h"
 #include "platform/Clock.h"
+#include "platform/D2xx.h"
 
 namespace veska::sim {
 class VirtualBench;
@@ -117,6 +118,8 @@ class Session {
     const Options options;
     /// The in-process virtual bench of --simulate (it outlives the session); null otherwise.
     sim::VirtualBench* bench = nullptr;
+    /// The USB devices the program chose at start-up (VESKA_USB).
+    platform::UsbChoice usb = platform::UsbChoice::Real;
     platform::Clock& clock;
     lang::TextTable texts;
     ConsoleView view;
