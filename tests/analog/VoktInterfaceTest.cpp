@@ -8,8 +8,10 @@
 #include <string>
 #include <vector>
 
+#include "analog/BenchBoard.h"
 #include "analog/LoadedDriver.h"
 #include "analog/VoktInterface.h"
+#include "tests/bench/FakeRunFrame.h"
 
 namespace {
 
@@ -29,6 +31,9 @@ class FakeVoktDriver final : public veska::analog::VoktDriver {
     std::vector<DeviceConfig> configs;
     std::vector<uint32_t> lengthsAsked;
     bool locked = false;
+    bool simulated = false;  ///< what Simulated() answers
+
+    bool Simulated() const override { return simulated; }
 
     int32_t GetDevicesCnt(uint32_t* count) override {
         *count = boards;
@@ -210,6 +215,22 @@ TEST_F(VoktInterfaceTest, AReadingShowsTheFirstWordAndRestartsAcquisition) {
     board.UpdateBoardReading(false, &labels);
     EXPECT_EQ(board.BoardVoltage(), 0.0f);
     EXPECT_EQ(labels.voltage, "1.1001 V") << "show false leaves the labels";
+}
+
+TEST_F(VoktInterfaceTest, TheBenchFormMarksASimulatedBoardsReadings) {
+    for (const bool simulated : {false, true}) {
+        FakeVoktDriver d;
+        d.simulated = simulated;
+        TVOKT_Interface client(d, clock);
+        ASSERT_TRUE(client.OpenBoard());
+        veska::analog::BenchBoard board(client);
+        veska::testing::RecordingRunView view;
+        d.reads = {{0x01, 0x00}};
+        board.UpdateReading(true, view);
+        const std::string mark = simulated ? " (simulated)" : "";
+        EXPECT_EQ(view.readouts[veska::bench::Readout::BoardVoltage], "1.1001 V" + mark);
+        EXPECT_EQ(view.readouts[veska::bench::Readout::BoardCurrent], "2.200  mA" + mark);
+    }
 }
 
 TEST_F(VoktInterfaceTest, AShortOrFailedReadChangesNothing) {

@@ -20,10 +20,13 @@ struct CtlResult {
     std::string text;  ///< standard output and error together
 };
 
-/// veskactl with args, its COM ports in the port folder ports.
+/// veskactl with args, its COM ports in the port folder ports. It runs at a lower priority
+/// than the simulated devices of this process: they stand for hardware, which never waits
+/// for a processor, so a loaded machine must not let the host overtake them (a pty keeps no
+/// record of the rate its bytes were written at: the devices read it when they take them).
 CtlResult RunVeskactl(const std::string& args, const std::string& ports) {
     const std::string command =
-        "VESKA_PORTS='" + ports + "' '" + VESKACTL_PATH + "' " + args + " 2>&1";
+        "VESKA_PORTS='" + ports + "' nice -n 10 '" + VESKACTL_PATH + "' " + args + " 2>&1";
     FILE* pipe = ::popen(command.c_str(), "r");
     if (pipe == nullptr) return {};
     CtlResult run;
