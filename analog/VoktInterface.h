@@ -21,6 +21,8 @@ class BoardLabels {
 /// Captions the labels carry before the first reading.
 inline constexpr char kInitialVoltageCaption[] = "0.0000 V";
 inline constexpr char kInitialCurrentCaption[] = "0.000  mA";
+/// Appended to the captions of a simulated board's readings.
+inline constexpr char kSimulatedMark[] = " (simulated)";
 
 /// Bytes of every read buffer (262,144 samples).
 inline constexpr uint32_t kReadBufferBytes = 524288;
@@ -86,6 +88,8 @@ class TVOKT_Interface {
     bool UpdateBoardReading(bool show, BoardLabels* labels);
 
     bool Present() const { return present_; }
+    /// True when the board is simulated (its readings are marked so where shown).
+    bool Simulated() const { return driver_.Simulated(); }
     bool Started() const { return started_; }
     float BoardVoltage() const { return boardVoltage_; }  ///< latest voltage [V]
     float BoardCurrent() const { return boardCurrent_; }  ///< latest current [mA]

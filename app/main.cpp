@@ -30,9 +30,9 @@
 #include "main/ProgramState.h"
 #include "platform/Clock.h"
 #include "platform/D2xx.h"
-#include "sim/SimUsbBackend.h"
+#include "platform/SerialPort.h"
 #include "sim/VirtualBench.h"
-#include "simhost/SimulatedBoardDriver.h"
+#include "simhost/ProgramBackends.h"
 #include "ui/AboutBox.h"
 #include "ui/BenchForm.h"
 #include "ui/CloseOnSignal.h"
@@ -170,23 +170,25 @@ int Run(Application& app, Clock::time_point started) {
         return 2;
     }
 
-    // The virtual bench comes first: it points COM4 at its sensor and installs its USB bus
-    // before anything asks for a port or the USB backend.
+    // The devices are chosen once, here: the virtual bench's (its port folder and its USB
+    // bus), or the port folder of VESKA_PORTS and the USB devices VESKA_USB names.
+    const auto usb = veska::platform::ParseUsbChoice(std::getenv("VESKA_USB"));
     std::unique_ptr<veska::sim::VirtualBench> bench;
-    if (!options.simulate) veska::sim::InstallSimUsbBackendIfChosen();
     if (options.simulate) {
         veska::sim::BenchOptions benchOptions;
-        benchOptions.setPortsEnvironment = true;
         benchOptions.installUsbBackend = true;
-        // The bench's USB bus; the board client gets the bench's own board below.
-        ::setenv("VESKA_USB", "sim", 0);
         bench = std::make_unique<veska::sim::VirtualBench>(benchOptions);
         std::string error;
         if (!bench->Start(&error)) {
             app.ShowException("The virtual bench did not start: " + error);
             return 1;
         }
+        veska::platform::SetPortDirectory(bench->PortDirectory());
+    } else {
+        const char* ports = std::getenv("VESKA_PORTS");
+        veska::platform::SetPortDirectory(ports != nullptr ? ports : "");
     }
+    veska::simhost::ChooseUsbDevices(usb, bench.get());
 
     // The three device links in the program's order: the motor link, the sensor link (in
     // the program state's sensor session), the encoder link; and the analog board's client
@@ -197,12 +199,8 @@ int Run(Application& app, Clock::time_point started) {
     veska::bench::StageEncoder encoder(clock);
     // On the virtual bench the board client drives the bench's own board, which samples the
     // simulated sensor's output and takes the stage's trigger pulses.
-    std::unique_ptr<veska::analog::VoktDriver> boardDriver;
-    if (bench) {
-        boardDriver = std::make_unique<veska::simhost::SimulatedBoardDriver>(*bench, clock);
-    } else {
-        boardDriver = std::make_unique<veska::analog::LibraryDriver>();
-    }
+    const std::unique_ptr<veska::analog::VoktDriver> boardDriver =
+        veska::simhost::ChooseBoardDriver(usb, bench.get(), clock);
     veska::analog::TVOKT_Interface boardClient(*boardDriver, clock);
     veska::analog::BenchBoard board(boardClient);
 

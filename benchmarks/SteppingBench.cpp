@@ -16,6 +16,7 @@
 #include "main/ProgramState.h"
 #include "main/StreamController.h"
 #include "platform/Clock.h"
+#include "platform/SerialPort.h"
 #include "sim/VirtualBench.h"
 
 namespace {
@@ -42,7 +43,6 @@ int main(int argc, char** argv) {
         return 2;
     }
     veska::sim::BenchOptions options;
-    options.setPortsEnvironment = true;
     options.installUsbBackend = false;
     options.sensor.noise = 0.0;
     options.stage = veska::sim::StageGeometry{0.0125, 70.0, 170.0};
@@ -53,6 +53,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "cannot start the virtual bench: %s\n", error.c_str());
         return 1;
     }
+    veska::platform::SetPortDirectory(virtualBench.PortDirectory());
 
     veska::platform::Clock& clock = veska::platform::SystemClock();
     veska::main::ProgramState state{clock};

@@ -3,6 +3,7 @@
 
 #include "driver/BoardDriver.h"
 #include "driver/Images.h"
+#include "driver/LibraryBackend.h"
 #include "platform/Clock.h"
 #include "platform/D2xx.h"
 
@@ -11,15 +12,15 @@ namespace {
 using veska::driver::BoardDriver;
 
 /// The library's state, made on the first call of any export (thread-safe static init):
-/// the USB backend that VESKA_USB chooses (with VESKA_USB=sim, the simulated bus that a
-/// library built with its simulated board installed at load), the system clock and the embedded
-/// images. None of it is ever destroyed: nothing runs when the library is unloaded, and a client
-/// may still close its board from a destructor at exit.
+/// the USB devices of this build of the library (real boards, or the simulated driver
+/// library's own board), the system clock and the embedded images. None of it is ever destroyed:
+/// nothing runs when the library is unloaded, and a client may still close its board from a
+/// destructor at exit.
 BoardDriver& Driver() {
     static BoardDriver* const driver = [] {
         veska::platform::SetUsbTraceName("usb VOKTDrv");
         auto* images = new veska::driver::EmbeddedImages;
-        return new BoardDriver(veska::platform::UsbBackend(), veska::platform::SystemClock(),
+        return new BoardDriver(veska::driver::LibraryUsbDevices(), veska::platform::SystemClock(),
                                *images);
     }();
     return *driver;

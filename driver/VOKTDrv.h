@@ -27,10 +27,11 @@
  * happens when it is unloaded: open boards are not closed then, so unlock every locked
  * board before the program ends.
  *
- * USB backend (Linux): chosen by the environment variable VESKA_USB when the library
- * starts: "libftdi" (the default) reaches real boards through libftdi1; "sim" gives the
- * library one simulated board of its own ("VOKT.001"), so a program can be tried without
- * hardware. VESKA_TRACE=usb prints every USB call with its bytes on standard error.
+ * USB devices (Linux): libVOKTDrv.so reaches real boards through libftdi1. The simulated
+ * driver library libVOKTDrv-sim.so has the same exports over one simulated board of its
+ * own ("VOKT.001"), so a program can be tried without hardware; it is built for tests and
+ * demonstrations and is not installed. VESKA_TRACE=usb prints every USB call with its bytes
+ * on standard error.
  *
  * Every export returns a signed 32-bit result. Results common to all exports:
  *

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "link/Framing.h"
+#include "link/ParamWrite.h"
 #include "link/PortSelection.h"
 
 namespace veska::link {
@@ -79,14 +80,11 @@ Status TDUNELInterface::GetResult(uint8_t address, int32_t& count) {
 Status TDUNELInterface::WriteParam(uint8_t address, uint8_t startAddress, uint32_t count,
                                    const uint8_t* source) {
     address_ = address;
-    if (source == nullptr && count > 0) return Keep(kStatusBadRequest);
-    status_ = kStatusOk;
-    for (uint32_t k = count; k-- > 0;) {
-        const uint8_t data[2] = {static_cast<uint8_t>(startAddress + k), source[k]};
-        if (SendRequest(kEncoderWriteParam, data, 2) != kStatusOk) return status_;
-    }
-    clock_.Sleep(kWriteParamWait);
-    return status_;
+    const auto send = [this](uint8_t command, const uint8_t* data, uint32_t n) {
+        return SendRequest(command, data, n);
+    };
+    return Keep(WriteParamBatch(kEncoderWriteParam, startAddress, count, source, send, clock_,
+                                kWriteParamWait));
 }
 
 bool OpenEncoderPort(TDUNELInterface& encoder, EncoderState& state, const std::string& choice,

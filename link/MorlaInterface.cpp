@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "link/Framing.h"
+#include "link/ParamWrite.h"
 #include "link/Status.h"
 
 namespace veska::link {
@@ -118,15 +119,11 @@ Status TMORLAInterface::ReadParam(uint8_t netAddress, uint8_t startAddress, uint
 Status TMORLAInterface::WriteParam(uint8_t netAddress, uint8_t startAddress, uint32_t count,
                                    const uint8_t* source) {
     netAddress_ = netAddress;
-    if (source == nullptr && count > 0) return Keep(kStatusBadRequest);
-    status_ = kStatusOk;
-    // Highest address first: a multi-byte parameter takes effect when its low byte lands.
-    for (uint32_t k = count; k-- > 0;) {
-        const uint8_t data[2] = {static_cast<uint8_t>(startAddress + k), source[k]};
-        if (SendRequest(kCmdWriteParam, data, 2) != kStatusOk) return status_;
-    }
-    clock_.Sleep(kWriteParamWait);
-    return status_;
+    const auto send = [this](uint8_t command, const uint8_t* data, uint32_t n) {
+        return SendRequest(command, data, n);
+    };
+    return Keep(WriteParamBatch(kCmdWriteParam, startAddress, count, source, send, clock_,
+                                kWriteParamWait));
 }
 
 Status TMORLAInterface::StoreParams(uint8_t netAddress, uint8_t code) {

@@ -148,7 +148,7 @@ class MeasurementCycle final : public bench::RunFrame {
     bench::BenchDevices devices_;
     const bench::ModeSteps& steps_;
     bench::RunMode* mode_ = nullptr;  ///< the steps of the running mode; null: none
-    bool running_ = false;            ///< Tag of ButtonMeasure
+    bool running_ = false;            ///< a measurement runs (Measure turned into Stop)
     uint32_t runStartTick_ = 0;       ///< [ms] clock tick of the run's start
     uint32_t rateShownTick_ = 0;      ///< [ms] when the rate was last shown
     std::string runUnit_;             ///< unit of the run's points; empty: not a plain value

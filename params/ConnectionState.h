@@ -19,7 +19,7 @@ struct ConnectionState {
     /// Status the answer watchdog watches; the stream thread writes it per sample.
     std::atomic<int32_t> answerStatus{0};
     int32_t previousAnswerStatus = 0;  ///< the watchdog's copy from its last tick
-    bool connected = false;            ///< the Tag of the connect button
+    bool connected = false;            ///< a sensor link is open (Connect turned into Disconnect)
     link::DeviceInfo deviceInfo;       ///< last successful Identify
     uint16_t deviceType = 0;
     int16_t baseDistance = 0;    ///< [mm]

@@ -107,19 +107,34 @@ class D2xx {
     virtual FT_STATUS EE_UARead(FT_HANDLE h, uint8_t* buffer, uint32_t size, uint32_t* read) = 0;
 };
 
-/// The USB backend chosen by VESKA_USB: "libftdi" (the default) or "sim". Null when the
-/// chosen backend could not be started ("D2XX absent"). The first call decides; the
-/// object lives to the end of the process. With VESKA_TRACE=usb every call is traced.
+/// Which USB devices a program talks to: the real ones through libftdi1, or the simulated
+/// ones of the virtual bench. The program decides once, at start-up.
+enum class UsbChoice { Real, Simulated, Unknown };
+
+/// The choice a name makes: "libftdi" or nothing for Real, "sim" for Simulated (any case),
+/// anything else Unknown (no backend: "D2XX absent").
+UsbChoice ParseUsbChoice(const char* name);
+
+/// The process's USB backend as the program chose it with SetUsbBackend; null when nothing
+/// was chosen or the chosen backend could not be started ("D2XX absent"). With VESKA_TRACE
+/// selecting "usb", a tracing wrapper of it.
 D2xx* UsbBackend();
+
+/// Chooses the process's USB backend: the program at start-up, the virtual bench for its
+/// run, a test. The backend outlives its use; null chooses none.
+void SetUsbBackend(D2xx* backend);
 
 /// With VESKA_TRACE selecting "usb", UsbBackend hands out a tracing wrapper of the
 /// backend (D2xxTrace.h) whose lines carry this name ("usb" unless changed); set it before
 /// the first UsbBackend call.
 void SetUsbTraceName(const std::string& name);
 
-/// Installs the simulated backend (done by sim/ before the first UsbBackend call, or by a
-/// test at any time). A backend installed here wins over VESKA_USB. Null uninstalls it.
-void SetUsbBackendOverride(D2xx* backend);
+/// backend, or its tracing wrapper when VESKA_TRACE selects "usb" (made once per backend).
+D2xx* TracedUsbBackend(D2xx* backend);
+
+/// The libftdi1 backend of this module, made on the first call and never destroyed (handles
+/// closed at exit stay valid to close); null when libftdi cannot be initialised.
+D2xx* RealUsbBackend();
 
 /// Creates the libftdi1 backend; null when libftdi cannot be initialised.
 std::unique_ptr<D2xx> MakeLibFtdiBackend();

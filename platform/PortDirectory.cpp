@@ -3,7 +3,7 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <cstdlib>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -38,10 +38,15 @@ std::optional<int> ComPortNumber(const std::string& name) {
     return n;
 }
 
-/// The port directory, or empty when $VESKA_PORTS is not set.
-std::string PortDirectory() {
-    const char* dir = std::getenv("VESKA_PORTS");
-    return dir != nullptr ? std::string(dir) : std::string();
+/// The port directory the program named; guarded, as port names resolve on any thread.
+struct NamedPortDirectory {
+    std::mutex mutex;
+    std::string dir;
+};
+
+NamedPortDirectory& ChosenPortDirectory() {
+    static NamedPortDirectory* const chosen = new NamedPortDirectory;  // outlives every port
+    return *chosen;
 }
 
 bool EntryExists(const std::string& path) {
@@ -122,6 +127,18 @@ bool IsEmptyUartSlot(const std::string& sysTtyDir, const std::string& name) {
 }
 
 }  // namespace
+
+void SetPortDirectory(const std::string& dir) {
+    NamedPortDirectory& chosen = ChosenPortDirectory();
+    std::lock_guard lock(chosen.mutex);
+    chosen.dir = dir;
+}
+
+std::string PortDirectory() {
+    NamedPortDirectory& chosen = ChosenPortDirectory();
+    std::lock_guard lock(chosen.mutex);
+    return chosen.dir;
+}
 
 std::string ResolvePortName(const std::string& name) {
     std::string bare = name;

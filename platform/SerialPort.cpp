@@ -190,6 +190,10 @@ bool SerialPort::Configure(const SerialLine& line) {
         cfsetispeed(&tio, standard->code);
         cfsetospeed(&tio, standard->code);
     }
+    // A new rate applies to the bytes still queued for sending as well: let them go out at
+    // the rate they were written for first (a UART's FIFO would send them garbled). No flow
+    // control is set, so the wait is the queued bytes' line time.
+    if (line.baudRate != 0) (void)tcdrain(fd_);
     int rc = tcsetattr(fd_, TCSANOW, &tio);
     if (rc != 0 && standard != nullptr) {
         // Some pseudo-terminals refuse rates: keep the old one and set the rest.

@@ -99,8 +99,14 @@ class SerialPort : private ByteSource {
     uint32_t baudRate_ = 9600;  ///< last configured rate [bit/s], for the write time-out
 };
 
+/// Names the port directory: a folder of links COM1 … COM32 to serial devices; "" for none.
+/// The program names it once at start-up (from VESKA_PORTS, or the virtual bench's folder).
+void SetPortDirectory(const std::string& dir);
+/// The port directory named last; "" when none.
+std::string PortDirectory();
+
 /// Resolves a Windows port name to a device path. "\\.\COMn" and "COMn" become
-/// $VESKA_PORTS/COMn when that exists, else /dev/ttyS(n-1); an absolute path stays as is;
+/// PortDirectory()/COMn when that exists, else /dev/ttyS(n-1); an absolute path stays as is;
 /// any other name (with its "\\.\" prefix removed) is looked up in the port directory and
 /// otherwise returned unchanged.
 std::string ResolvePortName(const std::string& name);
@@ -118,7 +124,7 @@ struct SerialDeviceRoots {
 /// ttyUSB10. Anything else in those folders is left out.
 std::vector<std::string> ListSerialDevices(const SerialDeviceRoots& roots);
 
-/// The COMn entries of the port directory $VESKA_PORTS as "COMn" (any case in the folder,
+/// The COMn entries of the port directory as "COMn" (any case in the folder,
 /// n from 1 to 256), in ascending order; empty without a port directory.
 std::vector<std::string> ListComPortEntries();
 

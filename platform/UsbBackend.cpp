@@ -13,8 +13,8 @@ namespace veska::platform {
 
 namespace {
 
-/// The backend installed by SetUsbBackendOverride; null when none.
-std::atomic<D2xx*>& OverrideSlot() {
+/// The backend the program chose; null when none.
+std::atomic<D2xx*>& ChosenSlot() {
     static std::atomic<D2xx*> slot{nullptr};
     return slot;
 }
@@ -24,18 +24,6 @@ std::string LowerCase(std::string s) {
         if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
     }
     return s;
-}
-
-/// The backend VESKA_USB names, made on the first call (thread-safe static init). It is
-/// never destroyed, so that handles closed by other objects at exit stay valid to close.
-D2xx* ChosenBackend() {
-    static D2xx* const backend = []() -> D2xx* {
-        const char* env = std::getenv("VESKA_USB");
-        const std::string choice = LowerCase(env != nullptr && *env != '\0' ? env : "libftdi");
-        if (choice == "libftdi") return MakeLibFtdiBackend().release();
-        return nullptr;  // "sim" without an installed simulator, or an unknown name
-    }();
-    return backend;
 }
 
 /// Tracing wrappers of the backends handed out while VESKA_TRACE selects "usb", one per
@@ -56,20 +44,32 @@ bool UsbTraceSelected() {
     return selected;
 }
 
-D2xx* Traced(D2xx* backend) {
+}  // namespace
+
+D2xx* TracedUsbBackend(D2xx* backend) {
     if (backend == nullptr || !UsbTraceSelected()) return backend;
     Tracers& table = TracerTable();
     std::lock_guard lock(table.mutex);
+    for (const auto& [traced, wrapper] : table.wrappers) {
+        if (wrapper.get() == backend) return backend;  // already a wrapper
+    }
     std::unique_ptr<D2xx>& wrapper = table.wrappers[backend];
     if (!wrapper) wrapper = MakeTracingD2xx(*backend, table.name);
     return wrapper.get();
 }
 
-}  // namespace
+UsbChoice ParseUsbChoice(const char* name) {
+    const std::string choice = LowerCase(name != nullptr ? name : "");
+    if (choice.empty() || choice == "libftdi") return UsbChoice::Real;
+    if (choice == "sim") return UsbChoice::Simulated;
+    return UsbChoice::Unknown;
+}
 
-D2xx* UsbBackend() {
-    if (D2xx* installed = OverrideSlot().load()) return Traced(installed);
-    return Traced(ChosenBackend());
+D2xx* UsbBackend() { return TracedUsbBackend(ChosenSlot().load()); }
+
+D2xx* RealUsbBackend() {
+    static D2xx* const backend = MakeLibFtdiBackend().release();
+    return backend;
 }
 
 void SetUsbTraceName(const std::string& name) {
@@ -78,6 +78,6 @@ void SetUsbTraceName(const std::string& name) {
     table.name = name;
 }
 
-void SetUsbBackendOverride(D2xx* backend) { OverrideSlot().store(backend); }
+void SetUsbBackend(D2xx* backend) { ChosenSlot().store(backend); }
 
 }  // namespace veska::platform

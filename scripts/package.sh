@@ -39,6 +39,11 @@ for path in \
     missing=1
   fi
 done
+# The simulated driver library is built for tests and demonstrations only: never packaged.
+if find "$scratch" -name 'libVOKTDrv-sim*' | grep -q .; then
+  echo "packaged: the simulated driver library" >&2
+  missing=1
+fi
 # The unpacked programs run from their place and find the packaged library through the rpath.
 for program in veskactl veska-sim; do
   line="$("$scratch/usr/bin/$program" --version)"

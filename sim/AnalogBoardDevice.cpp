@@ -454,7 +454,7 @@ AnalogBoardCounters SimAnalogBoard::Counters() const {
 
 namespace {
 
-/// The bus a module that loads the driver library gets with VESKA_USB=sim.
+/// The bus of the simulated driver library: one board over a world of its own.
 struct BoardBus {
     World world;
     SimUsbBackend backend;
@@ -463,12 +463,9 @@ struct BoardBus {
 
 }  // namespace
 
-bool InstallBoardBusIfChosen() {
-    const char* choice = std::getenv("VESKA_USB");
-    if (choice == nullptr || std::string_view(choice) != "sim") return false;
+platform::D2xx& LibraryBoardBus() {
     static BoardBus* const bus = new BoardBus;  // never destroyed: handles may outlive exit
-    platform::SetUsbBackendOverride(&bus->backend);
-    return true;
+    return bus->backend;
 }
 
 }  // namespace veska::sim

@@ -167,10 +167,9 @@ class SimAnalogBoard final : public SimUsbDevice {
     AnalogBoardCounters counters_;
 };
 
-/// Installs, when VESKA_USB is "sim", a simulated USB bus with one analog board
-/// ("VOKT.001") over a world of its own as this module's USB backend. The driver library
-/// calls it so that any program that loads the library finds a board to try. The first
-/// call creates the bus; it lives to the end of the process. True when installed.
-bool InstallBoardBusIfChosen();
+/// A simulated USB bus with one analog board ("VOKT.001") over a world of its own: the USB
+/// devices of the simulated driver library. The first call creates it; it lives to the end
+/// of the process.
+platform::D2xx& LibraryBoardBus();
 
 }  // namespace veska::sim

@@ -523,7 +523,7 @@ FT_STATUS SimUsbBackend::EE_UARead(FT_HANDLE h, uint8_t* buffer, uint32_t size, 
 
 namespace {
 
-/// The simulated bus installed for VESKA_USB=sim: one world, a sensor behind each device.
+/// The simulated bus a program chooses without the bench: one world, a sensor behind each device.
 struct DefaultUsbBus {
     World world;
     SensorDevice converterSensor{world};
@@ -538,16 +538,9 @@ struct DefaultUsbBus {
 
 }  // namespace
 
-void InstallSimUsbBackend() {
-    static DefaultUsbBus bus;  // lives to the end of the process, like the chosen backend
-    platform::SetUsbBackendOverride(&bus.backend);
-}
-
-bool InstallSimUsbBackendIfChosen() {
-    const char* choice = std::getenv("VESKA_USB");
-    if (choice == nullptr || std::string_view(choice) != "sim") return false;
-    InstallSimUsbBackend();
-    return true;
+platform::D2xx& DefaultSimUsbBus() {
+    static DefaultUsbBus bus;  // lives to the end of the process, like any chosen backend
+    return bus.backend;
 }
 
 }  // namespace veska::sim

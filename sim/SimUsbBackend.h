@@ -226,13 +226,10 @@ class SimUsbBackend final : public platform::D2xx {
     mutable UsbCallCounters counters_;
 };
 
-/// Installs a process-wide simulated USB bus (a converter and an adapter, each with a
-/// sensor of the default identity over a drifting world) as the USB backend, for
-/// VESKA_USB=sim. The first call creates it; it lives to the end of the process.
-void InstallSimUsbBackend();
-
-/// Installs the simulated USB devices when VESKA_USB names them ("sim"), so that the
-/// programs reach a simulated converter and adapter without any other switch. True then.
-bool InstallSimUsbBackendIfChosen();
+/// A process-wide simulated USB bus: a converter and an adapter, each with a sensor of the
+/// default identity over a drifting world; what a program chooses as its USB devices when
+/// it simulates them without the bench. The first call creates it; it lives to the end of
+/// the process.
+platform::D2xx& DefaultSimUsbBus();
 
 }  // namespace veska::sim

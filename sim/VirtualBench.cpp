@@ -101,13 +101,9 @@ bool VirtualBench::Start(std::string* error) {
         return fail(linkError);
     }
 
-    if (options_.setPortsEnvironment) {
-        if (const char* old = std::getenv("VESKA_PORTS")) previousPorts_ = old;
-        ::setenv("VESKA_PORTS", portDirectory_.c_str(), 1);
-        envSet_ = true;
-    }
     if (options_.installUsbBackend) {
-        platform::SetUsbBackendOverride(&usb_);
+        previousUsb_ = platform::UsbBackend();
+        platform::SetUsbBackend(&usb_);
         usbInstalled_ = true;
     }
     for (const FaultSetting& setting : options_.faults) SetFault(setting);
@@ -221,15 +217,8 @@ void VirtualBench::UnlinkPort(int n) {
 void VirtualBench::Stop() {
     std::lock_guard lock(portsMutex_);
     if (usbInstalled_) {
-        platform::SetUsbBackendOverride(nullptr);
+        platform::SetUsbBackend(previousUsb_);
         usbInstalled_ = false;
-    }
-    if (envSet_) {
-        if (previousPorts_)
-            ::setenv("VESKA_PORTS", previousPorts_->c_str(), 1);
-        else
-            ::unsetenv("VESKA_PORTS");
-        envSet_ = false;
     }
     sensorPty_.Stop();
     motorPty_.Stop();

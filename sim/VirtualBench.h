@@ -22,9 +22,9 @@ namespace veska::sim {
 struct BenchOptions {
     /// Port directory for the COMn links; "" makes a temporary one, removed at the end.
     std::string portDirectory;
-    /// Point VESKA_PORTS at the port directory (restored at the end).
-    bool setPortsEnvironment = false;
-    /// Install the simulated USB bus as the USB backend (uninstalled at the end).
+    /// Choose the simulated USB bus as the process's USB backend (the previous choice comes
+    /// back at the end). The COMn links are not named anywhere: a program names
+    /// PortDirectory() as its port directory itself.
     bool installUsbBackend = true;
     SensorOptions sensor;
     LineOptions sensorLine;
@@ -134,9 +134,8 @@ class VirtualBench {
     std::string portDirectory_;
     bool ownDirectory_ = false;
     bool usbInstalled_ = false;
-    bool envSet_ = false;
-    std::optional<std::string> previousPorts_;
     std::mutex portsMutex_;  ///< serialises fault switches that close or reopen ports
+    platform::D2xx* previousUsb_ = nullptr;  ///< chosen before the bench's bus
 };
 
 }  // namespace veska::sim

@@ -18,6 +18,9 @@ class BoardDriverExports : public analog::VoktDriver {
     explicit BoardDriverExports(driver::BoardDriver& driver) : driver_(driver) {}
 
     int32_t GetDevicesCnt(uint32_t* count) override { return driver_.GetDevicesCnt(count); }
+    int32_t GetDeviceSerialNumber(uint32_t index, uint32_t* number) override {
+        return driver_.GetDeviceSerialNumber(index, number);
+    }
     int32_t LockDevice(uint32_t index) override { return driver_.LockDevice(index); }
     int32_t GetCoefs(uint32_t index, float* gain, int16_t* offset) override {
         return driver_.GetCoefs(index, gain, offset);
@@ -58,6 +61,7 @@ class SimulatedBoardDriver final : private SimulatedBoardParts, public BoardDriv
     SimulatedBoardDriver(sim::VirtualBench& bench, platform::Clock& clock);
     SimulatedBoardDriver(const SimulatedBoardDriver&) = delete;
     SimulatedBoardDriver& operator=(const SimulatedBoardDriver&) = delete;
+    bool Simulated() const override { return true; }
 };
 
 }  // namespace veska::simhost

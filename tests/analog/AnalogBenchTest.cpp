@@ -33,6 +33,7 @@
 #include "simhost/SimulatedBoardDriver.h"
 #include "tests/main/FakeMainView.h"
 #include "tests/main/SimSensorRig.h"
+#include "tests/support/BenchRun.h"
 
 namespace veska::testing {
 namespace {
@@ -285,16 +286,7 @@ class VerificationBench : public ::testing::Test {
     }
 
     /// One run of a mode to its own end; false when it did not end within maxTicks.
-    bool RunMode(int32_t code, int maxTicks = 200000) {
-        state.benchModeCode = code;
-        cycle.ToggleMeasure();
-        for (int i = 0; i < maxTicks && cycle.Running(); ++i) cycle.TimerMainTimer();
-        if (cycle.Running()) {
-            cycle.ToggleMeasure();
-            return false;
-        }
-        return true;
-    }
+    bool RunMode(int32_t code) { return veska::testing::RunBenchMode(state, cycle, code); }
 
     std::filesystem::path dir;
     sim::VirtualBench bench{Options()};

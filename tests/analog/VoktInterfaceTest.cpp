@@ -1,5 +1,5 @@
-// The board client on a scripted fake of the driver, and once on the real library with
-// its simulated board (VESKA_USB=sim).
+// The board client on a scripted fake of the driver, and once on the simulated driver
+// library loaded as the programs load it.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -8,7 +8,10 @@
 #include <string>
 #include <vector>
 
+#include "analog/BenchBoard.h"
+#include "analog/LoadedDriver.h"
 #include "analog/VoktInterface.h"
+#include "tests/bench/FakeRunFrame.h"
 
 namespace {
 
@@ -28,10 +31,17 @@ class FakeVoktDriver final : public veska::analog::VoktDriver {
     std::vector<DeviceConfig> configs;
     std::vector<uint32_t> lengthsAsked;
     bool locked = false;
+    bool simulated = false;  ///< what Simulated() answers
+
+    bool Simulated() const override { return simulated; }
 
     int32_t GetDevicesCnt(uint32_t* count) override {
         *count = boards;
         return Result("GetDevicesCnt");
+    }
+    int32_t GetDeviceSerialNumber(uint32_t, uint32_t* number) override {
+        *number = 1;
+        return Result("GetDeviceSerialNumber");
     }
     int32_t LockDevice(uint32_t) override {
         const int32_t r = Result("LockDevice");
@@ -207,6 +217,22 @@ TEST_F(VoktInterfaceTest, AReadingShowsTheFirstWordAndRestartsAcquisition) {
     EXPECT_EQ(labels.voltage, "1.1001 V") << "show false leaves the labels";
 }
 
+TEST_F(VoktInterfaceTest, TheBenchFormMarksASimulatedBoardsReadings) {
+    for (const bool simulated : {false, true}) {
+        FakeVoktDriver d;
+        d.simulated = simulated;
+        TVOKT_Interface client(d, clock);
+        ASSERT_TRUE(client.OpenBoard());
+        veska::analog::BenchBoard board(client);
+        veska::testing::RecordingRunView view;
+        d.reads = {{0x01, 0x00}};
+        board.UpdateReading(true, view);
+        const std::string mark = simulated ? " (simulated)" : "";
+        EXPECT_EQ(view.readouts[veska::bench::Readout::BoardVoltage], "1.1001 V" + mark);
+        EXPECT_EQ(view.readouts[veska::bench::Readout::BoardCurrent], "2.200  mA" + mark);
+    }
+}
+
 TEST_F(VoktInterfaceTest, AShortOrFailedReadChangesNothing) {
     TVOKT_Interface board(driver, clock);
     ASSERT_TRUE(board.OpenBoard());
@@ -306,13 +332,15 @@ TEST_F(VoktInterfaceTest, CloseTwiceIsHarmless) {
     EXPECT_EQ(driver.calls.size(), 9u);
 }
 
-/// The client on libVOKTDrv.so and the board the library simulates for itself.
+/// The client on the simulated driver library, loaded as the programs load it.
 TEST(VoktInterfaceOnLibrary, ReadsTheSimulatedBoard) {
-    veska::analog::LibraryDriver library;
+    veska::analog::LoadedDriver library(VESKA_SIM_DRIVER_LIBRARY, true);
+    ASSERT_TRUE(library.Ready()) << library.Error();
     veska::platform::FakeClock clock;  // the client's own waits only
     FakeLabels labels;
     TVOKT_Interface board(library, clock);
-    ASSERT_TRUE(board.OpenBoard()) << "run with VESKA_USB=sim";
+    ASSERT_TRUE(board.OpenBoard());
+    EXPECT_TRUE(board.Simulated());
     EXPECT_GT(board.GetGain(), 0.0f);
     ASSERT_TRUE(board.StartSweep());
     for (int i = 0; i < 2000 && labels.voltage == veska::analog::kInitialVoltageCaption; ++i) {
@@ -326,6 +354,22 @@ TEST(VoktInterfaceOnLibrary, ReadsTheSimulatedBoard) {
     EXPECT_TRUE(board.StopBoard());
     EXPECT_TRUE(board.CloseBoard());
     EXPECT_FALSE(board.CloseBoard());
+}
+
+TEST(VoktInterfaceOnLibrary, AMissingLibraryAnswersLikeALibraryWithoutUsb) {
+    veska::analog::LoadedDriver missing("/nonexistent/libVOKTDrv-sim.so", true);
+    EXPECT_FALSE(missing.Ready());
+    EXPECT_NE(missing.Error().find("/nonexistent/libVOKTDrv-sim.so"), std::string::npos)
+        << missing.Error();
+    uint32_t count = 7;
+    EXPECT_EQ(missing.GetDevicesCnt(&count), VOKTDRV_ERR_NOT_READY);
+    veska::platform::FakeClock clock;
+    TVOKT_Interface board(missing, clock);
+    EXPECT_FALSE(board.OpenBoard());
+    // A library without the exports (this test program's C library) is not taken either.
+    veska::analog::LoadedDriver wrong("libc.so.6", false);
+    EXPECT_FALSE(wrong.Ready());
+    EXPECT_NE(wrong.Error().find("GetDevicesCnt"), std::string::npos) << wrong.Error();
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <atomic>
 #include <deque>
+#include <map>
 #include <optional>
 #include <set>
 #include <span>
@@ -119,7 +120,7 @@ class IdleBoard final : public bench::AnalogBoard {
 class RecordingRunView final : public bench::RunView {
   public:
     void ShowValue(const std::string& t) override { value = t; }
-    void ShowReadout(bench::Readout, const std::string&) override {}
+    void ShowReadout(bench::Readout which, const std::string& t) override { readouts[which] = t; }
     void ShowProgress(int) override {}
     void ChartClear() override { points.clear(); }
     void ChartAddPoint(double y, const std::string& label, bench::PointColour) override {
@@ -162,6 +163,7 @@ class RecordingRunView final : public bench::RunView {
     std::optional<std::string> reportFile;
     std::vector<std::string> presets;
     std::vector<std::string> images;
+    std::map<bench::Readout, std::string> readouts;  ///< the latest text of each read-out
 };
 
 class RecordingParamView final : public params::ParamView {

@@ -1,5 +1,5 @@
 /* A plain C client of libVOKTDrv.so: knows only the public header. Runs the calling order
- * of the setup program against the library's own simulated board (VESKA_USB=sim). */
+ * of the setup program against the simulated driver library in the place of libVOKTDrv.so. */
 #include <VOKTDrv.h>
 #include <stdio.h>
 #include <stdlib.h>

@@ -17,9 +17,11 @@
 #include "main/ProgramState.h"
 #include "main/StreamController.h"
 #include "sim/ParamMemory.h"
+#include "platform/SerialPort.h"
 #include "sim/VirtualBench.h"
 #include "tests/main/FakeMainView.h"
 #include "tests/main/SimSensorRig.h"
+#include "tests/support/BenchRun.h"
 
 namespace veska::testing {
 namespace {
@@ -28,7 +30,6 @@ constexpr const char* kTable = "0.05 70 170\n0.025 320 1060\n";
 
 sim::BenchOptions LoopBench() {
     sim::BenchOptions o;
-    o.setPortsEnvironment = true;
     o.installUsbBackend = false;
     o.sensor.noise = 0.0;
     o.stage = sim::StageGeometry{0.05, 70.0, 170.0};
@@ -52,6 +53,7 @@ class BenchLoopTest : public ::testing::Test {
         clock.maxRealSleepMs = 2;
         std::string error;
         ASSERT_TRUE(bench.Start(&error)) << error;
+        platform::SetPortDirectory(bench.PortDirectory());
         state.session.SetView(view);
         ASSERT_TRUE(state.session.OpenPort());
         ASSERT_EQ(state.session.Identify(), link::kStatusOk);
@@ -72,16 +74,7 @@ class BenchLoopTest : public ::testing::Test {
     }
 
     /// One run of a mode to its own end; false when it did not end within maxTicks.
-    bool RunMode(int32_t code, int maxTicks = 200000) {
-        state.benchModeCode = code;
-        cycle.ToggleMeasure();
-        for (int i = 0; i < maxTicks && cycle.Running(); ++i) cycle.TimerMainTimer();
-        if (cycle.Running()) {
-            cycle.ToggleMeasure();
-            return false;
-        }
-        return true;
-    }
+    bool RunMode(int32_t code) { return veska::testing::RunBenchMode(state, cycle, code); }
 
     /// Ticks the running run until pred holds or it ends; true when pred held.
     bool TickUntil(const std::function<bool()>& pred, int maxTicks = 200000) {

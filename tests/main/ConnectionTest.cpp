@@ -14,6 +14,7 @@
 #include "main/LinkStatus.h"
 #include "main/MainWindow.h"
 #include "main/StreamController.h"
+#include "platform/SerialPort.h"
 #include "sim/ParamMemory.h"
 #include "sim/PtyLink.h"
 #include "sim/SensorDevice.h"
@@ -39,7 +40,7 @@ struct WindowRig {
           device(world, Options()),
           line(device),
           pty(line, (std::filesystem::create_directories(portDir), (portDir / "COM9").string())) {
-        ::setenv("VESKA_PORTS", portDir.c_str(), 1);
+        platform::SetPortDirectory(portDir.c_str());
         std::string error;
         EXPECT_TRUE(pty.Start(&error)) << error;
         main::StartOptions options;
@@ -160,7 +161,7 @@ TEST(Connect, ClickWhileTheWindowAnimatesStopsAfterOpeningThePort) {
 TEST(Connect, APortThatDoesNotOpenIsReportedWithItsName) {
     WindowRig rig;
     rig.window->ComboBoxCOMChange("COM31");
-    ::setenv("VESKA_PORTS", "/nonexistent", 1);
+    platform::SetPortDirectory("/nonexistent");
     rig.window->ButtonConnectClick();
     ASSERT_EQ(rig.view.messages.size(), 1u);
     const lang::TextTable& t = rig.state.texts;
@@ -609,7 +610,7 @@ TEST(LinkLine, SaysWhyAConnectFailed) {
     EXPECT_FALSE(rig.view.TimerEnabled(Timer::TimerAnswer));
     EXPECT_EQ(rig.view.linkText, "Not connected");
 
-    ::setenv("VESKA_PORTS", "/nonexistent", 1);
+    platform::SetPortDirectory("/nonexistent");
     rig.window->ComboBoxCOMChange("COM31");
     rig.window->ButtonConnectClick();
     EXPECT_EQ(rig.view.linkText, "Not connected: COM31 (/dev/ttyS30) did not open");

@@ -13,6 +13,7 @@
 #include "link/Status.h"
 #include "params/SensorPortOpen.h"
 #include "params/SensorSet.h"
+#include "platform/SerialPort.h"
 #include "sim/PtyLink.h"
 #include "sim/SensorDevice.h"
 #include "sim/SensorLine.h"
@@ -564,9 +565,9 @@ TEST(SensorPortOpen, AFileThatIsNoSerialDeviceIsNamedSo) {
 
 TEST(SensorPortOpen, FailureShowsThePortNameWithItsPrefix) {
     Host host("\\\\.\\COM99");
-    ::setenv("VESKA_PORTS", "/nonexistent-port-dir", 1);
+    platform::SetPortDirectory("/nonexistent-port-dir");
     EXPECT_FALSE(host.Open());
-    ::unsetenv("VESKA_PORTS");
+    platform::SetPortDirectory("");
     ASSERT_EQ(host.view.boxes.size(), 1u);
     // After the language texts: the device tried and the system's reason.
     EXPECT_EQ(host.view.boxes[0].text, std::string("M0 - \\\\.\\COM99.") + CR + "M1" + CR +
@@ -582,11 +583,11 @@ class ParamTransferUsbTest : public ::testing::Test {
   protected:
     void SetUp() override {
         converter = &usb.AddConverter(device);
-        platform::SetUsbBackendOverride(&usb);
+        platform::SetUsbBackend(&usb);
     }
     void TearDown() override {
         host.reset();
-        platform::SetUsbBackendOverride(nullptr);
+        platform::SetUsbBackend(nullptr);
     }
 
     sim::World world;

@@ -7,33 +7,17 @@
 #include <vector>
 
 #include "params/SensorScan.h"
-#include "sim/ParamMemory.h"
-#include "sim/PtyLink.h"
-#include "sim/SensorDevice.h"
-#include "sim/SensorLine.h"
-#include "sim/World.h"
-#include "tests/support/RateGatedLine.h"
+#include "tests/support/MovedSensor.h"
 
 namespace veska::params {
 namespace {
 
-using veska::testing::RateGatedLine;
-
-class SensorScanTest : public ::testing::Test {
+class SensorScanTest : public ::testing::Test, protected veska::testing::MovedSensor {
   protected:
     void SetUp() override {
-        device.SetParam(sim::addr::kBaudCode, 57600 / 2400);
-        device.SetParam(sim::addr::kNetAddress, 9);
         std::string error;
-        ASSERT_TRUE(pty.Start(&error)) << error;
-        gate.Watch(pty.SlavePath());
+        ASSERT_TRUE(StartSensor(&error)) << error;
     }
-
-    sim::World world;
-    sim::SensorDevice device{world};
-    sim::SensorLine line{device};
-    RateGatedLine gate{device, line};
-    sim::PtyLink pty{gate};
 };
 
 TEST_F(SensorScanTest, FindsTheSensorAtItsRateAndAddressAndSkipsTheLineRatesLeft) {

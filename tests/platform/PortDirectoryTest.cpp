@@ -13,29 +13,23 @@
 namespace veska::platform {
 namespace {
 
-/// A temporary $VESKA_PORTS with a few entries; the previous value comes back afterwards.
+/// A temporary port directory with a few entries, named for the test; none afterwards.
 class PortDirectoryTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        if (const char* old = getenv("VESKA_PORTS")) saved_ = old;
-        hadValue_ = getenv("VESKA_PORTS") != nullptr;
         char templ[] = "/tmp/veska-ports-XXXXXX";
         ASSERT_NE(mkdtemp(templ), nullptr);
         dir_ = templ;
         for (const char* name : {"COM4", "com7", "sensor", "motor", ".hidden"})
             Link("/dev/null", name);
         Link("/nonexistent/device", "COM12");  // dangling: still names the port
-        setenv("VESKA_PORTS", dir_.c_str(), 1);
+        SetPortDirectory(dir_);
     }
 
     void TearDown() override {
         for (const std::string& name : made_) unlink((dir_ + "/" + name).c_str());
         rmdir(dir_.c_str());
-        if (hadValue_) {
-            setenv("VESKA_PORTS", saved_.c_str(), 1);
-        } else {
-            unsetenv("VESKA_PORTS");
-        }
+        SetPortDirectory("");
     }
 
     void Link(const char* target, const char* name) {
@@ -45,8 +39,6 @@ class PortDirectoryTest : public ::testing::Test {
 
     std::string dir_;
     std::vector<std::string> made_;
-    std::string saved_;
-    bool hadValue_ = false;
 };
 
 struct NameCase {
@@ -86,10 +78,10 @@ TEST_F(PortDirectoryTest, ResolvesPortNames) {
 }
 
 TEST_F(PortDirectoryTest, WithoutAPortDirectoryComPortsAreTheSerialDevices) {
-    unsetenv("VESKA_PORTS");
+    SetPortDirectory("");
     EXPECT_EQ(ResolvePortName("\\\\.\\COM4"), "/dev/ttyS3");
     EXPECT_EQ(ResolvePortName("sensor"), "sensor");
-    setenv("VESKA_PORTS", "", 1);
+    SetPortDirectory("");
     EXPECT_EQ(ResolvePortName("COM2"), "/dev/ttyS1");
 }
 
@@ -109,7 +101,7 @@ TEST_F(PortDirectoryTest, ListOffersOnlyTheComEntriesOfThePortDirectory) {
     for (auto it = ports.begin(); it != ports.end() - 4; ++it) {
         EXPECT_EQ(it->rfind("/dev/", 0), 0u) << *it;
     }
-    unsetenv("VESKA_PORTS");
+    SetPortDirectory("");
     EXPECT_TRUE(ListComPortEntries().empty());
 }
 

@@ -113,15 +113,21 @@ TEST(UsbBackendTest, AbortFlagsNeverFlushTheTransmitBuffer) {
     for (const Case& c : cases) EXPECT_EQ(FtPurgeMaskOfW32Flags(c.win32), c.ft) << c.win32;
 }
 
-TEST(UsbBackendTest, AnInstalledBackendWinsUntilItIsRemoved) {
-    std::unique_ptr<D2xx> installed = MakeLibFtdiBackend();
-    if (!installed) GTEST_SKIP() << "libftdi cannot start on this machine";
+TEST(UsbBackendTest, TheProgramsChoiceHoldsUntilItChoosesAgain) {
+    EXPECT_EQ(ParseUsbChoice(nullptr), UsbChoice::Real);
+    EXPECT_EQ(ParseUsbChoice(""), UsbChoice::Real);
+    EXPECT_EQ(ParseUsbChoice("LibFtdi"), UsbChoice::Real);
+    EXPECT_EQ(ParseUsbChoice("SIM"), UsbChoice::Simulated);
+    EXPECT_EQ(ParseUsbChoice("d2xx"), UsbChoice::Unknown);
+
+    std::unique_ptr<D2xx> chosen = MakeLibFtdiBackend();
+    if (!chosen) GTEST_SKIP() << "libftdi cannot start on this machine";
     D2xx* const before = UsbBackend();
-    SetUsbBackendOverride(installed.get());
-    EXPECT_EQ(UsbBackend(), installed.get());
-    SetUsbBackendOverride(nullptr);
-    EXPECT_EQ(UsbBackend(), before);
-    EXPECT_NE(UsbBackend(), installed.get());
+    SetUsbBackend(chosen.get());
+    EXPECT_EQ(UsbBackend(), chosen.get());
+    SetUsbBackend(nullptr);
+    EXPECT_EQ(UsbBackend(), nullptr) << "nothing chosen: no USB, whatever VESKA_USB says";
+    SetUsbBackend(before);
 }
 
 }  // namespace

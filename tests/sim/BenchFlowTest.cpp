@@ -14,6 +14,7 @@
 #include "link/MotorInterface.h"
 #include "link/Status.h"
 #include "platform/Clock.h"
+#include "platform/SerialPort.h"
 #include "sim/VirtualBench.h"
 
 namespace veska::sim {
@@ -28,7 +29,6 @@ constexpr double kEncoderTolerance = 5 * 0.0001 + 1e-5;
 
 BenchOptions CoupledBench() {
     BenchOptions o;
-    o.setPortsEnvironment = true;
     o.installUsbBackend = false;
     o.sensor.noise = 0.0;
     o.stage = StageGeometry{0.0125, 70.0, 170.0};
@@ -41,6 +41,7 @@ class BenchFlowTest : public ::testing::Test {
     void SetUp() override {
         std::string error;
         ASSERT_TRUE(bench.Start(&error)) << error;
+        platform::SetPortDirectory(bench.PortDirectory());
         ASSERT_EQ(link::OpenMotorPort(motor, "COM2", clock), kStatusOk);
     }
 

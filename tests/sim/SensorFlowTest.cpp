@@ -11,6 +11,7 @@
 #include "link/PortSelection.h"
 #include "link/Status.h"
 #include "platform/Clock.h"
+#include "platform/SerialPort.h"
 #include "sim/VirtualBench.h"
 
 namespace veska::sim {
@@ -23,7 +24,6 @@ constexpr const char* kCom4 = "\\\\.\\COM4";
 
 BenchOptions QuietBench() {
     BenchOptions o;
-    o.setPortsEnvironment = true;
     o.sensor.noise = 0.0;
     return o;
 }
@@ -33,6 +33,7 @@ class SensorFlowTest : public ::testing::Test {
     void SetUp() override {
         std::string error;
         ASSERT_TRUE(bench_.Start(&error)) << error;
+        platform::SetPortDirectory(bench_.PortDirectory());
         bench_.GetWorld().SetTargetMm(105);
     }
 

@@ -49,10 +49,11 @@ nlohmann::json ReadRecord(const std::string& path) {
 }
 
 /// A veskactl child with VESKA_USB=sim, its outputs in files of dir; it runs in cwd when
-/// one is given.
+/// one is given, and finds its COM ports in the port folder ports when one is given.
 class Child {
   public:
-    Child(const std::string& dir, const std::vector<std::string>& args, const std::string& cwd = {})
+    Child(const std::string& dir, const std::vector<std::string>& args, const std::string& cwd = {},
+          const std::string& ports = {})
         : outPath_(dir + "/stdout.txt"), errPath_(dir + "/stderr.txt") {
         std::vector<std::string> words{VESKACTL_PATH};
         words.insert(words.end(), args.begin(), args.end());
@@ -60,10 +61,11 @@ class Child {
         for (std::string& w : words) argv.push_back(w.data());
         argv.push_back(nullptr);
         // Everything the child needs is made before the fork: the test process has threads.
-        std::vector<std::string> env{"VESKA_USB=sim", "VESKA_TRACE="};
+        std::vector<std::string> env{"VESKA_USB=sim", "VESKA_TRACE=", "VESKA_PORTS=" + ports};
         for (char** e = environ; *e != nullptr; ++e) {
             const std::string entry = *e;
-            if (entry.rfind("VESKA_USB=", 0) != 0 && entry.rfind("VESKA_TRACE=", 0) != 0)
+            if (entry.rfind("VESKA_USB=", 0) != 0 && entry.rfind("VESKA_TRACE=", 0) != 0 &&
+                entry.rfind("VESKA_PORTS=", 0) != 0)
                 env.push_back(entry);
         }
         std::vector<char*> envp;
@@ -315,7 +317,6 @@ TEST_F(BenchRunTest, RunsIntoOneFolderKeepEveryRecord) {
 
 sim::BenchOptions SharedBench() {
     sim::BenchOptions o;
-    o.setPortsEnvironment = true;  // the child finds COM4, COM2 and COM7 through VESKA_PORTS
     o.installUsbBackend = false;
     o.timeScale = 20.0;
     return o;
@@ -337,8 +338,11 @@ TEST_F(BenchRunTest, AStopSignalEndsTheRunAsTheMeasureButtonDoes) {
         ASSERT_EQ(sensor.Param(kModeOfRunAddress), 0);
 
         // Nonline never ends by itself; its start sets "Mode of Run" 1.
-        Child child(dir, {"--language", dir + "/lang", "bench", "Nonline", "Temperature", "--out",
-                          dir + "/runs", "--yes"});
+        // The child finds COM4, COM2 and COM7 in the bench's port folder.
+        Child child(dir,
+                    {"--language", dir + "/lang", "bench", "Nonline", "Temperature", "--out",
+                     dir + "/runs", "--yes"},
+                    {}, bench.PortDirectory());
         ASSERT_TRUE(Eventually([&] { return sensor.Param(kModeOfRunAddress) == 1; }))
             << "signal " << signal;
         child.Signal(signal);

@@ -1,4 +1,5 @@
-// veskactl board against the simulated board that libVOKTDrv.so makes for itself.
+// veskactl board against the simulated driver library (VESKA_USB=sim) and the virtual
+// bench's board (--simulate); a simulated board's lines say so.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
@@ -13,9 +14,9 @@ struct BoardRun {
     std::string out;  ///< standard output and standard error together
 };
 
-BoardRun Board(const std::string& args, const char* usb = "sim") {
+BoardRun Board(const std::string& args, const char* usb = "sim", const char* options = "") {
     const std::string command = std::string("VESKA_USB=") + usb + " VESKA_TRACE= " + VESKACTL_PATH +
-                                " board " + args + " 2>&1";
+                                " " + options + " board " + args + " 2>&1";
     BoardRun run;
     FILE* pipe = ::popen(command.c_str(), "r");
     if (pipe == nullptr) return run;
@@ -30,14 +31,18 @@ BoardRun Board(const std::string& args, const char* usb = "sim") {
 TEST(BoardCommand, ListsTheSimulatedBoard) {
     const BoardRun run = Board("list");
     EXPECT_EQ(run.exitCode, 0) << run.out;
-    EXPECT_EQ(run.out, "slot=0 board=1\n");
+    EXPECT_EQ(run.out, "slot=0 board=1 simulated\n");
+    // The virtual bench's own board, whatever VESKA_USB says.
+    const BoardRun bench = Board("list", "libftdi", "--simulate");
+    EXPECT_EQ(bench.exitCode, 0) << bench.out;
+    EXPECT_EQ(bench.out, "slot=0 board=1 simulated\n");
 }
 
 TEST(BoardCommand, InfoPrintsTheCoefficients) {
     const BoardRun run = Board("info");
     EXPECT_EQ(run.exitCode, 0) << run.out;
     EXPECT_TRUE(std::regex_match(
-        run.out, std::regex("board=1 gain=0\\.000[0-9]+ offset=32805 \\(0x8025\\)\n")))
+        run.out, std::regex("board=1 gain=0\\.000[0-9]+ offset=32805 \\(0x8025\\) simulated\n")))
         << run.out;
 }
 
@@ -45,7 +50,7 @@ TEST(BoardCommand, ReadPrintsNReadings) {
     const BoardRun run = Board("read 3");
     EXPECT_EQ(run.exitCode, 0) << run.out;
     EXPECT_TRUE(std::regex_match(
-        run.out, std::regex("(U=-?[0-9]+\\.[0-9]{4} V I=-?[0-9]+\\.[0-9]{3} mA\n){3}")))
+        run.out, std::regex("(U=-?[0-9]+\\.[0-9]{4} V I=-?[0-9]+\\.[0-9]{3} mA simulated\n){3}")))
         << run.out;
 }
 
@@ -57,10 +62,13 @@ TEST(BoardCommand, BadArgumentsAreUsageErrors) {
 }
 
 TEST(BoardCommand, WithoutTheSimulatorThereIsNoBoard) {
-    // An unknown backend name leaves the driver without USB: every export answers 2.
+    // An unknown backend name leaves the program without USB: every export answers 2.
     const BoardRun run = Board("info", "none");
     EXPECT_EQ(run.exitCode, 3) << run.out;
     EXPECT_NE(run.out.find("result 2"), std::string::npos) << run.out;
+    // The delivered library never simulates: no board here is marked simulated.
+    const BoardRun real = Board("list", "libftdi");
+    EXPECT_EQ(real.out.find("simulated"), std::string::npos) << real.out;
 }
 
 }  // namespace

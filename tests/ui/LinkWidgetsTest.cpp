@@ -23,7 +23,7 @@
 #include "sim/SensorDevice.h"
 #include "sim/SensorLine.h"
 #include "sim/World.h"
-#include "tests/support/RateGatedLine.h"
+#include "tests/support/MovedSensor.h"
 #include "ui/SensorSearchDialog.h"
 #include "ui/TraceDock.h"
 
@@ -39,22 +39,14 @@ void MaybeScreenshot(QWidget& widget, const char* name) {
 }
 
 /// A sensor moved to 57600 bit/s and net address 9 on a pseudo-terminal.
-class SensorSearchTest : public ::testing::Test {
+class SensorSearchTest : public ::testing::Test, protected veska::testing::MovedSensor {
   protected:
     void SetUp() override {
-        device.SetParam(sim::addr::kBaudCode, 57600 / 2400);
-        device.SetParam(sim::addr::kNetAddress, 9);
         std::string error;
-        ASSERT_TRUE(pty.Start(&error)) << error;
-        gate.Watch(pty.SlavePath());
+        ASSERT_TRUE(StartSensor(&error)) << error;
         port = QString::fromStdString(pty.SlavePath());
     }
 
-    sim::World world{80, 50};
-    sim::SensorDevice device{world};
-    sim::SensorLine line{device};
-    veska::testing::RateGatedLine gate{device, line};
-    sim::PtyLink pty{gate};
     QString port;
 };
 

@@ -32,6 +32,7 @@
 #include "main/ProgramState.h"
 #include "platform/Clock.h"
 #include "platform/D2xx.h"
+#include "platform/SerialPort.h"
 #include "sim/ParamMemory.h"
 #include "sim/VirtualBench.h"
 #include "ui/AboutBox.h"
@@ -62,11 +63,11 @@ class MainFormTest : public ::testing::Test {
   protected:
     void SetUp() override {
         sim::BenchOptions options;
-        options.setPortsEnvironment = true;
         options.installUsbBackend = true;
         bench = std::make_unique<sim::VirtualBench>(options);
         std::string error;
         ASSERT_TRUE(bench->Start(&error)) << error;
+        platform::SetPortDirectory(bench->PortDirectory());
 
         state = std::make_unique<main::ProgramState>();
         form = std::make_unique<TFormMain>(*state);

@@ -19,6 +19,7 @@
 #include "main/ProgramState.h"
 #include "platform/Clock.h"
 #include "platform/D2xx.h"
+#include "platform/SerialPort.h"
 #include "sim/VirtualBench.h"
 #include "ui/AboutBox.h"
 #include "ui/BenchForm.h"
@@ -40,7 +41,6 @@ using namespace veska;
 struct Window {
     bool Start() {
         sim::BenchOptions options;
-        options.setPortsEnvironment = true;
         options.installUsbBackend = true;
         bench = std::make_unique<sim::VirtualBench>(options);
         std::string error;
@@ -48,6 +48,7 @@ struct Window {
             std::fprintf(stderr, "virtual bench: %s\n", error.c_str());
             return false;
         }
+        platform::SetPortDirectory(bench->PortDirectory());
         state = std::make_unique<main::ProgramState>();
         form = std::make_unique<ui::TFormMain>(*state);
         range = std::make_unique<ui::TFormRange>(form.get());

@@ -27,7 +27,7 @@
 #include "main/ProgramState.h"
 #include "platform/D2xx.h"
 #include "platform/FileIo.h"
-#include "simhost/SimulatedBoardDriver.h"
+#include "simhost/ProgramBackends.h"
 #include "tools/veskactl/BenchCommand.h"
 #include "tools/veskactl/Commands.h"
 #include "tools/veskactl/HeadlessView.h"
@@ -118,12 +118,9 @@ std::string ParseBenchArgs(const CommandArgs& args, BenchArgs& parsed) {
 }
 
 /// The board client's exports: on the virtual bench its own board, which samples the
-/// bench's sensor; otherwise the driver library.
+/// bench's sensor; otherwise the driver the program chose.
 std::unique_ptr<analog::VoktDriver> BoardDriverOf(Session& session) {
-    if (session.bench != nullptr) {
-        return std::make_unique<simhost::SimulatedBoardDriver>(*session.bench, session.clock);
-    }
-    return std::make_unique<analog::LibraryDriver>();
+    return simhost::ChooseBoardDriver(session.usb, session.bench, session.clock);
 }
 
 /// The program's parts for headless runs, composed as the window's composition root does:

@@ -1,13 +1,17 @@
-// veskactl board: the analog measurement board through libVOKTDrv.so, with the program's
-// own board client.
+// veskactl board: the analog measurement board through the driver the program chose
+// (libVOKTDrv.so, the simulated driver library, or the virtual bench's board), with the
+// program's own board client. A simulated board's lines end in "simulated".
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <string>
 
+#include "analog/LoadedDriver.h"
 #include "analog/VoktDriver.h"
 #include "analog/VoktInterface.h"
 #include "driver/VOKTDrv.h"
 #include "params/ParamCodings.h"
+#include "simhost/ProgramBackends.h"
 #include "tools/veskactl/Commands.h"
 #include "tools/veskactl/Session.h"
 
@@ -34,47 +38,69 @@ std::string DriverFailure(const char* call, int32_t result) {
            ")";
 }
 
+/// " simulated" for a simulated board's lines, "" otherwise.
+const char* Mark(const analog::VoktDriver& driver) {
+    return driver.Simulated() ? " simulated" : "";
+}
+
+/// The driver the program chose; null with a message when a driver library is missing.
+std::unique_ptr<analog::VoktDriver> ChosenDriver(Session& session) {
+    std::unique_ptr<analog::VoktDriver> driver =
+        simhost::ChooseBoardDriver(session.usb, session.bench, session.clock);
+    const auto* loaded = dynamic_cast<const analog::LoadedDriver*>(driver.get());
+    if (loaded != nullptr && driver->Simulated() && !loaded->Ready()) {
+        session.Fail(kExitPort, "board: the simulated driver library: " + loaded->Error());
+        return nullptr;
+    }
+    return driver;
+}
+
 int BoardList(Session& session) {
+    const std::unique_ptr<analog::VoktDriver> driver = ChosenDriver(session);
+    if (!driver) return kExitPort;
     uint32_t count = 0;
-    if (const int32_t r = ::GetDevicesCnt(&count); r != VOKTDRV_OK)
+    if (const int32_t r = driver->GetDevicesCnt(&count); r != VOKTDRV_OK)
         return session.Fail(kExitPort, DriverFailure("GetDevicesCnt", r));
     for (uint32_t slot = 0; slot < count; ++slot) {
         uint32_t number = 0;
-        if (const int32_t r = ::GetDeviceSerialNumber(slot, &number); r != VOKTDRV_OK)
+        if (const int32_t r = driver->GetDeviceSerialNumber(slot, &number); r != VOKTDRV_OK)
             return session.Fail(kExitPort, DriverFailure("GetDeviceSerialNumber", r));
-        session.out << "slot=" << slot << " board=" << number << '\n';
+        session.out << "slot=" << slot << " board=" << number << Mark(*driver) << '\n';
     }
     return kExitOk;
 }
 
 /// Opens the board as the program does at start-up; prints why not.
-int OpenBoard(Session& session, analog::TVOKT_Interface& board) {
+int OpenBoard(Session& session, analog::VoktDriver& driver, analog::TVOKT_Interface& board) {
     if (board.OpenBoard()) return kExitOk;
     uint32_t count = 0;
-    const int32_t r = ::GetDevicesCnt(&count);
+    const int32_t r = driver.GetDevicesCnt(&count);
     if (r != VOKTDRV_OK) return session.Fail(kExitPort, DriverFailure("GetDevicesCnt", r));
     if (count == 0) return session.Fail(kExitPort, "board: no board found");
     return session.Fail(kExitPort, "board: slot 0 could not be locked or its coefficients read");
 }
 
 int BoardInfo(Session& session) {
-    analog::LibraryDriver library;
-    analog::TVOKT_Interface board(library, session.clock);
-    if (const int code = OpenBoard(session, board); code != kExitOk) return code;
+    const std::unique_ptr<analog::VoktDriver> driver = ChosenDriver(session);
+    if (!driver) return kExitPort;
+    analog::TVOKT_Interface board(*driver, session.clock);
+    if (const int code = OpenBoard(session, *driver, board); code != kExitOk) return code;
     uint32_t number = 0;
-    (void)::GetDeviceSerialNumber(0, &number);
+    (void)driver->GetDeviceSerialNumber(0, &number);
     char line[128];
-    std::snprintf(line, sizeof line, "board=%u gain=%.9g offset=%u (0x%04X)\n", number,
-                  static_cast<double>(board.GetGain()), board.GetOffset(), board.GetOffset());
+    std::snprintf(line, sizeof line, "board=%u gain=%.9g offset=%u (0x%04X)%s\n", number,
+                  static_cast<double>(board.GetGain()), board.GetOffset(), board.GetOffset(),
+                  Mark(*driver));
     session.out << line;
     board.CloseBoard();
     return kExitOk;
 }
 
 int BoardRead(Session& session, int32_t count) {
-    analog::LibraryDriver library;
-    analog::TVOKT_Interface board(library, session.clock);
-    if (const int code = OpenBoard(session, board); code != kExitOk) return code;
+    const std::unique_ptr<analog::VoktDriver> driver = ChosenDriver(session);
+    if (!driver) return kExitPort;
+    analog::TVOKT_Interface board(*driver, session.clock);
+    if (const int code = OpenBoard(session, *driver, board); code != kExitOk) return code;
     if (!board.StartSweep()) {
         board.CloseBoard();
         return session.Fail(kExitLink, "board: the acquisition did not start");
@@ -92,9 +118,9 @@ int BoardRead(Session& session, int32_t count) {
             board.UpdateBoardReading(true, &sink);
         }
         char line[96];
-        std::snprintf(line, sizeof line, "U=%.4f V I=%.3f mA\n",
+        std::snprintf(line, sizeof line, "U=%.4f V I=%.3f mA%s\n",
                       static_cast<double>(board.BoardVoltage()),
-                      static_cast<double>(board.BoardCurrent()));
+                      static_cast<double>(board.BoardCurrent()), Mark(*driver));
         session.out << line << std::flush;
     }
     board.StopBoard();

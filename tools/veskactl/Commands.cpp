@@ -83,7 +83,9 @@ const std::vector<Command>& CommandTable() {
          "            board=B gain=G offset=O (0xHHHH)\n"
          "  read [N]  N live readings (default 1) of channel 0 as the bench shows them:\n"
          "            U=1.2345 V I=2.469 mA\n"
-         "With VESKA_USB=sim the library simulates a board of its own.\n",
+         "With VESKA_USB=sim the simulated driver library (libVOKTDrv-sim.so, built with the\n"
+         "tests) gives a board of its own; with --simulate the virtual bench's board answers.\n"
+         "A simulated board's lines end in \"simulated\".\n",
          1, 2, RunBoard},
         {"bench", "MODE... [--out DIR] [--seconds S] [--yes]",
          "Runs bench modes on the program's own run frame, in the given order on one\n"

@@ -17,6 +17,7 @@
 #include "params/SensorSession.h"
 #include "platform/Clock.h"
 #include "sim/DeviceFaults.h"
+#include "platform/D2xx.h"
 
 namespace veska::sim {
 class VirtualBench;
@@ -123,6 +124,8 @@ class Session {
     const Options options;
     /// The in-process virtual bench of --simulate (it outlives the session); null otherwise.
     sim::VirtualBench* bench = nullptr;
+    /// The USB devices the program chose at start-up (VESKA_USB).
+    platform::UsbChoice usb = platform::UsbChoice::Real;
     platform::Clock& clock;
     lang::TextTable texts;
     ConsoleView view;

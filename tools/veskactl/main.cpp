@@ -9,8 +9,10 @@
 #include <vector>
 
 #include "params/ParamCodings.h"
-#include "sim/SimUsbBackend.h"
+#include "platform/D2xx.h"
+#include "platform/SerialPort.h"
 #include "sim/VirtualBench.h"
+#include "simhost/ProgramBackends.h"
 #include "tools/veskactl/Commands.h"
 #include "tools/veskactl/Interrupt.h"
 #include "tools/veskactl/Session.h"
@@ -43,8 +45,8 @@ void PrintHelp(std::ostream& out) {
            "  --yes           answer the program's confirmations with OK (store, overwriting a\n"
            "                  file); without it they are refused and the command fails.\n"
            "  --simulate      run on the in-process virtual bench: COM4 the simulated sensor,\n"
-           "                  COM2 the motor controller, COM7 the encoder, VESKA_USB=sim for\n"
-           "                  the USB devices and the analog board.\n"
+           "                  COM2 the motor controller, COM7 the encoder, the bench's USB\n"
+           "                  devices and analog board.\n"
            "  --time-scale F  the virtual bench's speed (world time per real time, above 0,\n"
            "                  at most 1000). Default 1.\n"
            "  --sim-fault FAULT with --simulate: a fault of the virtual bench's devices,\n"
@@ -190,27 +192,30 @@ int main(int argc, char** argv) {
                      (synopsis.empty() ? "" : " " + synopsis));
     }
     veska::tools::CatchInterrupts();
-    // The virtual bench comes first: it points the COM ports at its devices and installs its
-    // USB bus before anything asks for a port or the USB backend.
+    // The devices are chosen once, here: the virtual bench's (its port folder and its USB
+    // bus), or the port folder of VESKA_PORTS and the USB devices VESKA_USB names.
+    const veska::platform::UsbChoice usb =
+        veska::platform::ParseUsbChoice(std::getenv("VESKA_USB"));
     std::unique_ptr<veska::sim::VirtualBench> bench;
     if (options.simulate) {
         veska::sim::BenchOptions benchOptions;
-        benchOptions.setPortsEnvironment = true;
         benchOptions.installUsbBackend = true;
         benchOptions.timeScale = options.timeScale;
         benchOptions.faults = options.simFaults;
-        // The driver library then finds a simulated board of its own.
-        ::setenv("VESKA_USB", "sim", 0);
         bench = std::make_unique<veska::sim::VirtualBench>(benchOptions);
         std::string error;
         if (!bench->Start(&error)) {
             std::cerr << "veskactl: the virtual bench did not start: " << error << '\n';
             return veska::tools::kExitPort;
         }
+        veska::platform::SetPortDirectory(bench->PortDirectory());
     } else {
-        veska::sim::InstallSimUsbBackendIfChosen();
+        const char* ports = std::getenv("VESKA_PORTS");
+        veska::platform::SetPortDirectory(ports != nullptr ? ports : "");
     }
+    veska::simhost::ChooseUsbDevices(usb, bench.get());
     veska::tools::Session session(options, std::cout, std::cerr);
     session.bench = bench.get();
+    session.usb = usb;
     return command->run(session, args);
 }
