@@ -78,7 +78,10 @@ std::string PlausibilityProblem(const MotorTable& table, int i) {
     const double step = table.stepLength[i];
     const int32_t start = table.travelStart[i];
     const int32_t travel = table.travelLength[i];
-    if (!(step >= L::kMinStepMm && step <= L::kMaxStepMm)) {
+    // Compared in single precision, as the table holds it: "0.0001" is just below 0.0001.
+    const float stepRead = table.stepLength[i];
+    if (!(stepRead >= static_cast<float>(L::kMinStepMm) &&
+          stepRead <= static_cast<float>(L::kMaxStepMm))) {
         return record + "step length " + PlainNumber(step) + " mm is not plausible (" +
                PlainNumber(L::kMinStepMm) + " to " + PlainNumber(L::kMaxStepMm) + " mm)";
     }

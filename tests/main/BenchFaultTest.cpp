@@ -94,7 +94,7 @@ INSTANTIATE_TEST_SUITE_P(
         StageFaultCase{"NeverAtRest", "stage:stall", "did not come to rest", false},
         StageFaultCase{"HungUp", "stage:vanish", "the motor controller stopped answering", false},
         StageFaultCase{"Frozen", "stage:frozen", "the stage does not move the target", true}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& p) { return std::string(p.param.name); });
 
 TEST_F(BenchFaultTest, AFrozenStageFailsTheSynchronousSweepToo) {
     ASSERT_TRUE(bench.SetFault("stage:frozen"));
@@ -127,8 +127,8 @@ TEST_P(EncoderFaultTest, EndsTheSweepAsAnErrorNamingTheEncoder) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Encoder, EncoderFaultTest, ::testing::Values(3, 900),
-                         [](const auto& info) {
-                             return info.param < 100 ? std::string("Early") : std::string("Late");
+                         [](const auto& p) {
+                             return p.param < 100 ? std::string("Early") : std::string("Late");
                          });
 
 TEST_F(BenchFaultTest, AnImplausibleMotorRecordIsRefusedBeforeTheStageMoves) {
@@ -184,7 +184,7 @@ INSTANTIATE_TEST_SUITE_P(Stop, StopWhileMovingTest,
                          ::testing::Values(StopCase{"Homing", bench::kModePoverka, 3},
                                            StopCase{"SynchronousSweep",
                                                     bench::kModeSynchroCalibration, 1}),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& p) { return std::string(p.param.name); });
 
 TEST_F(BenchFaultTest, AStopIsHeardBetweenTheRequestsToASilentSensor) {
     bool stopAsked = false;

@@ -362,13 +362,15 @@ TEST_F(BenchRunTest, AStopSignalEndsTheRunAsTheMeasureButtonDoes) {
     }
 }
 
-/// A stage fault, an encoder fault or a motor table no stage has, through veskactl's own
+/// A stage, encoder or board fault, or a motor table no stage has, through veskactl's own
 /// virtual bench: the run is an error that says why, with exit status 8.
 struct DeviceFaultCase {
     const char* name;
+    const char* mode;
     std::vector<std::string> faults;  ///< --sim-fault texts
     const char* motorTable;
     const char* words;  ///< on the terminal and in the record's reason
+    bool needsEncoder;  ///< the fault shows only with the encoder present
 };
 
 class BenchDeviceFaultTest : public BenchRunTest,
@@ -379,8 +381,14 @@ TEST_P(BenchDeviceFaultTest, EndsTheRunAsAnErrorWithItsReason) {
     std::ofstream(dir + "/Motor.dat") << c.motorTable;
     std::vector<std::string> args{"--simulate", "--time-scale", "20", "--language", dir + "/lang"};
     for (const std::string& fault : c.faults) args.insert(args.end(), {"--sim-fault", fault});
-    args.insert(args.end(), {"bench", "poverka", "--out", dir + "/runs"});
-    const CtlResult run = Child(dir, args, dir).Wait();
+    args.insert(args.end(), {"bench", c.mode, "--out", dir + "/runs"});
+    CtlResult run = Child(dir, args, dir).Wait();
+    // The simulated encoder learns the host's rate from the pty when it reads a batch: on a
+    // loaded machine it may read the rate switch only after the host changed its rate, miss
+    // it, and be absent for that run. Such a run says nothing about the fault: run it again.
+    for (int again = 0; again < 3 && c.needsEncoder && run.exitCode != 8; ++again) {
+        run = Child(dir, args, dir).Wait();
+    }
     EXPECT_EQ(run.exitCode, 8) << run.err;
     EXPECT_NE(run.err.find(c.words), std::string::npos) << run.err;
     ASSERT_FALSE(run.out.empty()) << run.err;
@@ -394,15 +402,27 @@ TEST_P(BenchDeviceFaultTest, EndsTheRunAsAnErrorWithItsReason) {
 INSTANTIATE_TEST_SUITE_P(
     Bench, BenchDeviceFaultTest,
     ::testing::Values(
-        DeviceFaultCase{"StageHangsUp", {"stage:vanish@400"}, "0.05 70 170\n0.025 320 1060\n",
-                        "the motor controller stopped answering"},
-        DeviceFaultCase{"EncoderSilent", {"encoder:silent@300"}, "0.05 70 170\n0.025 320 1060\n",
-                        "the encoder stopped answering"},
-        DeviceFaultCase{"FrozenStage", {"stage:frozen"}, "0.05 70 170\n0.025 320 1060\n",
-                        "the stage does not move the target"},
-        DeviceFaultCase{"ImplausibleStep", {}, "0.0000001 70 170\n",
-                        "Motor.dat record 0: step length 0.0000001 mm is not plausible"}),
-    [](const auto& info) { return std::string(info.param.name); });
+        DeviceFaultCase{"StageHangsUp", "Poverka", {"stage:vanish@400"},
+                        "0.05 70 170\n0.025 320 1060\n", "the motor controller stopped answering",
+                        false},
+        DeviceFaultCase{"EncoderSilent", "Poverka", {"encoder:silent@300"},
+                        "0.05 70 170\n0.025 320 1060\n", "the encoder stopped answering", true},
+        DeviceFaultCase{"FrozenStage", "Poverka", {"stage:frozen"},
+                        "0.05 70 170\n0.025 320 1060\n", "the stage does not move the target",
+                        true},
+        DeviceFaultCase{"ImplausibleStep", "Poverka", {}, "0.0000001 70 170\n",
+                        "Motor.dat record 0: step length 0.0000001 mm is not plausible", false},
+        DeviceFaultCase{"NoBoardForTheCheck", "0_10V_Check", {"board:vanish"},
+                        "0.05 70 170\n0.025 320 1060\n",
+                        "no analog board is open; the output cannot be measured and nothing was "
+                        "written to the sensor",
+                        false},
+        DeviceFaultCase{"BoardLostMidAdjustment", "0_10V_Adjustment", {"board:vanish@200"},
+                        "0.05 70 170\n0.025 320 1060\n",
+                        "the analog board stopped delivering readings; the levels found on the "
+                        "sensor are restored",
+                        false}),
+    [](const auto& p) { return std::string(p.param.name); });
 
 sim::BenchOptions CoarseBench(double timeScale) {
     sim::BenchOptions o = SharedBench();
@@ -454,7 +474,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(StopCase{"InterruptWhileHoming", SIGINT, "Poverka", 3, 1},
                       StopCase{"TerminateDuringTheSynchronousSweep", SIGTERM, "Synchro_Poverka",
                                1, 8}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& p) { return std::string(p.param.name); });
 
 TEST_F(BenchRunTest, ASignalDuringTheUploadFinishesItAndTheRunEndsStopped) {
     sim::VirtualBench bench(CoarseBench(20.0));
