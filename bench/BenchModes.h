@@ -197,12 +197,12 @@ class SweepRun final : public RunMode {
 
     int32_t code_;
     bool started_ = false;
-    bool complete_ = false;  ///< sampleWrapped: the run recorded its whole sweep
-    uint32_t samples_ = 0;   ///< stepping runs: samples stored (one past the newest)
-    int32_t plotted_ = 0;    ///< synchronous runs: streamed samples on the chart
-    int failuresHere_ = 0;   ///< stepping runs: failed requests in a row at this position
-    int encoderFailures_ = 0;        ///< stepping runs: failed encoder reads in a row
-    double firstEncoderMm_ = 0.0;    ///< stepping runs: the encoder at the first sample [mm]
+    bool complete_ = false;        ///< sampleWrapped: the run recorded its whole sweep
+    uint32_t samples_ = 0;         ///< stepping runs: samples stored (one past the newest)
+    int32_t plotted_ = 0;          ///< synchronous runs: streamed samples on the chart
+    int failuresHere_ = 0;         ///< stepping runs: failed requests in a row at this position
+    int encoderFailures_ = 0;      ///< stepping runs: failed encoder reads in a row
+    double firstEncoderMm_ = 0.0;  ///< stepping runs: the encoder at the first sample [mm]
     std::optional<double> encoderAtRecording_;  ///< synchronous runs: the encoder at the start
     uint32_t incrementPeriod_ = 2000;
     MoveDeadline deadline_;

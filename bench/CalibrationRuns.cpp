@@ -322,11 +322,11 @@ bool SweepRun::StageMovedTarget(RunFrame& frame, int32_t index, float position) 
     const double asked = static_cast<double>(index) * run.sampleStep;
     const double seen = std::fabs(static_cast<double>(position) - firstEncoderMm_);
     if (seen >= 0.5 * asked) return true;
-    run.Conclude(RunOutcome::Error,
-                 "the stage does not move the target: the encoder saw " +
-                     lang::FormatFixed(seen, 3) + " mm of the " + lang::FormatFixed(asked, 3) +
-                     " mm the motor was told to move over " + std::to_string(index) +
-                     " increments; nothing is reported");
+    run.Conclude(RunOutcome::Error, "the stage does not move the target: the encoder saw " +
+                                        lang::FormatFixed(seen, 3) + " mm of the " +
+                                        lang::FormatFixed(asked, 3) +
+                                        " mm the motor was told to move over " +
+                                        std::to_string(index) + " increments; nothing is reported");
     frame.EndRun();
     return false;
 }
@@ -387,8 +387,9 @@ bool SweepRun::SynchronousMoveMadeSteps(RunFrame& frame, int32_t count) {
     } else if (encoderAtRecording_) {
         const double asked = static_cast<double>(expected) * run.sampleStep;
         if (!frame.ReadEncoderPosition()) {
-            why = "the encoder stopped answering during the synchronous move: the stage's "
-                  "travel cannot be checked";
+            why =
+                "the encoder stopped answering during the synchronous move: the stage's "
+                "travel cannot be checked";
         } else {
             const double seen =
                 std::fabs(static_cast<double>(run.encoderPosition) - *encoderAtRecording_);

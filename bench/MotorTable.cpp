@@ -91,8 +91,7 @@ std::string PlausibilityProblem(const MotorTable& table, int i) {
     }
     if (travel < L::kMinTravelMm || travel > L::kMaxTravelMm) {
         return record + "travel " + std::to_string(travel) + " mm is not plausible (" +
-               std::to_string(L::kMinTravelMm) + " to " + std::to_string(L::kMaxTravelMm) +
-               " mm)";
+               std::to_string(L::kMinTravelMm) + " to " + std::to_string(L::kMaxTravelMm) + " mm)";
     }
     if (travel / step > L::kMaxTravelSteps) {
         return record + "travel " + std::to_string(travel) + " mm at " + PlainNumber(step) +

@@ -119,8 +119,7 @@ TEST(MotorTableFile, RecordsWithValuesNoStageHasAreRefusedByNameAndValue) {
     EXPECT_TRUE(veska::bench::UsableRecord(t, 0));
     for (int i = 1; i < 5; ++i) EXPECT_FALSE(veska::bench::UsableRecord(t, i)) << i;
     // More steps than the controller counts in one move.
-    EXPECT_NE(ParseMotorTable("0.0001 70 9000\n").refusal[0].find("more steps"),
-              std::string::npos);
+    EXPECT_NE(ParseMotorTable("0.0001 70 9000\n").refusal[0].find("more steps"), std::string::npos);
     // The shipped stages are plausible.
     const MotorTable shipped = ParseMotorTable("0.0125 70 170\n0.025 320 1060\n");
     EXPECT_TRUE(shipped.refusal[0].empty() && shipped.refusal[1].empty());

@@ -80,7 +80,8 @@ TEST_P(StageFaultTest, EndsTheSweepAsAnErrorThatSaysWhy) {
                                  << ::testing::PrintToString(cycle.run.method);
     // A stage that cannot be brought to rest is named as such on the window.
     bool named = false;
-    for (const auto& m : view.messages) named |= m.text.find("could not be stopped") != std::string::npos;
+    for (const auto& m : view.messages)
+        named |= m.text.find("could not be stopped") != std::string::npos;
     EXPECT_EQ(named, !c.stoppable);
     ExpectNothingReported();
     ExpectSensorSettingsRestored();
@@ -126,10 +127,9 @@ TEST_P(EncoderFaultTest, EndsTheSweepAsAnErrorNamingTheEncoder) {
     EXPECT_TRUE(StageAtRest());
 }
 
-INSTANTIATE_TEST_SUITE_P(Encoder, EncoderFaultTest, ::testing::Values(3, 900),
-                         [](const auto& p) {
-                             return p.param < 100 ? std::string("Early") : std::string("Late");
-                         });
+INSTANTIATE_TEST_SUITE_P(Encoder, EncoderFaultTest, ::testing::Values(3, 900), [](const auto& p) {
+    return p.param < 100 ? std::string("Early") : std::string("Late");
+});
 
 TEST_F(BenchFaultTest, AnImplausibleMotorRecordIsRefusedBeforeTheStageMoves) {
     state.motorTable = bench::ParseMotorTable("0.0000001 70 170\n");

@@ -23,7 +23,6 @@
 
 namespace veska::testing {
 
-
 inline constexpr const char* kTable = "0.05 70 170\n0.025 320 1060\n";
 
 inline sim::BenchOptions LoopBench() {
@@ -37,8 +36,7 @@ inline sim::BenchOptions LoopBench() {
 
 class VirtualBenchRunTest : public ::testing::Test {
   protected:
-    explicit VirtualBenchRunTest(const sim::BenchOptions& options = LoopBench())
-        : bench(options) {}
+    explicit VirtualBenchRunTest(const sim::BenchOptions& options = LoopBench()) : bench(options) {}
 
     void SetUp() override {
         clock.maxRealSleepMs = 2;

@@ -402,22 +402,40 @@ TEST_P(BenchDeviceFaultTest, EndsTheRunAsAnErrorWithItsReason) {
 INSTANTIATE_TEST_SUITE_P(
     Bench, BenchDeviceFaultTest,
     ::testing::Values(
-        DeviceFaultCase{"StageHangsUp", "Poverka", {"stage:vanish@400"},
-                        "0.05 70 170\n0.025 320 1060\n", "the motor controller stopped answering",
+        DeviceFaultCase{"StageHangsUp",
+                        "Poverka",
+                        {"stage:vanish@400"},
+                        "0.05 70 170\n0.025 320 1060\n",
+                        "the motor controller stopped answering",
                         false},
-        DeviceFaultCase{"EncoderSilent", "Poverka", {"encoder:silent@300"},
-                        "0.05 70 170\n0.025 320 1060\n", "the encoder stopped answering", true},
-        DeviceFaultCase{"FrozenStage", "Poverka", {"stage:frozen"},
-                        "0.05 70 170\n0.025 320 1060\n", "the stage does not move the target",
+        DeviceFaultCase{"EncoderSilent",
+                        "Poverka",
+                        {"encoder:silent@300"},
+                        "0.05 70 170\n0.025 320 1060\n",
+                        "the encoder stopped answering",
                         true},
-        DeviceFaultCase{"ImplausibleStep", "Poverka", {}, "0.0000001 70 170\n",
-                        "Motor.dat record 0: step length 0.0000001 mm is not plausible", false},
-        DeviceFaultCase{"NoBoardForTheCheck", "0_10V_Check", {"board:vanish"},
+        DeviceFaultCase{"FrozenStage",
+                        "Poverka",
+                        {"stage:frozen"},
+                        "0.05 70 170\n0.025 320 1060\n",
+                        "the stage does not move the target",
+                        true},
+        DeviceFaultCase{"ImplausibleStep",
+                        "Poverka",
+                        {},
+                        "0.0000001 70 170\n",
+                        "Motor.dat record 0: step length 0.0000001 mm is not plausible",
+                        false},
+        DeviceFaultCase{"NoBoardForTheCheck",
+                        "0_10V_Check",
+                        {"board:vanish"},
                         "0.05 70 170\n0.025 320 1060\n",
                         "no analog board is open; the output cannot be measured and nothing was "
                         "written to the sensor",
                         false},
-        DeviceFaultCase{"BoardLostMidAdjustment", "0_10V_Adjustment", {"board:vanish@200"},
+        DeviceFaultCase{"BoardLostMidAdjustment",
+                        "0_10V_Adjustment",
+                        {"board:vanish@200"},
                         "0.05 70 170\n0.025 320 1060\n",
                         "the analog board stopped delivering readings; the levels found on the "
                         "sensor are restored",
@@ -454,12 +472,14 @@ TEST_P(BenchStopTest, LeavesTheStageAtRestBeforeVeskactlExits) {
                 dir, bench.PortDirectory());
     ASSERT_TRUE(Eventually([&] {
         const auto now = sim::World::SteadyClock::now();
-        return stage.StateNibble(now) == c.movingState && (stage.Outputs() & c.outputs) == c.outputs;
+        return stage.StateNibble(now) == c.movingState &&
+               (stage.Outputs() & c.outputs) == c.outputs;
     }));
     const sim::StageCounters moving = stage.Counters();
     child.Signal(c.signal);
     const CtlResult run = child.Wait();
-    EXPECT_FALSE(stage.Moving(sim::World::SteadyClock::now())) << "the stage is at rest at the exit";
+    EXPECT_FALSE(stage.Moving(sim::World::SteadyClock::now()))
+        << "the stage is at rest at the exit";
     EXPECT_LT(stage.Counters().steps, moving.steps) << "the move was cut short";
     EXPECT_EQ(run.exitCode, 6) << run.err;
     EXPECT_NE(run.err.find("veskactl: stopping: "), std::string::npos) << run.err;
@@ -469,12 +489,12 @@ TEST_P(BenchStopTest, LeavesTheStageAtRestBeforeVeskactlExits) {
     EXPECT_EQ(record["outcome"], "stopped") << record["reason"];
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Bench, BenchStopTest,
-    ::testing::Values(StopCase{"InterruptWhileHoming", SIGINT, "Poverka", 3, 1},
-                      StopCase{"TerminateDuringTheSynchronousSweep", SIGTERM, "Synchro_Poverka",
-                               1, 8}),
-    [](const auto& p) { return std::string(p.param.name); });
+INSTANTIATE_TEST_SUITE_P(Bench, BenchStopTest,
+                         ::testing::Values(StopCase{"InterruptWhileHoming", SIGINT, "Poverka", 3,
+                                                    1},
+                                           StopCase{"TerminateDuringTheSynchronousSweep", SIGTERM,
+                                                    "Synchro_Poverka", 1, 8}),
+                         [](const auto& p) { return std::string(p.param.name); });
 
 TEST_F(BenchRunTest, ASignalDuringTheUploadFinishesItAndTheRunEndsStopped) {
     sim::VirtualBench bench(CoarseBench(20.0));
@@ -504,8 +524,8 @@ TEST_F(BenchRunTest, AnOutputFolderLostMidRunIsAnErrorWithANonZeroExit) {
     std::string error;
     ASSERT_TRUE(bench.Start(&error)) << error;
     std::ofstream(dir + "/Motor.dat") << "0.05 70 170\n0.025 320 1060\n";
-    Child child(dir, {"--language", dir + "/lang", "bench", "Poverka", "--out", dir + "/runs"},
-                dir, bench.PortDirectory());
+    Child child(dir, {"--language", dir + "/lang", "bench", "Poverka", "--out", dir + "/runs"}, dir,
+                bench.PortDirectory());
     // Once the recording is under way the folder is replaced by a file.
     ASSERT_TRUE(Eventually([&] { return bench.GetStage().Counters().forwardMoves > 100; }));
     fs::rename(dir + "/runs", dir + "/runs.gone");
