@@ -519,6 +519,27 @@ TEST_F(BenchRunTest, ASignalDuringTheUploadFinishesItAndTheRunEndsStopped) {
     EXPECT_EQ(record["files"].size(), 1u) << "the table file was saved";
 }
 
+TEST_F(BenchRunTest, AStopWithASilentSensorIsAcknowledgedAtOnceAndEndsStopped) {
+    sim::VirtualBench bench(CoarseBench(20.0));
+    std::string error;
+    ASSERT_TRUE(bench.Start(&error)) << error;
+    std::ofstream(dir + "/Motor.dat") << "0.05 70 170\n0.025 320 1060\n";
+    Child child(dir, {"--language", dir + "/lang", "bench", "Poverka", "--out", dir + "/runs"}, dir,
+                bench.PortDirectory());
+    ASSERT_TRUE(Eventually([&] { return bench.GetStage().Counters().forwardMoves > 50; }));
+    bench.Sensor().SetSilent(true);
+    child.Signal(SIGINT);
+    // The terminal says so while the sensor is still silent, before the run can end.
+    EXPECT_TRUE(Eventually([&] {
+        return ReadText(dir + "/stderr.txt").find("veskactl: stopping: ") != std::string::npos;
+    }));
+    bench.Sensor().SetSilent(false);
+    const CtlResult run = child.Wait();
+    EXPECT_EQ(run.exitCode, 6) << run.err;
+    EXPECT_FALSE(bench.GetStage().Moving(sim::World::SteadyClock::now()));
+    EXPECT_EQ(bench.Sensor().Param(kModeOfRunAddress), 0);
+}
+
 TEST_F(BenchRunTest, AnOutputFolderLostMidRunIsAnErrorWithANonZeroExit) {
     sim::VirtualBench bench(CoarseBench(20.0));
     std::string error;
