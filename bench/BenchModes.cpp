@@ -2,6 +2,7 @@
 
 #include <filesystem>
 
+#include "link/Status.h"
 #include "params/ParamView.h"
 #include "platform/FileIo.h"
 
@@ -10,6 +11,19 @@ namespace veska::bench {
 void MoveDeadline::Arm(platform::Clock& clock, uint32_t boundMs) {
     start_ = clock.TickCount();
     boundMs_ = boundMs;
+    failures_ = 0;
+}
+
+MoveState MoveDeadline::Poll(MotorDrive& motor, platform::Clock& clock) {
+    uint8_t nibble = 0xFF;
+    lastStatus_ = motor.ReadStatus(nibble);
+    if (lastStatus_ == link::kStatusOk) {
+        failures_ = 0;
+        if (nibble == 0) return MoveState::AtRest;
+    } else if (++failures_ >= kRestReadFailures) {
+        return MoveState::Lost;
+    }
+    return Expired(clock) ? MoveState::Expired : MoveState::Moving;
 }
 
 bool MoveDeadline::Expired(platform::Clock& clock) const {
@@ -23,7 +37,10 @@ bool CheckStageRecord(RunFrame& frame, int record) {
     for (const std::string& folder : MotorTableFolders()) {
         searched += (searched.empty() ? "" : ", ") + folder;
     }
-    const std::string text = table.recordCount == 0
+    const bool refused = record >= 0 && record < table.recordCount &&
+                         record < MotorTable::kMaxRecords && !table.refusal[record].empty();
+    const std::string text = refused ? table.refusal[record] + ": the stage cannot be moved."
+                             : table.recordCount == 0
                                  ? std::string("The motor table (") + kMotorTableFile +
                                        ") is empty or missing (looked in " + searched +
                                        "): the stage cannot be moved."
@@ -58,25 +75,51 @@ void EndOnStalledMove(RunFrame& frame, const std::string& what) {
     frame.EndRun();
 }
 
-void EndStreamedMoveAtRest(RunFrame& frame, const MoveDeadline& deadline, const std::string& what,
-                           bool& complete) {
-    if (AtRest(frame.Devices().motor)) {
-        frame.Stream().Stop(1);
-        complete = true;
-        frame.CurrentValue().store(static_cast<float>(frame.Samples().Index()));
-        frame.EndRun();
-    } else if (deadline.Expired(frame.Clock())) {
+void EndOnLostController(RunFrame& frame, const std::string& what, int32_t status) {
+    frame.Run().Conclude(RunOutcome::Error, what +
+                                                ": the motor controller stopped answering "
+                                                "(motor status " +
+                                                std::to_string(status) + ", " +
+                                                link::StatusMeaning(status) + ")");
+    frame.EndRun();
+}
+
+void EndOnFailedWait(RunFrame& frame, const std::string& what, const RestWait& wait) {
+    if (wait.lost) {
+        EndOnLostController(frame, what, wait.lastStatus);
+    } else {
         EndOnStalledMove(frame, what);
     }
 }
 
-std::optional<Positioning> PositioningAfterHoming(RunFrame& frame, const MoveDeadline& deadline) {
-    MotorDrive& motor = frame.Devices().motor;
-    if (!AtRest(motor)) {
-        if (deadline.Expired(frame.Clock())) EndOnStalledMove(frame, "homing");
-        return std::nullopt;
+bool MoveEnded(RunFrame& frame, MoveDeadline& deadline, const std::string& what) {
+    switch (deadline.Poll(frame.Devices().motor, frame.Clock())) {
+        case MoveState::AtRest:
+            return true;
+        case MoveState::Moving:
+            return false;
+        case MoveState::Expired:
+            EndOnStalledMove(frame, what);
+            return false;
+        case MoveState::Lost:
+            EndOnLostController(frame, what, deadline.LastStatus());
+            return false;
     }
-    Settle(motor, frame.Clock());
+    return false;
+}
+
+void EndStreamedMoveAtRest(RunFrame& frame, MoveDeadline& deadline, const std::string& what,
+                           bool& complete) {
+    if (!MoveEnded(frame, deadline, what)) return;
+    frame.Stream().Stop(1);
+    complete = true;
+    frame.CurrentValue().store(static_cast<float>(frame.Samples().Index()));
+    frame.EndRun();
+}
+
+std::optional<Positioning> PositioningAfterHoming(RunFrame& frame, MoveDeadline& deadline) {
+    if (!MoveEnded(frame, deadline, "homing")) return std::nullopt;
+    Settle(frame.Devices().motor, frame.Clock());
     const params::ConnectionState& conn = frame.Session().conn;
     return ComputePositioning(frame.Motors(), conn.motorRecord, conn.baseDistance,
                               conn.measuringRange);

@@ -9,16 +9,30 @@
 
 namespace veska::bench {
 
+/// Where a move that the ticks poll stands.
+enum class MoveState {
+    Moving,   ///< still under way, within its bound
+    AtRest,   ///< ended
+    Expired,  ///< still under way past its bound
+    Lost,     ///< kRestReadFailures status reads in a row failed: the controller is gone
+};
+
 /// A deadline on a move that the ticks poll for its end: armed with a bound [ms] on the
-/// frame's clock.
+/// frame's clock. It also counts the failed status reads in a row of its polls.
 class MoveDeadline {
   public:
     void Arm(platform::Clock& clock, uint32_t boundMs);
     bool Expired(platform::Clock& clock) const;
+    /// One status poll of the move.
+    MoveState Poll(MotorDrive& motor, platform::Clock& clock);
+    /// The motor status of the last poll.
+    int32_t LastStatus() const { return lastStatus_; }
 
   private:
     uint32_t start_ = 0;
     uint32_t boundMs_ = 0;
+    uint32_t failures_ = 0;
+    int32_t lastStatus_ = 0;
 };
 
 /// The stream of a bench run, as the mode row converts and labels its samples.
@@ -34,16 +48,25 @@ bool CheckOutputFolder(RunFrame& frame);
 /// Free space a run that writes files needs at its start [bytes].
 inline constexpr uint64_t kRunFilesBytes = 8u << 20;
 
-/// Ends the run because a move did not end within its bound (noted in the run's notes).
+/// Ends the run as an error because a move did not end within its bound (noted in the run's
+/// notes).
 void EndOnStalledMove(RunFrame& frame, const std::string& what);
+/// Ends the run as an error because the motor controller stopped answering during what.
+void EndOnLostController(RunFrame& frame, const std::string& what, int32_t status);
+/// Ends the run as the wait says: the controller lost, or the stage not at rest.
+void EndOnFailedWait(RunFrame& frame, const std::string& what, const RestWait& wait);
+/// Polls the move once; ends the run when it expired or the controller is lost. True at rest.
+bool MoveEnded(RunFrame& frame, MoveDeadline& deadline, const std::string& what);
 /// One tick of a move under way while the sensor streams. At rest: the stream stops once,
 /// complete is set (before the run's stop, which reads it), currentValue = the newest sample
-/// index, and the run ends. Still moving past the deadline: EndOnStalledMove(what).
-void EndStreamedMoveAtRest(RunFrame& frame, const MoveDeadline& deadline, const std::string& what,
+/// index, and the run ends. Past the deadline or with the controller lost the run ends as an
+/// error (MoveEnded).
+void EndStreamedMoveAtRest(RunFrame& frame, MoveDeadline& deadline, const std::string& what,
                            bool& complete);
-/// One tick of homing. Still moving: nullopt (past the deadline the run ends, stalled). At
-/// rest: the stage settled, and the positioning move from the sensor's base and range.
-std::optional<Positioning> PositioningAfterHoming(RunFrame& frame, const MoveDeadline& deadline);
+/// One tick of homing. Still moving: nullopt (past the deadline, or with the controller
+/// lost, the run ends as an error). At rest: the stage settled, and the positioning move
+/// from the sensor's base and range.
+std::optional<Positioning> PositioningAfterHoming(RunFrame& frame, MoveDeadline& deadline);
 
 /// Pulse (128): the video profile every tick; the left axis fixed to the profile's scale.
 class PulseMode final : public RunMode {
@@ -137,6 +160,11 @@ class SweepRun final : public RunMode {
     static constexpr int kTickBudget = 25;
     /// Failed result requests in a row at one position that end a stepping run.
     static constexpr int kFailuresPerPosition = 5;
+    /// Failed encoder reads in a row that end a stepping run: its reference is lost.
+    static constexpr int kEncoderFailures = 3;
+    /// Samples of a stepping run with the encoder after which every sample checks that the
+    /// encoder saw at least half of the travel the increments asked for.
+    static constexpr int32_t kMotionCheckSamples = 10;
 
     explicit SweepRun(int32_t code);
     void Start(RunFrame& frame) override;
@@ -157,13 +185,25 @@ class SweepRun final : public RunMode {
     /// synchronous sweep).
     void PlotStreamed(RunFrame& frame);
     void StartRecording(RunFrame& frame, bool afterPositioning);
+    /// One encoder position of a stepping sample (averaged as the timing says); false when
+    /// kEncoderFailures reads in a row failed.
+    bool ReadEncoderSample(RunFrame& frame, float& position);
+    /// False (and the run ended as an error) when the encoder saw less than half of the
+    /// travel asked for since the first sample.
+    bool StageMovedTarget(RunFrame& frame, int32_t index, float position);
+    /// False (and the run concluded as an error) when the synchronous move brought fewer
+    /// than half of its samples, or the encoder saw less than half of its travel.
+    bool SynchronousMoveMadeSteps(RunFrame& frame, int32_t count);
 
     int32_t code_;
     bool started_ = false;
-    bool complete_ = false;  ///< sampleWrapped: the run recorded its whole sweep
-    uint32_t samples_ = 0;   ///< stepping runs: samples stored (one past the newest)
-    int32_t plotted_ = 0;    ///< synchronous runs: streamed samples on the chart
-    int failuresHere_ = 0;   ///< stepping runs: failed requests in a row at this position
+    bool complete_ = false;        ///< sampleWrapped: the run recorded its whole sweep
+    uint32_t samples_ = 0;         ///< stepping runs: samples stored (one past the newest)
+    int32_t plotted_ = 0;          ///< synchronous runs: streamed samples on the chart
+    int failuresHere_ = 0;         ///< stepping runs: failed requests in a row at this position
+    int encoderFailures_ = 0;      ///< stepping runs: failed encoder reads in a row
+    double firstEncoderMm_ = 0.0;  ///< stepping runs: the encoder at the first sample [mm]
+    std::optional<double> encoderAtRecording_;  ///< synchronous runs: the encoder at the start
     uint32_t incrementPeriod_ = 2000;
     MoveDeadline deadline_;
     AnalogEvaluation analog_;

@@ -93,6 +93,9 @@ void SweepRun::Start(RunFrame& frame) {
     samples_ = 0;
     plotted_ = 0;
     failuresHere_ = 0;
+    encoderFailures_ = 0;
+    firstEncoderMm_ = 0.0;
+    encoderAtRecording_.reset();
     params::SensorSession& session = frame.Session();
     RunState& run = frame.Run();
     const int record = session.conn.motorRecord;
@@ -156,7 +159,7 @@ void SweepRun::Tick(RunFrame& frame) {
             StepTick(frame);
             return;
         case 1:
-            if (AtRest(motor)) {
+            if (MoveEnded(frame, deadline_, "positioning")) {
                 if (Calibrating()) {
                     clock.Sleep(10);
                     (void)motor.MaskOutputs(0);
@@ -165,8 +168,6 @@ void SweepRun::Tick(RunFrame& frame) {
                     clock.Sleep(10);
                 }
                 StartRecording(frame, true);
-            } else if (deadline_.Expired(clock)) {
-                EndOnStalledMove(frame, "positioning");
             }
             return;
         default:
@@ -205,6 +206,9 @@ void SweepRun::StartRecording(RunFrame& frame, bool afterPositioning) {
     }
     if (Synchronous()) {
         run.tickPhase = 3;
+        if (run.encoderPresent && frame.ReadEncoderPosition()) {
+            encoderAtRecording_ = run.encoderPosition;
+        }
         (void)frame.Stream().Start(StreamSetupOf(frame.Row()));
     }
     if (calibrationWait > 0) clock.Sleep(calibrationWait);
@@ -238,9 +242,10 @@ void SweepRun::StepTick(RunFrame& frame) {
     platform::Clock& clock = frame.Clock();
     const int32_t range = frame.Session().conn.measuringRange;
     const uint32_t incrementBound = ForwardMoveBoundMs(incrementPeriod_, run.stepCount);
-    for (int budget = kTickBudget; budget > 0; --budget) {
-        if (!WaitForRestBounded(motor, clock, incrementBound, kIncrementPollMs)) {
-            EndOnStalledMove(frame, "increment");
+    for (int budget = kTickBudget; budget > 0 && !frame.StopPending(); --budget) {
+        const RestWait wait = WaitForRestBounded(motor, clock, incrementBound, kIncrementPollMs);
+        if (!wait.atRest) {
+            EndOnFailedWait(frame, "increment at sample " + std::to_string(samples_), wait);
             return;
         }
         // A failed request stores nothing, uses up a place of the tick's budget and asks
@@ -257,27 +262,27 @@ void SweepRun::StepTick(RunFrame& frame) {
             return;
         }
         failuresHere_ = 0;
-        {
-            const float value = frame.CurrentValue().load();
-            const int32_t index = frame.Samples().AppendOnePast(value);
-            if (run.encoderPresent && frame.ReadEncoderPosition()) {
-                float& slot = run.encoderBuffer[static_cast<size_t>(index)];
-                slot = run.encoderPosition;
-                for (int32_t e = 0; e <= 2 * run.timing.encoderAveraging; ++e) {
-                    float c = 1.0f;
-                    if (frame.ReadEncoderPosition()) {
-                        slot += run.encoderPosition;
-                        c = 2.0f;
-                    }
-                    slot /= c;
-                }
-            }
-            samples_ = static_cast<uint32_t>(index) + 1;
-            if (samples_ >= static_cast<uint32_t>(acquire::SampleBuffer::kSize)) complete_ = true;
-            frame.View().ChartAddPoint(value, std::to_string(index), PointColour::Red);
-            frame.View().ShowValue(Calibrating() ? lang::FormatFixed(value, 0) + " px"
-                                                 : lang::FormatFixed(value, 3) + " mm");
+        float position = 0.0f;
+        if (run.encoderPresent && !ReadEncoderSample(frame, position)) {
+            run.Conclude(RunOutcome::Error,
+                         "the encoder stopped answering at sample " + std::to_string(samples_) +
+                             " (" + std::to_string(kEncoderFailures) +
+                             " reads in a row failed): the run's reference is lost");
+            frame.EndRun();
+            return;
         }
+        const float value = frame.CurrentValue().load();
+        const int32_t index = frame.Samples().AppendOnePast(value);
+        if (run.encoderPresent) {
+            run.encoderBuffer[static_cast<size_t>(index)] = position;
+            if (index == 0) firstEncoderMm_ = position;
+            if (!StageMovedTarget(frame, index, position)) return;
+        }
+        samples_ = static_cast<uint32_t>(index) + 1;
+        if (samples_ >= static_cast<uint32_t>(acquire::SampleBuffer::kSize)) complete_ = true;
+        frame.View().ChartAddPoint(value, std::to_string(index), PointColour::Red);
+        frame.View().ShowValue(Calibrating() ? lang::FormatFixed(value, 0) + " px"
+                                             : lang::FormatFixed(value, 3) + " mm");
         if (complete_ || SweepComplete(samples_, run.sampleStep, range, RangeFactor())) {
             complete_ = true;
             if (code_ == kModeCalibration) {
@@ -288,6 +293,42 @@ void SweepRun::StepTick(RunFrame& frame) {
         }
         (void)motor.StartForward();
     }
+}
+
+bool SweepRun::ReadEncoderSample(RunFrame& frame, float& position) {
+    RunState& run = frame.Run();
+    // The first reading of a sample is asked again rather than left out: a sample without
+    // its position would put a false reference into the table or the report.
+    while (!frame.ReadEncoderPosition()) {
+        if (++encoderFailures_ >= kEncoderFailures) return false;
+    }
+    encoderFailures_ = 0;
+    position = run.encoderPosition;
+    for (int32_t e = 0; e <= 2 * run.timing.encoderAveraging; ++e) {
+        if (!frame.ReadEncoderPosition()) {
+            if (++encoderFailures_ >= kEncoderFailures) return false;
+            continue;
+        }
+        encoderFailures_ = 0;
+        position = (position + run.encoderPosition) / 2.0f;
+    }
+    return true;
+}
+
+bool SweepRun::StageMovedTarget(RunFrame& frame, int32_t index, float position) {
+    RunState& run = frame.Run();
+    if (index < kMotionCheckSamples) return true;
+    // The encoder must see at least half of the travel the increments asked for.
+    const double asked = static_cast<double>(index) * run.sampleStep;
+    const double seen = std::fabs(static_cast<double>(position) - firstEncoderMm_);
+    if (seen >= 0.5 * asked) return true;
+    run.Conclude(RunOutcome::Error, "the stage does not move the target: the encoder saw " +
+                                        lang::FormatFixed(seen, 3) + " mm of the " +
+                                        lang::FormatFixed(asked, 3) +
+                                        " mm the motor was told to move over " +
+                                        std::to_string(index) + " increments; nothing is reported");
+    frame.EndRun();
+    return false;
 }
 
 void SweepRun::PlotStreamed(RunFrame& frame) {
@@ -325,11 +366,43 @@ void SweepRun::Stop(RunFrame& frame) {
         return;
     }
     const int32_t count = Synchronous() ? frame.Samples().Count() : static_cast<int32_t>(samples_);
+    if (Synchronous() && !SynchronousMoveMadeSteps(frame, count)) return;
     if (Calibrating()) {
         (void)BuildCalibrationTable(frame, count);
     } else {
         (void)WriteVerificationReport(frame, count, analog_);
     }
+}
+
+bool SweepRun::SynchronousMoveMadeSteps(RunFrame& frame, int32_t count) {
+    RunState& run = frame.Run();
+    const int32_t expected = std::min(run.expectedSamples, acquire::SampleBuffer::kSize);
+    std::string why;
+    // Every step of the move triggers one sample: a move that brought far fewer samples made
+    // far fewer steps, or its pulses never reached the sensor.
+    if (expected > 0 && count < expected / 2) {
+        why = "the synchronous move brought " + std::to_string(count) + " of " +
+              std::to_string(expected) +
+              " samples: the stage did not step, or its pulses did not reach the sensor";
+    } else if (encoderAtRecording_) {
+        const double asked = static_cast<double>(expected) * run.sampleStep;
+        if (!frame.ReadEncoderPosition()) {
+            why =
+                "the encoder stopped answering during the synchronous move: the stage's "
+                "travel cannot be checked";
+        } else {
+            const double seen =
+                std::fabs(static_cast<double>(run.encoderPosition) - *encoderAtRecording_);
+            if (seen < 0.5 * asked) {
+                why = "the stage does not move the target: the encoder saw " +
+                      lang::FormatFixed(seen, 3) + " mm of the " + lang::FormatFixed(asked, 3) +
+                      " mm the motor was told to move";
+            }
+        }
+    }
+    if (why.empty()) return true;
+    run.Conclude(RunOutcome::Error, why + "; nothing is reported");
+    return false;
 }
 
 }  // namespace veska::bench

@@ -52,22 +52,22 @@ void MotionHomeMode::TickMove(RunFrame& frame) {
     const std::optional<Positioning> positioning = PositioningAfterHoming(frame, deadline_);
     if (!positioning) return;
     const Positioning& move = *positioning;
-    bool atRest = false;
+    RestWait wait;
     if (move.needed) {
         const uint32_t period = frame.Run().timing.stepPeriodMicros;
         clock.Sleep(10);
         (void)motor.LoadMove(period, move.steps);
         clock.Sleep(10);
         (void)motor.StartForward();
-        atRest = WaitForRestBounded(motor, clock, ForwardMoveBoundMs(period, move.steps));
+        wait = WaitForRestBounded(motor, clock, ForwardMoveBoundMs(period, move.steps));
     } else {
         (void)motor.LoadMove(kEndPeriodMicros, kRestLoadCount);
         clock.Sleep(1);
-        atRest =
+        wait =
             WaitForRestBounded(motor, clock, ForwardMoveBoundMs(kEndPeriodMicros, kRestLoadCount));
     }
-    if (!atRest) {
-        EndOnStalledMove(frame, "positioning");
+    if (!wait.atRest) {
+        EndOnFailedWait(frame, "positioning", wait);
         return;
     }
     frame.EndRun();
@@ -86,11 +86,7 @@ void MotionEndMode::StartMove(RunFrame& frame) {
 }
 
 void MotionEndMode::TickMove(RunFrame& frame) {
-    if (AtRest(frame.Devices().motor)) {
-        frame.EndRun();
-    } else if (deadline_.Expired(frame.Clock())) {
-        EndOnStalledMove(frame, "forward move");
-    }
+    if (MoveEnded(frame, deadline_, "forward move")) frame.EndRun();
 }
 
 }  // namespace veska::bench

@@ -7,12 +7,13 @@ namespace veska::bench {
 namespace {
 
 constexpr int32_t kShortStageRange = 170;  ///< [mm] range of the short stage's period rule
+constexpr uint32_t kHomingPeriodMicros = 2000;
 
 }  // namespace
 
 bool UsableRecord(const MotorTable& table, int record) {
     return record >= 0 && record < table.recordCount && record < MotorTable::kMaxRecords &&
-           table.stepLength[record] > 0.0f;
+           table.stepLength[record] > 0.0f && table.refusal[record].empty();
 }
 
 bool IsLastRecord(const MotorTable& table, int record) {
@@ -46,7 +47,7 @@ MotionTiming ComputeMotionTiming(const MotorTable& table, int record, int32_t ra
 }
 
 uint32_t HomingPeriodMicros(const MotorTable& table, int record, const MotionTiming& timing) {
-    return IsLastRecord(table, record) ? timing.stepPeriodMicros : 2000u;
+    return IsLastRecord(table, record) ? timing.stepPeriodMicros : kHomingPeriodMicros;
 }
 
 Positioning ComputePositioning(const MotorTable& table, int record, int32_t baseMm,
@@ -88,12 +89,18 @@ void Settle(MotorDrive& motor, platform::Clock& clock) {
     clock.Sleep(500);
 }
 
-bool WaitForRestBounded(MotorDrive& motor, platform::Clock& clock, uint32_t boundMs,
-                        uint32_t pollMs) {
+RestWait WaitForRestBounded(MotorDrive& motor, platform::Clock& clock, uint32_t boundMs,
+                            uint32_t pollMs) {
     const MotorStatusRead read = [&motor](uint8_t& nibble) {
         return static_cast<int32_t>(motor.ReadStatus(nibble));
     };
-    return WaitForRest(read, clock, boundMs, pollMs).atRest;
+    return WaitForRest(read, clock, boundMs, pollMs);
+}
+
+RestWait StopStage(MotorDrive& motor, platform::Clock& clock) {
+    (void)motor.LoadMove(kHomingPeriodMicros, 0);
+    (void)motor.MaskOutputs(0);
+    return WaitForRestBounded(motor, clock, kStopBoundMs);
 }
 
 }  // namespace veska::bench

@@ -3,6 +3,7 @@
 
 #include "bench/BenchDevices.h"
 #include "bench/MotorTable.h"
+#include "bench/StageMotion.h"
 #include "platform/Clock.h"
 
 namespace veska::bench {
@@ -49,8 +50,16 @@ void StartHoming(MotorDrive& motor, platform::Clock& clock, uint32_t periodMicro
 void Settle(MotorDrive& motor, platform::Clock& clock);
 
 /// A bounded wait for rest on a bench motor drive, polling every pollMs [ms] (10 by
-/// default); true when at rest.
-bool WaitForRestBounded(MotorDrive& motor, platform::Clock& clock, uint32_t boundMs,
-                        uint32_t pollMs = 10);
+/// default); atRest when at rest, lost when the controller stopped answering.
+RestWait WaitForRestBounded(MotorDrive& motor, platform::Clock& clock, uint32_t boundMs,
+                            uint32_t pollMs = 10);
+
+/// The bound of the wait for rest after a stop [ms]: a count of 0 ends a move at its next
+/// step, so only the controller's reaction and the polls remain.
+inline constexpr uint32_t kStopBoundMs = kRestMarginMs;
+/// Ends a move under way as the controller allows, which has no stop command: a count of 0
+/// loaded (a running move makes no more steps), every output off, then a wait for rest
+/// bounded by kStopBoundMs. The wait says whether the stage is at rest.
+RestWait StopStage(MotorDrive& motor, platform::Clock& clock);
 
 }  // namespace veska::bench

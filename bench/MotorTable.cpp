@@ -1,6 +1,7 @@
 #include "bench/MotorTable.h"
 
 #include <charconv>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -12,6 +13,18 @@ bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
 void SkipNonDigits(const std::string& text, size_t& p) {
     while (p < text.size() && !IsDigit(text[p])) ++p;
+}
+
+/// A value as a person writes it: fixed point, no trailing zeros (0.0000001, 0.0125, 1).
+std::string PlainNumber(double value) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%.9f", value);
+    std::string s = text;
+    if (s.find('.') != std::string::npos) {
+        while (s.back() == '0') s.pop_back();
+        if (s.back() == '.') s.pop_back();
+    }
+    return s;
 }
 
 }  // namespace
@@ -53,8 +66,38 @@ MotorTable ParseMotorTable(const std::string& text) {
         table.stepLength[i] = step;
         table.travelStart[i] = whole[0];
         table.travelLength[i] = whole[1];
+        table.refusal[i] = PlausibilityProblem(table, i);
     }
     return table;
+}
+
+std::string PlausibilityProblem(const MotorTable& table, int i) {
+    using L = MotorRecordLimits;
+    if (i < 0 || i >= table.recordCount || i >= MotorTable::kMaxRecords) return {};
+    const std::string record = std::string(kMotorTableFile) + " record " + std::to_string(i) + ": ";
+    const double step = table.stepLength[i];
+    const int32_t start = table.travelStart[i];
+    const int32_t travel = table.travelLength[i];
+    // Compared in single precision, as the table holds it: "0.0001" is just below 0.0001.
+    const float stepRead = table.stepLength[i];
+    if (!(stepRead >= static_cast<float>(L::kMinStepMm) &&
+          stepRead <= static_cast<float>(L::kMaxStepMm))) {
+        return record + "step length " + PlainNumber(step) + " mm is not plausible (" +
+               PlainNumber(L::kMinStepMm) + " to " + PlainNumber(L::kMaxStepMm) + " mm)";
+    }
+    if (start < 0 || start > L::kMaxTravelStartMm) {
+        return record + "travel start " + std::to_string(start) + " mm is not plausible (0 to " +
+               std::to_string(L::kMaxTravelStartMm) + " mm)";
+    }
+    if (travel < L::kMinTravelMm || travel > L::kMaxTravelMm) {
+        return record + "travel " + std::to_string(travel) + " mm is not plausible (" +
+               std::to_string(L::kMinTravelMm) + " to " + std::to_string(L::kMaxTravelMm) + " mm)";
+    }
+    if (travel / step > L::kMaxTravelSteps) {
+        return record + "travel " + std::to_string(travel) + " mm at " + PlainNumber(step) +
+               " mm a step is more steps than the motor controller counts (16777215)";
+    }
+    return {};
 }
 
 std::string FindMotorTableFile(const std::string& currentDir, const std::string& dataDir) {

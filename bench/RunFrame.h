@@ -101,6 +101,10 @@ class RunFrame {
     virtual void EndRun() = 0;
     /// The interval of the tick timer [ms].
     virtual void SetTickInterval(int milliseconds) = 0;
+    /// True once the operator or a signal asked the run to stop while a tick runs: a step
+    /// that loops within one tick returns at its next safe point, and the frame stops the run
+    /// right after the tick. An upload or files under way are finished first.
+    virtual bool StopPending() { return false; }
 
     virtual RunState& Run() = 0;
     virtual const ModeRow& Row() const = 0;

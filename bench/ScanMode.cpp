@@ -82,10 +82,7 @@ void ScanMode::Tick(RunFrame& frame) {
         EndStreamedMoveAtRest(frame, deadline_, "scan move", complete_);
         return;
     }
-    if (!AtRest(motor)) {
-        if (deadline_.Expired(clock)) EndOnStalledMove(frame, "homing");
-        return;
-    }
+    if (!MoveEnded(frame, deadline_, "homing")) return;
     Settle(motor, clock);
     run.tickPhase = 1;
     (void)frame.Stream().Start(StreamSetupOf(frame.Row()));

@@ -27,7 +27,11 @@ double TravelSteps(const MotorTable& table, int i) {
 std::string RestWait::Message() const {
     if (atRest) return {};
     char text[160];
-    if (lastStatus != link::kStatusOk) {
+    if (lost) {
+        std::snprintf(text, sizeof text,
+                      "the motor controller stopped answering: motor status %d (%s)",
+                      static_cast<int>(lastStatus), link::StatusMeaning(lastStatus));
+    } else if (lastStatus != link::kStatusOk) {
         std::snprintf(text, sizeof text, "the stage did not come to rest: motor status %d (%s)",
                       static_cast<int>(lastStatus), link::StatusMeaning(lastStatus));
     } else {
@@ -72,6 +76,7 @@ RestWait WaitForRest(const MotorStatusRead& read, platform::Clock& clock, uint32
                 return wait;
             }
         } else if (++failures >= kRestReadFailures) {
+            wait.lost = true;
             return wait;
         }
         if (wait.elapsedMs >= boundMs) return wait;

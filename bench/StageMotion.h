@@ -20,7 +20,10 @@ struct RestWait {
     uint8_t lastNibble = 0;  ///< state nibble of the last good poll
     uint32_t elapsedMs = 0;  ///< [ms] from the start of the wait to its end
     uint32_t polls = 0;
-    /// "" when at rest; else "the stage did not come to rest" with the motor status.
+    /// kRestReadFailures reads in a row failed: the controller is gone or does not answer.
+    bool lost = false;
+    /// "" when at rest; "the motor controller stopped answering" with the motor status when
+    /// lost; else "the stage did not come to rest" with the motor status.
     std::string Message() const;
 };
 

@@ -103,6 +103,7 @@ void MeasurementCycle::Start() {
     run.activity.clear();
     run.expectedSamples = 0;
     run.stopRequested = false;
+    motorOpened_ = false;
     runStartedAt_ = std::chrono::system_clock::now();
     run.stem = UniqueStem(bench::RunFileStem(state_.session.conn.deviceInfo.serialNumber,
                                              std::string(RowOf(mode).caption), runStartedAt_));
@@ -176,6 +177,10 @@ void MeasurementCycle::Stop() {
     view_.SetEnabled(Control::ButtonZero, true);
     view_.SetEnabled(Control::TrackBarLaser, true);
 
+    // A run stopped from outside, or ended by a fault, may leave a move under way.
+    if (motorOpened_ && (run.stopRequested || run.verdict.outcome != bench::RunOutcome::Passed)) {
+        LeaveStageAtRest();
+    }
     // A bench mode may have left its stream running.
     if (stream_.Running()) stream_.StopForTeardown();
 
@@ -212,11 +217,23 @@ void MeasurementCycle::AbandonRun() {
     view_.SetEnabled(Control::TrackBarLaser, true);
     view_.SetEnabled(Control::RadioGroupMode, true);
     view_.SetEnabled(Control::ValueListEditorParam, true);
+    // The sensor is gone, the stage is not: a move under way ends before its port closes.
+    if (motorOpened_) LeaveStageAtRest();
     devices_.motor.Close();
     devices_.encoder.Close();
     devices_.board.Stop();
     mode_ = nullptr;
     running_ = false;
+}
+
+void MeasurementCycle::LeaveStageAtRest() {
+    motorOpened_ = false;
+    const bench::RestWait wait = bench::StopStage(devices_.motor, clock_);
+    if (wait.atRest) return;
+    const std::string why = "the stage could not be stopped (" + wait.Message() +
+                            "): check the stage before the next run";
+    run.Conclude(bench::RunOutcome::Error, why);
+    view_.MessageBox(why, state_.texts.Message(2), params::kMbIconExclamation);
 }
 
 void MeasurementCycle::TimerMainTimer() {
@@ -382,7 +399,10 @@ bool MeasurementCycle::FetchResult() {
 }
 
 bool MeasurementCycle::OpenMotorPort() {
-    if (devices_.motor.Open() == link::kStatusOk) return true;
+    if (devices_.motor.Open() == link::kStatusOk) {
+        motorOpened_ = true;
+        return true;
+    }
     const lang::TextTable& t = state_.texts;
     view_.MessageBox(t.Message(0) + " " + devices_.motor.PortChoice() + "." + '\r' + t.Message(1),
                      t.Message(2), params::kMbIconExclamation);

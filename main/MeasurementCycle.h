@@ -98,6 +98,10 @@ class MeasurementCycle final : public bench::RunFrame {
     /// refreshes the identity as the connect sequence does (RefreshIdentity).
     std::function<void()> refreshIdentity;
 
+    /// Asked between the exchanges of a tick: true when a stop came from outside the loop
+    /// that ticks the run (veskactl: a signal). Null: only the Measure button stops.
+    std::function<bool()> stopSignal;
+
     /// The run state shared with the mode steps; read by tests and the export.
     bench::RunState run;
     int16_t resultRetryBudget = kRetryBudget;
@@ -113,6 +117,7 @@ class MeasurementCycle final : public bench::RunFrame {
     bool OpenEncoderPort() override;
     void EndRun() override;
     void SetTickInterval(int milliseconds) override;
+    bool StopPending() override { return run.stopRequested || (stopSignal && stopSignal()); }
     bench::RunState& Run() override { return run; }
     const bench::ModeRow& Row() const override;
     acquire::SampleBuffer& Samples() override { return state_.samples; }
@@ -139,6 +144,10 @@ class MeasurementCycle final : public bench::RunFrame {
     std::string UniqueStem(const std::string& stem);
     /// The bench run's record beside its files (writeRunRecords).
     void WriteRunRecord();
+    /// A run that opened the motor port and did not end by itself at rest: ends a move that
+    /// may be under way (bench::StopStage). A stage that does not come to rest makes the run
+    /// an error and says so.
+    void LeaveStageAtRest();
 
     ProgramState& state_;
     MainView& view_;
@@ -156,6 +165,7 @@ class MeasurementCycle final : public bench::RunFrame {
     std::string activityShown_;  ///< the status line's last text of this run
     std::string activityOf_;     ///< the activity that text named
     std::string lastStem_;       ///< the file stem of the last run
+    bool motorOpened_ = false;   ///< the run opened the motor port
 };
 
 }  // namespace veska::main

@@ -27,8 +27,8 @@ struct MotorCounters {
 /// payload in the low nibble, least significant first): 2 status (answered with one byte
 /// 0x30 | state nibble: 0 at rest, 1 forward, 3 homeward), 3 outputs (2 nibbles), 4 run
 /// home, 6 run the loaded count forward, 7 step period [us] (6 nibbles), 8 step count (6
-/// nibbles; the outputs go off). A command byte in the middle of a request drops it.
-/// Thread-safe.
+/// nibbles; the outputs go off; a running move makes at most that many more steps). A command byte
+/// in the middle of a request drops it. Thread-safe.
 class MotorController final : public LinePeer {
   public:
     /// faults: the stage's faults that the controller itself carries out (never at rest,

@@ -115,6 +115,15 @@ void Stage::LoadCount(uint32_t count, TimePoint now) {
     ClosePulseRun(t);
     markSteps_ = StepsDone(t);
     outputs_ = 0;
+    // The controller counts the loaded count down as it steps: a count loaded while a move
+    // runs is what that move still makes, so a count of 0 ends it where the stage stands.
+    if (move_.direction != 0 && markSteps_ < move_.steps) {
+        const int64_t end = markSteps_ + static_cast<int64_t>(count);
+        if (end < move_.steps) {
+            counters_.steps -= static_cast<uint64_t>(move_.steps - end);
+            move_.steps = end;
+        }
+    }
 }
 
 void Stage::StartHomeward(TimePoint now) {

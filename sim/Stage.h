@@ -57,7 +57,8 @@ class Stage final : public TargetSource, public TriggerSource {
 
     /// Command 7: the step period of the next moves [us] (0 counts as 1).
     void LoadPeriod(uint32_t periodMicros);
-    /// Command 8: the step count of the next forward moves; the outputs go off.
+    /// Command 8: the step count of the next forward moves; the outputs go off. While a move
+    /// (either way) runs, the count is also what that move still makes: 0 ends it at once.
     void LoadCount(uint32_t count, TimePoint now);
     /// Runs to home at the loaded period, whatever the loaded count.
     void StartHomeward(TimePoint now);

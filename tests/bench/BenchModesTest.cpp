@@ -105,6 +105,10 @@ class SteppingRunTest : public ::testing::Test {
         f.table = OneStage(0.0125f, 70, 170);
         Sensor(f, 70, 5);  // base at the travel start: no positioning move
         f.session.values.workValues[10] = 321;
+        // The encoder sees the stage 0.0125 mm further on with every forward move.
+        f.encoder.follow = [this] {
+            return 1.0f + 0.0125f * static_cast<float>(f.motor.Count("StartForward"));
+        };
     }
     testing::FakeRunFrame f{kModePoverka};
     SweepRun mode{kModePoverka};
@@ -123,7 +127,7 @@ TEST_F(SteppingRunTest, SamplesUntilTheEndTestWithSixEncoderReadsEach) {
     // End: samples x 0.0125 > 5 x 1.001 + 0.1 + 12 x 0.0125 = 5.255, i.e. 421 samples.
     EXPECT_EQ(f.samples.Index(), 421);
     EXPECT_EQ(f.encoder.reads, 421 * 6);
-    EXPECT_FLOAT_EQ(f.run.encoderBuffer[5], 1.0f);
+    EXPECT_FLOAT_EQ(f.run.encoderBuffer[5], 1.0f + 6 * 0.0125f);  // after six increments
     // The recording's start starts the board's live acquisition, never a sweep.
     EXPECT_EQ(f.board.lives, 1);
     EXPECT_EQ(f.board.sweeps, 0);

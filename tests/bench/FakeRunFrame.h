@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <atomic>
 #include <deque>
+#include <functional>
 #include <map>
 #include <optional>
 #include <set>
@@ -77,12 +78,14 @@ class ScriptedEncoder final : public bench::EncoderReader {
     bool Open(int32_t) override { return present; }
     bool ReadPositionMm(float& mm) override {
         ++reads;
-        mm = position;
+        mm = follow ? follow() : position;
         return present;
     }
     void Close() override {}
     bool present = true;
     float position = 1.0f;
+    /// When set, the position the stage has reached (an encoder that follows the stage).
+    std::function<float()> follow;
     int reads = 0;
 };
 

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "bench/MotionTiming.h"
 #include "bench/MotorTable.h"
 
 using veska::bench::ChooseMotorRecord;
@@ -101,4 +102,25 @@ TEST(MotorRecord, HugeTravelNumbersDoNotOverflow) {
     const MotorTable t = ParseMotorTable("0.01 2147483647 2147483647\n");
     ASSERT_EQ(t.recordCount, 1);
     EXPECT_EQ(ChooseMotorRecord(t, 32767, 32767), 0);
+}
+
+TEST(MotorTableFile, RecordsWithValuesNoStageHasAreRefusedByNameAndValue) {
+    const MotorTable t = ParseMotorTable(
+        "0.0125 70 170\n0.0000001 70 170\n2 70 170\n0.0125 70 0\n0.0125 99999 170\n");
+    ASSERT_EQ(t.recordCount, 5) << "a refused record keeps its place";
+    EXPECT_TRUE(t.refusal[0].empty()) << t.refusal[0];
+    EXPECT_EQ(t.refusal[1],
+              "Motor.dat record 1: step length 0.0000001 mm is not plausible (0.0001 to 1 mm)");
+    EXPECT_NE(t.refusal[2].find("record 2: step length 2 mm"), std::string::npos) << t.refusal[2];
+    EXPECT_NE(t.refusal[3].find("record 3: travel 0 mm"), std::string::npos) << t.refusal[3];
+    EXPECT_NE(t.refusal[4].find("record 4: travel start 99999 mm"), std::string::npos)
+        << t.refusal[4];
+    // A refused record moves nothing; the others do.
+    EXPECT_TRUE(veska::bench::UsableRecord(t, 0));
+    for (int i = 1; i < 5; ++i) EXPECT_FALSE(veska::bench::UsableRecord(t, i)) << i;
+    // More steps than the controller counts in one move.
+    EXPECT_NE(ParseMotorTable("0.0001 70 9000\n").refusal[0].find("more steps"), std::string::npos);
+    // The shipped stages are plausible.
+    const MotorTable shipped = ParseMotorTable("0.0125 70 170\n0.025 320 1060\n");
+    EXPECT_TRUE(shipped.refusal[0].empty() && shipped.refusal[1].empty());
 }

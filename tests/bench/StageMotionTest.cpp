@@ -69,7 +69,7 @@ INSTANTIATE_TEST_SUITE_P(
                  60000,
                  false,
                  5,
-                 "the stage did not come to rest: motor status 4 (read failed)"},
+                 "the motor controller stopped answering: motor status 4 (read failed)"},
         WaitCase{"ClosedPort", {{2, 0}}, 60000, false, 5, "motor status 2 (port not open)"}),
     [](const auto& p) { return p.param.name; });
 

@@ -6,36 +6,14 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <functional>
 #include <string>
 #include <thread>
 
-#include "bench/BenchModes.h"
-#include "bench/MotorTable.h"
-#include "bench/StageDevices.h"
-#include "main/MeasurementCycle.h"
-#include "main/ProgramState.h"
-#include "main/StreamController.h"
 #include "sim/ParamMemory.h"
-#include "platform/SerialPort.h"
-#include "sim/VirtualBench.h"
-#include "tests/main/FakeMainView.h"
-#include "tests/main/SimSensorRig.h"
-#include "tests/support/BenchRun.h"
+#include "tests/main/VirtualBenchRig.h"
 
 namespace veska::testing {
 namespace {
-
-constexpr const char* kTable = "0.05 70 170\n0.025 320 1060\n";
-
-sim::BenchOptions LoopBench() {
-    sim::BenchOptions o;
-    o.installUsbBackend = false;
-    o.sensor.noise = 0.0;
-    o.stage = sim::StageGeometry{0.05, 70.0, 170.0};
-    o.timeScale = 20.0;
-    return o;
-}
 
 /// The stage's home far behind the motor table's record: the positioning move leaves the
 /// target beyond the sensor's range, where it sees nothing.
@@ -45,69 +23,10 @@ sim::BenchOptions OutOfRangeBench() {
     return o;
 }
 
-class BenchLoopTest : public ::testing::Test {
+class BenchLoopTest : public VirtualBenchRunTest {
   protected:
-    explicit BenchLoopTest(const sim::BenchOptions& options = LoopBench()) : bench(options) {}
-
-    void SetUp() override {
-        clock.maxRealSleepMs = 2;
-        std::string error;
-        ASSERT_TRUE(bench.Start(&error)) << error;
-        platform::SetPortDirectory(bench.PortDirectory());
-        state.session.SetView(view);
-        ASSERT_TRUE(state.session.OpenPort());
-        ASSERT_EQ(state.session.Identify(), link::kStatusOk);
-        ASSERT_TRUE(state.session.FetchAllParameters());
-        state.session.CopySensorToWork(37);
-        auto& conn = state.session.conn;
-        conn.resultDivisor = 50000;
-        state.motorTable = bench::ParseMotorTable(kTable);
-        conn.motorRecord =
-            bench::ChooseMotorRecord(state.motorTable, conn.baseDistance, conn.measuringRange);
-        ASSERT_EQ(conn.motorRecord, 0);
-        modes.BindTo(steps);
-        cycle.refreshIdentity = [] {};
-    }
-    void TearDown() override {
-        stream.Stream().StopThread();
-        (void)state.session.sensor.ClosePort();
-    }
-
-    /// One run of a mode to its own end; false when it did not end within maxTicks.
-    bool RunMode(int32_t code) { return veska::testing::RunBenchMode(state, cycle, code); }
-
-    /// Ticks the running run until pred holds or it ends; true when pred held.
-    bool TickUntil(const std::function<bool()>& pred, int maxTicks = 200000) {
-        for (int i = 0; i < maxTicks && cycle.Running(); ++i) {
-            if (pred()) return true;
-            cycle.TimerMainTimer();
-        }
-        return pred();
-    }
-    /// The distance the sensor reports now [mm from the range start].
-    double SensorReadingMm() {
-        uint16_t raw = 0;
-        EXPECT_EQ(state.session.sensor.GetResult(state.session.conn.netAddress, raw),
-                  link::kStatusOk);
-        return static_cast<double>(raw) * state.session.conn.measuringRange /
-               state.session.conn.resultDivisor;
-    }
-
-    sim::VirtualBench bench;
-    TestClock clock;
-    main::ProgramState state{clock};
-    FakeMainView view;
-    bench::StageMotor motor{clock};
-    bench::StageEncoder encoder{clock};
-    bench::BenchModes modes;
-    bench::ModeSteps steps;
-    main::StreamController stream{state, view, clock};
-    main::MeasurementCycle cycle{state,
-                                 view,
-                                 clock,
-                                 stream,
-                                 bench::BenchDevices{motor, encoder, bench::AbsentDevices().board},
-                                 steps};
+    BenchLoopTest() = default;
+    explicit BenchLoopTest(const sim::BenchOptions& options) : VirtualBenchRunTest(options) {}
 };
 
 /// Verification, calibration, verification with one pair of runs (stepping or synchronous).

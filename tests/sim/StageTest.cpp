@@ -168,6 +168,25 @@ TEST_F(MotorControllerTest, CommandsDriveTheStageAndOnlyStatusIsAnswered) {
     EXPECT_EQ(c.malformed, 0u);
 }
 
+TEST_F(MotorControllerTest, AZeroCountLoadedDuringAMoveEndsItWhereTheStageStands) {
+    const Bytes loadZero{0x08, 0xF0, 0xF0, 0xF0, 0xF0, 0xF0, 0xF0};
+    // 8500 steps forward at 2 ms; 10 ms in, the stage has made 5 of them.
+    Send({0x08, 0xF4, 0xF3, 0xF1, 0xF2, 0xF0, 0xF0}, t0);
+    Send({0x06}, t0);
+    EXPECT_TRUE(Send(loadZero, At(10ms)).empty());
+    EXPECT_EQ(Send({0x02}, At(11ms)), (Bytes{0x30})) << "at rest";
+    EXPECT_EQ(stage.PositionSteps(At(1000ms)), 5);
+    EXPECT_EQ(stage.Counters().steps, 5u) << "the steps not made are not counted";
+    // Homing stops the same way; a count of 3 lets it make three more steps.
+    Send({0x04}, At(1000ms));
+    Send({0x08, 0xF3, 0xF0, 0xF0, 0xF0, 0xF0, 0xF0}, At(1002ms));
+    EXPECT_EQ(stage.PositionSteps(At(2000ms)), 1);
+    EXPECT_EQ(Send({0x02}, At(2000ms)), (Bytes{0x30}));
+    // At rest a load starts nothing.
+    Send(loadZero, At(2000ms));
+    EXPECT_EQ(stage.PositionSteps(At(3000ms)), 1);
+}
+
 TEST_F(MotorControllerTest, ACommandByteCutsARequestShortAndDropsIt) {
     EXPECT_EQ(Send({0x07, 0xF1, 0xF1, 0x02}, t0), (Bytes{0x30}));
     EXPECT_EQ(stage.LoadedPeriod(), 2000u);  // unchanged

@@ -268,6 +268,14 @@ RunEnd DriveRun(HeadlessBench& b, const bench::ModeRow& row, std::optional<doubl
         SleepUntil(wake);
     }
     progress.Final(b);
+    if (end == RunEnd::Self && Interrupted()) {
+        // The signal came while the run finished its work (the upload, its files), which
+        // must not be cut short: it was finished, and the run counts as stopped.
+        err << "bench: " << row.caption
+            << ": the stop came while the run was finishing; what it had to finish (an "
+               "upload, its files) was finished\n";
+        end = RunEnd::Interrupted;
+    }
     if (!b.view.Problems().empty() && (end == RunEnd::Self || end == RunEnd::TimeLimit)) {
         end = RunEnd::Failure;
     }
@@ -344,6 +352,11 @@ int RunBench(Session& session, const CommandArgs& args) {
     }
 
     HeadlessBench b(session, parsed.yes);
+    // A signal is acknowledged at once; the run then stops at its next safe point.
+    SetInterruptNote(
+        "veskactl: stopping: the run ends at its next safe point; an upload or files under "
+        "way are finished first, and the stage is brought to rest\n");
+    b.logic.Measurement().stopSignal = [] { return Interrupted(); };
     params::ConnectionState& conn = b.state.session.conn;
     b.logic.FormCreate();
     conn.portName = PortNameOfChoice(session.options.port);

@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <chrono>
 #include <csignal>
+#include <cstring>
 
 namespace veska::tools {
 
@@ -18,10 +19,15 @@ namespace {
 // interrupt state. The flag is what the wait loops read; the pipe wakes a poll at once.
 std::atomic<bool> gInterrupted{false};
 int gWakePipe[2] = {-1, -1};
+std::atomic<const char*> gNote{nullptr};
 
 extern "C" void NoteInterrupt(int) {
     const int saved = errno;
-    gInterrupted.store(true);
+    const bool first = !gInterrupted.exchange(true);
+    const char* note = gNote.load();
+    if (first && note != nullptr) {
+        [[maybe_unused]] const ssize_t n = ::write(STDERR_FILENO, note, std::strlen(note));
+    }
     if (gWakePipe[1] >= 0) {
         const char byte = 1;
         [[maybe_unused]] const ssize_t n = ::write(gWakePipe[1], &byte, 1);
@@ -44,6 +50,8 @@ void CatchInterrupts() {
 }
 
 bool Interrupted() { return gInterrupted.load(); }
+
+void SetInterruptNote(const char* text) { gNote.store(text); }
 
 bool WaitUnlessInterrupted(int ms) {
     using Clock = std::chrono::steady_clock;

@@ -11,6 +11,11 @@ void CatchInterrupts();
 /// True once SIGINT or SIGTERM came.
 bool Interrupted();
 
+/// The line the first SIGINT or SIGTERM writes to standard error at once (from the handler,
+/// before the command reaches a point where it can stop); nullptr for none. The text must
+/// stay valid for the process's life (a string literal).
+void SetInterruptNote(const char* text);
+
 /// Waits up to ms [ms], ending early when SIGINT or SIGTERM comes. Returns Interrupted().
 bool WaitUnlessInterrupted(int ms);
 
