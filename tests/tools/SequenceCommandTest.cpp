@@ -266,6 +266,7 @@ TEST_F(SequenceCommandTest, AnInterruptedStepAbortsTheUnitAndItIsStored) {
 TEST_F(SequenceCommandTest, BadCommandLinesAndSequenceFilesAreRefusedBeforeAnyRun) {
     const std::string file = WriteSequence("  high = 5.0\n");
     std::ofstream(dir + "/bad.toml") << "name = \"Bad\"\n[[step]]\nmode = \"Spin\"\n";
+    std::ofstream(dir + "/endless.toml") << "name = \"Endless\"\n[[step]]\nmode = \"Line\"\n";
     struct Case {
         std::vector<std::string> args;
         int exitCode;
@@ -279,6 +280,7 @@ TEST_F(SequenceCommandTest, BadCommandLinesAndSequenceFilesAreRefusedBeforeAnyRu
         {{"sequence", file, "--operator", "Ada", "--colour"}, 2, "unknown option"},
         {{"sequence", dir + "/bad.toml", "--operator", "Ada"}, 5, "bad.toml:"},
         {{"sequence", dir + "/none.toml", "--operator", "Ada"}, 5, "none.toml"},
+        {{"sequence", dir + "/endless.toml", "--operator", "Ada"}, 5, "give it seconds"},
         {{"--results", "mysql://x", "sequence", file, "--operator", "Ada"}, 9, "mysql"},
     };
     for (const Case& c : cases) {
