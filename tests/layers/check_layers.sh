@@ -22,7 +22,7 @@ declare -A allowed=(
   [report]="results"
   [sim]="platform"
   [simhost]="analog driver bench acquire params link lang platform sim"
-  [ui]="main analog bench acquire params lang"
+  [ui]="main report results analog bench acquire params lang"
   [tools]="main analog bench acquire params link lang platform sim simhost driver results station report"
   [app]="ui main analog bench acquire params link lang platform sim simhost driver"
 )
