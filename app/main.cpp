@@ -1,9 +1,11 @@
 // veskacfg: the setup program. This is the composition root: every object of the program is
 // built and wired here, and torn down here in one fixed order.
 
+#include <QAction>
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QLocale>
+#include <QMenu>
 #include <QMessageBox>
 #include <QSettings>
 #include <QTimer>
@@ -43,6 +45,7 @@
 #include "ui/PortComboBox.h"
 #include "ui/QueuedMainView.h"
 #include "ui/RangeDialog.h"
+#include "ui/StationDialog.h"
 
 namespace {
 
@@ -230,6 +233,25 @@ int Run(Application& app, Clock::time_point started) {
     const bool remember = !options.simulate && !app.unattended;
     veska::ui::RememberedChoices choices;
     if (remember) choices = remembered.Restore(form, files);
+    // The factory build reaches the results store: the History of the connected sensor, its
+    // runs' charts and certificates, the store's URL (remembered) and its waiting results.
+    if (kDebugBuild) {
+        QAction* results = form.OptionsMenu()->addAction(QStringLiteral("Results and history…"));
+        QObject::connect(results, &QAction::triggered, &form, [&form, &store] {
+            auto* station = form.findChild<veska::ui::StationDialog*>();
+            if (station == nullptr) {
+                station = new veska::ui::StationDialog(
+                    store,
+                    [&form] {
+                        return QString::fromStdString(
+                            form.IdentityLabelText(veska::params::IdentityLabel::SerialNumber));
+                    },
+                    &form);
+            }
+            station->show();
+            station->raise();
+        });
+    }
 
     veska::main::StartOptions start;
     start.languageDirectory = options.languageDirectory;

@@ -7,7 +7,7 @@ packages=(
   libftdi1-dev libinih-dev nlohmann-json3-dev libcairo2-dev
   libsqlite3-dev libpq-dev libtomlplusplus-dev postgresql
   libgtest-dev libgmock-dev libbenchmark-dev
-  xvfb xauth fonts-dejavu-core
+  xvfb xauth fonts-dejavu-core poppler-utils
   clang libclang-rt-14-dev clang-format
 )
 missing=()

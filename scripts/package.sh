@@ -33,7 +33,9 @@ for path in \
   usr/share/applications/veskacfg.desktop \
   usr/share/icons/hicolor/scalable/apps/veskacfg.svg \
   usr/lib/udev/rules.d/60-veska.rules \
-  usr/share/man/man1/veskacfg.1 usr/share/man/man1/veskactl.1 usr/share/man/man1/veska-sim.1; do
+  usr/share/man/man1/veskacfg.1 usr/share/man/man1/veskactl.1 usr/share/man/man1/veska-sim.1 \
+  usr/share/man/man1/veskactl-sequence.1 usr/share/man/man1/veskactl-certificate.1 \
+  usr/share/man/man1/veskactl-history.1 usr/share/man/man1/veskactl-results.1; do
   if [[ ! -e "$scratch/$path" ]]; then
     echo "missing: /$path" >&2
     missing=1

@@ -16,13 +16,14 @@ declare -A allowed=(
   [bench]="acquire params link lang platform"
   [driver]="platform"
   [analog]="driver bench params lang platform"
-  [main]="analog bench acquire params link lang platform"
+  [main]="station report results analog bench acquire params link lang platform"
   [results]=""
   [station]="results bench acquire params link lang platform"
+  [report]="results"
   [sim]="platform"
   [simhost]="analog driver bench acquire params link lang platform sim"
-  [ui]="main analog bench acquire params lang"
-  [tools]="main analog bench acquire params link lang platform sim simhost driver results station"
+  [ui]="main report results analog bench acquire params lang"
+  [tools]="main analog bench acquire params link lang platform sim simhost driver results station report"
   [app]="ui main analog bench acquire params link lang platform sim simhost driver"
 )
 # Folders whose files may include Qt.

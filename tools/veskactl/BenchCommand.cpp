@@ -25,14 +25,17 @@
 #include "main/MainWindow.h"
 #include "main/MeasurementCycle.h"
 #include "main/ProgramState.h"
+#include "main/StoredRuns.h"
 #include "platform/D2xx.h"
 #include "platform/FileIo.h"
+#include "report/ChartPicture.h"
 #include "simhost/ProgramBackends.h"
 #include "tools/veskactl/BenchCommand.h"
 #include "tools/veskactl/Commands.h"
 #include "tools/veskactl/HeadlessView.h"
 #include "tools/veskactl/Interrupt.h"
 #include "tools/veskactl/Session.h"
+#include "tools/veskactl/StationRecords.h"
 
 namespace veska::tools {
 
@@ -351,6 +354,9 @@ int RunBench(Session& session, const CommandArgs& args) {
                                            parsed.outDir + "': " + reason);
     }
 
+    auto store = OpenResultsStore(session, "bench");
+    if (!store) return kExitStore;
+
     HeadlessBench b(session, parsed.yes);
     // A signal is acknowledged at once; the run then stops at its next safe point.
     SetInterruptNote(
@@ -404,6 +410,10 @@ int RunBench(Session& session, const CommandArgs& args) {
         }
         session.out << path << '\n';
         session.err << "bench: " << bench::RunEndLine(*row, run) << "; record " << path << '\n';
+        if (!StoreBenchRun(session, *store, record, run, conn.deviceInfo, path, parsed.outDir)) {
+            result = kExitStore;
+            break;
+        }
         const int code = ExitCodeOf(run.verdict.outcome, end, b.view.Refused());
         if (code != kExitOk) {
             result = code;
@@ -412,6 +422,107 @@ int RunBench(Session& session, const CommandArgs& args) {
     }
     b.logic.FormClose();
     return result;
+}
+
+}  // namespace veska::tools
+
+namespace veska::tools {
+
+struct BenchStepDriver::Parts {
+    Parts(Session& session, bool yes) : bench(session, yes) {}
+    HeadlessBench bench;
+};
+
+std::unique_ptr<BenchStepDriver> BenchStepDriver::Connect(Session& session, bool yes,
+                                                          const std::string& outDir, int& code) {
+    auto parts = std::make_unique<Parts>(session, yes);
+    HeadlessBench& b = parts->bench;
+    params::ConnectionState& conn = b.state.session.conn;
+    b.logic.FormCreate();
+    conn.portName = PortNameOfChoice(session.options.port);
+    conn.baudRate = session.options.baud;
+    conn.netAddress = session.options.address;
+    b.logic.ComboBoxMotorCOMChange(session.options.motorPort);
+    b.logic.ComboBoxEncoderCOMChange(session.options.encoderPort);
+    b.logic.ButtonConnectClick();
+    if (!conn.connected) {
+        code = ConnectFailure(session, b);
+        b.logic.FormClose();
+        return nullptr;
+    }
+    code = kExitOk;
+    return std::unique_ptr<BenchStepDriver>(new BenchStepDriver(session, std::move(parts), outDir));
+}
+
+BenchStepDriver::BenchStepDriver(Session& session, std::unique_ptr<Parts> parts, std::string outDir)
+    : session_(session), parts_(std::move(parts)), outDir_(std::move(outDir)) {}
+
+BenchStepDriver::~BenchStepDriver() { parts_->bench.logic.FormClose(); }
+
+bool BenchStepDriver::StopRequested() const { return Interrupted(); }
+
+const link::DeviceInfo& BenchStepDriver::Sensor() const {
+    return parts_->bench.state.session.conn.deviceInfo;
+}
+
+main::StepRunReport BenchStepDriver::RunStep(const station::SequenceStep& step) {
+    HeadlessBench& b = parts_->bench;
+    params::ConnectionState& conn = b.state.session.conn;
+    main::StepRunReport report;
+    report.started = bench::IsoUtc(std::chrono::system_clock::now());
+    const bench::ModeRow* row = ResolveMode(std::to_string(step.modeCode));
+    if (row == nullptr || !conn.connected) {
+        report.run = {results::Outcome::Error,
+                      row == nullptr ? "'" + step.mode + "' is not a bench mode"
+                                     : "the sensor is not connected",
+                      {}};
+        report.ended = report.started;
+        return report;
+    }
+    const std::string serial = std::to_string(conn.deviceInfo.serialNumber);
+    b.state.benchModeCode = row->code;
+    b.view.SetFileStem(outDir_, serial + "_" + std::string(row->caption));
+    session_.err << "sequence: " << step.name << ": " << row->caption << " (" << row->code
+                 << ") on sensor " << serial << '\n';
+
+    bench::RunRecord record;
+    record.row = row;
+    record.secondsLimit = step.seconds;
+    record.started = report.started;
+    const RunEnd end = DriveRun(b, *row, step.seconds, session_.err);
+    record.end = RunEndName(end);
+    record.ended = bench::IsoUtc(std::chrono::system_clock::now());
+    record.messages = b.view.Problems();
+    bench::RunState& run = b.logic.Measurement().run;
+    ConcludeRunEnd(run, end, b.Continuous(row->code));
+    if (b.view.Refused()) {
+        run.Conclude(bench::RunOutcome::Error, "a confirmation was refused; give --yes");
+    }
+
+    const std::string path = (fs::path(outDir_) / (run.stem + ".json")).string();
+    std::string reason;
+    const std::string text =
+        bench::RecordText(bench::RecordJson(record, conn, run, b.state.samples.Count()));
+    if (!platform::ReplaceFile(path, text, reason)) {
+        run.Conclude(bench::RunOutcome::Error, "cannot write " + path + ": " + reason);
+    } else {
+        report.files.push_back(path);
+    }
+    report.files.insert(report.files.end(), run.files.begin(), run.files.end());
+    // Each report chart's data beside its image, so that the store can draw it again.
+    for (const auto& [image, chart] : b.view.SavedCharts()) {
+        const std::string data = (fs::path(image).replace_extension("").string() +
+                                  std::string(report::kChartDataSuffix));
+        if (platform::ReplaceFile(data, report::ChartDataText(chart), reason)) {
+            report.files.push_back(data);
+        } else {
+            session_.err << "veskactl: sequence: cannot write " << data << ": " << reason << '\n';
+        }
+    }
+    report.ended = record.ended;
+    report.run = {main::StoredOutcome(run.verdict.outcome), run.verdict.reason, run.results};
+    session_.err << "sequence: " << bench::RunEndLine(*row, run) << '\n';
+    return report;
 }
 
 }  // namespace veska::tools

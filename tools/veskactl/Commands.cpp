@@ -101,7 +101,9 @@ const std::vector<Command>& CommandTable() {
          "  Laser_Adjustment) then counts as completed, any other as not.\n"
          "--yes: answer confirmations with OK and replace existing files.\n"
          "Ctrl-C (SIGINT) or SIGTERM stops the run as the Measure button does; it does not\n"
-         "complete. Exit 0 when every run completed, 6 when one did not.\n",
+         "complete. Exit 0 when every run completed, 6 when one did not.\n"
+         "Each run is also stored in the results store (--results) with its files; a store\n"
+         "that does not take it is exit 9 (the files stay in DIR).\n",
          1, 64, RunBench},
         {"scan", "",
          "Looks for sensors: Identify at every rate and address 1..127 on the port of --port,\n"
@@ -119,15 +121,36 @@ const std::vector<Command>& CommandTable() {
          "and one indented line per measurement: name value unit [low..high] outcome.\n"
          "--json: an array of objects (run_id, unit_id, serial, sensor, sequence, step, mode,\n"
          "started, ended, outcome, reason, station, operator, program_version,\n"
-         "measurements). Exit 7 when the store cannot be read.\n",
+         "measurements). Exit 9 when the store cannot be read.\n",
          0, 9, RunHistory},
         {"results", "sync|status",
          "The results store (--results); no sensor needed.\n"
          "sync: delivers the results that wait in the local spool to the PostgreSQL server,\n"
          "  oldest first (a result already there is not stored twice); prints\n"
-         "  delivered=N waiting=M. Exit 7 when some still wait.\n"
+         "  delivered=N waiting=M. Exit 9 when some still wait.\n"
          "status: prints store=WHERE waiting=M.\n",
          1, 1, RunResults},
+        {"sequence", "FILE --operator NAME [--station NAME] [--out DIR] [--yes]",
+         "Runs one unit through the sequence FILE (TOML) on the connected sensor: each step's\n"
+         "bench mode as 'bench' runs it (its record and files into --out DIR, default .),\n"
+         "its figures judged against their limits, and every step and the unit's verdict\n"
+         "stored in the results store (--results) with the runs' files. Prints per step\n"
+         "  STEP: OUTCOME (reason)\n"
+         "  and per figure: name value unit [low..high] outcome\n"
+         "then 'unit SERIAL: PASSED|FAILED|ERROR|ABORTED' and 'run UNIT-ID'. --station\n"
+         "defaults to the machine's name. Ctrl-C stops the running step and the sequence.\n"
+         "Exit 0 passed, 7 failed, 8 error, 6 aborted, 9 a result was not stored (the\n"
+         "runs' files stay), 5 the file does not parse.\n",
+         1, 9, RunSequence},
+        {"certificate", "--run ID --out FILE.pdf",
+         "Writes the certificate of a unit as a PDF from the results store (--results)\n"
+         "alone; ID is the run id of the unit's verdict or of any of its steps ('history\n"
+         "--json', 'sequence'). It shows the sensor's identity, the sequence, date, station,\n"
+         "operator, every step with its figures, limits and outcome, the steps' charts\n"
+         "(verification before and after calibration) and the unit's outcome. No sensor\n"
+         "needed. Exit 9 when the store cannot be read or holds no such unit, 5 when the\n"
+         "file cannot be written.\n",
+         4, 4, RunCertificate},
     };
     return table;
 }

@@ -57,5 +57,7 @@ int RunBench(Session& session, const CommandArgs& args);    // BenchCommand.cpp
 int RunScan(Session& session, const CommandArgs& args);     // ScanCommand.cpp
 int RunHistory(Session& session, const CommandArgs& args);  // ResultsCommands.cpp
 int RunResults(Session& session, const CommandArgs& args);
+int RunSequence(Session& session, const CommandArgs& args);     // SequenceCommand.cpp
+int RunCertificate(Session& session, const CommandArgs& args);  // CertificateCommand.cpp
 
 }  // namespace veska::tools

@@ -3,7 +3,7 @@
 #include <filesystem>
 
 #include "platform/FileIo.h"
-#include "tools/veskactl/ChartBitmap.h"
+#include "report/ChartDrawing.h"
 
 namespace veska::tools {
 
@@ -121,12 +121,15 @@ std::string HeadlessView::ReportImagePath(const std::string& name) {
 
 bool HeadlessView::SaveChartImage(const std::string& path, int width, int height) {
     std::string reason;
-    const std::string image = RenderChartBmp(chart_, width, height);
+    const std::string image = report::RenderChartBmp(chart_, width, height);
     if (image.empty()) {
         err_ << "veskactl: the chart image " << path << " could not be drawn\n";
         return false;
     }
-    if (platform::ReplaceFile(path, image, reason)) return true;
+    if (platform::ReplaceFile(path, image, reason)) {
+        savedCharts_.emplace_back(path, chart_);
+        return true;
+    }
     err_ << "veskactl: the chart image " << path << " was not written: " << reason << '\n';
     return false;
 }
@@ -138,6 +141,7 @@ void HeadlessView::ChartAddPoints(const float* values, int count, int, main::Poi
 
 void HeadlessView::ClearProblems() {
     problems_.clear();
+    savedCharts_.clear();
     refused_ = false;
     retries_ = 0;
     status_.clear();

@@ -5,10 +5,11 @@
 #include <optional>
 #include <ostream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "main/NullMainView.h"
-#include "tools/veskactl/ChartBitmap.h"
+#include "report/ChartDrawing.h"
 
 namespace veska::tools {
 
@@ -19,7 +20,8 @@ namespace veska::tools {
 /// three times with --yes (else Cancel), prints the run's state line, answers the save dialogs with
 /// files in the run's output folder (report files and images too) and keeps what the run shows
 /// (value label, read-outs, progress bar) for the progress lines, and the chart's points for the
-/// report image (ChartBitmap.h). Everything else is shown nowhere.
+/// report image (report/ChartDrawing.h), remembered per image written. Everything else is shown
+/// nowhere.
 class HeadlessView final : public main::NullMainView {
   public:
     using SteadyClock = std::chrono::steady_clock;
@@ -64,7 +66,7 @@ class HeadlessView final : public main::NullMainView {
     /// Writes the chart's points as a BMP of width x height (RenderChartBmp).
     bool SaveChartImage(const std::string& path, int width, int height) override;
 
-    void ChartClear() override { chart_ = ChartPicture{}; }
+    void ChartClear() override { chart_ = report::ChartPicture{}; }
     void ChartAddPoint(double y, const std::string&, main::PointColour) override {
         chart_.values.push_back(y);
     }
@@ -79,7 +81,11 @@ class HeadlessView final : public main::NullMainView {
     void ChartSetFoot(const std::string& text) override { chart_.foot = text; }
     void ChartSetBottomScale(double unitsPerPoint) override { chart_.bottomScale = unitsPerPoint; }
     /// The chart as the report image will show it.
-    const ChartPicture& Chart() const { return chart_; }
+    const report::ChartPicture& Chart() const { return chart_; }
+    /// The charts of the report images written since the last ClearProblems, by image path.
+    const std::vector<std::pair<std::string, report::ChartPicture>>& SavedCharts() const {
+        return savedCharts_;
+    }
 
     // What the run showed.
     const std::string& ValueText() const { return value_; }
@@ -120,7 +126,8 @@ class HeadlessView final : public main::NullMainView {
     std::vector<std::string> problems_;
     bool refused_ = false;
     std::map<params::IdentityLabel, std::string> labels_;
-    ChartPicture chart_;  ///< the chart's texts and points since the last ChartClear
+    report::ChartPicture chart_;  ///< the chart's texts and points since the last ChartClear
+    std::vector<std::pair<std::string, report::ChartPicture>> savedCharts_;
 };
 
 }  // namespace veska::tools

@@ -80,9 +80,11 @@ void PrintHelp(std::ostream& out) {
            "Exit codes: 0 done, 2 usage (or a confirmation refused), 3 the port did not open\n"
            "(board: no board, or it did not lock), 4 a sensor exchange failed (the line names\n"
            "the status; board: a reading failed; stream: the line fell silent), 5 a file or a\n"
-           "text could not be written, read or converted, 6 a bench run did not complete,\n"
-           "7 the results store could not be opened, read or written (results sync: results\n"
-           "still wait), 130 SIGINT or SIGTERM ended the command (stream and measure stop as\n"
+           "text could not be written, read or converted, 6 a bench run did not complete\n"
+           "(sequence: the unit was aborted), 7 a bench run or unit failed, 8 a bench run\n"
+           "or unit ended in an error, 9 the results store could not be opened, read or\n"
+           "written (results sync: results still wait), 130 SIGINT or SIGTERM ended the command "
+           "(stream and measure stop as\n"
            "their own end would).\n";
 }
 

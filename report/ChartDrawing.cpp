@@ -1,4 +1,4 @@
-#include "tools/veskactl/ChartBitmap.h"
+#include "report/ChartDrawing.h"
 
 #include <cairo.h>
 
@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <memory>
 
-namespace veska::tools {
+namespace veska::report {
 
 namespace {
 
@@ -110,14 +110,12 @@ std::string Bmp(cairo_surface_t* surface, int width, int height) {
 
 }  // namespace
 
-std::string RenderChartBmp(const ChartPicture& picture, int width, int height) {
-    width = std::max(width, kMinimumSize);
-    height = std::max(height, kMinimumSize);
-    Surface surface(cairo_image_surface_create(CAIRO_FORMAT_RGB24, width, height),
-                    cairo_surface_destroy);
-    if (cairo_surface_status(surface.get()) != CAIRO_STATUS_SUCCESS) return {};
-    Context context(cairo_create(surface.get()), cairo_destroy);
-    cairo_t* cr = context.get();
+void DrawChart(cairo_t* cr, const ChartPicture& picture, double originX, double originY,
+               double width, double height) {
+    cairo_save(cr);
+    cairo_translate(cr, originX, originY);
+    cairo_rectangle(cr, 0, 0, width, height);
+    cairo_clip(cr);
     cairo_set_source_rgb(cr, 1, 1, 1);
     cairo_paint(cr);
     // Lines and markers on whole pixels, in their own colours (the texts keep their
@@ -224,7 +222,19 @@ std::string RenderChartBmp(const ChartPicture& picture, int width, int height) {
         Text(cr, line, left, footY, 0.0);
         footY += kFontSize + 3;
     }
+    cairo_restore(cr);
+}
+
+std::string RenderChartBmp(const ChartPicture& picture, int width, int height) {
+    width = std::max(width, kMinimumSize);
+    height = std::max(height, kMinimumSize);
+    Surface surface(cairo_image_surface_create(CAIRO_FORMAT_RGB24, width, height),
+                    cairo_surface_destroy);
+    if (cairo_surface_status(surface.get()) != CAIRO_STATUS_SUCCESS) return {};
+    Context context(cairo_create(surface.get()), cairo_destroy);
+    DrawChart(context.get(), picture, 0, 0, width, height);
+    if (cairo_status(context.get()) != CAIRO_STATUS_SUCCESS) return {};
     return Bmp(surface.get(), width, height);
 }
 
-}  // namespace veska::tools
+}  // namespace veska::report
