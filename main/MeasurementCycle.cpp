@@ -144,6 +144,7 @@ void MeasurementCycle::Start() {
     if (!state_.xAutoScale) view_.SetBottomAxisRange(0.0, 25.0);
 
     state_.samples.Reset();
+    state_.samples.StampTimes(clock_);  // polled: each sample keeps the time it was taken
     state_.samplesStart = acquire::LocalTimeText(std::chrono::system_clock::now());
     state_.samplesBaud = 0;
     run.pointNumber = 0;
