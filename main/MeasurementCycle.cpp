@@ -68,7 +68,10 @@ void MeasurementCycle::SetTickInterval(int milliseconds) {
 void MeasurementCycle::ToggleMeasure() {
     if (running_) {
         run.stopRequested = true;
-        runView_.ShowRunState(std::string(Row().caption) + ": stopping…");
+        // A bench run's stop steps take a while; a plain run stops at once and leaves no line.
+        if (Row().code >= bench::kModePulse) {
+            runView_.ShowRunState(std::string(Row().caption) + ": stopping…");
+        }
         Stop();
     } else {
         Start();

@@ -1071,7 +1071,7 @@ bool LooksEnglish(const std::string& text, const lang::TextTable& en, const lang
         Q("\\b(the|of|and|Busy|Connecting|Disconnecting|Clear|Save|Search|Close|Pause|Resume|"
           "Address|Baud rate|Serial no|Release|Range|Port|Mode|Ports to search|Find a sensor|"
           "Line trace|Bench form|Language|Options|Link|Reconnect|Sample|Distance|Mean|offset|"
-          "Setup|program|release|Searching|Trying|found|Paused|Identify|Measuring)\\b"));
+          "Setup|program|release|Searching|Trying|found|Paused|Identify|Measuring|stopping)\\b"));
     const QRegularExpressionMatch m = words.match(QString::fromStdString(text));
     if (m.hasMatch()) which = m.captured(0).toStdString();
     return m.hasMatch();
