@@ -10,9 +10,9 @@ namespace veska::acquire {
 /// What the first line of a CSV file says about the samples below it.
 struct CsvHeader {
     uint16_t serialNumber = 0;
-    std::string modeCaption;      ///< the mode as the window names it
-    double zeroOffset = 0.0;      ///< [mm]
-    std::string startTime;        ///< when the samples began, e.g. "2026-12-09 15:04:05"
+    std::string modeCaption;  ///< the mode as the window names it
+    double zeroOffset = 0.0;  ///< [mm]
+    std::string startTime;    ///< when the samples began, e.g. "2026-12-09 15:04:05"
     /// [s] between two samples of a stream; 0: a polled run, whose times are the ring's
     /// stamps (time cells empty where a sample has none)
     double sampleInterval = 0.0;

@@ -96,7 +96,7 @@ enum class ProgramText : int {
     UnsentSensorValue,  ///< the question's value on the sensor: %1
     ReleaseCaption,     ///< after the caption in the window title: the delivered build
     FactoryCaption,     ///< the same for the factory build
-    Busy,  ///< what the logic does while the window waits; one key per task below
+    Busy,               ///< what the logic does while the window waits; one key per task below
     BusyConnecting,
     BusyDisconnecting,
     BusyMeasuring,
@@ -137,7 +137,7 @@ enum class ProgramText : int {
     BusyWatchdog,
     BusyStatus,
     RangeDialogLabel,  ///< the output range dialog's heading
-    SearchTitle,  ///< the sensor search dialog; SearchColumns: the headings, split at '|'
+    SearchTitle,       ///< the sensor search dialog; SearchColumns: the headings, split at '|'
     SearchPorts,
     SearchColumns,
     SearchHint,

@@ -66,7 +66,8 @@ SensorSearchDialog::SensorSearchDialog(QWidget* parent, const lang::PublishedTex
     progress_ = new QProgressBar(this);
     progress_->setRange(0, 1);
     progress_->setValue(0);
-    status_ = new QLabel(Text(lang::ProgramText::SearchHint, "Choose the ports and start the search."), this);
+    status_ = new QLabel(
+        Text(lang::ProgramText::SearchHint, "Choose the ports and start the search."), this);
     status_->setTextFormat(Qt::PlainText);
 
     search_ = new QPushButton(Text(lang::ProgramText::SearchStart, "Search"), this);
@@ -229,13 +230,16 @@ void SensorSearchDialog::Poll() {
     if (finished) {
         StopWorker();
         progress_->setValue(progress_->maximum());
-        const QString count = hits_.size() == 1
-                                  ? Text(lang::ProgramText::SearchOneFound, "1 sensor found")
-                                  : Text(lang::ProgramText::SearchManyFound, "%1 sensors found").arg(hits_.size());
-        status_->setText(cancelled_ ? Text(lang::ProgramText::SearchStopped, "Stopped: %1.").arg(count)
-                                    : Text(lang::ProgramText::SearchDone, "Done: %1.").arg(count));
+        const QString count =
+            hits_.size() == 1
+                ? Text(lang::ProgramText::SearchOneFound, "1 sensor found")
+                : Text(lang::ProgramText::SearchManyFound, "%1 sensors found").arg(hits_.size());
+        status_->setText(cancelled_
+                             ? Text(lang::ProgramText::SearchStopped, "Stopped: %1.").arg(count)
+                             : Text(lang::ProgramText::SearchDone, "Done: %1.").arg(count));
     } else if (!cancelled_ && where.total > 0) {
-        status_->setText(Text(lang::ProgramText::SearchTrying, "Trying %1 at %2 bit/s, address %3 (%4 of %5); %6 found")
+        status_->setText(Text(lang::ProgramText::SearchTrying,
+                              "Trying %1 at %2 bit/s, address %3 (%4 of %5); %6 found")
                              .arg(PortChoiceText(where.portName))
                              .arg(where.baud)
                              .arg(where.address)

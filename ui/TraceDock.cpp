@@ -46,9 +46,10 @@ TraceDock::TraceDock(QWidget* parent, const lang::PublishedTexts* texts)
     connect(clear_, &QPushButton::clicked, this, &TraceDock::Clear);
     connect(save_, &QPushButton::clicked, this, &TraceDock::SaveClicked);
     askSaveFile = [this] {
-        return QFileDialog::getSaveFileName(this, Text(lang::ProgramText::TraceSaveTitle, "Save the line trace"),
-                                            QStringLiteral("trace.txt"),
-                                            Text(lang::ProgramText::TraceFileTypes, "Text files (*.txt);;All files (*)"));
+        return QFileDialog::getSaveFileName(
+            this, Text(lang::ProgramText::TraceSaveTitle, "Save the line trace"),
+            QStringLiteral("trace.txt"),
+            Text(lang::ProgramText::TraceFileTypes, "Text files (*.txt);;All files (*)"));
     };
 }
 
@@ -85,7 +86,8 @@ void TraceDock::Drain() {
     if (paused_) {
         skipped_ += dropped + lines.size();
         if (skipped_ > 0)
-            note_->setText(Text(lang::ProgramText::TracePausedSkipped, "Paused: %1 lines not shown").arg(skipped_));
+            note_->setText(Text(lang::ProgramText::TracePausedSkipped, "Paused: %1 lines not shown")
+                               .arg(skipped_));
         return;
     }
     skipped_ += dropped;
@@ -107,7 +109,8 @@ void TraceDock::SetPaused(bool paused) {
     Drain();  // what came before the pause is shown
     paused_ = paused;
     if (pause_->isChecked() != paused) pause_->setChecked(paused);
-    pause_->setText(paused ? Text(lang::ProgramText::TraceResume, "Resume") : Text(lang::ProgramText::TracePause, "Pause"));
+    pause_->setText(paused ? Text(lang::ProgramText::TraceResume, "Resume")
+                           : Text(lang::ProgramText::TracePause, "Pause"));
     note_->setText(paused ? Text(lang::ProgramText::TracePaused, "Paused") : QString());
     if (!paused) Drain();
 }
@@ -139,7 +142,8 @@ void TraceDock::SaveClicked() {
     if (SaveTo(path.toStdString(), reason)) {
         note_->setText(Text(lang::ProgramText::TraceSaved, "Saved to %1").arg(path));
     } else {
-        note_->setText(Text(lang::ProgramText::TraceNotSaved, "Not saved: %1").arg(QString::fromStdString(reason)));
+        note_->setText(Text(lang::ProgramText::TraceNotSaved, "Not saved: %1")
+                           .arg(QString::fromStdString(reason)));
     }
 }
 

@@ -56,7 +56,8 @@ TEST(CsvExport, AWrappedStreamIsNumberedAndTimedFromItsStartAndTheHeaderNamesThe
 
     std::string plain;
     buffer->ExportLines(plain);
-    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), std::count(plain.begin(), plain.end(), '\n') + 2);
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'),
+              std::count(plain.begin(), plain.end(), '\n') + 2);
 
     // Without a rate or stamps the time cells stay empty; the numbers are still true.
     EXPECT_EQ(Lines(CsvText(*buffer, CsvHeader{}), 2, 1), "34464,,464.000\r\n");

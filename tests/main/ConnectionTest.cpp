@@ -93,8 +93,7 @@ TEST(StartUp, WindowIsCollapsedIdleAndCaptionedFromTheLanguageFile) {
     EXPECT_FALSE(rig.view.Enabled(Control::ButtonZero));
     EXPECT_FALSE(rig.view.Enabled(Control::LabelRast));
     EXPECT_EQ(rig.view.Text(Control::LabelRast), "0.000 mm");
-    EXPECT_EQ(rig.view.Text(Control::WindowCaption),
-              "Veskacfg (setup program, release 2.0)");
+    EXPECT_EQ(rig.view.Text(Control::WindowCaption), "Veskacfg (setup program, release 2.0)");
     EXPECT_EQ(rig.view.Text(Control::ButtonConnect), rig.state.texts.Button(0));
     EXPECT_NE(rig.state.texts.Button(0), "0") << "EN.INI was read";
     EXPECT_EQ(rig.view.identity[IdentityLabel::Model], rig.state.texts.Label(8));

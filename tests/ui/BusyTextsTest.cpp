@@ -34,7 +34,7 @@ TEST(BusyText, EveryNoteHasItsOwnWordingInBothShippedLanguages) {
          k <= static_cast<int>(lang::ProgramText::BusyStatus); ++k) {
         const auto key = static_cast<lang::ProgramText>(k);
         EXPECT_NE(english.Text(key), german.Text(key)) << k;
-        EXPECT_NE(english.Text(key), std::to_string(static_cast<int>(key) )) << "missing " << k;
+        EXPECT_NE(english.Text(key), std::to_string(static_cast<int>(key))) << "missing " << k;
     }
 }
 

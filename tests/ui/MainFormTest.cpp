@@ -18,8 +18,8 @@
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QTableWidget>
 #include <QRegularExpression>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -1009,11 +1009,11 @@ TEST_F(MainFormTest, BenchFormItemOnlyInTheFactoryBuildAndShowsTheFormAtAnyTime)
     EXPECT_TRUE(benchForm->isVisible());
 }
 
-
 // ---- One language ----------------------------------------------------------------------
 
 /// Every text the window shows now: captions, menu items (shown or not) and their
-/// tooltips, widget tooltips, the grid's headings, the chart's titles and statistics, the status bar.
+/// tooltips, widget tooltips, the grid's headings, the chart's titles and statistics, the status
+/// bar.
 std::vector<QString> ShownTexts(TFormMain& form) {
     std::vector<QString> texts;
     auto add = [&texts](const QString& text) {
@@ -1053,7 +1053,8 @@ bool LooksEnglish(const std::string& text, const lang::TextTable& en, const lang
         while (!e.empty() && (e.back() == ' ' || e.back() == '.' || e.back() == ':')) e.pop_back();
         if (e.size() < 4 || e == german || german.find(e) != std::string::npos) return false;
         // Short words only as the whole text; longer phrases anywhere in it.
-        const bool hit = e.size() < 10 ? text == e || text == english : text.find(e) != std::string::npos;
+        const bool hit =
+            e.size() < 10 ? text == e || text == english : text.find(e) != std::string::npos;
         if (hit) which = english;
         return hit;
     };
@@ -1063,7 +1064,8 @@ bool LooksEnglish(const std::string& text, const lang::TextTable& en, const lang
     }
     for (const lang::Section section : lang::kAllSections) {
         for (int k = 0; k < lang::TextTable::Count(section); ++k) {
-            if (section == lang::Section::Parameter || section == lang::Section::ParamValue) continue;
+            if (section == lang::Section::Parameter || section == lang::Section::ParamValue)
+                continue;
             if (check(en.Get(section, k), de.Get(section, k))) return true;
         }
     }

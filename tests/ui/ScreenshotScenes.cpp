@@ -14,8 +14,8 @@
 #include <QMessageBox>
 #include <QPainter>
 #include <QPushButton>
-#include <QToolButton>
 #include <QTest>
+#include <QToolButton>
 #include <QToolTip>
 #include <QWheelEvent>
 #include <cstdio>
@@ -194,8 +194,7 @@ bool ZoomedStream(const QString& path) {
 
 /// A message box as the program shows it, drawn onto the window below its title bar.
 void PaintMessage(QPixmap& shot, const QString& caption, const std::string& text) {
-    QMessageBox box(QMessageBox::Critical, caption, QString::fromStdString(text),
-                    QMessageBox::Ok);
+    QMessageBox box(QMessageBox::Critical, caption, QString::fromStdString(text), QMessageBox::Ok);
     box.setTextFormat(Qt::PlainText);
     box.adjustSize();
     const QPixmap picture = box.grab();
@@ -233,8 +232,8 @@ bool BenchMenuItem(const QString& menuPath, const QString& formPath) {
     if (!w.Start() || !w.Connect()) return false;
     w.form->SetBenchMenuItem(true);
     QMenu* menu = w.form->OptionsButton()->menu();
-    const QPoint below = w.form->OptionsButton()->mapToGlobal(
-        QPoint(0, w.form->OptionsButton()->height()));
+    const QPoint below =
+        w.form->OptionsButton()->mapToGlobal(QPoint(0, w.form->OptionsButton()->height()));
     menu->popup(below);
     menu->setActiveAction(w.form->BenchFormAction());
     QTest::qWait(300);
