@@ -1,6 +1,7 @@
 #include "acquire/CsvExport.h"
 
 #include <ctime>
+#include <optional>
 
 #include "lang/NumberFormat.h"
 #include "platform/FileIo.h"
@@ -35,25 +36,38 @@ std::string LocalTimeText(std::chrono::system_clock::time_point time) {
 double StreamSampleInterval(uint32_t baud) { return baud == 0 ? 0.0 : kStreamBitsPerSample / baud; }
 
 std::string CsvText(const SampleBuffer& buffer, const CsvHeader& header) {
+    // One snapshot, as the export takes it: a stream may go on appending.
+    const SampleSpan span = buffer.ExportSpan();
+    auto timeOf = [&](int32_t row) -> std::string {
+        if (header.sampleInterval > 0.0) {
+            return lang::FormatFixed(
+                static_cast<double>(span.firstNumber + static_cast<uint64_t>(row)) *
+                    header.sampleInterval,
+                6);
+        }
+        const std::optional<double> stamp = buffer.StampedTime(span.first + row);
+        return stamp ? lang::FormatFixed(*stamp, 6) : std::string();
+    };
+
     std::string out = "Serial number," + std::to_string(header.serialNumber) + ",Mode," +
                       CsvCell(header.modeCaption) + ",Zero offset," +
                       lang::FormatFixed(header.zeroOffset, 3) + ",Start," +
-                      CsvCell(header.startTime) + "\r\nIndex,Time [s],Value\r\n";
-    // One snapshot, as the export takes it: a stream may go on appending.
-    const int32_t end = buffer.Index();
-    const bool wrapped = buffer.Wrapped();
-    if (end < 0) return out;
-    int32_t position = wrapped ? (end + 1) % SampleBuffer::kSize : 0;
-    for (int64_t i = 0; position != end; ++i) {
-        out += std::to_string(i);
+                      CsvCell(header.startTime) + ",Samples," + std::to_string(span.count);
+    if (span.count > 0) {
+        const uint64_t last = span.firstNumber + static_cast<uint64_t>(span.count) - 1;
+        out += ",First sample," + std::to_string(span.firstNumber) + ",Last sample," +
+               std::to_string(last) + ",First time [s]," + timeOf(0) + ",Last time [s]," +
+               timeOf(span.count - 1);
+    }
+    out += "\r\nIndex,Time [s],Value\r\n";
+    out.reserve(out.size() + static_cast<size_t>(span.count) * 28);
+    for (int32_t row = 0; row < span.count; ++row) {
+        out += std::to_string(span.firstNumber + static_cast<uint64_t>(row));
         out += ',';
-        if (header.sampleInterval > 0.0) {
-            out += lang::FormatFixed(static_cast<double>(i) * header.sampleInterval, 6);
-        }
+        out += timeOf(row);
         out += ',';
-        out += lang::FormatFixed(buffer.At(position), 3);
+        out += lang::FormatFixed(buffer.At(span.first + row), 3);
         out += "\r\n";
-        position = (position + 1) % SampleBuffer::kSize;
     }
     return out;
 }

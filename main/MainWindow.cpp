@@ -25,8 +25,6 @@
 namespace veska::main {
 namespace {
 
-constexpr const char* kReleaseCaption = "(Setup program: rel.2.0)";
-constexpr const char* kDebugReleaseCaption = " DEBUG (Setup program: rel.2.0)";
 constexpr const char* kAdapterPortName = "\\\\.\\USB_PELRIN";
 constexpr int kPortItemCom4 = 3;
 constexpr int kHeightStep = 100;  // [px] per animation tick
@@ -150,7 +148,10 @@ void MainWindow::ApplyLanguage() {
     using lang::ProgramText;
     const std::string prefix = t.Get(lang::Section::About, 0);
     view_.SetText(Control::WindowCaption,
-                  prefix + (options_.debugBuild ? kDebugReleaseCaption : kReleaseCaption));
+                  prefix + t.Text(options_.debugBuild ? ProgramText::FactoryCaption
+                                                      : ProgramText::ReleaseCaption));
+    view_.SetText(Control::FormDebug, t.Get(lang::Section::FormsNames, 3));
+    state_.shownTexts.Publish(t);
     const std::pair<Control, ProgramText> program[] = {
         {Control::MenuSaveCsv, ProgramText::SaveCsv},
         {Control::MenuSaveImage, ProgramText::SaveImage},

@@ -68,7 +68,10 @@ void MeasurementCycle::SetTickInterval(int milliseconds) {
 void MeasurementCycle::ToggleMeasure() {
     if (running_) {
         run.stopRequested = true;
-        runView_.ShowRunState(std::string(Row().caption) + ": stopping…");
+        // A bench run's stop steps take a while; a plain run stops at once and leaves no line.
+        if (Row().code >= bench::kModePulse) {
+            runView_.ShowRunState(std::string(Row().caption) + ": stopping…");
+        }
         Stop();
     } else {
         Start();
@@ -145,6 +148,7 @@ void MeasurementCycle::Start() {
     if (!state_.xAutoScale) view_.SetBottomAxisRange(0.0, 25.0);
 
     state_.samples.Reset();
+    state_.samples.StampTimes(clock_);  // polled: each sample keeps the time it was taken
     state_.samplesStart = acquire::LocalTimeText(std::chrono::system_clock::now());
     state_.samplesBaud = 0;
     run.pointNumber = 0;

@@ -7,6 +7,7 @@
 #include "bench/ModeTable.h"
 #include "bench/MotorTable.h"
 #include "lang/Language.h"
+#include "lang/PublishedTexts.h"
 #include "params/SensorSession.h"
 #include "platform/Clock.h"
 
@@ -23,6 +24,9 @@ struct ProgramState {
     ProgramState& operator=(const ProgramState&) = delete;
 
     lang::TextTable texts;
+    /// The texts last applied, for the window's own thread (its busy notes); the logic
+    /// publishes, the window reads.
+    lang::PublishedTexts shownTexts;
     /// The sensor link, the connection state, the parameter table, value stores and grid.
     params::SensorSession session;
     bench::MotorTable motorTable;

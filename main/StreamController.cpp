@@ -1,6 +1,8 @@
 #include "main/StreamController.h"
 
+#include <algorithm>
 #include <chrono>
+#include <climits>
 
 #include "acquire/CsvExport.h"
 #include "bench/ModeTable.h"
@@ -166,15 +168,17 @@ void StreamController::Stop() {
     view_.ChartSetStatistics(acquire::ChartStatistics{
         false, {}, liveUnit_, rate, acquire::StatisticsWordsOf(state_.texts, true)});
 
-    // The samples from the cursor up to, not including, the newest one, in one pass.
+    // The samples an export writes now, in one pass, each labelled with its number since the
+    // start: the chart and a file saved after the stop hold the same samples.
     auto& samples = state_.samples;
-    const int32_t newest = samples.Index();
-    if (samples.cursor < newest) {
+    const acquire::SampleSpan span = samples.ExportSpan();
+    if (span.count > 0) {
         plotScratch_.clear();
-        for (int32_t i = samples.cursor; i < newest; ++i) plotScratch_.push_back(samples.At(i));
-        view_.ChartAddPoints(plotScratch_.data(), static_cast<int>(plotScratch_.size()),
-                             samples.cursor, PointColour::Red);
-        samples.cursor = newest;
+        for (int32_t i = 0; i < span.count; ++i) plotScratch_.push_back(samples.At(span.first + i));
+        const auto firstLabel = static_cast<int>(
+            std::min<uint64_t>(span.firstNumber, static_cast<uint64_t>(INT32_MAX - span.count)));
+        view_.ChartAddPoints(plotScratch_.data(), span.count, firstLabel, PointColour::Red);
+        samples.cursor = (span.first + span.count) % acquire::SampleBuffer::kSize;
     }
     view_.ChartRepaint();
 }

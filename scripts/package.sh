@@ -30,11 +30,11 @@ for path in \
   usr/share/veskacfg/Motor.dat usr/share/veskacfg/Language/Language.ini \
   usr/share/veskacfg/Language/EN.INI usr/share/veskacfg/Language/DE.INI \
   usr/share/veskacfg/sequences/full-loop.toml \
-  usr/share/applications/veskacfg.desktop \
+  usr/share/applications/veskacfg.desktop usr/share/applications/veskacfg-factory.desktop \
   usr/share/icons/hicolor/scalable/apps/veskacfg.svg \
   usr/lib/udev/rules.d/60-veska.rules \
-  usr/share/man/man1/veskacfg.1 usr/share/man/man1/veskactl.1 usr/share/man/man1/veska-sim.1 \
-  usr/share/man/man1/veskactl-sequence.1 usr/share/man/man1/veskactl-certificate.1 \
+  usr/share/man/man1/veskacfg.1 usr/share/man/man1/veskacfg-factory.1 usr/share/man/man1/veskactl.1 \
+  usr/share/man/man1/veska-sim.1 usr/share/man/man1/veskactl-sequence.1 usr/share/man/man1/veskactl-certificate.1 \
   usr/share/man/man1/veskactl-history.1 usr/share/man/man1/veskactl-results.1; do
   if [[ ! -e "$scratch/$path" ]]; then
     echo "missing: /$path" >&2
@@ -47,10 +47,23 @@ if find "$scratch" -name 'libVOKTDrv-sim*' | grep -q .; then
   missing=1
 fi
 # The unpacked programs run from their place and find the packaged library through the rpath.
-for program in veskactl veska-sim; do
+for program in veskacfg veskacfg-factory veskactl veska-sim; do
   line="$("$scratch/usr/bin/$program" --version)"
   [[ "$line" == "$program $version" ]] || { echo "$program --version: '$line'" >&2; missing=1; }
 done
+# Each menu entry starts its own program, and each program has its manual page.
+for program in veskacfg veskacfg-factory; do
+  exec_line="$(sed -n 's/^Exec=//p' "$scratch/usr/share/applications/$program.desktop" 2>/dev/null || true)"
+  [[ "$exec_line" == "$program" ]] || { echo "$program.desktop: Exec=$exec_line" >&2; missing=1; }
+  name="$(sed -n 's/^\.TH \([^ ]*\) .*/\1/p' "$scratch/usr/share/man/man1/$program.1" 2>/dev/null || true)"
+  [[ "$name" == "${program^^}" ]] || { echo "$program.1: .TH $name" >&2; missing=1; }
+done
+# The delivered program has no bench: it refuses the bench run the factory build offers.
+if QT_QPA_PLATFORM=offscreen "$scratch/usr/bin/veskacfg" --simulate --screenshot-bench "$scratch/none" \
+  >/dev/null 2>&1; then
+  echo "veskacfg: the delivered program ran the bench" >&2
+  missing=1
+fi
 # The pkg-config file points at the unpacked header and library.
 pc_libdir="$(PKG_CONFIG_PATH="$scratch/usr/$libdir/pkgconfig" pkg-config --variable=libdir VOKTDrv)"
 [[ -e "$pc_libdir/libVOKTDrv.so" ]] || { echo "VOKTDrv.pc: libdir $pc_libdir" >&2; missing=1; }

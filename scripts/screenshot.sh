@@ -70,9 +70,12 @@ link_screenshots() {
 }
 link_screenshots
 
-# Unsent edits and the chart: grid rows whose values are not on the sensor
-# (unsent-edits.png) and a zoomed stream with its statistics line and zero offset
-# (chart-zoomed-stream.png), from the scenes of tests/ui/ScreenshotScenes.cpp.
+# The scenes of tests/ui/ScreenshotScenes.cpp: grid rows whose values are not on the sensor
+# (unsent-edits.png), a zoomed stream with its statistics line and zero offset
+# (chart-zoomed-stream.png), the window in German (german-window.png), the factory build's
+# "Options" -> "Bench form" item and the bench form it shows (bench-menu-item.png,
+# bench-form.png), and an entry refused for its range with its message (refused-entry.png).
+# `scripts/screenshot.sh build/screenshots/connected.png` puts them all in build/screenshots/.
 screenshots_unsent_and_chart() {
   local folder="$1"
   cmake -S "$root" -B "$build" -G Ninja >/dev/null

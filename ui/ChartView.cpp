@@ -122,7 +122,6 @@ ChartView::ChartView(QWidget* parent) : QWidget(parent) {
     zeroOffset_ = new QLabel(infoBar_);
     zeroClear_ = new QToolButton(infoBar_);
     zeroClear_->setText(QStringLiteral("\u00D7"));
-    zeroClear_->setToolTip(QStringLiteral("Clear the zero offset"));
     zeroClear_->setAutoRaise(true);
     readout_ = new QLabel(infoBar_);
     for (QLabel* label : {statistics_, zeroOffset_, readout_}) {
@@ -279,6 +278,8 @@ void ChartView::ShowZeroOffset(const QString& text) {
     zeroOffset_->setVisible(!text.isEmpty());
     zeroClear_->setVisible(!text.isEmpty());
 }
+
+void ChartView::SetZeroClearTip(const QString& text) { zeroClear_->setToolTip(text); }
 
 void ChartView::AddPoints(const float* values, int count, int firstLabel) {
     if (values == nullptr || count <= 0) return;

@@ -51,6 +51,8 @@ class ChartView final : public QWidget {
     int LiveTraceCount() const;
     /// The unit, rate and (for a running stream) statistics the line below the plot uses.
     void SetStatistics(const acquire::ChartStatistics& statistics);
+    /// The tooltip of the button that clears the zero offset (the menu item's text).
+    void SetZeroClearTip(const QString& text);
     /// The zero offset text; empty hides it and its clear button.
     void ShowZeroOffset(const QString& text);
 

@@ -26,6 +26,7 @@
 #include "params/ParamTransfer.h"
 #include "ui/AboutBox.h"
 #include "ui/BenchForm.h"
+#include "ui/BusyTexts.h"
 #include "ui/ChartView.h"
 #include "ui/FileDialogAdapter.h"
 #include "ui/MessageBoxAdapter.h"
@@ -532,7 +533,7 @@ bool TFormMain::RunNow(const std::function<void(main::MainWindow&)>& handler) {
     Beep();
     const main::LogicThread::Activity activity = thread_->Current();
     const std::string& name = activity.name.empty() ? activity.next : activity.name;
-    SetBusy(name.empty() ? QStringLiteral("Busy…") : Q(name), false);
+    SetBusy(Q(BusyText(name, state_.shownTexts)), false);
     refusedShownUntil_.setRemainingTime(kRefusedShownMs);
     return false;
 }
@@ -550,7 +551,7 @@ void TFormMain::UpdateBusy() {
     // While the logic waits for the operator (a message box, a dialog), nothing is busy.
     if (!activity.name.empty() && !activity.waitingForInterface &&
         activity.elapsed >= std::chrono::milliseconds(kBusyDelayMs)) {
-        SetBusy(Q(activity.name), true);
+        SetBusy(Q(BusyText(activity.name, state_.shownTexts)), true);
     } else if (refusedShownUntil_.hasExpired()) {
         SetBusy(QString(), false);
     }
@@ -719,6 +720,9 @@ void TFormMain::SetText(Control control, const std::string& text) {
         case Control::MenuLanguage:
             menuLanguage_->setTitle(q);
             return;
+        case Control::MenuClearZero:
+            chart_->SetZeroClearTip(q);
+            break;  // and the menu item below
         case Control::MenuReconnectTip:
             actReconnect_->setToolTip(q);
             return;
@@ -863,6 +867,8 @@ bool TFormMain::SaveChartImage(const std::string& path, int width, int height) {
 
 std::pair<int, int> TFormMain::ShowRangeDialog(int beginPercent, int endPercent) {
     if (range_ == nullptr) return {beginPercent, endPercent};
+    range_->SetTexts(Q(state_.shownTexts.Get(lang::Section::FormsNames, 1, "")),
+                     Q(state_.shownTexts.Text(lang::ProgramText::RangeDialogLabel, "")));
     return range_->ShowRange(beginPercent, endPercent);
 }
 
@@ -938,7 +944,7 @@ SensorSearchDialog* TFormMain::OpenSensorSearch() {
     const QString current = comboCom_->currentText();
     if (!current.isEmpty() && !ports.contains(current)) ports.prepend(current);
     Post("Freeing the port for the search…", [](main::MainWindow& l) { l.PrepareSearch(); });
-    auto* dialog = new SensorSearchDialog(this);
+    auto* dialog = new SensorSearchDialog(this, &state_.shownTexts);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->Setup(ports, {current}, comboBaud_->currentText().toUInt(),
                   static_cast<uint8_t>(comboAddress_->currentText().toUInt()));
@@ -954,7 +960,7 @@ SensorSearchDialog* TFormMain::OpenSensorSearch() {
 }
 
 TraceDock* TFormMain::LineTrace() {
-    if (traceDock_ == nullptr) traceDock_ = new TraceDock(this);
+    if (traceDock_ == nullptr) traceDock_ = new TraceDock(this, &state_.shownTexts);
     return traceDock_;
 }
 

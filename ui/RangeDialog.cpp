@@ -116,6 +116,11 @@ TFormRange::TFormRange(QWidget* owner)
     }
 }
 
+void TFormRange::SetTexts(const QString& title, const QString& heading) {
+    if (!title.isEmpty()) setWindowTitle(title);
+    if (!heading.isEmpty()) label9_->setText(heading);
+}
+
 void TFormRange::SetRange(int beginPercent, int endPercent) {
     state_.begin = beginPercent;
     state_.end = endPercent;

@@ -28,6 +28,9 @@ class TFormRange final : public QDialog {
     int RangeBegin() const { return state_.begin; }
     int RangeEnd() const { return state_.end; }
     void SetRange(int beginPercent, int endPercent);
+    /// The dialog's title and heading in the language applied; an empty text keeps the
+    /// present one.
+    void SetTexts(const QString& title, const QString& heading);
     int DragButton() const { return state_.drag; }
 
     /// The off-screen drawing (null while the dialog is hidden).

@@ -38,12 +38,13 @@ int SilentPortSeconds(const std::vector<uint32_t>& rates) {
 
 }  // namespace
 
-SensorSearchDialog::SensorSearchDialog(QWidget* parent) : QDialog(parent) {
-    setWindowTitle(QStringLiteral("Find a sensor"));
+SensorSearchDialog::SensorSearchDialog(QWidget* parent, const lang::PublishedTexts* texts)
+    : QDialog(parent), texts_(texts) {
+    setWindowTitle(Text(lang::ProgramText::SearchTitle, "Find a sensor"));
     setModal(true);
     resize(720, 460);
 
-    auto* portsTitle = new QLabel(QStringLiteral("Ports to search:"), this);
+    auto* portsTitle = new QLabel(Text(lang::ProgramText::SearchPorts, "Ports to search:"), this);
     ports_ = new QListWidget(this);
     ports_->setMaximumWidth(220);
     order_ = new QLabel(this);
@@ -51,10 +52,10 @@ SensorSearchDialog::SensorSearchDialog(QWidget* parent) : QDialog(parent) {
     order_->setWordWrap(true);
 
     table_ = new QTableWidget(0, 8, this);
-    table_->setHorizontalHeaderLabels({QStringLiteral("Port"), QStringLiteral("Baud rate"),
-                                       QStringLiteral("Address"), QStringLiteral("Type"),
-                                       QStringLiteral("Serial no."), QStringLiteral("Release"),
-                                       QStringLiteral("Base [mm]"), QStringLiteral("Range [mm]")});
+    table_->setHorizontalHeaderLabels(
+        Text(lang::ProgramText::SearchColumns,
+             "Port|Baud rate|Address|Type|Serial no.|Release|Base [mm]|Range [mm]")
+            .split(QLatin1Char('|')));
     table_->setSelectionBehavior(QAbstractItemView::SelectRows);
     table_->setSelectionMode(QAbstractItemView::SingleSelection);
     table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -65,13 +66,14 @@ SensorSearchDialog::SensorSearchDialog(QWidget* parent) : QDialog(parent) {
     progress_ = new QProgressBar(this);
     progress_->setRange(0, 1);
     progress_->setValue(0);
-    status_ = new QLabel(QStringLiteral("Choose the ports and start the search."), this);
+    status_ = new QLabel(
+        Text(lang::ProgramText::SearchHint, "Choose the ports and start the search."), this);
     status_->setTextFormat(Qt::PlainText);
 
-    search_ = new QPushButton(QStringLiteral("Search"), this);
-    cancel_ = new QPushButton(QStringLiteral("Stop"), this);
-    connect_ = new QPushButton(QStringLiteral("Connect"), this);
-    auto* close = new QPushButton(QStringLiteral("Close"), this);
+    search_ = new QPushButton(Text(lang::ProgramText::SearchStart, "Search"), this);
+    cancel_ = new QPushButton(Text(lang::ProgramText::SearchStop, "Stop"), this);
+    connect_ = new QPushButton(Text(lang::ProgramText::SearchConnect, "Connect"), this);
+    auto* close = new QPushButton(Text(lang::ProgramText::SearchClose, "Close"), this);
     search_->setDefault(true);
 
     auto* left = new QVBoxLayout;
@@ -110,6 +112,10 @@ SensorSearchDialog::SensorSearchDialog(QWidget* parent) : QDialog(parent) {
 
 SensorSearchDialog::~SensorSearchDialog() { StopWorker(); }
 
+QString SensorSearchDialog::Text(lang::ProgramText key, const char* english) const {
+    return QString::fromStdString(texts_ != nullptr ? texts_->Text(key, english) : english);
+}
+
 void SensorSearchDialog::Setup(const QStringList& ports, const QStringList& checked,
                                uint32_t firstBaud, uint8_t firstAddress) {
     ports_->clear();
@@ -121,9 +127,10 @@ void SensorSearchDialog::Setup(const QStringList& ports, const QStringList& chec
     firstBaud_ = firstBaud;
     firstAddress_ = firstAddress;
     const std::vector<uint32_t> rates = rates_.empty() ? params::ScanRateOrder(firstBaud_) : rates_;
-    order_->setText(QStringLiteral("Identify at every rate (%1) and every address 1 to 127, "
-                                   "address %2 first. A port with no sensor takes about "
-                                   "%3 s; Stop ends the search at once.")
+    order_->setText(Text(lang::ProgramText::SearchOrder,
+                         "Identify at every rate (%1) and every address 1 to 127, address %2 "
+                         "first. A port with no sensor takes about %3 s; Stop ends the search "
+                         "at once.")
                         .arg(RateList(rates))
                         .arg(firstAddress_)
                         .arg(SilentPortSeconds(rates)));
@@ -139,7 +146,7 @@ bool SensorSearchDialog::StartSearch() {
         }
     }
     if (plan.portNames.empty()) {
-        status_->setText(QStringLiteral("Tick at least one port."));
+        status_->setText(Text(lang::ProgramText::SearchNoPort, "Tick at least one port."));
         return false;
     }
     plan.firstBaud = firstBaud_;
@@ -159,7 +166,7 @@ bool SensorSearchDialog::StartSearch() {
     }
     progress_->setRange(0, 1);
     progress_->setValue(0);
-    status_->setText(QStringLiteral("Searching…"));
+    status_->setText(Text(lang::ProgramText::SearchRunning, "Searching…"));
     worker_ = std::thread([this, plan = std::move(plan)] {
         scan_.Run(
             plan,
@@ -186,7 +193,7 @@ void SensorSearchDialog::CancelSearch() {
     cancelRequested_.store(true);
     scan_.Cancel();
     cancelled_ = true;
-    status_->setText(QStringLiteral("Stopping the search…"));
+    status_->setText(Text(lang::ProgramText::SearchStopping, "Stopping the search…"));
     UpdateButtons();
 }
 
@@ -223,13 +230,16 @@ void SensorSearchDialog::Poll() {
     if (finished) {
         StopWorker();
         progress_->setValue(progress_->maximum());
-        const QString count = hits_.size() == 1
-                                  ? QStringLiteral("1 sensor found")
-                                  : QStringLiteral("%1 sensors found").arg(hits_.size());
-        status_->setText(cancelled_ ? QStringLiteral("Stopped: %1.").arg(count)
-                                    : QStringLiteral("Done: %1.").arg(count));
+        const QString count =
+            hits_.size() == 1
+                ? Text(lang::ProgramText::SearchOneFound, "1 sensor found")
+                : Text(lang::ProgramText::SearchManyFound, "%1 sensors found").arg(hits_.size());
+        status_->setText(cancelled_
+                             ? Text(lang::ProgramText::SearchStopped, "Stopped: %1.").arg(count)
+                             : Text(lang::ProgramText::SearchDone, "Done: %1.").arg(count));
     } else if (!cancelled_ && where.total > 0) {
-        status_->setText(QStringLiteral("Trying %1 at %2 bit/s, address %3 (%4 of %5); %6 found")
+        status_->setText(Text(lang::ProgramText::SearchTrying,
+                              "Trying %1 at %2 bit/s, address %3 (%4 of %5); %6 found")
                              .arg(PortChoiceText(where.portName))
                              .arg(where.baud)
                              .arg(where.address)

@@ -9,6 +9,7 @@
 #include <thread>
 #include <vector>
 
+#include "lang/PublishedTexts.h"
 #include "params/SensorScan.h"
 
 class QLabel;
@@ -33,7 +34,9 @@ class SensorSearchDialog final : public QDialog {
     /// How often the worker's progress and hits are shown [ms].
     static constexpr int kPollMs = 50;
 
-    explicit SensorSearchDialog(QWidget* parent = nullptr);
+    /// texts: the language applied (outlives the dialog); null: the built-in English texts.
+    explicit SensorSearchDialog(QWidget* parent = nullptr,
+                                const lang::PublishedTexts* texts = nullptr);
     ~SensorSearchDialog() override;
 
     /// The ports to offer (combo texts: "COM4", "USB", a device path), those in checked
@@ -70,6 +73,10 @@ class SensorSearchDialog final : public QDialog {
     void done(int result) override;
 
   private:
+    /// The text of key in the language applied, else english.
+    QString Text(lang::ProgramText key, const char* english) const;
+
+    const lang::PublishedTexts* texts_ = nullptr;
     /// Shows the worker's progress and new hits; joins the worker once it has ended.
     void Poll();
     /// Ends a running scan and waits for the worker.

@@ -12,8 +12,9 @@
 
 namespace veska::ui {
 
-TraceDock::TraceDock(QWidget* parent) : QWidget(parent, Qt::Tool) {
-    setWindowTitle(QStringLiteral("Line trace"));
+TraceDock::TraceDock(QWidget* parent, const lang::PublishedTexts* texts)
+    : QWidget(parent, Qt::Tool), texts_(texts) {
+    setWindowTitle(Text(lang::ProgramText::LineTrace, "Line trace"));
     resize(640, 360);
     text_ = new QPlainTextEdit(this);
     text_->setReadOnly(true);
@@ -22,10 +23,10 @@ TraceDock::TraceDock(QWidget* parent) : QWidget(parent, Qt::Tool) {
     QFont mono(QStringLiteral("monospace"));
     mono.setStyleHint(QFont::TypeWriter);
     text_->setFont(mono);
-    pause_ = new QPushButton(QStringLiteral("Pause"), this);
+    pause_ = new QPushButton(Text(lang::ProgramText::TracePause, "Pause"), this);
     pause_->setCheckable(true);
-    clear_ = new QPushButton(QStringLiteral("Clear"), this);
-    save_ = new QPushButton(QStringLiteral("Save…"), this);
+    clear_ = new QPushButton(Text(lang::ProgramText::TraceClear, "Clear"), this);
+    save_ = new QPushButton(Text(lang::ProgramText::TraceSave, "Save…"), this);
     note_ = new QLabel(this);
     note_->setTextFormat(Qt::PlainText);
 
@@ -45,13 +46,18 @@ TraceDock::TraceDock(QWidget* parent) : QWidget(parent, Qt::Tool) {
     connect(clear_, &QPushButton::clicked, this, &TraceDock::Clear);
     connect(save_, &QPushButton::clicked, this, &TraceDock::SaveClicked);
     askSaveFile = [this] {
-        return QFileDialog::getSaveFileName(this, QStringLiteral("Save the line trace"),
-                                            QStringLiteral("trace.txt"),
-                                            QStringLiteral("Text files (*.txt);;All files (*)"));
+        return QFileDialog::getSaveFileName(
+            this, Text(lang::ProgramText::TraceSaveTitle, "Save the line trace"),
+            QStringLiteral("trace.txt"),
+            Text(lang::ProgramText::TraceFileTypes, "Text files (*.txt);;All files (*)"));
     };
 }
 
 TraceDock::~TraceDock() { Listen(false); }
+
+QString TraceDock::Text(lang::ProgramText key, const char* english) const {
+    return QString::fromStdString(texts_ != nullptr ? texts_->Text(key, english) : english);
+}
 
 void TraceDock::Listen(bool on) {
     if (on == Listening()) return;
@@ -80,7 +86,8 @@ void TraceDock::Drain() {
     if (paused_) {
         skipped_ += dropped + lines.size();
         if (skipped_ > 0)
-            note_->setText(QStringLiteral("Paused: %1 lines not shown").arg(skipped_));
+            note_->setText(Text(lang::ProgramText::TracePausedSkipped, "Paused: %1 lines not shown")
+                               .arg(skipped_));
         return;
     }
     skipped_ += dropped;
@@ -102,8 +109,9 @@ void TraceDock::SetPaused(bool paused) {
     Drain();  // what came before the pause is shown
     paused_ = paused;
     if (pause_->isChecked() != paused) pause_->setChecked(paused);
-    pause_->setText(paused ? QStringLiteral("Resume") : QStringLiteral("Pause"));
-    note_->setText(paused ? QStringLiteral("Paused") : QString());
+    pause_->setText(paused ? Text(lang::ProgramText::TraceResume, "Resume")
+                           : Text(lang::ProgramText::TracePause, "Pause"));
+    note_->setText(paused ? Text(lang::ProgramText::TracePaused, "Paused") : QString());
     if (!paused) Drain();
 }
 
@@ -132,9 +140,10 @@ void TraceDock::SaveClicked() {
     if (path.isEmpty()) return;
     std::string reason;
     if (SaveTo(path.toStdString(), reason)) {
-        note_->setText(QStringLiteral("Saved to %1").arg(path));
+        note_->setText(Text(lang::ProgramText::TraceSaved, "Saved to %1").arg(path));
     } else {
-        note_->setText(QStringLiteral("Not saved: %1").arg(QString::fromStdString(reason)));
+        note_->setText(Text(lang::ProgramText::TraceNotSaved, "Not saved: %1")
+                           .arg(QString::fromStdString(reason)));
     }
 }
 

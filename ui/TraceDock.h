@@ -3,6 +3,7 @@
 #include <functional>
 #include <string>
 
+#include "lang/PublishedTexts.h"
 #include "main/TraceFeed.h"
 
 class QLabel;
@@ -23,7 +24,8 @@ class TraceDock final : public QWidget {
     /// Lines the view keeps; older ones scroll away.
     static constexpr int kShownLines = 5000;
 
-    explicit TraceDock(QWidget* parent = nullptr);
+    /// texts: the language applied (outlives the window); null: the built-in English texts.
+    explicit TraceDock(QWidget* parent = nullptr, const lang::PublishedTexts* texts = nullptr);
     ~TraceDock() override;
 
     /// Shows the lines that came since the last call (the window's timer calls it).
@@ -49,6 +51,10 @@ class TraceDock final : public QWidget {
     void hideEvent(QHideEvent* event) override;
 
   private:
+    /// The text of key in the language applied, else english.
+    QString Text(lang::ProgramText key, const char* english) const;
+
+    const lang::PublishedTexts* texts_ = nullptr;
     void Listen(bool on);
     void SaveClicked();
 

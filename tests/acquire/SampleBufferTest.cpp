@@ -79,6 +79,27 @@ TEST(SampleBufferExport, WritesOldestFirstWithoutTheSampleAtTheIndex) {
     EXPECT_EQ(LineCount(text), 65535);
 }
 
+TEST(SampleBufferExport, TheSpanNamesTheFirstSampleWrittenUnderEitherRule) {
+    auto buffer = std::make_unique<SampleBuffer>();
+    buffer->Reset();
+    EXPECT_EQ(buffer->ExportSpan().count, 0);
+    for (int i = 0; i < 5; ++i) buffer->AppendNewest(float(i));
+    EXPECT_EQ(buffer->ExportSpan().count, 4);
+    EXPECT_EQ(buffer->ExportSpan().firstNumber, 0u);
+
+    // Measurement rule, wrapped twice over: the position at the index holds the oldest
+    // sample, which the export leaves out; every value equals its sample number.
+    buffer->Reset();
+    const int total = 2 * SampleBuffer::kSize + 7;
+    for (int i = 0; i < total; ++i) buffer->AppendOnePast(float(i));
+    const auto span = buffer->ExportSpan();
+    EXPECT_EQ(buffer->Appended(), static_cast<uint64_t>(total));
+    EXPECT_EQ(span.count, 65535);
+    EXPECT_EQ(span.firstNumber, static_cast<uint64_t>(total - 65535));
+    EXPECT_FLOAT_EQ(buffer->At(span.first), float(span.firstNumber));
+    EXPECT_FLOAT_EQ(buffer->At(span.first + span.count - 1), float(total - 1));
+}
+
 TEST(SampleBufferExport, FileIsReplacedWholeOrNotAtAll) {
     auto buffer = std::make_unique<SampleBuffer>();
     buffer->Reset();

@@ -93,8 +93,7 @@ TEST(StartUp, WindowIsCollapsedIdleAndCaptionedFromTheLanguageFile) {
     EXPECT_FALSE(rig.view.Enabled(Control::ButtonZero));
     EXPECT_FALSE(rig.view.Enabled(Control::LabelRast));
     EXPECT_EQ(rig.view.Text(Control::LabelRast), "0.000 mm");
-    EXPECT_EQ(rig.view.Text(Control::WindowCaption),
-              rig.state.texts.Get(lang::Section::About, 0) + "(Setup program: rel.2.0)");
+    EXPECT_EQ(rig.view.Text(Control::WindowCaption), "Veskacfg (setup program, release 2.0)");
     EXPECT_EQ(rig.view.Text(Control::ButtonConnect), rig.state.texts.Button(0));
     EXPECT_NE(rig.state.texts.Button(0), "0") << "EN.INI was read";
     EXPECT_EQ(rig.view.identity[IdentityLabel::Model], rig.state.texts.Label(8));
@@ -560,7 +559,8 @@ TEST(SaveAsCsv, WritesTheSensorModeOffsetStartAndTimedRowsOrReportsTheFailure) {
     const std::string text((std::istreambuf_iterator<char>(file)), {});
     EXPECT_EQ(text, "Serial number,1234,Mode," +
                         std::string(bench::FindMode(bench::kModeLine)->caption) +
-                        ",Zero offset,1.500,Start,2026-12-09 15:04:05\r\n"
+                        ",Zero offset,1.500,Start,2026-12-09 15:04:05,Samples,2,First sample,0,"
+                        "Last sample,1,First time [s],0.000000,Last time [s],0.001000\r\n"
                         "Index,Time [s],Value\r\n0,0.000000,3.000\r\n1,0.001000,4.000\r\n");
     EXPECT_TRUE(rig.view.messages.empty());
 

@@ -68,7 +68,10 @@ TEST(MeasurementRun, LineRunShowsLabelsPointsAndBuffer) {
     EXPECT_EQ(rig.view.identity[params::IdentityLabel::Range], "50 mm");
 
     const double mm = rig.ExpectedMm();
-    for (int i = 0; i < 3; ++i) rig.cycle.TimerMainTimer();
+    for (int i = 0; i < 3; ++i) {
+        rig.clock.now += 250;
+        rig.cycle.TimerMainTimer();
+    }
 
     EXPECT_EQ(rig.view.Text(Control::LabelRast), Mm(mm));
     ASSERT_EQ(rig.view.points.size(), 3u);  // no 1800 point: the value is far below
@@ -83,6 +86,11 @@ TEST(MeasurementRun, LineRunShowsLabelsPointsAndBuffer) {
     std::string lines;
     rig.state.samples.ExportLines(lines);
     EXPECT_EQ(std::count(lines.begin(), lines.end(), '\n'), 3);
+    // A polled run has no line rate: each sample keeps the time it was taken.
+    const auto t0 = rig.state.samples.StampedTime(0), t2 = rig.state.samples.StampedTime(2);
+    ASSERT_TRUE(t0 && t2);
+    EXPECT_GE(*t0, 0.25);
+    EXPECT_GE(*t2 - *t0, 0.5);
     EXPECT_EQ(rig.cycle.run.pointNumber, 3u);
     EXPECT_EQ(rig.view.repaints, 3);  // one repaint request per tick, no full replot
     EXPECT_EQ(rig.view.chartClears, 1);

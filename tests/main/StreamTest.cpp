@@ -2,11 +2,13 @@
 // append rule and conversions, the display hand-over and the stop of a blocked read.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <string>
 #include <vector>
 
+#include "acquire/CsvExport.h"
 #include "lang/NumberFormat.h"
 #include "link/MorlaInterface.h"
 #include "link/Status.h"
@@ -222,8 +224,18 @@ TEST(StreamFlow, TheSample65537LandsAtZeroAndSetsWrapped) {
     EXPECT_TRUE(rig.state.samples.Wrapped());
     EXPECT_EQ(rig.state.samples.Index(), 0);
     EXPECT_EQ(rig.stream.Stream().Counters().failures, 0u);
-    // The plot runs from the cursor to the index only: after the wrap it has nothing to add.
-    EXPECT_TRUE(rig.view.points.empty());
+    // The chart shows what a file saved now holds: the 65535 samples before the newest, each
+    // labelled with its number since the start, and the CSV says so in its header.
+    ASSERT_EQ(rig.view.points.size(), 65535u);
+    EXPECT_EQ(rig.view.points.front().label, "1");
+    EXPECT_EQ(rig.view.points.back().label, "65535");
+    acquire::CsvHeader header;
+    header.sampleInterval = acquire::StreamSampleInterval(44000);
+    const std::string csv = acquire::CsvText(rig.state.samples, header);
+    EXPECT_NE(csv.find(",Samples,65535,First sample,1,Last sample,65535,First time [s],0.001000,"
+                       "Last time [s],65.535000\r\n"),
+              std::string::npos);
+    EXPECT_EQ(static_cast<size_t>(std::count(csv.begin(), csv.end(), '\n')), 65535u + 2u);
 }
 
 TEST(StreamFlow, DisplayTickShowsTheNewestValueAndSlidesAManualAxis) {

@@ -5,6 +5,7 @@
 
 #include "tests/ui/QtPrint.h"
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
@@ -18,6 +19,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -27,6 +29,7 @@
 #include <future>
 #include <memory>
 
+#include "lang/Language.h"
 #include "main/LogicThread.h"
 #include "main/MainWindow.h"
 #include "main/ProgramState.h"
@@ -37,6 +40,7 @@
 #include "sim/VirtualBench.h"
 #include "ui/AboutBox.h"
 #include "ui/BenchForm.h"
+#include "ui/BusyTexts.h"
 #include "ui/ChartView.h"
 #include "ui/CloseOnSignal.h"
 #include "ui/FileDialogAdapter.h"
@@ -187,7 +191,7 @@ TEST_F(MainFormTest, StartsCollapsedDisconnectedWithTheEnglishCaptions) {
     EXPECT_FALSE(form->ButtonZero()->isEnabled());
     EXPECT_FALSE(form->LabelRast()->isEnabled());
     EXPECT_EQ(form->LabelRast()->text(), Q("0.000 mm"));
-    EXPECT_EQ(form->windowTitle(), Q("VESKA (Setup program: rel.2.0)"));
+    EXPECT_EQ(form->windowTitle(), Q("Veskacfg (setup program, release 2.0)"));
     EXPECT_EQ(form->ButtonConnect()->text(), Q("Connect"));
     EXPECT_EQ(form->ButtonMeasure()->text(), Q("Measure"));
     EXPECT_EQ(form->ButtonStream()->text(), Q("Stream start"));
@@ -292,7 +296,7 @@ TEST_F(MainFormTest, EditedCellIsSentWithLoadAndComparedWithTheSensor) {
     GridMenu(form->Action(Control::PopupMenuCompare));
     ASSERT_EQ(boxes.shown.size(), 1u);
     EXPECT_EQ(boxes.shown[0].text, "Ok!");
-    EXPECT_EQ(boxes.shown[0].caption, "VESKA");
+    EXPECT_EQ(boxes.shown[0].caption, "Veskacfg");
     EXPECT_EQ(boxes.shown[0].flags, 48);
 
     bench->Sensor().SetParam(8, 0x11);
@@ -358,7 +362,7 @@ TEST_F(MainFormTest, SilentSensorStopsTheConnectWithTheStopMessage) {
     ASSERT_EQ(boxes.shown.size(), 1u);
     EXPECT_EQ(boxes.shown[0].text,
               "The sensor does not answer. Check the cable, the baud rate and the net address.");
-    EXPECT_EQ(boxes.shown[0].caption, "VESKA");
+    EXPECT_EQ(boxes.shown[0].caption, "Veskacfg");
     EXPECT_EQ(boxes.shown[0].flags, 16);
     EXPECT_FALSE(state->session.conn.connected);
     EXPECT_EQ(form->ButtonConnect()->text(), Q("Connect"));
@@ -1003,6 +1007,136 @@ TEST_F(MainFormTest, BenchFormItemOnlyInTheFactoryBuildAndShowsTheFormAtAnyTime)
     EXPECT_TRUE(form->BenchFormAction()->isVisible());
     form->BenchFormAction()->trigger();  // not connected: still shown
     EXPECT_TRUE(benchForm->isVisible());
+}
+
+// ---- One language ----------------------------------------------------------------------
+
+/// Every text the window shows now: captions, menu items (shown or not) and their
+/// tooltips, widget tooltips, the grid's headings, the chart's titles and statistics, the status
+/// bar.
+std::vector<QString> ShownTexts(TFormMain& form) {
+    std::vector<QString> texts;
+    auto add = [&texts](const QString& text) {
+        if (!text.trimmed().isEmpty()) texts.push_back(text);
+    };
+    add(form.windowTitle());
+    for (QWidget* w : form.findChildren<QWidget*>()) {
+        // Dialogs not shown now take their texts when they open; menus are read by action.
+        if (!w->isVisible()) continue;
+        add(w->toolTip());
+        if (auto* label = qobject_cast<QLabel*>(w)) add(label->text());
+        if (auto* button = qobject_cast<QAbstractButton*>(w)) add(button->text());
+        if (auto* menu = qobject_cast<QMenu*>(w)) add(menu->title());
+        if (auto* table = qobject_cast<QTableWidget*>(w)) {
+            for (int c = 0; c < table->columnCount(); ++c) {
+                if (QTableWidgetItem* h = table->horizontalHeaderItem(c)) add(h->text());
+            }
+        }
+    }
+    for (QAction* a : form.findChildren<QAction*>()) {
+        if (a->isSeparator() || !a->isVisible()) continue;
+        add(a->text());
+        add(a->toolTip());
+    }
+    add(form.Chart1()->LeftTitle());
+    add(form.Chart1()->BottomTitle());
+    add(form.Chart1()->StatisticsText());
+    return texts;
+}
+
+/// The English texts a German window must not show: every entry of the English language
+/// file that the German one words differently, and the program's own English words.
+bool LooksEnglish(const std::string& text, const lang::TextTable& en, const lang::TextTable& de,
+                  std::string& which) {
+    auto check = [&](const std::string& english, const std::string& german) {
+        std::string e = english;
+        while (!e.empty() && (e.back() == ' ' || e.back() == '.' || e.back() == ':')) e.pop_back();
+        if (e.size() < 4 || e == german || german.find(e) != std::string::npos) return false;
+        // Short words only as the whole text; longer phrases anywhere in it.
+        const bool hit =
+            e.size() < 10 ? text == e || text == english : text.find(e) != std::string::npos;
+        if (hit) which = english;
+        return hit;
+    };
+    for (int k = 0; k < static_cast<int>(lang::ProgramText::Count); ++k) {
+        const auto key = static_cast<lang::ProgramText>(k);
+        if (check(en.Text(key), de.Text(key))) return true;
+    }
+    for (const lang::Section section : lang::kAllSections) {
+        for (int k = 0; k < lang::TextTable::Count(section); ++k) {
+            if (section == lang::Section::Parameter || section == lang::Section::ParamValue)
+                continue;
+            if (check(en.Get(section, k), de.Get(section, k))) return true;
+        }
+    }
+    static const QRegularExpression words(
+        Q("\\b(the|of|and|Busy|Connecting|Disconnecting|Clear|Save|Search|Close|Pause|Resume|"
+          "Address|Baud rate|Serial no|Release|Range|Port|Mode|Ports to search|Find a sensor|"
+          "Line trace|Bench form|Language|Options|Link|Reconnect|Sample|Distance|Mean|offset|"
+          "Setup|program|release|Searching|Trying|found|Paused|Identify|Measuring|stopping)\\b"));
+    const QRegularExpressionMatch m = words.match(QString::fromStdString(text));
+    if (m.hasMatch()) which = m.captured(0).toStdString();
+    return m.hasMatch();
+}
+
+TEST_F(MainFormTest, TheGermanWindowShowsNoEnglishText) {
+    lang::TextTable en, de;
+    ASSERT_TRUE(lang::LoadLanguage(VESKA_SOURCE_DIR "/Language", en, "EN.INI"));
+    ASSERT_TRUE(lang::LoadLanguage(VESKA_SOURCE_DIR "/Language", de, "DE.INI"));
+    for (QAction* a : form->LanguageMenu()->actions()) {
+        if (a->data().toString() == Q("DE.INI")) a->trigger();
+    }
+    ASSERT_TRUE(LogicIdle());
+    Connect();
+    form->SetBenchMenuItem(true);
+
+    // A measurement fills the chart's titles and statistics and the status bar's run line.
+    form->ButtonMeasure()->click();
+    ASSERT_TRUE(QTest::qWaitFor([this] { return form->Chart1()->PointCount() >= 5; }, 15000));
+    form->ButtonMeasure()->click();
+    ASSERT_TRUE(LogicIdle());
+
+    // An edit not yet on the sensor: its tooltip, and the question before Read All drops it.
+    TypeInto(SelectRow(9), Q("2500"));
+    SelectRow(13);
+    ASSERT_TRUE(LogicIdle());
+    boxes.answers = {2};
+    GridMenu(form->Action(Control::PopupMenuReadAll));
+    ASSERT_EQ(boxes.shown.size(), 1u);
+
+    std::vector<QString> texts = ShownTexts(*form);
+    texts.push_back(Q(boxes.shown[0].text.c_str()));
+    texts.push_back(Q(boxes.shown[0].caption.c_str()));
+    // The windows the Link menu opens, and the busy notes of the status bar.
+    SensorSearchDialog search(form.get(), &state->shownTexts);
+    search.Setup({Q("COM4")}, {}, 115200, 1);
+    TraceDock trace(form.get(), &state->shownTexts);
+    for (QWidget* window : {static_cast<QWidget*>(&search), static_cast<QWidget*>(&trace)}) {
+        texts.push_back(window->windowTitle());
+        for (QWidget* w : window->findChildren<QWidget*>()) {
+            if (auto* label = qobject_cast<QLabel*>(w)) texts.push_back(label->text());
+            if (auto* button = qobject_cast<QAbstractButton*>(w)) texts.push_back(button->text());
+            if (auto* table = qobject_cast<QTableWidget*>(w)) {
+                for (int c = 0; c < table->columnCount(); ++c) {
+                    texts.push_back(table->horizontalHeaderItem(c)->text());
+                }
+            }
+        }
+    }
+    for (const char* task : {"Connecting…", "TimerMain", "Reading parameters…", ""}) {
+        texts.push_back(Q(BusyText(task, state->shownTexts).c_str()));
+    }
+    for (const QString& text : texts) {
+        std::string which;
+        // Parameter names are the sensor's own and stay as they are.
+        QString shown = text;
+        for (const auto& row : state->session.table) shown.remove(Q(row.name.c_str()));
+        EXPECT_FALSE(LooksEnglish(shown.toStdString(), en, de, which))
+            << "'" << text.toStdString() << "' (" << which << ")";
+    }
+    // One caption: the window's title starts with the name every dialog carries.
+    EXPECT_EQ(boxes.shown[0].caption, "Veskacfg");
+    EXPECT_TRUE(form->windowTitle().startsWith(Q("Veskacfg (")));
 }
 
 }  // namespace

@@ -1,14 +1,21 @@
 // Screenshots of the window on the virtual bench, for the documentation: rows with values
-// that are not on the sensor, and the chart with a zoomed stream and its statistics line.
+// that are not on the sensor, the chart with a zoomed stream and its statistics line, the
+// window in German, the factory build's bench menu item with the bench form, and an entry
+// refused for its range with the message that says why.
 // Run on Qt's offscreen platform by scripts/screenshot.sh; writes the PNG files into the
 // folder given (default "screenshots").
 #include <QAction>
 #include <QApplication>
+#include <QComboBox>
+#include <QContextMenuEvent>
 #include <QDir>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMessageBox>
 #include <QPainter>
 #include <QPushButton>
 #include <QTest>
+#include <QToolButton>
 #include <QToolTip>
 #include <QWheelEvent>
 #include <cstdio>
@@ -185,14 +192,108 @@ bool ZoomedStream(const QString& path) {
     return w.Save(path);
 }
 
+/// A message box as the program shows it, drawn onto the window below its title bar.
+void PaintMessage(QPixmap& shot, const QString& caption, const std::string& text) {
+    QMessageBox box(QMessageBox::Critical, caption, QString::fromStdString(text), QMessageBox::Ok);
+    box.setTextFormat(Qt::PlainText);
+    box.adjustSize();
+    const QPixmap picture = box.grab();
+    QPainter painter(&shot);
+    const QPoint at((shot.width() - picture.width()) / 2, 120);
+    painter.setPen(Qt::black);
+    painter.drawRect(QRect(at, picture.size()).adjusted(-1, -1, 0, 0));
+    painter.drawPixmap(at, picture);
+}
+
+/// Chooses German in the language menu, as the operator does.
+bool ChooseGerman(Window& w) {
+    for (QAction* a : w.form->LanguageMenu()->actions()) {
+        if (a->data().toString() == QStringLiteral("DE.INI")) a->trigger();
+    }
+    return w.Idle();
+}
+
+/// The window in German after a measurement: captions, status bar, chart titles and
+/// statistics.
+bool GermanWindow(const QString& path) {
+    Window w;
+    if (!w.Start() || !ChooseGerman(w) || !w.Connect()) return false;
+    w.form->ButtonMeasure()->click();
+    QTest::qWait(800);
+    w.form->ButtonMeasure()->click();
+    w.Idle();
+    w.form->Chart1()->ReplotIfDirty();
+    return w.Save(path);
+}
+
+/// The factory build's "Options" menu open at its bench item, then the bench form it shows.
+bool BenchMenuItem(const QString& menuPath, const QString& formPath) {
+    Window w;
+    if (!w.Start() || !w.Connect()) return false;
+    w.form->SetBenchMenuItem(true);
+    QMenu* menu = w.form->OptionsButton()->menu();
+    const QPoint below =
+        w.form->OptionsButton()->mapToGlobal(QPoint(0, w.form->OptionsButton()->height()));
+    menu->popup(below);
+    menu->setActiveAction(w.form->BenchFormAction());
+    QTest::qWait(300);
+    QPixmap shot = w.form->grab();
+    {
+        QPainter painter(&shot);
+        painter.drawPixmap(w.form->mapFromGlobal(below), menu->grab());
+    }
+    menu->hide();
+    bool ok = shot.save(menuPath);
+    std::printf("%s%s\n", menuPath.toLocal8Bit().constData(), ok ? "" : " (NOT WRITTEN)");
+    w.form->BenchFormAction()->trigger();
+    w.Idle();
+    QTest::qWait(300);
+    const bool formOk = w.benchForm->isVisible() && w.benchForm->grab().save(formPath);
+    std::printf("%s%s\n", formPath.toLocal8Bit().constData(), formOk ? "" : " (NOT WRITTEN)");
+    return ok && formOk;
+}
+
+/// -1 typed into "UART Net Address" and the parameter menu asked for: nothing is sent, the
+/// message names the allowed range, the cell keeps what was typed.
+bool RefusedEntry(const QString& path) {
+    Window w;
+    if (!w.Start() || !w.Connect()) return false;
+    ui::ParamGridWidget* grid = w.form->ValueListEditorParam();
+    grid->setFocus();
+    grid->setCurrentIndex(grid->model()->index(3, 1));
+    if (grid->OpenEditor() == nullptr) grid->EditCurrent();
+    auto* combo = qobject_cast<QComboBox*>(grid->OpenEditor());
+    if (combo == nullptr || combo->lineEdit() == nullptr) return false;
+    combo->lineEdit()->selectAll();
+    QTest::keyClick(combo->lineEdit(), Qt::Key_Delete);
+    QTest::keyClicks(combo->lineEdit(), QStringLiteral("-1"));
+    const QPoint pos = grid->visualRect(grid->currentIndex()).center();
+    QContextMenuEvent event(QContextMenuEvent::Mouse, pos, grid->viewport()->mapToGlobal(pos));
+    QApplication::sendEvent(grid->viewport(), &event);
+    w.Idle();
+    if (w.boxes.errors.empty()) return false;
+    QTest::qWait(300);
+    QPixmap shot = w.form->grab();
+    PaintMessage(shot, QApplication::applicationName(), w.boxes.errors.back());
+    const bool ok = shot.save(path);
+    std::printf("%s%s\n", path.toLocal8Bit().constData(), ok ? "" : " (NOT WRITTEN)");
+    return ok;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Veskacfg"));  // as the program names itself
     const QString folder =
         argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("screenshots");
     QDir().mkpath(folder);
     bool ok = UnsentEdits(folder + QStringLiteral("/unsent-edits.png"));
     ok = ZoomedStream(folder + QStringLiteral("/chart-zoomed-stream.png")) && ok;
+    ok = GermanWindow(folder + QStringLiteral("/german-window.png")) && ok;
+    ok = BenchMenuItem(folder + QStringLiteral("/bench-menu-item.png"),
+                       folder + QStringLiteral("/bench-form.png")) &&
+         ok;
+    ok = RefusedEntry(folder + QStringLiteral("/refused-entry.png")) && ok;
     return ok ? 0 : 1;
 }
