@@ -276,9 +276,9 @@ int Run(Application& app, Clock::time_point started) {
         if (remember) {
             thread.Post("Restoring the last choices…",
                         [&logic, &view, choices, keepPort = options.port.empty()] {
-                            using veska::main::Control;
                             if (keepPort && !choices.port.isEmpty()) {
-                                view.SetText(Control::ComboBoxCOM, choices.port.toStdString());
+                                view.Select(veska::main::Selector::Port,
+                                            choices.port.toStdString());
                                 logic.ComboBoxCOMChange(choices.port.toStdString());
                             }
                             if (choices.baudIndex >= 0) {
@@ -294,7 +294,7 @@ int Run(Application& app, Clock::time_point started) {
         if (!options.port.empty()) {
             // After FormCreate's own choice of COM4, shown in that order.
             thread.Post("Choosing the port…", [&logic, &view, port = options.port] {
-                view.SetText(veska::main::Control::ComboBoxCOM, port);
+                view.Select(veska::main::Selector::Port, port);
                 logic.ComboBoxCOMChange(port);
             });
         }

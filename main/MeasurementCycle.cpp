@@ -38,20 +38,14 @@ const bench::ModeRow& RowOf(int32_t mode) {
 
 }  // namespace
 
-void MainRunView::ShowValue(const std::string& text) { view_.SetText(Control::LabelRast, text); }
-
-void MainRunView::ShowReadout(bench::Readout readout, const std::string& text) {
-    static constexpr Control kControls[] = {Control::LabelVOKT_U, Control::LabelVOKT_I,
-                                            Control::LabelEncoder, Control::LabeldMORLA_Encoder};
-    view_.SetText(kControls[static_cast<int>(readout)], text);
-}
-
-MeasurementCycle::MeasurementCycle(ProgramState& state, MainView& view, platform::Clock& clock,
+MeasurementCycle::MeasurementCycle(ProgramState& state, MainView& view, WindowState& window,
+                                   platform::Clock& clock,
                                    StreamController& stream, bench::BenchDevices devices,
                                    const bench::ModeSteps& steps)
     : state_(state),
       view_(view),
       runView_(view),
+      window_(window),
       clock_(clock),
       stream_(stream),
       devices_(devices),
@@ -130,11 +124,7 @@ void MeasurementCycle::Start() {
     view_.ChartSetStatistics(acquire::ChartStatistics{
         false, {}, runUnit_, 0.0, acquire::StatisticsWordsOf(state_.texts, false)});
 
-    view_.SetText(Control::ButtonMeasure, state_.texts.Button(12));
-    view_.SetEnabled(Control::ButtonConnect, false);
-    view_.SetEnabled(Control::ButtonStream, false);
-    view_.SetEnabled(Control::TrackBarLaser, false);
-    view_.SetEnabled(Control::ValueListEditorParam, false);
+    window_.Enter(RowOf(mode).code >= bench::kModePulse ? Activity::BenchRun : Activity::Measuring);
 
     state_.samples.ClearValues();
     std::fill(run.encoderBuffer.begin(), run.encoderBuffer.end(), 0.0f);
@@ -162,7 +152,6 @@ void MeasurementCycle::Start() {
     mode_ = steps_.Find(mode);
     if (mode_ != nullptr) mode_->Start(*this);
 
-    view_.SetEnabled(Control::RadioGroupMode, false);
     run.tickPhase = 0;
     running_ = true;
     view_.SetTimerEnabled(Timer::TimerMain, true);
@@ -170,11 +159,7 @@ void MeasurementCycle::Start() {
 
 void MeasurementCycle::Stop() {
     view_.SetTimerEnabled(Timer::TimerMain, false);
-    view_.SetText(Control::ButtonMeasure, state_.texts.Button(1));
-    view_.SetEnabled(Control::ButtonConnect, true);
-    view_.SetEnabled(Control::ButtonStream, true);
-    view_.SetEnabled(Control::ButtonZero, true);
-    view_.SetEnabled(Control::TrackBarLaser, true);
+    window_.Enter(Activity::Connected);
 
     // A bench mode may have left its stream running.
     if (stream_.Running()) stream_.StopForTeardown();
@@ -199,19 +184,14 @@ void MeasurementCycle::Stop() {
 
     SetTickInterval(1);
     ShowRunRate();
-    view_.SetEnabled(Control::RadioGroupMode, true);
     devices_.motor.Close();
     devices_.encoder.Close();
     devices_.board.Stop();
-    view_.SetEnabled(Control::ValueListEditorParam, true);
 }
 
 void MeasurementCycle::AbandonRun() {
     if (!running_) return;
     view_.SetTimerEnabled(Timer::TimerMain, false);
-    view_.SetEnabled(Control::TrackBarLaser, true);
-    view_.SetEnabled(Control::RadioGroupMode, true);
-    view_.SetEnabled(Control::ValueListEditorParam, true);
     devices_.motor.Close();
     devices_.encoder.Close();
     devices_.board.Stop();
@@ -391,8 +371,7 @@ bool MeasurementCycle::OpenMotorPort() {
 
 bool MeasurementCycle::OpenEncoderPort() {
     run.encoderPresent = devices_.encoder.Open(state_.session.conn.measuringRange);
-    view_.SetEnabled(Control::LabelEncoder, run.encoderPresent);
-    view_.SetEnabled(Control::LabeldMORLA_Encoder, run.encoderPresent);
+    window_.SetEncoderPresent(run.encoderPresent);
     return run.encoderPresent;
 }
 

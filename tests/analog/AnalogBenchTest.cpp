@@ -210,9 +210,10 @@ struct StreamRig {
     veska::bench::BenchDevices absent = veska::bench::AbsentDevices();
     veska::bench::ModeSteps steps;
     analog::AnalogChecks checks;
-    main::StreamController stream{state, view, clock};
+    main::WindowState window{view, state.texts, false};
+    main::StreamController stream{state, view, window, clock};
     main::MeasurementCycle cycle{
-        state, view, clock, stream, veska::bench::BenchDevices{motor, absent.encoder, absent.board},
+        state, view, window, clock, stream, veska::bench::BenchDevices{motor, absent.encoder, absent.board},
         steps};
     bool started = false;
 };
@@ -306,9 +307,10 @@ class VerificationBench : public ::testing::Test {
     bench::BenchDevices absent = bench::AbsentDevices();
     bench::BenchModes modes;
     bench::ModeSteps steps;
-    main::StreamController stream{state, view, clock};
+    main::WindowState window{view, state.texts, false};
+    main::StreamController stream{state, view, window, clock};
     main::MeasurementCycle cycle{
-        state, view, clock, stream, bench::BenchDevices{motor, absent.encoder, board}, steps};
+        state, view, window, clock, stream, bench::BenchDevices{motor, absent.encoder, board}, steps};
 };
 
 TEST_F(VerificationBench, ASynchronousVerificationWritesTheDigitalAndTheAnalogReport) {
