@@ -37,7 +37,8 @@ struct TrafficCount {
 /// The link line of the status bar: says which port the program talks to (and the device it
 /// resolved to), at which rate and address, the sample rate and the failures of a run or a
 /// stream, and when and why the connection ended. It keeps what traffic is counted; the line
-/// goes to the window state. Time comes from the clock (rates) and from timeOfDay (the moment a sensor was lost).
+/// goes to the window state. Time comes from the clock (rates) and from timeOfDay (the moment a
+/// sensor was lost).
 class LinkStatus {
   public:
     /// texts (the PROGRAM section) outlive the status.

@@ -136,7 +136,7 @@ void MainWindow::ApplyLanguage() {
 
 void MainWindow::FormShow() { view_.ShowAboutBox(); }
 
-void MainWindow::AnimationDone() { window_.AnimationDone(); }
+void MainWindow::AnimationDone(uint32_t request) { window_.AnimationDone(request); }
 
 void MainWindow::FormClose() {
     if (stream_->Running()) stream_->StopForTeardown();

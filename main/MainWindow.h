@@ -83,8 +83,9 @@ class MainWindow {
     void FormCreate();
     void FormShow();
     void FormClose();
-    /// The window finished growing or shrinking: connect and stream clicks count again.
-    void AnimationDone();
+    /// The window reached the size of a resize request (WindowModel::sizeRequest): connect
+    /// and stream clicks count again once it is the newest.
+    void AnimationDone(uint32_t request);
     /// The options menu's language: the texts are read from that file of the language
     /// directory and every caption of the window changes at once.
     void ChooseLanguage(const std::string& file);

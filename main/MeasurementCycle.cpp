@@ -39,9 +39,8 @@ const bench::ModeRow& RowOf(int32_t mode) {
 }  // namespace
 
 MeasurementCycle::MeasurementCycle(ProgramState& state, MainView& view, WindowState& window,
-                                   platform::Clock& clock,
-                                   StreamController& stream, bench::BenchDevices devices,
-                                   const bench::ModeSteps& steps)
+                                   platform::Clock& clock, StreamController& stream,
+                                   bench::BenchDevices devices, const bench::ModeSteps& steps)
     : state_(state),
       view_(view),
       runView_(view),

@@ -26,8 +26,8 @@ class MeasurementCycle final : public bench::RunFrame {
     /// Failed result requests a run bridges with the last value.
     static constexpr int16_t kRetryBudget = 5;
 
-    MeasurementCycle(ProgramState& state, MainView& view, WindowState& window, platform::Clock& clock,
-                     StreamController& stream, bench::BenchDevices devices,
+    MeasurementCycle(ProgramState& state, MainView& view, WindowState& window,
+                     platform::Clock& clock, StreamController& stream, bench::BenchDevices devices,
                      const bench::ModeSteps& steps);
 
     void ToggleMeasure();

@@ -6,8 +6,8 @@
 #include "acquire/ChartData.h"
 #include "acquire/SampleStream.h"
 #include "main/MainView.h"
-#include "main/WindowState.h"
 #include "main/ProgramState.h"
+#include "main/WindowState.h"
 #include "platform/Clock.h"
 
 namespace veska::main {

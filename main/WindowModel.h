@@ -121,8 +121,8 @@ struct WindowModel {
     std::map<Control, bool> enabled;
     std::map<Control, bool> visible;
     LinkState linkState = LinkState::Disconnected;
-    std::string linkText;  ///< the link line (plain text)
-    std::string note;      ///< the foot line's note (a missing language file); empty: none
+    std::string linkText;    ///< the link line (plain text)
+    std::string note;        ///< the foot line's note (a missing language file); empty: none
     std::string zeroOffset;  ///< Line mode's zero offset beside the chart; empty hides it
     bool xAutoScale = true;  ///< check mark of "X Automatic Scaling"
     bool yAutoScale = true;  ///< check mark of "Y Automatic Scaling "
@@ -131,6 +131,9 @@ struct WindowModel {
     std::vector<std::pair<std::string, std::string>> languages;
     std::string language;
     bool expanded = false;  ///< the window shows the parameter panel (grown) or the top row
+    /// Counts the logic's resize requests; the window reports the end of each it sees (a
+    /// request to the size it has ends at once).
+    uint32_t sizeRequest = 0;
     /// The bench form is shown (true) or hidden (false) each time benchFormRequest changes;
     /// between requests the operator opens and closes it as he likes.
     bool benchFormShown = false;

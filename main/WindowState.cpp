@@ -38,9 +38,8 @@ std::map<Control, std::string> CaptionsOf(const lang::TextTable& t, Activity act
         {Control::PortNoteAbsent, ProgramText::PortAbsent},
     };
     for (const auto& [control, key] : program) captions[control] = t.Text(key);
-    const Control titles[] = {Control::Label5, Control::Label10, Control::Label4,
-                              Control::Label18, Control::Label6, Control::Label17,
-                              Control::Label7, Control::Label8};
+    const Control titles[] = {Control::Label5, Control::Label10, Control::Label4, Control::Label18,
+                              Control::Label6, Control::Label17, Control::Label7, Control::Label8};
     for (int i = 0; i < 8; ++i) captions[titles[i]] = t.Label(i);
     const Control menu[] = {Control::PopupMenuLoad,    Control::PopupMenuRead,
                             Control::PopupMenuCompare, Control::PopupMenuLoadAll,
@@ -126,7 +125,12 @@ void WindowState::ShowLanguages(std::vector<std::pair<std::string, std::string>>
 void WindowState::Resize(bool expanded) {
     animating_ = true;
     model_.expanded = expanded;
+    ++model_.sizeRequest;
     Publish();
+}
+
+void WindowState::AnimationDone(uint32_t request) {
+    if (request == model_.sizeRequest) animating_ = false;
 }
 
 void WindowState::ShowBenchForm(bool shown) {

@@ -32,16 +32,16 @@ class WindowState {
     void ShowNote(std::string note);
     void ShowZeroOffset(std::string text);
     void ShowAutoScale(bool x, bool y);
-    void ShowLanguages(std::vector<std::pair<std::string, std::string>> files,
-                       std::string current);
+    void ShowLanguages(std::vector<std::pair<std::string, std::string>> files, std::string current);
     /// The captions again, in the language now loaded.
     void Relabel() { Publish(); }
 
     /// The window grows (true) or shrinks to its top row; it animates on its own and reports
-    /// the end through AnimationDone. A connect or stream click waits for it.
+    /// the end of the request through AnimationDone. A connect or stream click waits for it.
     void Resize(bool expanded);
     bool Animating() const { return animating_; }
-    void AnimationDone() { animating_ = false; }
+    /// The window reached the size of this request; an older request's end changes nothing.
+    void AnimationDone(uint32_t request);
 
     /// Shows or hides the bench form now.
     void ShowBenchForm(bool shown);

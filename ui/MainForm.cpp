@@ -701,7 +701,7 @@ void TFormMain::ShowWindow(const main::WindowModel& model) {
     actYAuto_->setChecked(model.yAutoScale);
     if (all || model.languages != before.languages || model.language != before.language)
         ShowLanguages(model.languages, model.language);
-    if (model.expanded != before.expanded) {
+    if (model.sizeRequest != before.sizeRequest) {
         targetHeight_ = model.expanded ? kExpandedHeight : kCollapsedHeight;
         animation_->start();
     }
@@ -711,7 +711,9 @@ void TFormMain::AnimateStep() {
     const int now = height();
     if (now == targetHeight_ || (targetHeight_ == kCollapsedHeight && now <= kCollapsedHeight)) {
         animation_->stop();
-        RunNowOrPost("Resizing…", [](main::MainWindow& l) { l.AnimationDone(); });
+        RunNowOrPost("Resizing…", [request = shown_.sizeRequest](main::MainWindow& l) {
+            l.AnimationDone(request);
+        });
         return;
     }
     const int next = now < targetHeight_ ? std::min(now + kHeightStep, targetHeight_)

@@ -234,7 +234,7 @@ class TFormMain final : public QWidget, public main::MainView {
     /// Logic-thread timers of TimerMain, TimerAnswer, TimerMore; set once by Attach.
     std::array<main::LogicThread::TimerId, 2> timers_{-1, -1};
     main::LogicThread::TimerId linkStatusTimer_ = -1;  ///< the status bar's refresh
-    main::WindowModel shown_;  ///< the model as the widgets show it now
+    main::WindowModel shown_;                          ///< the model as the widgets show it now
     bool shownOnceModel_ = false;  ///< a model was shown (the first one is shown whole)
     QTimer* animation_ = nullptr;  ///< the height animation's steps
     int targetHeight_ = 0;         ///< [px] where the animation goes

@@ -121,8 +121,8 @@ class QueuedMainView final : public main::MainView, private params::GridObserver
     ParamGridWidget* widget_ = nullptr;
     /// Receiver of the queued invocations; deleting it drops those still pending.
     mutable QObject context_;
-    mutable std::mutex mutex_;          ///< guards calls_ and flushPosted_
-    mutable std::deque<Call> calls_;    ///< not yet delivered, oldest first
+    mutable std::mutex mutex_;        ///< guards calls_ and flushPosted_
+    mutable std::deque<Call> calls_;  ///< not yet delivered, oldest first
     /// The newest window model not yet shown: a newer one replaces it (only the latest state
     /// matters), and it is shown before the calls still queued.
     mutable std::optional<main::WindowModel> pendingModel_;

@@ -213,7 +213,8 @@ struct StreamRig {
     main::WindowState window{view, state.texts, false};
     main::StreamController stream{state, view, window, clock};
     main::MeasurementCycle cycle{
-        state, view, window, clock, stream, veska::bench::BenchDevices{motor, absent.encoder, absent.board},
+        state, view,   window,
+        clock, stream, veska::bench::BenchDevices{motor, absent.encoder, absent.board},
         steps};
     bool started = false;
 };
@@ -309,8 +310,9 @@ class VerificationBench : public ::testing::Test {
     bench::ModeSteps steps;
     main::WindowState window{view, state.texts, false};
     main::StreamController stream{state, view, window, clock};
-    main::MeasurementCycle cycle{
-        state, view, window, clock, stream, bench::BenchDevices{motor, absent.encoder, board}, steps};
+    main::MeasurementCycle cycle{state, view,   window,
+                                 clock, stream, bench::BenchDevices{motor, absent.encoder, board},
+                                 steps};
 };
 
 TEST_F(VerificationBench, ASynchronousVerificationWritesTheDigitalAndTheAnalogReport) {

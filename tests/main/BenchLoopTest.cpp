@@ -16,8 +16,8 @@
 #include "main/MeasurementCycle.h"
 #include "main/ProgramState.h"
 #include "main/StreamController.h"
-#include "sim/ParamMemory.h"
 #include "platform/SerialPort.h"
+#include "sim/ParamMemory.h"
 #include "sim/VirtualBench.h"
 #include "tests/main/FakeMainView.h"
 #include "tests/main/SimSensorRig.h"
@@ -103,13 +103,10 @@ class BenchLoopTest : public ::testing::Test {
     bench::ModeSteps steps;
     main::WindowState window{view, state.texts, false};
     main::StreamController stream{state, view, window, clock};
-    main::MeasurementCycle cycle{state,
-                                 view,
-                                 window,
-                                 clock,
-                                 stream,
-                                 bench::BenchDevices{motor, encoder, bench::AbsentDevices().board},
-                                 steps};
+    main::MeasurementCycle cycle{
+        state, view,   window,
+        clock, stream, bench::BenchDevices{motor, encoder, bench::AbsentDevices().board},
+        steps};
 };
 
 /// Verification, calibration, verification with one pair of runs (stepping or synchronous).

@@ -64,7 +64,7 @@ struct WindowRig {
         return o;
     }
     /// The window ends its height animation, as the widget reports it.
-    void Animate() { window->AnimationDone(); }
+    void Animate() { window->AnimationDone(view.model.sizeRequest); }
     void Connect() {
         window->ButtonConnectClick();
         Animate();

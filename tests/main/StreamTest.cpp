@@ -318,13 +318,13 @@ TEST(StreamFlow, AButtonClickWhileTheWindowAnimatesDoesNothing) {
     rig.stream.ButtonStreamClick();
     EXPECT_FALSE(rig.stream.Running());
     EXPECT_TRUE(rig.device.RecentRequests().empty());
-    rig.window.AnimationDone();
+    rig.window.AnimationDone(rig.view.model.sizeRequest);
     rig.stream.ButtonStreamClick();
     ASSERT_TRUE(rig.stream.Running());
     rig.window.Resize(false);
     rig.stream.ButtonStreamClick();  // the test also guards the stop
     EXPECT_TRUE(rig.stream.Running());
-    rig.window.AnimationDone();
+    rig.window.AnimationDone(rig.view.model.sizeRequest);
     rig.stream.ButtonStreamClick();
     EXPECT_FALSE(rig.stream.Running());
 }

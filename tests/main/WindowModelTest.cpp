@@ -167,9 +167,13 @@ TEST(WindowState, EachChangePublishesTheWholeModel) {
 TEST(WindowState, ClicksWaitForTheAnimationAndTheBenchFormFollowsEachRequest) {
     StateRig rig;
     rig.state.Resize(true);
+    const uint32_t grow = rig.view.model.sizeRequest;
+    rig.state.Resize(false);  // before the window saw the first request
     EXPECT_TRUE(rig.state.Animating());
-    EXPECT_TRUE(rig.view.model.expanded);
-    rig.state.AnimationDone();
+    EXPECT_FALSE(rig.view.model.expanded);
+    rig.state.AnimationDone(grow);
+    EXPECT_TRUE(rig.state.Animating()) << "the end of an older request";
+    rig.state.AnimationDone(rig.view.model.sizeRequest);
     EXPECT_FALSE(rig.state.Animating());
 
     rig.state.ShowBenchForm(true);

@@ -131,8 +131,7 @@ class MainFormTest : public ::testing::Test {
 
     /// Waits for the logic and for the height animation to end.
     bool AnimationDone() {
-        return LogicIdle() &&
-               QTest::qWaitFor([this] { return !form->Animating(); }, 15000) &&
+        return LogicIdle() && QTest::qWaitFor([this] { return !form->Animating(); }, 15000) &&
                LogicIdle();
     }
 

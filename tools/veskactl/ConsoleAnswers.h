@@ -15,9 +15,9 @@ class ConsoleAnswers {
     static constexpr int kMaxRetries = 3;
 
     struct Answer {
-        int id = 0;          ///< the button pressed (params::kIdOk, kIdCancel or kIdRetry)
+        int id = 0;            ///< the button pressed (params::kIdOk, kIdCancel or kIdRetry)
         bool refused = false;  ///< a confirmation was turned down for want of --yes
-        std::string note;    ///< the line to print about it (empty: none)
+        std::string note;      ///< the line to print about it (empty: none)
     };
 
     explicit ConsoleAnswers(bool yes) : yes_(yes) {}

@@ -40,6 +40,12 @@ void HeadlessView::Fired(main::Timer timer) { StateOf(timer).armed = SteadyClock
 
 int HeadlessView::Interval(main::Timer timer) const { return StateOf(timer).interval; }
 
+void HeadlessView::ShowWindow(const main::WindowModel& model) {
+    if (model.note.empty() || model.note == note_) return;
+    note_ = model.note;
+    err_ << "veskactl: " << note_ << '\n';
+}
+
 void HeadlessView::ShowRunState(const std::string& text) {
     // The run's state line: what it does now, and how it ended.
     if (!text.empty() && text != status_) {

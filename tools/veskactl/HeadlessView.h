@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "main/NullMainView.h"
-#include "tools/veskactl/ConsoleAnswers.h"
 #include "tools/veskactl/ChartBitmap.h"
+#include "tools/veskactl/ConsoleAnswers.h"
 
 namespace veska::tools {
 
@@ -46,6 +46,8 @@ class HeadlessView final : public main::NullMainView {
     /// Interval [ms].
     int Interval(main::Timer timer) const;
 
+    /// Prints the window's note (a language file not found) once.
+    void ShowWindow(const main::WindowModel& model) override;
     void ShowValue(const std::string& text) override { value_ = text; }
     void ShowRunState(const std::string& text) override;
     void ShowProgress(int position) override { progress_ = position; }
@@ -110,6 +112,7 @@ class HeadlessView final : public main::NullMainView {
     std::ostream& err_;
     ConsoleAnswers answers_;
     std::string status_;  ///< the run's state line last printed
+    std::string note_;    ///< the window's note last printed
     std::string directory_ = ".";
     std::string stem_ = "veskactl";
     std::array<TimerState, 2> timers_{};  ///< by main::Timer

@@ -6,7 +6,6 @@
 #include <string>
 #include <vector>
 
-#include "tools/veskactl/ConsoleAnswers.h"
 #include "lang/Language.h"
 #include "link/MorlaInterface.h"
 #include "params/ConnectionState.h"
@@ -17,8 +16,9 @@
 #include "params/ParamView.h"
 #include "params/SensorSession.h"
 #include "platform/Clock.h"
-#include "sim/DeviceFaults.h"
 #include "platform/D2xx.h"
+#include "sim/DeviceFaults.h"
+#include "tools/veskactl/ConsoleAnswers.h"
 
 namespace veska::sim {
 class VirtualBench;
