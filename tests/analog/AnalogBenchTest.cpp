@@ -57,8 +57,8 @@ struct AnalogRig {
           line(device, sim::LineOptions{}),
           pty(line),
           state(clock),
-          stream(state, view, clock),
-          cycle(state, view, clock, stream,
+          stream(state, view, window, clock),
+          cycle(state, view, window, clock, stream,
                 bench::BenchDevices{absent.motor, absent.encoder, benchBoard}, steps) {
         bus.AddDevice(std::make_unique<sim::SimAnalogBoard>(world, QuietBoard()));
         world.DriveAnalogOutput(&device);
@@ -113,6 +113,7 @@ struct AnalogRig {
     platform::Clock& clock = platform::SystemClock();
     main::ProgramState state;
     FakeMainView view;
+    main::WindowState window{view, state.texts, false};
     bench::ModeSteps steps;
     analog::AnalogChecks checks;
     main::StreamController stream;
