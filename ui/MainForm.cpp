@@ -407,7 +407,7 @@ void TFormMain::WireEvents() {
     connect(actClearZero_, &QAction::triggered, this,
             on("Clearing the zero offset…", [](W& l) { l.ClearZeroClick(); }));
     chart_->onClearZero = on("Clearing the zero offset…", [](W& l) { l.ClearZeroClick(); });
-    // The logic owns the check marks: it sets them back through SetAutoScaleChecks.
+    // The logic owns the check marks: the window model it publishes sets them back.
     connect(actXAuto_, &QAction::triggered, this,
             on("Changing the scaling…", [](W& l) { l.XAutomaticScalingClick(); }));
     connect(actYAuto_, &QAction::triggered, this,

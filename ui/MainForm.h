@@ -231,7 +231,7 @@ class TFormMain final : public QWidget, public main::MainView {
     main::MainWindow* logic_ = nullptr;
     main::LogicThread* thread_ = nullptr;
     QueuedMainView* view_ = nullptr;
-    /// Logic-thread timers of TimerMain, TimerAnswer, TimerMore; set once by Attach.
+    /// Logic-thread timers of TimerMain and TimerAnswer; set once by Attach.
     std::array<main::LogicThread::TimerId, 2> timers_{-1, -1};
     main::LogicThread::TimerId linkStatusTimer_ = -1;  ///< the status bar's refresh
     main::WindowModel shown_;                          ///< the model as the widgets show it now

@@ -58,13 +58,13 @@ class FakeMainView : public main::MainView {
     std::pair<int, int> paramProgress{0, 0};
     int gridRefreshes = 0;
     int baudItem = -1, addressItem = -1, benchModeItem = -1;
-    std::vector<int> benchProgress;  ///< every SetBenchProgress position
+    std::vector<int> benchProgress;  ///< every ShowProgress position
     std::map<params::IdentityLabel, std::string> identity;
     int aboutBoxes = 0;
     std::vector<std::pair<int, int>> rangeDialogs;
     main::LinkState linkState = main::LinkState::Disconnected;
     std::string linkText;
-    std::vector<std::string> linkLog;  ///< every ShowLinkStatus text, in order
+    std::vector<std::string> linkLog;  ///< every link line shown, in order
     bool reconnectAvailable = false, searchAvailable = false;
     main::WindowModel model;  ///< the last model shown
     int models = 0;           ///< ShowWindow calls
