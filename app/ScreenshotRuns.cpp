@@ -28,9 +28,8 @@ void ScreenshotRun::Start() {
 }
 
 void ScreenshotRun::Poll(Clock::time_point since) {
-    using main::Timer;
     // Connected: the logic is done, the window has grown and Measure is enabled.
-    const bool settled = form_.LogicIdle() && !form_.TimerEnabled(Timer::TimerMore);
+    const bool settled = form_.LogicIdle() && !form_.Animating();
     if (settled && form_.ButtonMeasure()->isEnabled()) {
         form_.ButtonMeasure()->click();
         QTimer::singleShot(1000, &form_, [this] {
@@ -107,7 +106,7 @@ void BenchScreenshotRun::Step() {
         return;
     }
     Sample();
-    const bool settled = form_.LogicIdle() && !form_.TimerEnabled(main::Timer::TimerMore);
+    const bool settled = form_.LogicIdle() && !form_.Animating();
     switch (stage_) {
         case Stage::Connecting:
             if (settled && form_.ButtonMeasure()->isEnabled()) {

@@ -296,27 +296,26 @@ int Run(Application& app, Clock::time_point started) {
         thread.Start();
         thread.Post("Starting…", [&logic] { logic.FormCreate(); });
         if (remember) {
-            thread.Post("Restoring the last choices…",
-                        [&logic, &view, choices, keepPort = options.port.empty()] {
-                            using veska::main::Control;
-                            if (keepPort && !choices.port.isEmpty()) {
-                                view.SetText(Control::ComboBoxCOM, choices.port.toStdString());
-                                logic.ComboBoxCOMChange(choices.port.toStdString());
-                            }
-                            if (choices.baudIndex >= 0) {
-                                view.SelectBaudItem(choices.baudIndex);
-                                logic.ComboBoxWorkBaundChange(choices.baud.toStdString());
-                            }
-                            if (choices.addressIndex >= 0) {
-                                view.SelectAddressItem(choices.addressIndex);
-                                logic.ComboBoxWorkCodeDevChange(choices.address.toStdString());
-                            }
-                        });
+            thread.Post("Restoring the last choices…", [&logic, &view, choices,
+                                                        keepPort = options.port.empty()] {
+                if (keepPort && !choices.port.isEmpty()) {
+                    view.Select(veska::main::Selector::Port, choices.port.toStdString());
+                    logic.ComboBoxCOMChange(choices.port.toStdString());
+                }
+                if (choices.baudIndex >= 0) {
+                    view.SelectBaudItem(choices.baudIndex);
+                    logic.ComboBoxWorkBaundChange(choices.baud.toStdString());
+                }
+                if (choices.addressIndex >= 0) {
+                    view.SelectAddressItem(choices.addressIndex);
+                    logic.ComboBoxWorkCodeDevChange(choices.address.toStdString());
+                }
+            });
         }
         if (!options.port.empty()) {
             // After FormCreate's own choice of COM4, shown in that order.
             thread.Post("Choosing the port…", [&logic, &view, port = options.port] {
-                view.SetText(veska::main::Control::ComboBoxCOM, port);
+                view.Select(veska::main::Selector::Port, port);
                 logic.ComboBoxCOMChange(port);
             });
         }

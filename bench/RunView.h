@@ -1,10 +1,13 @@
 #pragma once
 #include <optional>
 #include <string>
+#include <vector>
+
+#include "acquire/ChartData.h"
 
 namespace veska::bench {
 
-/// Chart point colour: the series' own default, or red (Windows colour 255).
+/// Chart point colour: the series' own default, or red.
 enum class PointColour { SeriesDefault, Red };
 
 /// The four large read-outs of the bench form.
@@ -45,6 +48,13 @@ class RunView {
     virtual void SetBottomAxisRange(double minimum, double maximum) = 0;
     virtual void SetLeftAxisAutomatic(bool automatic) = 0;
     virtual void SetLeftAxisRange(double minimum, double maximum) = 0;
+    /// The decimated trace of a running stream (x: sample number since the start), drawn
+    /// beside the chart's points; empty vectors remove it.
+    virtual void ChartSetLiveTrace(const std::vector<double>& /*x*/,
+                                   const std::vector<double>& /*y*/) {}
+    /// What the chart's statistics line needs besides the points: the unit, the measured
+    /// sample rate and, while a stream runs, its samples' statistics.
+    virtual void ChartSetStatistics(const acquire::ChartStatistics& /*statistics*/) {}
 
     /// The data save dialog (SaveDialogData) with a proposed file name; the chosen path, or
     /// nullopt when the operator cancels.

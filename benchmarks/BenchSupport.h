@@ -28,10 +28,7 @@ class VectorView final : public main::NullMainView {
     std::vector<double> pointY;
     std::vector<int> pointLabel;
 
-    void SetText(main::Control control, const std::string& text) override {
-        if (control == main::Control::LabelRast) rastText = text;
-    }
-    int WindowHeight() const override { return 795; }
+    void ShowValue(const std::string& text) override { rastText = text; }
     void ChartClear() override {
         pointY.clear();
         pointLabel.clear();
@@ -60,8 +57,8 @@ struct SimHost {
           pty(sensorLine),
           state(hostClock),
           sensor(state.session.sensor),
-          stream(state, view, hostClock),
-          cycle(state, view, hostClock, stream, bench::AbsentDevices(), steps) {
+          stream(state, view, window, hostClock),
+          cycle(state, view, window, hostClock, stream, bench::AbsentDevices(), steps) {
         plainModes.BindTo(steps);
         world.SetTargetMm(100.0);
         std::string error;
@@ -100,6 +97,7 @@ struct SimHost {
     sim::SimUsbBackend usb;
     main::ProgramState state;
     VectorView view;
+    main::WindowState window{view, state.texts, false};
     link::TMORLAInterface& sensor;
     main::PlainModes plainModes;
     bench::ModeSteps steps;

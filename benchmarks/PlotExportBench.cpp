@@ -22,7 +22,8 @@ int main(int argc, char** argv) {
     // The sensor is never opened: the stop's requests fail at once.
     veska::main::ProgramState state(clock);
     VectorView view;
-    veska::main::StreamController stream(state, view, clock);
+    veska::main::WindowState window(view, state.texts, false);
+    veska::main::StreamController stream(state, view, window, clock);
 
     constexpr int kSize = veska::acquire::SampleBuffer::kSize;
     double plotSeconds = 0.0;

@@ -62,13 +62,11 @@ int main(int argc, char** argv) {
     bench::StageEncoder encoder{clock};
     bench::BenchModes modes;
     bench::ModeSteps steps;
-    veska::main::StreamController stream{state, view, clock};
+    veska::main::WindowState window{view, state.texts, false};
+    veska::main::StreamController stream{state, view, window, clock};
     veska::main::MeasurementCycle cycle{
-        state,
-        view,
-        clock,
-        stream,
-        bench::BenchDevices{motor, encoder, bench::AbsentDevices().board},
+        state, view,   window,
+        clock, stream, bench::BenchDevices{motor, encoder, bench::AbsentDevices().board},
         steps};
 
     state.session.SetView(view);

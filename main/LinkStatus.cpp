@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "link/PortSelection.h"
+#include "main/WindowState.h"
 #include "platform/SerialPort.h"
 
 namespace veska::main {
@@ -34,8 +35,13 @@ std::string PortChoiceOf(const std::string& portName) {
 
 std::string PortNameOf(const std::string& choice) { return link::kPortPrefix + choice; }
 
-LinkStatus::LinkStatus(MainView& view, platform::Clock& clock, const lang::TextTable& texts)
-    : timeOfDay(LocalTimeOfDay), view_(view), clock_(clock), texts_(texts) {}
+LinkStatus::LinkStatus(WindowState& window, platform::Clock& clock, const lang::TextTable& texts)
+    : timeOfDay(LocalTimeOfDay), window_(window), clock_(clock), texts_(texts) {}
+
+LinkStatus::Traffic LinkStatus::Counting() const {
+    if (!traffic_) return Traffic::None;
+    return traffic_->stream ? Traffic::Stream : Traffic::Run;
+}
 
 std::string LinkStatus::DescribePort(const std::string& portName, const lang::TextTable& texts) {
     using lang::ProgramText;
@@ -66,7 +72,7 @@ std::string LinkStatus::ConnectedText() const {
 void LinkStatus::Show(LinkState state, std::string text) {
     shownState_ = state;
     shownText_ = text;
-    view_.ShowLinkStatus(state, shownText_);
+    window_.ShowLink(state, shownText_);
 }
 
 void LinkStatus::ShowDisconnected() {
@@ -129,13 +135,13 @@ void LinkStatus::Refresh() {
 }
 
 void LinkStatus::StartTraffic(bool stream, TrafficCount count) {
-    Traffic traffic;
+    Counted traffic;
     traffic.stream = stream;
     traffic.start = count;
     traffic.last = count;
     traffic.lastTick = clock_.TickCount();
     traffic_ = traffic;
-    view_.ShowLinkStatus(LinkState::Busy, TrafficText(*traffic_, count));
+    window_.ShowLink(LinkState::Busy, TrafficText(*traffic_, count));
 }
 
 void LinkStatus::TrafficTick(TrafficCount count) {
@@ -148,13 +154,13 @@ void LinkStatus::TrafficTick(TrafficCount count) {
         traffic_->last = count;
         traffic_->lastTick = now;
     }
-    view_.ShowLinkStatus(LinkState::Busy, TrafficText(*traffic_, count));
+    window_.ShowLink(LinkState::Busy, TrafficText(*traffic_, count));
 }
 
 void LinkStatus::StopTraffic(TrafficCount count) {
     using lang::ProgramText;
     if (!traffic_) return;
-    const Traffic traffic = *traffic_;
+    const Counted traffic = *traffic_;
     traffic_.reset();
     const std::string good = std::to_string(Since(count.good, traffic.start.good));
     const std::string failed = std::to_string(Since(count.failed, traffic.start.failed));
@@ -165,7 +171,7 @@ void LinkStatus::StopTraffic(TrafficCount count) {
     Show(connected_ ? LinkState::Connected : LinkState::Disconnected, shownMaker_());
 }
 
-std::string LinkStatus::TrafficText(const Traffic& traffic, TrafficCount count) const {
+std::string LinkStatus::TrafficText(const Counted& traffic, TrafficCount count) const {
     using lang::ProgramText;
     std::string rate;
     if (traffic.rate < 0.0) {

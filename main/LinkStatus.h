@@ -5,10 +5,12 @@
 #include <string>
 
 #include "lang/Language.h"
-#include "main/MainView.h"
+#include "main/WindowModel.h"
 #include "platform/Clock.h"
 
 namespace veska::main {
+
+class WindowState;
 
 /// The port selector's text of a port name ("\\.\COM4" -> "COM4"; a name without the
 /// prefix stays as it is).
@@ -34,12 +36,16 @@ struct TrafficCount {
 
 /// The link line of the status bar: says which port the program talks to (and the device it
 /// resolved to), at which rate and address, the sample rate and the failures of a run or a
-/// stream, and when and why the connection ended. Free of any view type beyond MainView;
-/// time comes from the clock (rates) and from timeOfDay (the moment a sensor was lost).
+/// stream, and when and why the connection ended. It keeps what traffic is counted; the line
+/// goes to the window state. Time comes from the clock (rates) and from timeOfDay (the moment a
+/// sensor was lost).
 class LinkStatus {
   public:
     /// texts (the PROGRAM section) outlive the status.
-    LinkStatus(MainView& view, platform::Clock& clock, const lang::TextTable& texts);
+    LinkStatus(WindowState& window, platform::Clock& clock, const lang::TextTable& texts);
+
+    /// What traffic the line counts: none, a run or a stream.
+    enum class Traffic { None, Run, Stream };
 
     /// "COM4 (/dev/pts/3)": the port's choice and, when it differs, the device it resolves
     /// to (the final target of a port-directory or by-id link). USB ports name the converter.
@@ -68,25 +74,26 @@ class LinkStatus {
     /// The run or stream ended: back to the connected line, with the totals.
     void StopTraffic(TrafficCount count);
     bool TrafficRunning() const { return traffic_.has_value(); }
+    Traffic Counting() const;
 
     /// Local time of day "HH:MM:SS" of the lost line; replaceable for tests.
     std::function<std::string()> timeOfDay;
 
   private:
-    struct Traffic {
+    struct Counted {
         bool stream = false;
         TrafficCount start;
         TrafficCount last;
         uint32_t lastTick = 0;  ///< [ms]
         double rate = -1.0;     ///< [1/s]; negative until the first period
     };
-    std::string TrafficText(const Traffic& traffic, TrafficCount count) const;
+    std::string TrafficText(const Counted& traffic, TrafficCount count) const;
     std::string ChoiceText(const ConnectChoice& choice) const;
     /// The line of the current connection; "not connected" without one.
     std::string ConnectedText() const;
     void Show(LinkState state, std::string text);
 
-    MainView& view_;
+    WindowState& window_;
     platform::Clock& clock_;
     const lang::TextTable& texts_;
     std::optional<ConnectChoice> connected_;  ///< the connection the line names
@@ -94,7 +101,7 @@ class LinkStatus {
     LinkState shownState_ = LinkState::Disconnected;
     std::string shownText_;  ///< the line as last shown, for Refresh of a fixed line
     std::function<std::string()> shownMaker_;  ///< makes the shown line again (language)
-    std::optional<Traffic> traffic_;
+    std::optional<Counted> traffic_;
 };
 
 }  // namespace veska::main

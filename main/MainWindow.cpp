@@ -26,19 +26,11 @@ namespace veska::main {
 namespace {
 
 constexpr const char* kAdapterPortName = "\\\\.\\USB_PELRIN";
-constexpr int kPortItemCom4 = 3;
-constexpr int kHeightStep = 100;  // [px] per animation tick
+constexpr const char* kStartPort = "COM4";
 
 using params::IdentityLabel;
 using params::kMbIconExclamation;
 using params::kMbIconStop;
-
-/// The parameter menu's items that talk to the sensor; the file items do not.
-constexpr Control kSensorMenuItems[] = {
-    Control::PopupMenuLoad,    Control::PopupMenuRead,    Control::PopupMenuCompare,
-    Control::PopupMenuLoadAll, Control::PopupMenuReadAll, Control::PopupMenuCompareAll,
-    Control::PopupMenuFLASH,   Control::PopupMenuDefault, Control::MenuWriteToFactory,
-};
 
 bool NeedsSensor(ParamMenuAction action) {
     return action != ParamMenuAction::WriteFile && action != ParamMenuAction::ReadFile;
@@ -54,7 +46,8 @@ MainWindow::MainWindow(ProgramState& state, MainView& view, platform::Clock& clo
       usb_(usb),
       options_(std::move(options)),
       bench_(std::move(bench)),
-      linkStatus_(view, clock, state.texts) {
+      window_(view, state.texts, options_.debugBuild),
+      linkStatus_(window_, clock, state.texts) {
     params::SensorSession& session = state_.session;
     session.SetView(view_);
     session.SetUsbBackend(usb_);
@@ -64,8 +57,8 @@ MainWindow::MainWindow(ProgramState& state, MainView& view, platform::Clock& clo
     paramFiles_ = std::make_unique<params::ParamFileCommands>(*params_);
     plainModes_.BindTo(modeSteps_);
     if (bench_.bindModes) bench_.bindModes(modeSteps_);
-    stream_ = std::make_unique<StreamController>(state_, view_, clock_);
-    measurement_ = std::make_unique<MeasurementCycle>(state_, view_, clock_, *stream_,
+    stream_ = std::make_unique<StreamController>(state_, view_, window_, clock_);
+    measurement_ = std::make_unique<MeasurementCycle>(state_, view_, window_, clock_, *stream_,
                                                       bench_.devices, modeSteps_);
 }
 
@@ -89,38 +82,30 @@ void MainWindow::FormCreate() {
     if (!languageFound) {
         const std::string note = lang::MissingLanguageNote(languageDirectory_);
         std::cerr << "veskacfg: " << note << '\n';
-        view_.SetText(Control::StatusLine, note);
+        window_.ShowNote(note);
     }
 
     state_.session.conn.portName = std::string(link::kPortPrefix) + "COM4";
     state_.session.conn.baudRate = 115200;
     state_.session.conn.netAddress = 1;
-    view_.SelectPortItem(kPortItemCom4);
+    view_.Select(Selector::Port, kStartPort);
     view_.SelectAddressItem(0);
 
     state_.session.grid.SetCurrentParam(0);
-    state_.expandedHeight = 795;
     state_.session.conn.connected = false;
 
-    view_.SetWindowHeight(state_.collapsedHeight);
-    view_.SetTimerEnabled(Timer::TimerMore, false);
     view_.SetTimerEnabled(Timer::TimerAnswer, false);
-    view_.SetEnabled(Control::ButtonMeasure, false);
-    view_.SetEnabled(Control::ButtonStream, false);
-    view_.SetEnabled(Control::ButtonZero, false);
-    EnableSensorMenu(false);
-    state_.expandNext = true;
+    window_.Enter(Activity::Disconnected);
 
     state_.session.values.Clear();
     linkStatus_.ShowDisconnected();
-    UpdateLinkActions();
 
     state_.session.conn.answerStatus = 0;
-    view_.SetEnabled(Control::LabelRast, false);
-    view_.SetText(Control::LabelRast, lang::FormatFixed(0.0, 3) + " mm");
+    ShowZeroValue();
 
     // The analog board is opened only when the bench is reachable.
     state_.analogBoardPresent = options_.debugBuild && bench_.devices.board.Open();
+    window_.SetAnalogBoard(state_.analogBoardPresent);
 
     // Every number is formatted and parsed with the point as decimal separator
     // (std::to_chars / from_chars), whatever the locale.
@@ -134,97 +119,25 @@ void MainWindow::ChooseLanguage(const std::string& file) {
     ApplyLanguage();
     params::LocaliseParamNames(state_.session.table, state_.texts);
     if (state_.session.grid.Built()) state_.session.RebuildGrid();
-    if (state_.session.conn.connected)
-        view_.SetText(Control::ButtonConnect, state_.texts.Button(10));
-    if (stream_->Running()) view_.SetText(Control::ButtonStream, state_.texts.Button(6));
-    if (measurement_->Running()) view_.SetText(Control::ButtonMeasure, state_.texts.Button(12));
     if (!state_.session.conn.connected) ShowNoIdentity();
     ShowZeroOffset();
     linkStatus_.Refresh();
 }
 
 void MainWindow::ApplyLanguage() {
-    const lang::TextTable& t = state_.texts;
-    using lang::ProgramText;
-    const std::string prefix = t.Get(lang::Section::About, 0);
-    view_.SetText(Control::WindowCaption,
-                  prefix + t.Text(options_.debugBuild ? ProgramText::FactoryCaption
-                                                      : ProgramText::ReleaseCaption));
-    view_.SetText(Control::FormDebug, t.Get(lang::Section::FormsNames, 3));
-    state_.shownTexts.Publish(t);
-    const std::pair<Control, ProgramText> program[] = {
-        {Control::MenuSaveCsv, ProgramText::SaveCsv},
-        {Control::MenuSaveImage, ProgramText::SaveImage},
-        {Control::MenuClearZero, ProgramText::ClearZero},
-        {Control::MenuXAutomaticScaling, ProgramText::XAutomaticScaling},
-        {Control::MenuYAutomaticScaling, ProgramText::YAutomaticScaling},
-        {Control::MenuWriteToFactory, ProgramText::WriteToFactory},
-        {Control::MenuWriteParamFile, ProgramText::WriteParamFile},
-        {Control::MenuReadParamFile, ProgramText::ReadParamFile},
-        {Control::ButtonLink, ProgramText::LinkMenu},
-        {Control::MenuReconnect, ProgramText::Reconnect},
-        {Control::MenuReconnectTip, ProgramText::ReconnectTip},
-        {Control::MenuFindSensor, ProgramText::FindSensor},
-        {Control::MenuLineTrace, ProgramText::LineTrace},
-        {Control::ButtonOptions, ProgramText::OptionsMenu},
-        {Control::MenuLanguage, ProgramText::LanguageMenu},
-        {Control::MenuBenchForm, ProgramText::BenchForm},
-        {Control::PortNoteSimulated, ProgramText::PortSimulated},
-        {Control::PortNoteAbsent, ProgramText::PortAbsent},
-    };
-    for (const auto& [control, key] : program) view_.SetText(control, t.Text(key));
+    state_.shownTexts.Publish(state_.texts);
     const std::string inUse = options_.languageFile.empty()
                                   ? lang::SelectedLanguageFile(languageDirectory_)
                                   : options_.languageFile;
-    view_.ShowLanguages(lang::ListLanguageFiles(languageDirectory_), inUse);
-    const std::pair<Control, int> labels[] = {
-        {Control::Label5, 0}, {Control::Label10, 1}, {Control::Label4, 2}, {Control::Label18, 3},
-        {Control::Label6, 4}, {Control::Label17, 5}, {Control::Label7, 6}, {Control::Label8, 7},
-    };
-    for (const auto& [control, key] : labels) view_.SetText(control, t.Label(key));
+    // Publishes the captions in the new language with the list.
+    window_.ShowLanguages(lang::ListLanguageFiles(languageDirectory_), inUse);
     ShowNoIdentity();
-
-    view_.SetText(Control::ButtonConnect, t.Button(0));
-    view_.SetText(Control::ButtonMeasure, t.Button(1));
-    view_.SetText(Control::ButtonStream, t.Button(2));
-    view_.SetText(Control::ButtonZero, t.Button(9));
-
-    params::LocaliseParamNames(state_.session.table, t);
-
-    const Control menu[] = {Control::PopupMenuLoad,    Control::PopupMenuRead,
-                            Control::PopupMenuCompare, Control::PopupMenuLoadAll,
-                            Control::PopupMenuReadAll, Control::PopupMenuCompareAll,
-                            Control::PopupMenuFLASH,   Control::PopupMenuDefault};
-    for (int i = 0; i < 8; ++i) view_.SetText(menu[i], t.Get(lang::Section::PopupParam, i));
-    view_.SetText(Control::MenuSave, t.Get(lang::Section::PopupChart, 0));
-    view_.SetText(Control::MenuClear, t.Get(lang::Section::PopupChart, 1));
-    view_.SetText(Control::GridTitles, t.Get(lang::Section::ParamTable, 0) + "\r\n" +
-                                           t.Get(lang::Section::ParamTable, 1));
-    view_.SetText(Control::ChartTitle, t.Get(lang::Section::Graph, 0));
+    params::LocaliseParamNames(state_.session.table, state_.texts);
 }
 
 void MainWindow::FormShow() { view_.ShowAboutBox(); }
 
-void MainWindow::FormResize() { state_.expandedHeight = 795; }
-
-void MainWindow::TimerMoreTimer() {
-    const int height = view_.WindowHeight();
-    if (state_.expandNext) {
-        if (height >= state_.expandedHeight) {
-            state_.expandNext = false;
-            view_.SetTimerEnabled(Timer::TimerMore, false);
-        } else {
-            view_.SetWindowHeight(std::min(height + kHeightStep, state_.expandedHeight));
-        }
-    } else {
-        if (height <= state_.collapsedHeight) {
-            state_.expandNext = true;
-            view_.SetTimerEnabled(Timer::TimerMore, false);
-        } else {
-            view_.SetWindowHeight(std::max(height - kHeightStep, state_.collapsedHeight));
-        }
-    }
-}
+void MainWindow::AnimationDone(uint32_t request) { window_.AnimationDone(request); }
 
 void MainWindow::FormClose() {
     if (stream_->Running()) stream_->StopForTeardown();
@@ -276,9 +189,9 @@ void MainWindow::ComboBoxEncoderCOMChange(const std::string& text) {
 }
 
 bool MainWindow::OpenSensorPort() {
-    if (state_.session.OpenPort()) return true;
-    view_.SetEnabled(Control::ButtonMeasure, false);
-    return false;
+    const bool opened = state_.session.OpenPort();
+    window_.SetPortOpen(opened);
+    return opened;
 }
 
 bool MainWindow::Identify() { return RefreshIdentity(state_, view_); }
@@ -306,7 +219,7 @@ void MainWindow::Connect() {
     const params::ConnectionState& conn = state_.session.conn;
     const ConnectChoice choice{conn.portName, conn.baudRate, conn.netAddress};
     lastConnect_ = choice;
-    traffic_ = Traffic::None;
+    window_.SetLastConnectKnown(true);
     (void)state_.session.sensor.ClosePort();
     clock_.Sleep(10);
     if (state_.session.conn.portName == kAdapterPortName) link::SwitchAdapterLine(usb_, clock_, 1);
@@ -314,15 +227,13 @@ void MainWindow::Connect() {
     clock_.Sleep(10);
     if (!opened) {
         linkStatus_.ShowOpenFailed(choice);
-        UpdateLinkActions();
         return;
     }
-    if (view_.TimerEnabled(Timer::TimerMore)) return;
+    if (window_.Animating()) return;
 
     if (!Identify()) {
         linkStatus_.ShowNoAnswer(choice);
-        UpdateLinkActions();
-        if (options_.debugBuild) view_.SetVisible(Control::FormDebug, true);
+        if (options_.debugBuild) window_.ShowBenchForm(true);
         (void)state_.session.sensor.ClosePort();
         (void)state_.session.sensor.ClosePort();
         const lang::TextTable& t = state_.texts;
@@ -334,110 +245,56 @@ void MainWindow::Connect() {
     const bool parametersRead = state_.session.FetchAllParameters();
     linkStatus_.ShowConnected(choice, parametersRead);
     if (parametersRead) {
-        view_.SetEnabled(Control::ValueListEditorParam, true);
-        view_.SetTimerEnabled(Timer::TimerMore, true);
+        window_.Resize(true);
         state_.session.conn.connected = true;
-        view_.SetText(Control::ButtonConnect, state_.texts.Button(10));
         state_.session.CopySensorToWork(params::kParamCount);
         state_.session.RebuildGrid();
-        view_.SetEnabled(Control::ButtonMeasure, true);
-        view_.SetEnabled(Control::ButtonStream, true);
-        view_.SetEnabled(Control::ButtonZero, true);
-        view_.SetEnabled(Control::LabelRast, true);
-        EnableSensorMenu(true);
-        const bool bench = options_.debugBuild;
-        view_.SetVisible(Control::MenuWriteToFactory, bench);
-        for (Control c : {Control::LabelCOMMotor, Control::ComboBoxMotorCOM,
-                          Control::LabelCOMEncoder, Control::ComboBoxEncoderCOM}) {
-            view_.SetVisible(c, bench);
-        }
+        window_.Enter(Activity::Connected);
     }
-    view_.SetEnabled(Control::LabelVOKT_U, state_.analogBoardPresent);
-    view_.SetEnabled(Control::LabelVOKT_I, state_.analogBoardPresent);
     state_.benchModeCode = 0;
     view_.SelectBenchModeItem(0);
-    UpdateLinkActions();
 }
 
-void MainWindow::HideBenchPortControls() {
-    for (Control c : {Control::LabelCOMMotor, Control::ComboBoxMotorCOM, Control::LabelCOMEncoder,
-                      Control::ComboBoxEncoderCOM}) {
-        view_.SetVisible(c, false);
-    }
-}
-
-void MainWindow::ShowZeroValue() {
-    view_.SetEnabled(Control::LabelRast, false);
-    view_.SetText(Control::LabelRast, lang::FormatFixed(0.0, 3) + " mm");
-}
+void MainWindow::ShowZeroValue() { view_.ShowValue(lang::FormatFixed(0.0, 3) + " mm"); }
 
 void MainWindow::Disconnect() {
-    if (view_.TimerEnabled(Timer::TimerMore)) return;
-    view_.SetTimerEnabled(Timer::TimerMore, true);
+    if (window_.Animating()) return;
+    window_.Resize(false);
     view_.SetTimerEnabled(Timer::TimerAnswer, false);
     state_.session.conn.connected = false;
-    view_.SetText(Control::ButtonConnect, state_.texts.Button(0));
     ShowNoIdentity();
-    HideBenchPortControls();
     if (stream_->Running()) stream_->StopForTeardown();
     (void)state_.session.sensor.ClosePort();
     bench_.devices.motor.Close();
-    view_.SetEnabled(Control::ButtonMeasure, false);
-    view_.SetEnabled(Control::ButtonStream, false);
-    view_.SetEnabled(Control::ButtonZero, false);
-    EnableSensorMenu(false);
     ShowZeroValue();
-    view_.SetVisible(Control::FormDebug, false);
-    traffic_ = Traffic::None;
+    window_.ShowBenchForm(false);
     linkStatus_.ShowDisconnected();
-    UpdateLinkActions();
-}
-
-void MainWindow::EnableSensorMenu(bool enabled) {
-    for (Control item : kSensorMenuItems) {
-        // Write to Factory exists only where the bench is reachable.
-        const bool on = enabled && (item != Control::MenuWriteToFactory || options_.debugBuild);
-        view_.SetEnabled(item, on);
-    }
+    window_.Enter(Activity::Disconnected);
 }
 
 void MainWindow::TimerAnswerTimer() {
     params::ConnectionState& conn = state_.session.conn;
     if (conn.answerStatus != 0 && conn.previousAnswerStatus != 0) {
-        view_.SetTimerEnabled(Timer::TimerMore, true);
+        window_.Resize(false);
         view_.SetTimerEnabled(Timer::TimerAnswer, false);
         view_.SetTimerEnabled(Timer::TimerMain, false);
         measurement_->AbandonRun();
-        view_.SetEnabled(Control::ButtonMeasure, false);
-        view_.SetEnabled(Control::ButtonStream, false);
-        view_.SetEnabled(Control::ButtonZero, false);
-        EnableSensorMenu(false);
-        view_.SetEnabled(Control::ButtonConnect, true);
         conn.connected = false;
-        view_.SetText(Control::ButtonConnect, state_.texts.Button(0));
-        view_.SetText(Control::ButtonMeasure, state_.texts.Button(1));
         ShowNoIdentity();
-        HideBenchPortControls();
         if (stream_->Running()) stream_->StopForTeardown();
         (void)state_.session.sensor.ClosePort();
         bench_.devices.motor.Close();
         bench_.devices.encoder.Close();
         ShowZeroValue();
-        view_.SetVisible(Control::FormDebug, false);
-        traffic_ = Traffic::None;
+        window_.ShowBenchForm(false);
         // The address is the one in use, which the selector shows.
         ConnectChoice lost =
             lastConnect_.value_or(ConnectChoice{conn.portName, conn.baudRate, conn.netAddress});
         lost.address = conn.netAddress;
         linkStatus_.ShowLost(lost);
-        UpdateLinkActions();
+        window_.Enter(Activity::Lost);
     }
     conn.previousAnswerStatus = conn.answerStatus;
-}
-
-void MainWindow::UpdateLinkActions() {
-    const bool connected = state_.session.conn.connected;
-    view_.SetLinkActions(!connected && lastConnect_.has_value(), !connected);
 }
 
 void MainWindow::ReconnectClick() {
@@ -451,9 +308,9 @@ void MainWindow::ConnectTo(const ConnectChoice& choice) {
     conn.portName = choice.portName;
     conn.baudRate = choice.baud;
     conn.netAddress = choice.address;
-    view_.SetText(Control::ComboBoxCOM, PortChoiceOf(choice.portName));
-    view_.SetText(Control::ComboBoxWorkBaund, std::to_string(choice.baud));
-    view_.SetText(Control::ComboBoxWorkCodeDev, std::to_string(choice.address));
+    view_.Select(Selector::Port, PortChoiceOf(choice.portName));
+    view_.Select(Selector::Baud, std::to_string(choice.baud));
+    view_.Select(Selector::Address, std::to_string(choice.address));
     ButtonConnectClick();
 }
 
@@ -462,7 +319,6 @@ void MainWindow::PrepareSearch() {
     view_.SetTimerEnabled(Timer::TimerAnswer, false);
     (void)state_.session.sensor.ClosePort();
     linkStatus_.ShowDisconnected();
-    UpdateLinkActions();
 }
 
 TrafficCount MainWindow::CountOf(Traffic traffic) const {
@@ -486,12 +342,12 @@ void MainWindow::LinkStatusTick() {
     const Traffic now = stream_->Running()        ? Traffic::Stream
                         : measurement_->Running() ? Traffic::Run
                                                   : Traffic::None;
-    if (now == traffic_) {
+    const Traffic counted = linkStatus_.Counting();
+    if (now == counted) {
         if (now != Traffic::None) linkStatus_.TrafficTick(CountOf(now));
         return;
     }
-    if (traffic_ != Traffic::None) linkStatus_.StopTraffic(CountOf(traffic_));
-    traffic_ = now;
+    if (counted != Traffic::None) linkStatus_.StopTraffic(CountOf(counted));
     // A run's and a stream's counters start at zero with it.
     if (now != Traffic::None) linkStatus_.StartTraffic(now == Traffic::Stream, TrafficCount{});
 }
@@ -511,13 +367,13 @@ void MainWindow::ClearZeroClick() {
 
 void MainWindow::ShowZeroOffset() {
     const float zero = state_.zeroOffset.load();
-    view_.ChartShowZeroOffset(zero != 0.0f ? state_.texts.Text(lang::ProgramText::ZeroOffset,
-                                                               {lang::FormatFixed(zero, 3)})
-                                           : std::string());
+    window_.ShowZeroOffset(zero != 0.0f ? state_.texts.Text(lang::ProgramText::ZeroOffset,
+                                                            {lang::FormatFixed(zero, 3)})
+                                        : std::string());
 }
 
 void MainWindow::SaveChartImageClick() {
-    const std::optional<std::string> path = view_.AskSaveImageFile();
+    const std::optional<std::string> path = view_.AskFile(FileQuestion::ChartImage);
     if (!path || path->empty()) return;
     if (!view_.SaveChartImage(*path, 0, 0)) {
         view_.MessageBox(state_.texts.Text(lang::ProgramText::ChartImageFailed, {*path}),
@@ -526,7 +382,7 @@ void MainWindow::SaveChartImageClick() {
 }
 
 void MainWindow::SaveClick() {
-    const std::optional<std::string> path = view_.AskSaveDataFile();
+    const std::optional<std::string> path = view_.AskFile(FileQuestion::DataFile);
     if (!path) return;
     std::string error;
     if (state_.measureMode.load() == bench::kModePulse) {
@@ -561,7 +417,7 @@ bool MainWindow::ExportProfile(const std::string& path, std::string& error) {
 }
 
 void MainWindow::SaveCsvClick() {
-    const std::optional<std::string> path = view_.AskSaveCsvFile();
+    const std::optional<std::string> path = view_.AskFile(FileQuestion::CsvFile);
     if (!path) return;
     acquire::CsvHeader header;
     header.serialNumber = state_.session.conn.deviceInfo.serialNumber;
@@ -584,7 +440,7 @@ void MainWindow::ClearClick() {
 
 void MainWindow::XAutomaticScalingClick() {
     state_.xAutoScale = !state_.xAutoScale;
-    view_.SetAutoScaleChecks(state_.xAutoScale, state_.yAutoScale);
+    window_.ShowAutoScale(state_.xAutoScale, state_.yAutoScale);
     view_.SetBottomAxisAutomatic(state_.xAutoScale);
 }
 
@@ -597,7 +453,7 @@ void MainWindow::YAutomaticScalingClick() {
         state_.yAutoScale = true;
         view_.SetLeftAxisAutomatic(true);
     }
-    view_.SetAutoScaleChecks(state_.xAutoScale, state_.yAutoScale);
+    window_.ShowAutoScale(state_.xAutoScale, state_.yAutoScale);
 }
 
 // ---- Measurement and stream ------------------------------------------------------------

@@ -12,6 +12,7 @@
 #include "main/MainView.h"
 #include "main/PlainModes.h"
 #include "main/ProgramState.h"
+#include "main/WindowState.h"
 #include "params/ParamGrid.h"
 #include "platform/Clock.h"
 #include "platform/D2xx.h"
@@ -81,9 +82,10 @@ class MainWindow {
     // Start-up and shutdown.
     void FormCreate();
     void FormShow();
-    void FormResize();
     void FormClose();
-    void TimerMoreTimer();
+    /// The window reached the size of a resize request (WindowModel::sizeRequest): connect
+    /// and stream clicks count again once it is the newest.
+    void AnimationDone(uint32_t request);
     /// The options menu's language: the texts are read from that file of the language
     /// directory and every caption of the window changes at once.
     void ChooseLanguage(const std::string& file);
@@ -113,6 +115,8 @@ class MainWindow {
     /// in the status bar, and the run's or stream's totals once it ends.
     void LinkStatusTick();
     LinkStatus& Status() { return linkStatus_; }
+    /// The window's activity and the model published from it.
+    WindowState& Window() { return window_; }
     /// Opens the sensor port at baudRate (ClosePort first); reports a failure by message box.
     bool OpenSensorPort();
 
@@ -181,15 +185,8 @@ class MainWindow {
     void Connect();
     void Disconnect();
     void ShowNoIdentity();
-    void HideBenchPortControls();
-    /// Enables the parameter menu's items that need the sensor (Write to Factory only in the
-    /// debug build), or disables them.
-    void EnableSensorMenu(bool enabled);
     bool Identify();
-    /// The status bar's actions follow the connection state.
-    void UpdateLinkActions();
-    /// What traffic the status bar counts: none, a run or a stream.
-    enum class Traffic { None, Run, Stream };
+    using Traffic = LinkStatus::Traffic;
     TrafficCount CountOf(Traffic traffic) const;
 
     ProgramState& state_;
@@ -204,10 +201,10 @@ class MainWindow {
     std::unique_ptr<params::ParamFileCommands> paramFiles_;
     std::unique_ptr<StreamController> stream_;
     std::unique_ptr<MeasurementCycle> measurement_;
+    WindowState window_;
     LinkStatus linkStatus_;
     std::optional<ConnectChoice> lastConnect_;
-    std::string languageDirectory_;    ///< found at FormCreate
-    Traffic traffic_ = Traffic::None;  ///< what linkStatus_ counts now
+    std::string languageDirectory_;  ///< found at FormCreate
 };
 
 }  // namespace veska::main

@@ -38,20 +38,13 @@ const bench::ModeRow& RowOf(int32_t mode) {
 
 }  // namespace
 
-void MainRunView::ShowValue(const std::string& text) { view_.SetText(Control::LabelRast, text); }
-
-void MainRunView::ShowReadout(bench::Readout readout, const std::string& text) {
-    static constexpr Control kControls[] = {Control::LabelVOKT_U, Control::LabelVOKT_I,
-                                            Control::LabelEncoder, Control::LabeldMORLA_Encoder};
-    view_.SetText(kControls[static_cast<int>(readout)], text);
-}
-
-MeasurementCycle::MeasurementCycle(ProgramState& state, MainView& view, platform::Clock& clock,
-                                   StreamController& stream, bench::BenchDevices devices,
-                                   const bench::ModeSteps& steps)
+MeasurementCycle::MeasurementCycle(ProgramState& state, MainView& view, WindowState& window,
+                                   platform::Clock& clock, StreamController& stream,
+                                   bench::BenchDevices devices, const bench::ModeSteps& steps)
     : state_(state),
       view_(view),
       runView_(view),
+      window_(window),
       clock_(clock),
       stream_(stream),
       devices_(devices),
@@ -134,11 +127,7 @@ void MeasurementCycle::Start() {
     view_.ChartSetStatistics(acquire::ChartStatistics{
         false, {}, runUnit_, 0.0, acquire::StatisticsWordsOf(state_.texts, false)});
 
-    view_.SetText(Control::ButtonMeasure, state_.texts.Button(12));
-    view_.SetEnabled(Control::ButtonConnect, false);
-    view_.SetEnabled(Control::ButtonStream, false);
-    view_.SetEnabled(Control::TrackBarLaser, false);
-    view_.SetEnabled(Control::ValueListEditorParam, false);
+    window_.Enter(RowOf(mode).code >= bench::kModePulse ? Activity::BenchRun : Activity::Measuring);
 
     state_.samples.ClearValues();
     std::fill(run.encoderBuffer.begin(), run.encoderBuffer.end(), 0.0f);
@@ -167,7 +156,6 @@ void MeasurementCycle::Start() {
     mode_ = steps_.Find(mode);
     if (mode_ != nullptr) mode_->Start(*this);
 
-    view_.SetEnabled(Control::RadioGroupMode, false);
     run.tickPhase = 0;
     running_ = true;
     view_.SetTimerEnabled(Timer::TimerMain, true);
@@ -175,11 +163,7 @@ void MeasurementCycle::Start() {
 
 void MeasurementCycle::Stop() {
     view_.SetTimerEnabled(Timer::TimerMain, false);
-    view_.SetText(Control::ButtonMeasure, state_.texts.Button(1));
-    view_.SetEnabled(Control::ButtonConnect, true);
-    view_.SetEnabled(Control::ButtonStream, true);
-    view_.SetEnabled(Control::ButtonZero, true);
-    view_.SetEnabled(Control::TrackBarLaser, true);
+    window_.Enter(Activity::Connected);
 
     // A run stopped from outside, or ended by a fault, may leave a move under way.
     if (motorOpened_ && (run.stopRequested || run.verdict.outcome != bench::RunOutcome::Passed)) {
@@ -208,19 +192,14 @@ void MeasurementCycle::Stop() {
 
     SetTickInterval(1);
     ShowRunRate();
-    view_.SetEnabled(Control::RadioGroupMode, true);
     devices_.motor.Close();
     devices_.encoder.Close();
     devices_.board.Stop();
-    view_.SetEnabled(Control::ValueListEditorParam, true);
 }
 
 void MeasurementCycle::AbandonRun() {
     if (!running_) return;
     view_.SetTimerEnabled(Timer::TimerMain, false);
-    view_.SetEnabled(Control::TrackBarLaser, true);
-    view_.SetEnabled(Control::RadioGroupMode, true);
-    view_.SetEnabled(Control::ValueListEditorParam, true);
     // The sensor is gone, the stage is not: a move under way ends before its port closes.
     if (motorOpened_) LeaveStageAtRest();
     devices_.motor.Close();
@@ -415,8 +394,7 @@ bool MeasurementCycle::OpenMotorPort() {
 
 bool MeasurementCycle::OpenEncoderPort() {
     run.encoderPresent = devices_.encoder.Open(state_.session.conn.measuringRange);
-    view_.SetEnabled(Control::LabelEncoder, run.encoderPresent);
-    view_.SetEnabled(Control::LabeldMORLA_Encoder, run.encoderPresent);
+    window_.SetEncoderPresent(run.encoderPresent);
     return run.encoderPresent;
 }
 

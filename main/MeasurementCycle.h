@@ -7,65 +7,12 @@
 #include "bench/RunFrame.h"
 #include "main/MainView.h"
 #include "main/ProgramState.h"
+#include "main/WindowState.h"
 #include "platform/Clock.h"
 
 namespace veska::main {
 
 class StreamController;
-
-/// The run frame's view: the run's labels and chart on the main window and the bench form.
-class MainRunView final : public bench::RunView {
-  public:
-    explicit MainRunView(MainView& view) : view_(view) {}
-    void ShowValue(const std::string& text) override;
-    void ShowReadout(bench::Readout readout, const std::string& text) override;
-    void ShowProgress(int position) override { view_.SetBenchProgress(position); }
-    void ShowRunState(const std::string& text) override {
-        view_.SetText(Control::StatusLine, text);
-    }
-    void ChartClear() override { view_.ChartClear(); }
-    void ChartAddPoint(double y, const std::string& label, bench::PointColour colour) override {
-        view_.ChartAddPoint(y, label, colour);
-    }
-    void ChartAddPoints(const float* values, int count, int firstLabel,
-                        bench::PointColour colour) override {
-        view_.ChartAddPoints(values, count, firstLabel, colour);
-    }
-    void ChartRepaint() override { view_.ChartRepaint(); }
-    void ChartSetTitle(const std::string& text, bool visible) override {
-        view_.ChartSetTitle(text, visible);
-    }
-    void ChartSetAxisTitles(const std::string& left, const std::string& bottom) override {
-        view_.ChartSetAxisTitles(left, bottom);
-    }
-    void ChartSetFoot(const std::string& text) override { view_.ChartSetFoot(text); }
-    void ChartSetBottomScale(double unitsPerPoint) override {
-        view_.ChartSetBottomScale(unitsPerPoint);
-    }
-    void SetBottomAxisAutomatic(bool automatic) override {
-        view_.SetBottomAxisAutomatic(automatic);
-    }
-    void SetBottomAxisRange(double minimum, double maximum) override {
-        view_.SetBottomAxisRange(minimum, maximum);
-    }
-    void SetLeftAxisAutomatic(bool automatic) override { view_.SetLeftAxisAutomatic(automatic); }
-    void SetLeftAxisRange(double minimum, double maximum) override {
-        view_.SetLeftAxisRange(minimum, maximum);
-    }
-
-    std::optional<std::string> AskReportFile(const std::string& preset) override {
-        return view_.AskReportFile(preset);
-    }
-    bool SaveChartImage(const std::string& path, int width, int height) override {
-        return view_.SaveChartImage(path, width, height);
-    }
-    std::string ReportImagePath(const std::string& name) override {
-        return view_.ReportImagePath(name);
-    }
-
-  private:
-    MainView& view_;
-};
 
 /// The measurement run: ToggleMeasure starts and stops, TimerMainTimer is one tick. It is the
 /// frame of every mode: the common start and stop steps, the tick timer, FetchResult and
@@ -79,8 +26,8 @@ class MeasurementCycle final : public bench::RunFrame {
     /// Failed result requests a run bridges with the last value.
     static constexpr int16_t kRetryBudget = 5;
 
-    MeasurementCycle(ProgramState& state, MainView& view, platform::Clock& clock,
-                     StreamController& stream, bench::BenchDevices devices,
+    MeasurementCycle(ProgramState& state, MainView& view, WindowState& window,
+                     platform::Clock& clock, StreamController& stream, bench::BenchDevices devices,
                      const bench::ModeSteps& steps);
 
     void ToggleMeasure();
@@ -151,7 +98,8 @@ class MeasurementCycle final : public bench::RunFrame {
 
     ProgramState& state_;
     MainView& view_;
-    MainRunView runView_;
+    bench::RunView& runView_;  ///< the same view, for what a run shows
+    WindowState& window_;
     platform::Clock& clock_;
     StreamController& stream_;
     bench::BenchDevices devices_;

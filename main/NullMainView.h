@@ -4,22 +4,26 @@
 #include <utility>
 
 #include "main/MainView.h"
+#include "params/SensorSession.h"
 
 namespace veska::main {
 
-/// A main view that shows nothing and answers every question with OK or "cancelled":
-/// for the logic where there is no window (the command-line tool, benchmarks). Derived
-/// views override what they want to keep.
+/// A main view that shows nothing: for the logic where there is no window (the command-line
+/// tool, benchmarks). Every question is cancelled, confirmations included, so nothing is
+/// approved that nobody saw; the parameter part is the session's silent view, so the two
+/// answer alike. Derived views override what they want to keep.
 class NullMainView : public MainView {
   public:
-    void SetText(Control, const std::string&) override {}
-    void SetEnabled(Control, bool) override {}
-    void SetVisible(Control, bool) override {}
+    void ShowWindow(const WindowModel&) override {}
     void SetTimerEnabled(Timer, bool) override {}
-    bool TimerEnabled(Timer) const override { return false; }
     void SetTimerInterval(Timer, int) override {}
-    int WindowHeight() const override { return 0; }
-    void SetWindowHeight(int) override {}
+    void Select(Selector, const std::string&) override {}
+    void SelectBenchModeItem(int) override {}
+
+    // bench::RunView
+    void ShowValue(const std::string&) override {}
+    void ShowReadout(bench::Readout, const std::string&) override {}
+    void ShowProgress(int) override {}
     void ChartClear() override {}
     void ChartAddPoint(double, const std::string&, PointColour) override {}
     void ChartAddPoints(const float*, int, int, PointColour) override {}
@@ -31,24 +35,18 @@ class NullMainView : public MainView {
     void SetBottomAxisRange(double, double) override {}
     void SetLeftAxisAutomatic(bool) override {}
     void SetLeftAxisRange(double, double) override {}
-    void SetAutoScaleChecks(bool, bool) override {}
-    void ChartSetLiveTrace(const std::vector<double>&, const std::vector<double>&) override {}
-    void ChartSetStatistics(const acquire::ChartStatistics&) override {}
-    void ChartShowZeroOffset(const std::string&) override {}
-    std::optional<std::string> AskSaveDataFile() override { return std::nullopt; }
-    std::optional<std::string> AskSaveCsvFile() override { return std::nullopt; }
-    std::optional<std::string> AskSaveImageFile() override { return std::nullopt; }
     std::optional<std::string> AskReportFile(const std::string&) override { return std::nullopt; }
     bool SaveChartImage(const std::string&, int, int) override { return false; }
+
+    // WindowQuestions
+    std::optional<std::string> AskFile(FileQuestion) override { return std::nullopt; }
     std::pair<int, int> ShowRangeDialog(int begin, int end) override { return {begin, end}; }
     void ShowAboutBox() override {}
-    void SelectBenchModeItem(int) override {}
-    void SetBenchProgress(int) override {}
-    void SelectPortItem(int) override {}
-    void ShowLinkStatus(LinkState, const std::string&) override {}
-    void SetLinkActions(bool, bool) override {}
 
-    int MessageBox(const std::string&, const std::string&, int) override { return params::kIdOk; }
+    // params::ParamView
+    int MessageBox(const std::string& text, const std::string& caption, int flags) override {
+        return Silent().MessageBox(text, caption, flags);
+    }
     void ShowError(const std::string&) override {}
     void Beep() override {}
     void SetParamProgress(int, int) override {}
@@ -61,6 +59,9 @@ class NullMainView : public MainView {
         return std::nullopt;
     }
     std::optional<std::string> AskOpenParamFile() override { return std::nullopt; }
+
+  private:
+    static params::ParamView& Silent() { return params::SilentParamView(); }
 };
 
 }  // namespace veska::main

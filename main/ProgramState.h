@@ -40,9 +40,6 @@ struct ProgramState {
     uint32_t samplesBaud = 0;  ///< [bit/s] line rate of the stream that filled the ring; 0: a run
 
     int32_t benchModeCode = 0;  ///< the bench form's selected mode code
-    bool expandNext = true;     ///< the next height animation grows the window
-    int expandedHeight = 795;   ///< [px]
-    int collapsedHeight = 160;  ///< [px], the window's minimum height
     bool xAutoScale = true;     ///< check mark of "X Automatic Scaling"
     bool yAutoScale = true;     ///< check mark of "Y Automatic Scaling "
     bool analogBoardPresent = false;

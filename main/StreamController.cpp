@@ -17,9 +17,11 @@ constexpr int kWatchdogIntervalMs = 30000;  ///< TimerAnswer while streaming [ms
 
 }  // namespace
 
-StreamController::StreamController(ProgramState& state, MainView& view, platform::Clock& clock)
+StreamController::StreamController(ProgramState& state, MainView& view, WindowState& window,
+                                   platform::Clock& clock)
     : state_(state),
       view_(view),
+      window_(window),
       clock_(clock),
       stream_(state.session, acquire::StreamShared{state.samples, state.currentValue,
                                                    state.zeroOffset, state.streamRunning}) {
@@ -37,7 +39,7 @@ acquire::StreamSetup StreamController::SetupOf(int32_t mode) const {
 }
 
 void StreamController::ButtonStreamClick() {
-    if (view_.TimerEnabled(Timer::TimerMore)) return;
+    if (window_.Animating()) return;
     if (Running()) {
         Stop();
     } else {
@@ -58,12 +60,8 @@ void StreamController::Start() {
     state_.currentValue.store(0.0f);
     StartLive(mode);
 
-    view_.SetText(Control::ButtonStream, state_.texts.Button(6));
-    view_.SetEnabled(Control::ButtonConnect, false);
-    view_.SetEnabled(Control::ButtonMeasure, false);
-    view_.SetEnabled(Control::ButtonZero, false);
     // The parameter menu would talk to the sensor while the stream thread reads from it.
-    view_.SetEnabled(Control::ValueListEditorParam, false);
+    window_.Enter(Activity::Streaming);
     clock_.Sleep(kStepWaitMs);
 
     view_.SetTimerInterval(Timer::TimerAnswer, kWatchdogIntervalMs);
@@ -140,7 +138,6 @@ void StreamController::ShowLive() {
 
 void StreamController::StopForTeardown() {
     stream_.Stop(2);
-    view_.SetEnabled(Control::ValueListEditorParam, true);
     ShowLabel();
     ShowAxis();
     view_.ChartRepaint();
@@ -149,11 +146,7 @@ void StreamController::StopForTeardown() {
 void StreamController::Stop() {
     StopForTeardown();
 
-    view_.SetText(Control::ButtonStream, state_.texts.Button(2));
-    view_.SetEnabled(Control::ButtonConnect, true);
-    view_.SetEnabled(Control::ButtonMeasure, true);
-    view_.SetEnabled(Control::ButtonZero, true);
-    view_.SetEnabled(Control::ValueListEditorParam, true);
+    window_.Enter(Activity::Connected);
     clock_.Sleep(kStepWaitMs);
 
     acquire::RestoreSensorAfterStream(state_.session);
@@ -204,7 +197,7 @@ void StreamController::ShowLabel() {
     if (!value) return;
     const acquire::ValueLabel& label = stream_.Setup().label;
     if (label.kind == acquire::ValueLabel::Kind::None) return;
-    view_.SetText(Control::LabelRast, label.Text(*value));
+    view_.ShowValue(label.Text(*value));
 }
 
 }  // namespace veska::main

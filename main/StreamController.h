@@ -7,6 +7,7 @@
 #include "acquire/SampleStream.h"
 #include "main/MainView.h"
 #include "main/ProgramState.h"
+#include "main/WindowState.h"
 #include "platform/Clock.h"
 
 namespace veska::main {
@@ -17,7 +18,8 @@ namespace veska::main {
 /// belong to the view-free acquire::SampleStream it owns.
 class StreamController {
   public:
-    StreamController(ProgramState& state, MainView& view, platform::Clock& clock);
+    StreamController(ProgramState& state, MainView& view, WindowState& window,
+                     platform::Clock& clock);
 
     /// ButtonStreamClick: nothing while the window animates; else start when stopped, stop
     /// when running.
@@ -64,6 +66,7 @@ class StreamController {
 
     ProgramState& state_;
     MainView& view_;
+    WindowState& window_;
     platform::Clock& clock_;
     acquire::SampleStream stream_;
 

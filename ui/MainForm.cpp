@@ -47,6 +47,10 @@ namespace {
 constexpr int kWindowWidth = 960;       // [px]
 constexpr int kTopPanelHeight = 40;     // [px]
 constexpr int kBottomPanelHeight = 26;  // [px]
+constexpr int kCollapsedHeight = 160;   // [px], the top row only; the window's minimum
+constexpr int kExpandedHeight = 795;    // [px], with the parameter panel and the chart
+constexpr int kHeightStep = 100;        // [px] per animation step
+constexpr int kAnimationStepMs = 1;
 
 QString Q(const std::string& text) { return QString::fromStdString(text); }
 
@@ -66,8 +70,9 @@ QFrame* Panel(QWidget* parent) {
 
 TFormMain::TFormMain(main::ProgramState& state, QWidget* parent)
     : QWidget(parent, Qt::Window), state_(state) {
-    setMinimumHeight(state_.collapsedHeight);
-    resize(kWindowWidth, state_.collapsedHeight);
+    setMinimumHeight(kCollapsedHeight);
+    resize(kWindowWidth, kCollapsedHeight);
+    targetHeight_ = kCollapsedHeight;
 
     auto* top = Panel(this);
     top->setFixedHeight(kTopPanelHeight);
@@ -110,6 +115,9 @@ TFormMain::TFormMain(main::ProgramState& state, QWidget* parent)
     busyPoll_ = new QTimer(this);
     busyPoll_->setInterval(kBusyPollMs);
     connect(busyPoll_, &QTimer::timeout, this, &TFormMain::UpdateBusy);
+    animation_ = new QTimer(this);
+    animation_->setInterval(kAnimationStepMs);
+    connect(animation_, &QTimer::timeout, this, &TFormMain::AnimateStep);
 
     WireEvents();
 }
@@ -265,9 +273,6 @@ void TFormMain::BuildMenus() {
     popupSave_->addSeparator();
     actSaveImage_ = popupSave_->addAction(QStringLiteral("Save chart as image..."));
     actClearZero_ = popupSave_->addAction(QStringLiteral("Clear zero offset"));
-    // Usable when "Zero set" is: connected, no stream running.
-    connect(popupSave_, &QMenu::aboutToShow, this,
-            [this] { actClearZero_->setEnabled(buttonZero_->isEnabled()); });
     chart_->onContextMenu = [this](const QPoint& global) { popupSave_->popup(global); };
 
     actions_ = {
@@ -330,7 +335,7 @@ void TFormMain::WireEvents() {
     };
     using W = main::MainWindow;
     connect(buttonConnect_, &QPushButton::clicked, this, [this] {
-        const bool connecting = buttonConnect_->text() == connectCaption_;
+        const bool connecting = !main::SensorConnected(shown_.activity);
         Post(connecting ? "Connecting…" : "Disconnecting…", [](W& l) { l.ButtonConnectClick(); });
     });
     connect(buttonMeasure_, &QPushButton::clicked, this,
@@ -403,7 +408,7 @@ void TFormMain::WireEvents() {
     connect(actClearZero_, &QAction::triggered, this,
             on("Clearing the zero offset…", [](W& l) { l.ClearZeroClick(); }));
     chart_->onClearZero = on("Clearing the zero offset…", [](W& l) { l.ClearZeroClick(); });
-    // The logic owns the check marks: it sets them back through SetAutoScaleChecks.
+    // The logic owns the check marks: the window model it publishes sets them back.
     connect(actXAuto_, &QAction::triggered, this,
             on("Changing the scaling…", [](W& l) { l.XAutomaticScalingClick(); }));
     connect(actYAuto_, &QAction::triggered, this,
@@ -471,14 +476,13 @@ void TFormMain::Attach(main::MainWindow& logic, main::LogicThread& thread, Queue
     main::MainWindow* l = &logic;
     const Id timerMain = thread.AddTimer("TimerMain", 1, [l] { l->TimerMainTimer(); });
     const Id timerAnswer = thread.AddTimer("TimerAnswer", 30000, [l] { l->TimerAnswerTimer(); });
-    const Id timerMore = thread.AddTimer("TimerMore", 1, [l] { l->TimerMoreTimer(); });
     const Id linkStatus =
         thread.AddTimer("LinkStatus", kLinkStatusIntervalMs, [l] { l->LinkStatusTick(); });
     const Id display =
         thread.AddTimer("StreamDisplay", kStreamDisplayIntervalMs, [l, &state = state_] {
             if (state.streamRunning.load()) l->StreamDisplayTick();
         });
-    timers_ = {timerMain, timerAnswer, timerMore};
+    timers_ = {timerMain, timerAnswer};
     if (bench_ != nullptr) {
         // The logic reads the bench mode when a run starts: the choice waits its turn.
         bench_->onModeCode = [this](int32_t code) {
@@ -597,10 +601,7 @@ void TFormMain::closeEvent(QCloseEvent* event) {
     event->accept();
 }
 
-void TFormMain::resizeEvent(QResizeEvent* event) {
-    QWidget::resizeEvent(event);
-    RunNowOrPost("Resizing…", [](main::MainWindow& l) { l.FormResize(); });
-}
+void TFormMain::resizeEvent(QResizeEvent* event) { QWidget::resizeEvent(event); }
 
 // ---- main::MainView --------------------------------------------------------------------
 
@@ -672,10 +673,77 @@ QWidget* TFormMain::Widget(Control control) const {
     }
 }
 
-void TFormMain::SetText(Control control, const std::string& text) {
+void TFormMain::ShowWindow(const main::WindowModel& model) {
+    // Only what changed reaches the widgets; the first model is shown whole.
+    const bool all = !shownOnceModel_;
+    shownOnceModel_ = true;
+    const main::WindowModel before = shown_;
+    shown_ = model;
+    for (const auto& [control, text] : model.captions) {
+        const auto was = before.captions.find(control);
+        if (all || was == before.captions.end() || was->second != text)
+            ShowCaption(control, Q(text));
+    }
+    for (const auto& [control, on] : model.enabled) {
+        const auto was = before.enabled.find(control);
+        if (all || was == before.enabled.end() || was->second != on) ShowEnabled(control, on);
+    }
+    for (const auto& [control, on] : model.visible) {
+        const auto was = before.visible.find(control);
+        if (all || was == before.visible.end() || was->second != on) ShowVisible(control, on);
+    }
+    if (model.benchFormRequest != before.benchFormRequest)
+        ShowVisible(Control::FormDebug, model.benchFormShown);
+    if (all || model.linkState != before.linkState || model.linkText != before.linkText)
+        ShowLink(model.linkState, model.linkText);
+    if (all || model.note != before.note) ShowFootLine();
+    if (all || model.zeroOffset != before.zeroOffset) chart_->ShowZeroOffset(Q(model.zeroOffset));
+    actXAuto_->setChecked(model.xAutoScale);
+    actYAuto_->setChecked(model.yAutoScale);
+    if (all || model.languages != before.languages || model.language != before.language)
+        ShowLanguages(model.languages, model.language);
+    if (model.sizeRequest != before.sizeRequest) {
+        targetHeight_ = model.expanded ? kExpandedHeight : kCollapsedHeight;
+        animation_->start();
+    }
+}
+
+void TFormMain::AnimateStep() {
+    const int now = height();
+    if (now == targetHeight_ || (targetHeight_ == kCollapsedHeight && now <= kCollapsedHeight)) {
+        animation_->stop();
+        RunNowOrPost("Resizing…", [request = shown_.sizeRequest](main::MainWindow& l) {
+            l.AnimationDone(request);
+        });
+        return;
+    }
+    const int next = now < targetHeight_ ? std::min(now + kHeightStep, targetHeight_)
+                                         : std::max(now - kHeightStep, targetHeight_);
+    resize(width(), std::max(next, minimumHeight()));
+}
+
+bool TFormMain::Animating() const { return animation_->isActive(); }
+
+void TFormMain::ShowFootLine() {
+    const QString line = Q(runState_.empty() ? shown_.note : runState_);
+    statusLine_->setText(line);
+    statusLine_->setVisible(!line.isEmpty());
+}
+
+void TFormMain::Select(main::Selector selector, const std::string& text) {
+    QComboBox* combo = selector == main::Selector::Port   ? static_cast<QComboBox*>(comboCom_)
+                       : selector == main::Selector::Baud ? comboBaud_
+                                                          : comboAddress_;
     const QString q = Q(text);
-    // The first caption the logic gives the connect button is the one that connects.
-    if (control == Control::ButtonConnect && connectCaption_.isNull()) connectCaption_ = q;
+    const int index = combo->findText(q, Qt::MatchExactly);
+    if (index >= 0) {
+        combo->setCurrentIndex(index);
+    } else if (combo->isEditable()) {
+        combo->setEditText(q);
+    }
+}
+
+void TFormMain::ShowCaption(Control control, const QString& q) {
     switch (control) {
         case Control::WindowCaption:
             setWindowTitle(q);
@@ -689,27 +757,11 @@ void TFormMain::SetText(Control control, const std::string& text) {
         case Control::ChartTitle:
             chart_->SetTitle(q, chartTitleVisible_);
             return;
-        case Control::ComboBoxCOM:
-        case Control::ComboBoxWorkBaund:
-        case Control::ComboBoxWorkCodeDev: {
-            auto* combo = static_cast<QComboBox*>(Widget(control));
-            const int index = combo->findText(q, Qt::MatchExactly);
-            if (index >= 0) {
-                combo->setCurrentIndex(index);
-            } else if (combo->isEditable()) {
-                combo->setEditText(q);
-            }
-            return;
-        }
         case Control::RadioGroupMode:
             if (bench_ != nullptr) bench_->RadioGroupMode()->setTitle(q);
             return;
         case Control::FormDebug:
             if (bench_ != nullptr) bench_->setWindowTitle(q);
-            return;
-        case Control::StatusLine:
-            statusLine_->setText(q);
-            statusLine_->setVisible(!q.isEmpty());
             return;
         case Control::ButtonLink:
             buttonLink_->setText(q);
@@ -746,7 +798,7 @@ void TFormMain::SetText(Control control, const std::string& text) {
     }
 }
 
-void TFormMain::SetEnabled(Control control, bool enabled) {
+void TFormMain::ShowEnabled(Control control, bool enabled) {
     if (QAction* action = Action(control)) {
         action->setEnabled(enabled);
     } else if (QWidget* widget = Widget(control)) {
@@ -754,7 +806,7 @@ void TFormMain::SetEnabled(Control control, bool enabled) {
     }
 }
 
-void TFormMain::SetVisible(Control control, bool visible) {
+void TFormMain::ShowVisible(Control control, bool visible) {
     if (QAction* action = Action(control)) {
         action->setVisible(visible);
     } else if (QWidget* widget = Widget(control)) {
@@ -782,9 +834,23 @@ int TFormMain::TimerInterval(main::Timer timer) const {
     return thread_ == nullptr ? 0 : thread_->TimerInterval(TimerId(timer));
 }
 
-int TFormMain::WindowHeight() const { return height(); }
+void TFormMain::ShowValue(const std::string& text) { labelRast_->setText(Q(text)); }
 
-void TFormMain::SetWindowHeight(int pixels) { resize(width(), std::max(pixels, minimumHeight())); }
+void TFormMain::ShowReadout(bench::Readout readout, const std::string& text) {
+    static constexpr Control kReadouts[] = {Control::LabelVOKT_U, Control::LabelVOKT_I,
+                                            Control::LabelEncoder, Control::LabeldMORLA_Encoder};
+    if (auto* label = qobject_cast<QLabel*>(Widget(kReadouts[static_cast<int>(readout)])))
+        label->setText(Q(text));
+}
+
+void TFormMain::ShowProgress(int position) {
+    if (bench_ != nullptr) bench_->ProgressBarQSDEBUG()->setValue(position);
+}
+
+void TFormMain::ShowRunState(const std::string& text) {
+    runState_ = text;
+    ShowFootLine();
+}
 
 void TFormMain::ChartClear() { chart_->Clear(); }
 
@@ -825,11 +891,6 @@ void TFormMain::SetLeftAxisRange(double minimum, double maximum) {
     chart_->SetLeftRange(minimum, maximum);
 }
 
-void TFormMain::SetAutoScaleChecks(bool xChecked, bool yChecked) {
-    actXAuto_->setChecked(xChecked);
-    actYAuto_->setChecked(yChecked);
-}
-
 void TFormMain::ChartSetLiveTrace(const std::vector<double>& x, const std::vector<double>& y) {
     chart_->SetLiveTrace(x, y);
 }
@@ -838,21 +899,16 @@ void TFormMain::ChartSetStatistics(const acquire::ChartStatistics& statistics) {
     chart_->SetStatistics(statistics);
 }
 
-void TFormMain::ChartShowZeroOffset(const std::string& text) { chart_->ShowZeroOffset(Q(text)); }
-
-std::optional<std::string> TFormMain::AskSaveDataFile() {
+std::optional<std::string> TFormMain::AskFile(main::FileQuestion question) {
     if (files_ == nullptr) return std::nullopt;
-    return files_->Ask(FileKind::DataSave, {});
-}
-
-std::optional<std::string> TFormMain::AskSaveCsvFile() {
-    if (files_ == nullptr) return std::nullopt;
-    return files_->Ask(FileKind::CsvSave, {});
-}
-
-std::optional<std::string> TFormMain::AskSaveImageFile() {
-    if (files_ == nullptr) return std::nullopt;
-    return files_->Ask(FileKind::ImageSave, {});
+    static constexpr std::pair<main::FileQuestion, FileKind> kKinds[] = {
+        {main::FileQuestion::DataFile, FileKind::DataSave},
+        {main::FileQuestion::CsvFile, FileKind::CsvSave},
+        {main::FileQuestion::ChartImage, FileKind::ImageSave},
+    };
+    for (const auto& [asked, kind] : kKinds)
+        if (asked == question) return files_->Ask(kind, {});
+    return std::nullopt;
 }
 
 std::optional<std::string> TFormMain::AskReportFile(const std::string& preset) {
@@ -880,15 +936,7 @@ void TFormMain::SelectBenchModeItem(int index) {
     if (bench_ != nullptr) bench_->SelectModeItem(index);
 }
 
-void TFormMain::SetBenchProgress(int position) {
-    if (bench_ != nullptr) bench_->ProgressBarQSDEBUG()->setValue(position);
-}
-
-void TFormMain::SelectPortItem(int index) {
-    if (index >= 0 && index < comboCom_->count()) comboCom_->setCurrentIndex(index);
-}
-
-void TFormMain::ShowLinkStatus(main::LinkState state, const std::string& text) {
+void TFormMain::ShowLink(main::LinkState state, const std::string& text) {
     linkState_ = state;
     labelLink_->setText(Q(text));
     labelLink_->setToolTip(Q(text));
@@ -905,11 +953,6 @@ void TFormMain::ShowLinkStatus(main::LinkState state, const std::string& text) {
             labelLink_->setStyleSheet(QString());
             break;
     }
-}
-
-void TFormMain::SetLinkActions(bool reconnect, bool search) {
-    actReconnect_->setEnabled(reconnect);
-    actFindSensor_->setEnabled(search);
 }
 
 void TFormMain::SetBenchMenuItem(bool shown) { actBenchForm_->setVisible(shown); }

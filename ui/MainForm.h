@@ -89,14 +89,18 @@ class TFormMain final : public QWidget, public main::MainView {
     std::function<void(const QString& file)> onLanguageChosen;
 
     // main::MainView
-    void SetText(main::Control control, const std::string& text) override;
-    void SetEnabled(main::Control control, bool enabled) override;
-    void SetVisible(main::Control control, bool visible) override;
+    // main::MainView
+    void ShowWindow(const main::WindowModel& model) override;
     void SetTimerEnabled(main::Timer timer, bool enabled) override;
-    bool TimerEnabled(main::Timer timer) const override;
     void SetTimerInterval(main::Timer timer, int milliseconds) override;
-    int WindowHeight() const override;
-    void SetWindowHeight(int pixels) override;
+    void Select(main::Selector selector, const std::string& text) override;
+    void SelectBenchModeItem(int index) override;
+
+    // bench::RunView
+    void ShowValue(const std::string& text) override;
+    void ShowReadout(bench::Readout readout, const std::string& text) override;
+    void ShowProgress(int position) override;
+    void ShowRunState(const std::string& text) override;
     void ChartClear() override;
     void ChartAddPoint(double y, const std::string& label, main::PointColour colour) override;
     void ChartAddPoints(const float* values, int count, int firstLabel,
@@ -110,24 +114,15 @@ class TFormMain final : public QWidget, public main::MainView {
     void SetBottomAxisRange(double minimum, double maximum) override;
     void SetLeftAxisAutomatic(bool automatic) override;
     void SetLeftAxisRange(double minimum, double maximum) override;
-    void SetAutoScaleChecks(bool xChecked, bool yChecked) override;
     void ChartSetLiveTrace(const std::vector<double>& x, const std::vector<double>& y) override;
     void ChartSetStatistics(const acquire::ChartStatistics& statistics) override;
-    void ChartShowZeroOffset(const std::string& text) override;
-    std::optional<std::string> AskSaveDataFile() override;
-    std::optional<std::string> AskSaveCsvFile() override;
-    std::optional<std::string> AskSaveImageFile() override;
     std::optional<std::string> AskReportFile(const std::string& preset) override;
     bool SaveChartImage(const std::string& path, int width, int height) override;
+
+    // main::WindowQuestions
+    std::optional<std::string> AskFile(main::FileQuestion question) override;
     std::pair<int, int> ShowRangeDialog(int beginPercent, int endPercent) override;
     void ShowAboutBox() override;
-    void SelectBenchModeItem(int index) override;
-    void SetBenchProgress(int position) override;
-    void SelectPortItem(int index) override;
-    void ShowLinkStatus(main::LinkState state, const std::string& text) override;
-    void SetLinkActions(bool reconnect, bool search) override;
-    void ShowLanguages(const std::vector<std::pair<std::string, std::string>>& files,
-                       const std::string& current) override;
 
     // params::ParamView
     int MessageBox(const std::string& text, const std::string& caption, int flags) override;
@@ -142,7 +137,13 @@ class TFormMain final : public QWidget, public main::MainView {
     std::optional<std::string> AskSaveParamFile(const std::string& presetName) override;
     std::optional<std::string> AskOpenParamFile() override;
 
-    // The controls, for the composition root and the tests.
+    /// Whether a window timer of the logic runs.
+    bool TimerEnabled(main::Timer timer) const;
+    /// The window grows or shrinks towards the size the model asks for.
+    bool Animating() const;
+    /// The model last shown.
+    const main::WindowModel& ModelShown() const { return shown_; }
+
     PortComboBox* ComboBoxCOM() const { return comboCom_; }
     QComboBox* ComboBoxWorkBaund() const { return comboBaud_; }
     QComboBox* ComboBoxWorkCodeDev() const { return comboAddress_; }
@@ -206,6 +207,16 @@ class TFormMain final : public QWidget, public main::MainView {
     void BuildStatusBar();
     void WireEvents();
     QWidget* Widget(main::Control control) const;
+    void ShowCaption(main::Control control, const QString& text);
+    void ShowEnabled(main::Control control, bool enabled);
+    void ShowVisible(main::Control control, bool visible);
+    void ShowLink(main::LinkState state, const std::string& text);
+    void ShowLanguages(const std::vector<std::pair<std::string, std::string>>& files,
+                       const std::string& current);
+    /// The foot line: the run's state while there is one, else the note.
+    void ShowFootLine();
+    /// One step of the height animation towards the model's size.
+    void AnimateStep();
     main::LogicThread::TimerId TimerId(main::Timer timer) const;
     /// Queues handler on the logic thread under name (the busy text).
     void Post(const char* name, std::function<void(main::MainWindow&)> handler);
@@ -220,10 +231,14 @@ class TFormMain final : public QWidget, public main::MainView {
     main::MainWindow* logic_ = nullptr;
     main::LogicThread* thread_ = nullptr;
     QueuedMainView* view_ = nullptr;
-    /// Logic-thread timers of TimerMain, TimerAnswer, TimerMore; set once by Attach.
-    std::array<main::LogicThread::TimerId, 3> timers_{-1, -1, -1};
+    /// Logic-thread timers of TimerMain and TimerAnswer; set once by Attach.
+    std::array<main::LogicThread::TimerId, 2> timers_{-1, -1};
     main::LogicThread::TimerId linkStatusTimer_ = -1;  ///< the status bar's refresh
-    QString connectCaption_;  ///< the connect button's caption when it connects
+    main::WindowModel shown_;                          ///< the model as the widgets show it now
+    bool shownOnceModel_ = false;  ///< a model was shown (the first one is shown whole)
+    QTimer* animation_ = nullptr;  ///< the height animation's steps
+    int targetHeight_ = 0;         ///< [px] where the animation goes
+    std::string runState_;         ///< the run's state line; empty: the note shows
     QLabel* labelBusy_ = nullptr;
     QTimer* busyPoll_ = nullptr;
     bool busyCursor_ = false;

@@ -7,7 +7,6 @@
 
 namespace veska::ui {
 
-using main::Control;
 using main::MainView;
 using main::PointColour;
 
@@ -24,13 +23,24 @@ void QueuedMainView::FollowGrid(params::ParamGrid& model, ParamGridWidget& widge
     model.SetObserver(this);
 }
 
+bool QueuedMainView::NeedsFlushPost() const {
+    const bool post = !flushPosted_;
+    flushPosted_ = true;
+    return post;
+}
+
+std::optional<main::WindowModel> QueuedMainView::TakeModel() const {
+    std::optional<main::WindowModel> model;
+    model.swap(pendingModel_);
+    return model;
+}
+
 void QueuedMainView::Enqueue(Call call) const {
     bool post = false;
     {
         std::lock_guard<std::mutex> lock(mutex_);
         calls_.push_back(std::move(call));
-        post = !flushPosted_;
-        flushPosted_ = true;
+        post = NeedsFlushPost();
     }
     if (post) {
         auto* self = const_cast<QueuedMainView*>(this);
@@ -53,40 +63,68 @@ void QueuedMainView::Flush() {
     // delivers the calls behind it (a nested Flush), and the logic may queue more meanwhile.
     for (;;) {
         Call call;
+        std::optional<main::WindowModel> model;
         {
             std::lock_guard<std::mutex> lock(mutex_);
-            if (calls_.empty()) {
+            model = TakeModel();
+            if (!model && calls_.empty()) {
                 flushPosted_ = false;
                 return;
             }
-            call = std::move(calls_.front());
-            calls_.pop_front();
+            if (!model) {
+                call = std::move(calls_.front());
+                calls_.pop_front();
+            }
         }
-        call(target_);
+        if (model) {
+            target_.ShowWindow(*model);
+        } else {
+            call(target_);
+        }
     }
 }
 
 bool QueuedMainView::Drained() const {
     std::lock_guard<std::mutex> lock(mutex_);
-    return calls_.empty();
+    return calls_.empty() && !pendingModel_;
 }
 
 // ---- Queued calls ----------------------------------------------------------------------
 
-void QueuedMainView::SetText(Control control, const std::string& text) {
-    Deliver([control, text](MainView& v) { v.SetText(control, text); });
+void QueuedMainView::ShowWindow(const main::WindowModel& model) {
+    bool post = false;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        pendingModel_ = model;
+        post = !OnInterfaceThread() && NeedsFlushPost();
+    }
+    if (OnInterfaceThread()) {
+        Flush();
+    } else if (post) {
+        auto* self = this;
+        QMetaObject::invokeMethod(
+            &context_, [self] { self->Flush(); }, Qt::QueuedConnection);
+    }
 }
 
-void QueuedMainView::SetEnabled(Control control, bool enabled) {
-    Deliver([control, enabled](MainView& v) { v.SetEnabled(control, enabled); });
+void QueuedMainView::Select(main::Selector selector, const std::string& text) {
+    Deliver([selector, text](MainView& v) { v.Select(selector, text); });
 }
 
-void QueuedMainView::SetVisible(Control control, bool visible) {
-    Deliver([control, visible](MainView& v) { v.SetVisible(control, visible); });
+void QueuedMainView::ShowValue(const std::string& text) {
+    Deliver([text](MainView& v) { v.ShowValue(text); });
 }
 
-void QueuedMainView::SetWindowHeight(int pixels) {
-    Deliver([pixels](MainView& v) { v.SetWindowHeight(pixels); });
+void QueuedMainView::ShowReadout(bench::Readout readout, const std::string& text) {
+    Deliver([readout, text](MainView& v) { v.ShowReadout(readout, text); });
+}
+
+void QueuedMainView::ShowProgress(int position) {
+    Deliver([position](MainView& v) { v.ShowProgress(position); });
+}
+
+void QueuedMainView::ShowRunState(const std::string& text) {
+    Deliver([text](MainView& v) { v.ShowRunState(text); });
 }
 
 void QueuedMainView::ChartClear() {
@@ -142,10 +180,6 @@ void QueuedMainView::SetLeftAxisRange(double minimum, double maximum) {
     Deliver([minimum, maximum](MainView& v) { v.SetLeftAxisRange(minimum, maximum); });
 }
 
-void QueuedMainView::SetAutoScaleChecks(bool xChecked, bool yChecked) {
-    Deliver([xChecked, yChecked](MainView& v) { v.SetAutoScaleChecks(xChecked, yChecked); });
-}
-
 void QueuedMainView::ChartSetLiveTrace(const std::vector<double>& x, const std::vector<double>& y) {
     Deliver([x, y](MainView& v) { v.ChartSetLiveTrace(x, y); });
 }
@@ -154,33 +188,8 @@ void QueuedMainView::ChartSetStatistics(const acquire::ChartStatistics& statisti
     Deliver([statistics](MainView& v) { v.ChartSetStatistics(statistics); });
 }
 
-void QueuedMainView::ChartShowZeroOffset(const std::string& text) {
-    Deliver([text](MainView& v) { v.ChartShowZeroOffset(text); });
-}
-
-void QueuedMainView::SetBenchProgress(int position) {
-    Deliver([position](MainView& v) { v.SetBenchProgress(position); });
-}
-
 void QueuedMainView::SelectBenchModeItem(int index) {
     Deliver([index](MainView& v) { v.SelectBenchModeItem(index); });
-}
-
-void QueuedMainView::SelectPortItem(int index) {
-    Deliver([index](MainView& v) { v.SelectPortItem(index); });
-}
-
-void QueuedMainView::ShowLinkStatus(main::LinkState state, const std::string& text) {
-    Deliver([state, text](MainView& v) { v.ShowLinkStatus(state, text); });
-}
-
-void QueuedMainView::SetLinkActions(bool reconnect, bool search) {
-    Deliver([reconnect, search](MainView& v) { v.SetLinkActions(reconnect, search); });
-}
-
-void QueuedMainView::ShowLanguages(const std::vector<std::pair<std::string, std::string>>& files,
-                                   const std::string& current) {
-    Deliver([files, current](MainView& v) { v.ShowLanguages(files, current); });
 }
 
 void QueuedMainView::Beep() {
@@ -217,28 +226,14 @@ void QueuedMainView::SetTimerEnabled(main::Timer timer, bool enabled) {
     target_.SetTimerEnabled(timer, enabled);
 }
 
-bool QueuedMainView::TimerEnabled(main::Timer timer) const { return target_.TimerEnabled(timer); }
-
 void QueuedMainView::SetTimerInterval(main::Timer timer, int milliseconds) {
     target_.SetTimerInterval(timer, milliseconds);
 }
 
 // ---- Calls that answer or open a modal window ------------------------------------------
 
-int QueuedMainView::WindowHeight() const {
-    return Ask<int>([](MainView& v) { return v.WindowHeight(); });
-}
-
-std::optional<std::string> QueuedMainView::AskSaveDataFile() {
-    return Ask<std::optional<std::string>>([](MainView& v) { return v.AskSaveDataFile(); });
-}
-
-std::optional<std::string> QueuedMainView::AskSaveCsvFile() {
-    return Ask<std::optional<std::string>>([](MainView& v) { return v.AskSaveCsvFile(); });
-}
-
-std::optional<std::string> QueuedMainView::AskSaveImageFile() {
-    return Ask<std::optional<std::string>>([](MainView& v) { return v.AskSaveImageFile(); });
+std::optional<std::string> QueuedMainView::AskFile(main::FileQuestion question) {
+    return Ask<std::optional<std::string>>([question](MainView& v) { return v.AskFile(question); });
 }
 
 std::optional<std::string> QueuedMainView::AskReportFile(const std::string& preset) {

@@ -17,6 +17,8 @@ class ParamGridWidget;
 /// main::MainView for the logic running on main::LogicThread, in front of the window (the
 /// target, a MainView that must only be used on the interface thread).
 ///
+/// - The window model is not queued: only the newest one waits, and the next delivery shows it
+///   first (a burst of state changes draws once).
 /// - A call that returns nothing is queued and delivered to the target on the interface
 ///   thread, in the order of the calls (one FIFO, drained by a queued invocation).
 /// - A call that returns an answer, and every call that opens a modal window (message box,
@@ -45,14 +47,17 @@ class QueuedMainView final : public main::MainView, private params::GridObserver
     bool Drained() const;
 
     // main::MainView
-    void SetText(main::Control control, const std::string& text) override;
-    void SetEnabled(main::Control control, bool enabled) override;
-    void SetVisible(main::Control control, bool visible) override;
+    void ShowWindow(const main::WindowModel& model) override;
     void SetTimerEnabled(main::Timer timer, bool enabled) override;
-    bool TimerEnabled(main::Timer timer) const override;
     void SetTimerInterval(main::Timer timer, int milliseconds) override;
-    int WindowHeight() const override;
-    void SetWindowHeight(int pixels) override;
+    void Select(main::Selector selector, const std::string& text) override;
+    void SelectBenchModeItem(int index) override;
+
+    // bench::RunView
+    void ShowValue(const std::string& text) override;
+    void ShowReadout(bench::Readout readout, const std::string& text) override;
+    void ShowProgress(int position) override;
+    void ShowRunState(const std::string& text) override;
     void ChartClear() override;
     void ChartAddPoint(double y, const std::string& label, main::PointColour colour) override;
     void ChartAddPoints(const float* values, int count, int firstLabel,
@@ -66,24 +71,15 @@ class QueuedMainView final : public main::MainView, private params::GridObserver
     void SetBottomAxisRange(double minimum, double maximum) override;
     void SetLeftAxisAutomatic(bool automatic) override;
     void SetLeftAxisRange(double minimum, double maximum) override;
-    void SetAutoScaleChecks(bool xChecked, bool yChecked) override;
     void ChartSetLiveTrace(const std::vector<double>& x, const std::vector<double>& y) override;
     void ChartSetStatistics(const acquire::ChartStatistics& statistics) override;
-    void ChartShowZeroOffset(const std::string& text) override;
-    std::optional<std::string> AskSaveDataFile() override;
-    std::optional<std::string> AskSaveCsvFile() override;
-    std::optional<std::string> AskSaveImageFile() override;
     std::optional<std::string> AskReportFile(const std::string& preset) override;
     bool SaveChartImage(const std::string& path, int width, int height) override;
+
+    // main::WindowQuestions
+    std::optional<std::string> AskFile(main::FileQuestion question) override;
     std::pair<int, int> ShowRangeDialog(int beginPercent, int endPercent) override;
     void ShowAboutBox() override;
-    void SelectBenchModeItem(int index) override;
-    void SetBenchProgress(int position) override;
-    void SelectPortItem(int index) override;
-    void ShowLinkStatus(main::LinkState state, const std::string& text) override;
-    void SetLinkActions(bool reconnect, bool search) override;
-    void ShowLanguages(const std::vector<std::pair<std::string, std::string>>& files,
-                       const std::string& current) override;
 
     // params::ParamView
     int MessageBox(const std::string& text, const std::string& caption, int flags) override;
@@ -108,6 +104,10 @@ class QueuedMainView final : public main::MainView, private params::GridObserver
     template <typename R>
     R Ask(std::function<R(main::MainView&)> ask) const;
     void Enqueue(Call call) const;
+    /// Makes sure a Flush invocation is on its way; with mutex_ held.
+    bool NeedsFlushPost() const;
+    /// The newest window model not yet shown, taken out; with mutex_ held.
+    std::optional<main::WindowModel> TakeModel() const;
 
     // params::GridObserver: called on the thread that changes the model.
     void GridRebuilt() override;
@@ -121,8 +121,11 @@ class QueuedMainView final : public main::MainView, private params::GridObserver
     ParamGridWidget* widget_ = nullptr;
     /// Receiver of the queued invocations; deleting it drops those still pending.
     mutable QObject context_;
-    mutable std::mutex mutex_;          ///< guards calls_ and flushPosted_
-    mutable std::deque<Call> calls_;    ///< not yet delivered, oldest first
+    mutable std::mutex mutex_;        ///< guards calls_ and flushPosted_
+    mutable std::deque<Call> calls_;  ///< not yet delivered, oldest first
+    /// The newest window model not yet shown: a newer one replaces it (only the latest state
+    /// matters), and it is shown before the calls still queued.
+    mutable std::optional<main::WindowModel> pendingModel_;
     mutable bool flushPosted_ = false;  ///< a Flush invocation is on its way
 };
 

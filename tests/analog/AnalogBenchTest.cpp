@@ -57,8 +57,8 @@ struct AnalogRig {
           line(device, sim::LineOptions{}),
           pty(line),
           state(clock),
-          stream(state, view, clock),
-          cycle(state, view, clock, stream,
+          stream(state, view, window, clock),
+          cycle(state, view, window, clock, stream,
                 bench::BenchDevices{absent.motor, absent.encoder, benchBoard}, steps) {
         bus.AddDevice(std::make_unique<sim::SimAnalogBoard>(world, QuietBoard()));
         world.DriveAnalogOutput(&device);
@@ -113,6 +113,7 @@ struct AnalogRig {
     platform::Clock& clock = platform::SystemClock();
     main::ProgramState state;
     FakeMainView view;
+    main::WindowState window{view, state.texts, false};
     bench::ModeSteps steps;
     analog::AnalogChecks checks;
     main::StreamController stream;
@@ -210,9 +211,11 @@ struct StreamRig {
     veska::bench::BenchDevices absent = veska::bench::AbsentDevices();
     veska::bench::ModeSteps steps;
     analog::AnalogChecks checks;
-    main::StreamController stream{state, view, clock};
+    main::WindowState window{view, state.texts, false};
+    main::StreamController stream{state, view, window, clock};
     main::MeasurementCycle cycle{
-        state, view, clock, stream, veska::bench::BenchDevices{motor, absent.encoder, absent.board},
+        state, view,   window,
+        clock, stream, veska::bench::BenchDevices{motor, absent.encoder, absent.board},
         steps};
     bool started = false;
 };
@@ -306,9 +309,11 @@ class VerificationBench : public ::testing::Test {
     bench::BenchDevices absent = bench::AbsentDevices();
     bench::BenchModes modes;
     bench::ModeSteps steps;
-    main::StreamController stream{state, view, clock};
-    main::MeasurementCycle cycle{
-        state, view, clock, stream, bench::BenchDevices{motor, absent.encoder, board}, steps};
+    main::WindowState window{view, state.texts, false};
+    main::StreamController stream{state, view, window, clock};
+    main::MeasurementCycle cycle{state, view,   window,
+                                 clock, stream, bench::BenchDevices{motor, absent.encoder, board},
+                                 steps};
 };
 
 TEST_F(VerificationBench, ASynchronousVerificationWritesTheDigitalAndTheAnalogReport) {

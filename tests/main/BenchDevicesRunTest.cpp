@@ -60,8 +60,9 @@ class BenchDevicesRun : public ::testing::Test {
     bench::BenchDevices devices{motor, encoder, bench::AbsentDevices().board};
     main::PlainModes plainModes;
     bench::ModeSteps steps;
-    main::StreamController stream{state, view, clock};
-    main::MeasurementCycle cycle{state, view, clock, stream, devices, steps};
+    main::WindowState window{view, state.texts, false};
+    main::StreamController stream{state, view, window, clock};
+    main::MeasurementCycle cycle{state, view, window, clock, stream, devices, steps};
 };
 
 TEST_F(BenchDevicesRun, WithTheEncoderTheReadoutsShowPositionAndDifference) {

@@ -63,11 +63,8 @@ struct WindowRig {
         o.noise = 0.0;
         return o;
     }
-    /// Runs the height animation to its end, as TimerMore would.
-    void Animate() {
-        for (int i = 0; i < 20 && view.TimerEnabled(Timer::TimerMore); ++i)
-            window->TimerMoreTimer();
-    }
+    /// The window ends its height animation, as the widget reports it.
+    void Animate() { window->AnimationDone(view.model.sizeRequest); }
     void Connect() {
         window->ButtonConnectClick();
         Animate();
@@ -97,7 +94,7 @@ TEST(StartUp, WindowIsCollapsedIdleAndCaptionedFromTheLanguageFile) {
     EXPECT_EQ(rig.view.Text(Control::ButtonConnect), rig.state.texts.Button(0));
     EXPECT_NE(rig.state.texts.Button(0), "0") << "EN.INI was read";
     EXPECT_EQ(rig.view.identity[IdentityLabel::Model], rig.state.texts.Label(8));
-    EXPECT_EQ(rig.view.portItem, 3);
+    EXPECT_EQ(rig.view.selected[main::Selector::Port], "COM4");
     EXPECT_EQ(rig.state.session.conn.portName, "\\\\.\\COM9");
     EXPECT_EQ(rig.state.session.conn.baudRate, 115200u);
     EXPECT_EQ(rig.state.session.table[9].name, rig.state.texts.Parameter(9));
@@ -111,7 +108,7 @@ TEST(Connect, IdentifiesReadsTheParametersAndGrowsTheWindow) {
     rig.window->ButtonConnectClick();
     EXPECT_TRUE(rig.state.session.conn.connected);
     EXPECT_TRUE(rig.view.TimerEnabled(Timer::TimerAnswer));
-    EXPECT_TRUE(rig.view.TimerEnabled(Timer::TimerMore));
+    EXPECT_TRUE(rig.window->Window().Animating());
     EXPECT_EQ(rig.view.Text(Control::ButtonConnect), rig.state.texts.Button(10));
     EXPECT_EQ(rig.state.session.grid.ParamRowCount(), 37);
     EXPECT_EQ(rig.view.identity[IdentityLabel::Model], "20");
@@ -129,7 +126,7 @@ TEST(Connect, IdentifiesReadsTheParametersAndGrowsTheWindow) {
 
     rig.Animate();
     EXPECT_EQ(rig.view.height, 795);
-    EXPECT_FALSE(rig.state.expandNext);
+    EXPECT_FALSE(rig.window->Window().Animating());
 }
 
 TEST(Start, AMissingLanguageFolderIsNamedInTheStatusLine) {
@@ -150,7 +147,7 @@ TEST(Start, AMissingLanguageFolderIsNamedInTheStatusLine) {
 
 TEST(Connect, ClickWhileTheWindowAnimatesStopsAfterOpeningThePort) {
     WindowRig rig;
-    rig.view.timers[Timer::TimerMore] = true;
+    rig.window->Window().Resize(false);  // the window still shrinks
     rig.window->ButtonConnectClick();
     EXPECT_FALSE(rig.state.session.conn.connected);
     EXPECT_TRUE(rig.window->Sensor().IsOpen()) << "the port stays open";
@@ -246,7 +243,7 @@ TEST(Watchdog, TripsOnlyWhenTwoTicksInARowSeeAFailure) {
     EXPECT_FALSE(rig.state.session.conn.connected);
     EXPECT_FALSE(rig.window->Sensor().IsOpen());
     EXPECT_FALSE(rig.view.TimerEnabled(Timer::TimerAnswer));
-    EXPECT_TRUE(rig.view.TimerEnabled(Timer::TimerMore));
+    EXPECT_TRUE(rig.window->Window().Animating());
     EXPECT_TRUE(rig.view.Enabled(Control::ButtonConnect));
     EXPECT_FALSE(rig.view.Enabled(Control::ButtonMeasure));
     EXPECT_EQ(rig.view.identity[IdentityLabel::Model], rig.state.texts.Label(8));
@@ -642,9 +639,9 @@ TEST(LinkLine, TheWatchdogSaysTheSensorStoppedAnsweringAndWhenAndReconnectRepeat
     EXPECT_TRUE(rig.state.session.conn.connected);
     EXPECT_EQ(rig.state.session.conn.baudRate, 115200u);
     EXPECT_EQ(rig.state.session.conn.netAddress, 1);
-    EXPECT_EQ(rig.view.Text(Control::ComboBoxWorkBaund), "115200") << "the selectors follow";
-    EXPECT_EQ(rig.view.Text(Control::ComboBoxWorkCodeDev), "1");
-    EXPECT_EQ(rig.view.Text(Control::ComboBoxCOM), "COM9");
+    EXPECT_EQ(rig.view.selected[main::Selector::Baud], "115200") << "the selectors follow";
+    EXPECT_EQ(rig.view.selected[main::Selector::Address], "1");
+    EXPECT_EQ(rig.view.selected[main::Selector::Port], "COM9");
     EXPECT_EQ(rig.view.linkText, "Connected: " + Com9(rig));
 
     const size_t connects = rig.device.Counters().requests[1];
@@ -659,8 +656,8 @@ TEST(LinkLine, ConnectToTakesTheFoundSensorsRateAndAddress) {
     rig.window->ConnectTo({"\\\\.\\COM9", 57600, 9});
     rig.Animate();
     EXPECT_TRUE(rig.state.session.conn.connected);
-    EXPECT_EQ(rig.view.Text(Control::ComboBoxWorkBaund), "57600");
-    EXPECT_EQ(rig.view.Text(Control::ComboBoxWorkCodeDev), "9");
+    EXPECT_EQ(rig.view.selected[main::Selector::Baud], "57600");
+    EXPECT_EQ(rig.view.selected[main::Selector::Address], "9");
     EXPECT_EQ(rig.view.linkText, "Connected: " + Com9(rig, 57600, 9));
     ASSERT_TRUE(rig.window->LastConnect().has_value());
     EXPECT_EQ(rig.window->LastConnect()->address, 9);
@@ -701,7 +698,8 @@ TEST(LinkStatusLine, AStreamShowsItsSampleRateAndLostSamples) {
     FakeMainView view;
     platform::FakeClock clock;
     const lang::TextTable texts = EnglishTexts();
-    main::LinkStatus status(view, clock, texts);
+    main::WindowState window(view, texts, false);
+    main::LinkStatus status(window, clock, texts);
     status.ShowConnected({"\\\\.\\/dev/null", 921600, 3}, true);
     EXPECT_EQ(view.linkText, "Connected: /dev/null, 921600 bit/s, address 3");
     status.StartTraffic(true, {});
@@ -734,7 +732,8 @@ TEST(LinkStatusLine, TheConnectedLineFollowsTheAddressInUse) {
     FakeMainView view;
     platform::FakeClock clock;
     const lang::TextTable texts = EnglishTexts();
-    main::LinkStatus status(view, clock, texts);
+    main::WindowState window(view, texts, false);
+    main::LinkStatus status(window, clock, texts);
     status.ShowConnected({"\\\\.\\/dev/null", 115200, 1}, true);
     status.FollowAddress(5);
     EXPECT_EQ(view.linkText, "Connected: /dev/null, 115200 bit/s, address 5");

@@ -12,7 +12,8 @@
 
 namespace veska::testing {
 
-/// A MainView that records what the logic showed and answers as a scripted operator would.
+/// A MainView that records what the logic showed (the window model's parts in the maps of
+/// the controls, as the window would show them) and answers as a scripted operator would.
 /// Meant for the interface thread only: every call made from another thread is counted in
 /// foreignThreadCalls (a test asserts it stays 0) and otherwise handled as usual.
 class FakeMainView : public main::MainView {
@@ -56,15 +57,19 @@ class FakeMainView : public main::MainView {
     int beeps = 0;
     std::pair<int, int> paramProgress{0, 0};
     int gridRefreshes = 0;
-    int baudItem = -1, addressItem = -1, portItem = -1, benchModeItem = -1;
-    std::vector<int> benchProgress;  ///< every SetBenchProgress position
+    int baudItem = -1, addressItem = -1, benchModeItem = -1;
+    std::vector<int> benchProgress;  ///< every ShowProgress position
     std::map<params::IdentityLabel, std::string> identity;
     int aboutBoxes = 0;
     std::vector<std::pair<int, int>> rangeDialogs;
     main::LinkState linkState = main::LinkState::Disconnected;
     std::string linkText;
-    std::vector<std::string> linkLog;  ///< every ShowLinkStatus text, in order
+    std::vector<std::string> linkLog;  ///< every link line shown, in order
     bool reconnectAvailable = false, searchAvailable = false;
+    main::WindowModel model;  ///< the last model shown
+    int models = 0;           ///< ShowWindow calls
+    uint32_t benchFormRequest = 0;
+    std::map<main::Selector, std::string> selected;  ///< the last Select of each selector
 
     // Scripted answers.
     std::deque<int> messageAnswers;  ///< next answers; kIdOk when empty
@@ -101,24 +106,42 @@ class FakeMainView : public main::MainView {
     }
 
     // MainView.
-    void SetText(Control c, const std::string& text) override {
+    /// Takes the model's captions, enables and visibility into the maps above (a caption that
+    /// changed goes to textLog), and its link line and window size.
+    void ShowWindow(const main::WindowModel& m) override {
         Touch();
-        texts[c] = text;
-        textLog.emplace_back(c, text);
-    }
-    void SetEnabled(Control c, bool on) override {
-        Touch();
-        enabled[c] = on;
-    }
-    void SetVisible(Control c, bool on) override {
-        Touch();
-        visible[c] = on;
+        ++models;
+        model = m;
+        for (const auto& [c, text] : m.captions) {
+            const auto it = texts.find(c);
+            if (it != texts.end() && it->second == text) continue;
+            texts[c] = text;
+            textLog.emplace_back(c, text);
+        }
+        if (m.note != Text(Control::StatusLine) && !m.note.empty()) ShowNote(m.note);
+        for (const auto& [c, on] : m.enabled) enabled[c] = on;
+        for (const auto& [c, on] : m.visible) visible[c] = on;
+        if (m.benchFormRequest != benchFormRequest) {
+            benchFormRequest = m.benchFormRequest;
+            visible[Control::FormDebug] = m.benchFormShown;
+        }
+        if (m.linkText != linkText || m.linkState != linkState || linkLog.empty()) {
+            linkState = m.linkState;
+            linkText = m.linkText;
+            linkLog.push_back(m.linkText);
+        }
+        reconnectAvailable = enabled[Control::MenuReconnect];
+        searchAvailable = enabled[Control::MenuFindSensor];
+        xChecked = m.xAutoScale;
+        yChecked = m.yAutoScale;
+        zeroOffsetText = m.zeroOffset;
+        height = m.expanded ? 795 : 160;
     }
     void SetTimerEnabled(Timer t, bool on) override {
         Touch();
         timers[t] = on;
     }
-    bool TimerEnabled(Timer t) const override {
+    bool TimerEnabled(Timer t) const {
         Touch();
         auto it = timers.find(t);
         return it != timers.end() && it->second;
@@ -127,13 +150,32 @@ class FakeMainView : public main::MainView {
         Touch();
         intervals[t] = ms;
     }
-    int WindowHeight() const override {
+    void Select(main::Selector selector, const std::string& text) override {
         Touch();
-        return height;
+        selected[selector] = text;
     }
-    void SetWindowHeight(int pixels) override {
+
+    // bench::RunView beyond the chart.
+    void ShowValue(const std::string& text) override {
         Touch();
-        height = pixels;
+        texts[Control::LabelRast] = text;
+        textLog.emplace_back(Control::LabelRast, text);
+    }
+    void ShowReadout(bench::Readout readout, const std::string& text) override {
+        Touch();
+        static constexpr Control kControls[] = {Control::LabelVOKT_U, Control::LabelVOKT_I,
+                                                Control::LabelEncoder,
+                                                Control::LabeldMORLA_Encoder};
+        texts[kControls[static_cast<int>(readout)]] = text;
+        textLog.emplace_back(kControls[static_cast<int>(readout)], text);
+    }
+    void ShowProgress(int position) override {
+        Touch();
+        benchProgress.push_back(position);
+    }
+    void ShowRunState(const std::string& text) override {
+        Touch();
+        ShowNote(text);
     }
     void ChartClear() override {
         Touch();
@@ -187,11 +229,6 @@ class FakeMainView : public main::MainView {
         Touch();
         leftRange = {minimum, maximum};
     }
-    void SetAutoScaleChecks(bool x, bool y) override {
-        Touch();
-        xChecked = x;
-        yChecked = y;
-    }
     void ChartSetLiveTrace(const std::vector<double>& x, const std::vector<double>& y) override {
         Touch();
         ++liveTraces;
@@ -202,21 +239,17 @@ class FakeMainView : public main::MainView {
         Touch();
         statistics = s;
     }
-    void ChartShowZeroOffset(const std::string& text) override {
+    std::optional<std::string> AskFile(main::FileQuestion question) override {
         Touch();
-        zeroOffsetText = text;
-    }
-    std::optional<std::string> AskSaveImageFile() override {
-        Touch();
-        return saveImageFile;
-    }
-    std::optional<std::string> AskSaveDataFile() override {
-        Touch();
-        return saveDataFile;
-    }
-    std::optional<std::string> AskSaveCsvFile() override {
-        Touch();
-        return saveCsvFile;
+        switch (question) {
+            case main::FileQuestion::DataFile:
+                return saveDataFile;
+            case main::FileQuestion::CsvFile:
+                return saveCsvFile;
+            case main::FileQuestion::ChartImage:
+                return saveImageFile;
+        }
+        return std::nullopt;
     }
     /// Records the preset; answers reportFiles in order, then saveDataFile.
     std::optional<std::string> AskReportFile(const std::string& preset) override {
@@ -246,26 +279,6 @@ class FakeMainView : public main::MainView {
         Touch();
         benchModeItem = index;
     }
-    void SetBenchProgress(int position) override {
-        Touch();
-        benchProgress.push_back(position);
-    }
-    void SelectPortItem(int index) override {
-        Touch();
-        portItem = index;
-    }
-    void ShowLinkStatus(main::LinkState state, const std::string& text) override {
-        Touch();
-        linkState = state;
-        linkText = text;
-        linkLog.push_back(text);
-    }
-    void SetLinkActions(bool reconnect, bool search) override {
-        Touch();
-        reconnectAvailable = reconnect;
-        searchAvailable = search;
-    }
-
     // ParamView.
     int MessageBox(const std::string& text, const std::string& caption, int flags) override {
         Touch();
@@ -319,6 +332,10 @@ class FakeMainView : public main::MainView {
     }
 
   private:
+    void ShowNote(const std::string& text) {
+        texts[Control::StatusLine] = text;
+        textLog.emplace_back(Control::StatusLine, text);
+    }
     void Touch() const {
         if (std::this_thread::get_id() != owner_) ++foreignThreadCalls;
     }

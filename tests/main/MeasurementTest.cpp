@@ -259,7 +259,7 @@ TEST(MeasurementRun, TickDisablesTheTimerWhileItRuns) {
     ASSERT_TRUE(rig.started);
     TimerProbe probe(rig.view);
     bench::BenchDevices devices = bench::AbsentDevices();
-    main::MeasurementCycle cycle(rig.state, rig.view, rig.clock, rig.stream,
+    main::MeasurementCycle cycle(rig.state, rig.view, rig.window, rig.clock, rig.stream,
                                  bench::BenchDevices{devices.motor, devices.encoder, probe},
                                  rig.steps);
     cycle.ToggleMeasure();
@@ -276,8 +276,8 @@ struct PeerCycle {
     PeerCycle()
         : state(clock),
           sensor(state.session.sensor),
-          stream(state, view, clock),
-          cycle(state, view, clock, stream, bench::AbsentDevices(), steps) {
+          stream(state, view, window, clock),
+          cycle(state, view, window, clock, stream, bench::AbsentDevices(), steps) {
         state.session.SetView(view);
         plainModes.BindTo(steps);
         EXPECT_TRUE(peer.Ok());
@@ -291,6 +291,7 @@ struct PeerCycle {
     platform::FakeClock clock;
     main::ProgramState state;
     FakeMainView view;
+    main::WindowState window{view, state.texts, false};
     link::TMORLAInterface& sensor;
     main::PlainModes plainModes;
     bench::ModeSteps steps;

@@ -122,8 +122,8 @@ struct SimSensorRig {
                                         : static_cast<sim::LinePeer&>(sensorLine)),
           state(clock),
           sensor(state.session.sensor),
-          stream(state, view, clock),
-          cycle(state, view, clock, stream, bench::AbsentDevices(), steps) {
+          stream(state, view, window, clock),
+          cycle(state, view, window, clock, stream, bench::AbsentDevices(), steps) {
         state.session.SetView(view);
         plainModes.BindTo(steps);
         world.SetTargetMm(targetMm >= 0 ? targetMm
@@ -193,6 +193,7 @@ struct SimSensorRig {
     platform::FakeClock clock;
     main::ProgramState state;
     FakeMainView view;
+    main::WindowState window{view, state.texts, false};
     link::TMORLAInterface& sensor;
     main::PlainModes plainModes;
     bench::ModeSteps steps;

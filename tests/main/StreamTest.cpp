@@ -326,17 +326,17 @@ TEST(StreamFlow, FramingErrorsAreCountedAndTheStreamGoesOn) {
 TEST(StreamFlow, AButtonClickWhileTheWindowAnimatesDoesNothing) {
     SimSensorRig rig(RigLine::kCounted, 3);
     ASSERT_TRUE(rig.started);
-    rig.view.timers[main::Timer::TimerMore] = true;
+    rig.window.Resize(true);
     rig.stream.ButtonStreamClick();
     EXPECT_FALSE(rig.stream.Running());
     EXPECT_TRUE(rig.device.RecentRequests().empty());
-    rig.view.timers[main::Timer::TimerMore] = false;
+    rig.window.AnimationDone(rig.view.model.sizeRequest);
     rig.stream.ButtonStreamClick();
     ASSERT_TRUE(rig.stream.Running());
-    rig.view.timers[main::Timer::TimerMore] = true;
+    rig.window.Resize(false);
     rig.stream.ButtonStreamClick();  // the test also guards the stop
     EXPECT_TRUE(rig.stream.Running());
-    rig.view.timers[main::Timer::TimerMore] = false;
+    rig.window.AnimationDone(rig.view.model.sizeRequest);
     rig.stream.ButtonStreamClick();
     EXPECT_FALSE(rig.stream.Running());
 }
@@ -436,7 +436,8 @@ TEST(StreamBench, StatusSamplesShowTheLevelAndStoreNothing) {
     platform::FakeClock clock;
     main::ProgramState state(clock);
     FakeMainView view;
-    main::StreamController controller(state, view, clock);
+    main::WindowState window(view, state.texts, false);
+    main::StreamController controller(state, view, window, clock);
     acquire::SampleStream& stream = controller.Stream();
     link::TMORLAInterface& sensor = state.session.sensor;
     ASSERT_EQ(sensor.OpenPort(0, peer.SlavePath(), 115200), 0);

@@ -106,13 +106,12 @@ class VirtualBenchRunTest : public ::testing::Test {
     bench::StageEncoder encoder{clock};
     bench::BenchModes modes;
     bench::ModeSteps steps;
-    main::StreamController stream{state, view, clock};
-    main::MeasurementCycle cycle{state,
-                                 view,
-                                 clock,
-                                 stream,
-                                 bench::BenchDevices{motor, encoder, bench::AbsentDevices().board},
-                                 steps};
+    main::WindowState window{view, state.texts, false};
+    main::StreamController stream{state, view, window, clock};
+    main::MeasurementCycle cycle{
+        state, view,   window,
+        clock, stream, bench::BenchDevices{motor, encoder, bench::AbsentDevices().board},
+        steps};
 };
 
 }  // namespace veska::testing

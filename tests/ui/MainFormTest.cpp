@@ -135,8 +135,7 @@ class MainFormTest : public ::testing::Test {
 
     /// Waits for the logic and for the height animation to end.
     bool AnimationDone() {
-        return LogicIdle() &&
-               QTest::qWaitFor([this] { return !form->TimerEnabled(Timer::TimerMore); }, 15000) &&
+        return LogicIdle() && QTest::qWaitFor([this] { return !form->Animating(); }, 15000) &&
                LogicIdle();
     }
 
@@ -222,7 +221,6 @@ TEST_F(MainFormTest, StartsCollapsedDisconnectedWithTheEnglishCaptions) {
     EXPECT_EQ(form->ComboBoxWorkCodeDev()->currentText(), Q("1"));
 
     EXPECT_EQ(form->TimerInterval(Timer::TimerMain), 1);
-    EXPECT_EQ(form->TimerInterval(Timer::TimerMore), 1);
     EXPECT_EQ(form->TimerInterval(Timer::TimerAnswer), 30000);
     EXPECT_FALSE(form->TimerEnabled(Timer::TimerMain));
     EXPECT_FALSE(form->LabelBusy()->isVisible());

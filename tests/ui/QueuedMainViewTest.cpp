@@ -19,8 +19,6 @@
 namespace veska::ui {
 namespace {
 
-using main::Control;
-
 class QueuedMainViewTest : public ::testing::Test {
   protected:
     void SetUp() override { thread.Start(); }
@@ -50,14 +48,14 @@ TEST_F(QueuedMainViewTest, CallsOfTheLogicArriveInOrderOnTheInterfaceThread) {
     size_t textsAtAnswer = 0;
     std::string labelRead;
     OnLogic([&] {
-        view.SetText(Control::ButtonConnect, "a");
+        view.ShowValue("a");
         float points[3] = {1.0f, 2.0f, 3.0f};
         view.ChartAddPoints(points, 3, 40, main::PointColour::SeriesDefault);
         points[0] = 99.0f;  // the caller's buffer changes after the call
-        view.SetText(Control::ButtonConnect, "b");
+        view.ShowValue("b");
         answer = view.MessageBox("Store?", "VESKA", params::kMbOkCancelExclamation);
         textsAtAnswer = fake.textLog.size();  // the interface waits for the logic's next call
-        view.SetText(Control::ButtonConnect, "c");
+        view.ShowValue("c");
         view.SetIdentityLabel(params::IdentityLabel::Model, "20");
         labelRead = view.IdentityLabelText(params::IdentityLabel::Model);
     });
@@ -77,14 +75,46 @@ TEST_F(QueuedMainViewTest, CallsOfTheLogicArriveInOrderOnTheInterfaceThread) {
 TEST_F(QueuedMainViewTest, ACallOnTheInterfaceThreadComesAfterTheQueuedOnes) {
     std::promise<void> queued;
     thread.Post("test", [&] {
-        view.SetText(Control::ButtonConnect, "from the logic");
+        view.ShowValue("from the logic");
         queued.set_value();
     });
     queued.get_future().wait();  // queued, not yet delivered: no event has been processed
     EXPECT_TRUE(fake.textLog.empty());
     while (!thread.Idle()) std::this_thread::yield();
-    EXPECT_TRUE(thread.TryRunNow([this] { view.SetText(Control::ButtonConnect, "here"); }));
+    EXPECT_TRUE(thread.TryRunNow([this] { view.ShowValue("here"); }));
     EXPECT_EQ(Texts(), (std::vector<std::string>{"from the logic", "here"}));
+    EXPECT_EQ(fake.foreignThreadCalls.load(), 0);
+}
+
+main::WindowModel ModelWithLink(const std::string& text) {
+    main::WindowModel model;
+    model.linkText = text;
+    return model;
+}
+
+TEST_F(QueuedMainViewTest, OnlyTheNewestWindowModelIsShownAndItPrecedesAQuestion) {
+    std::promise<void> published;
+    thread.Post("test", [&] {
+        for (int i = 0; i < 50; ++i) view.ShowWindow(ModelWithLink("line " + std::to_string(i)));
+        published.set_value();
+    });
+    published.get_future().wait();  // no event processed yet: nothing shown
+    EXPECT_EQ(fake.models, 0);
+    ASSERT_TRUE(QTest::qWaitFor([this] { return thread.Idle() && view.Drained(); }, 10000));
+    EXPECT_EQ(fake.models, 1) << "the burst is drawn once";
+    EXPECT_EQ(fake.linkText, "line 49");
+
+    int textsWhenAsked = -1;
+    fake.messageAnswers = {params::kIdOk};
+    OnLogic([&] {
+        view.ShowValue("before");
+        view.ShowWindow(ModelWithLink("connected"));
+        (void)view.MessageBox("Store?", "VESKA", params::kMbOkCancelExclamation);
+        textsWhenAsked = static_cast<int>(fake.textLog.size());
+    });
+    EXPECT_EQ(fake.models, 2);
+    EXPECT_EQ(fake.linkText, "connected") << "shown before the box";
+    EXPECT_EQ(textsWhenAsked, 1);
     EXPECT_EQ(fake.foreignThreadCalls.load(), 0);
 }
 

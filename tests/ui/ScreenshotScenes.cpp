@@ -41,7 +41,6 @@
 
 namespace {
 
-using veska::main::Timer;
 using namespace veska;
 
 /// The program as app/main.cpp builds it, on the virtual bench, with scripted dialogs.
@@ -92,9 +91,8 @@ struct Window {
     }
     bool Connect() {
         form->ButtonConnect()->click();
-        return Idle() &&
-               QTest::qWaitFor([this] { return !form->TimerEnabled(Timer::TimerMore); }, 15000) &&
-               Idle() && state->session.conn.connected;
+        return Idle() && QTest::qWaitFor([this] { return !form->Animating(); }, 15000) && Idle() &&
+               state->session.conn.connected;
     }
     /// Types text into param's row and leaves the row.
     void Edit(int param, const QString& text) {

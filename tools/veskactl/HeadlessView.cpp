@@ -40,10 +40,15 @@ void HeadlessView::Fired(main::Timer timer) { StateOf(timer).armed = SteadyClock
 
 int HeadlessView::Interval(main::Timer timer) const { return StateOf(timer).interval; }
 
-void HeadlessView::SetText(main::Control control, const std::string& text) {
-    if (control == main::Control::LabelRast) value_ = text;
+void HeadlessView::ShowWindow(const main::WindowModel& model) {
+    if (model.note.empty() || model.note == note_) return;
+    note_ = model.note;
+    err_ << "veskactl: " << note_ << '\n';
+}
+
+void HeadlessView::ShowRunState(const std::string& text) {
     // The run's state line: what it does now, and how it ended.
-    if (control == main::Control::StatusLine && !text.empty() && text != status_) {
+    if (!text.empty() && text != status_) {
         status_ = text;
         err_ << "bench: " << text << '\n';
     }
@@ -65,28 +70,16 @@ void HeadlessView::PrintLines(const std::string& prefix, const std::string& text
 int HeadlessView::MessageBox(const std::string& text, const std::string& caption, int flags) {
     const std::string prefix = "veskactl: [" + caption + "] ";
     PrintLines(prefix, text);
-    if (flags == params::kMbOkCancelExclamation) {
-        if (yes_) return params::kIdOk;
+    const ConsoleAnswers::Answer answer = answers_.Decide(flags);
+    if (!answer.note.empty()) err_ << "veskactl: " << answer.note << '\n';
+    if (answer.refused) {
         refused_ = true;
         problems_.push_back("confirmation refused (give --yes): " + text);
-        err_ << "veskactl: confirmation refused: give --yes to go ahead\n";
-        return params::kIdCancel;
-    }
-    if (flags == kMbRetryCancel) {
-        // Retry a bounded number of times with --yes; then, and without --yes, Cancel.
-        if (yes_ && retries_ < kMaxRetries) {
-            ++retries_;
-            err_ << "veskactl: retrying (" << retries_ << " of " << kMaxRetries << ")\n";
-            return kIdRetry;
-        }
-        err_ << "veskactl: " << (yes_ ? "no more retries" : "not retried (give --yes to retry)")
-             << '\n';
-        return params::kIdCancel;
     }
     if (flags == params::kMbIconStop || flags == params::kMbIconExclamation) {
         problems_.push_back(text);
     }
-    return params::kIdOk;
+    return answer.id;
 }
 
 void HeadlessView::ShowError(const std::string& text) {
@@ -99,7 +92,10 @@ std::string HeadlessView::IdentityLabelText(params::IdentityLabel label) const {
     return it == labels_.end() ? std::string() : it->second;
 }
 
-std::optional<std::string> HeadlessView::AskSaveDataFile() { return FileInDirectory(".txt"); }
+std::optional<std::string> HeadlessView::AskFile(main::FileQuestion question) {
+    if (question == main::FileQuestion::DataFile) return FileInDirectory(".txt");
+    return std::nullopt;
+}
 
 std::optional<std::string> HeadlessView::AskSaveParamFile(const std::string& presetName) {
     // Only the preset's file name is taken: the file always lands in the output folder.
@@ -143,7 +139,7 @@ void HeadlessView::ClearProblems() {
     problems_.clear();
     savedCharts_.clear();
     refused_ = false;
-    retries_ = 0;
+    answers_.ClearRetries();
     status_.clear();
 }
 

@@ -10,6 +10,7 @@
 
 #include "main/NullMainView.h"
 #include "report/ChartDrawing.h"
+#include "tools/veskactl/ConsoleAnswers.h"
 
 namespace veska::tools {
 
@@ -26,7 +27,7 @@ class HeadlessView final : public main::NullMainView {
   public:
     using SteadyClock = std::chrono::steady_clock;
 
-    HeadlessView(std::ostream& err, bool yes) : err_(err), yes_(yes) {}
+    HeadlessView(std::ostream& err, bool yes) : err_(err), answers_(yes) {}
 
     /// The save dialogs answer with directory/stem plus an extension (".txt" for the data
     /// export, ".prm" for a parameter file without a preset name).
@@ -38,7 +39,7 @@ class HeadlessView final : public main::NullMainView {
     // changed while enabled) plus its interval, as a single-shot window timer restarted
     // by every enable.
     void SetTimerEnabled(main::Timer timer, bool enabled) override;
-    bool TimerEnabled(main::Timer timer) const override;
+    bool TimerEnabled(main::Timer timer) const;
     void SetTimerInterval(main::Timer timer, int milliseconds) override;
     /// When the timer fires next; nullopt while it is disabled.
     std::optional<SteadyClock::time_point> DueAt(main::Timer timer) const;
@@ -47,8 +48,11 @@ class HeadlessView final : public main::NullMainView {
     /// Interval [ms].
     int Interval(main::Timer timer) const;
 
-    void SetText(main::Control control, const std::string& text) override;
-    void SetBenchProgress(int position) override { progress_ = position; }
+    /// Prints the window's note (a language file not found) once.
+    void ShowWindow(const main::WindowModel& model) override;
+    void ShowValue(const std::string& text) override { value_ = text; }
+    void ShowRunState(const std::string& text) override;
+    void ShowProgress(int position) override { progress_ = position; }
 
     int MessageBox(const std::string& text, const std::string& caption, int flags) override;
     void ShowError(const std::string& text) override;
@@ -56,7 +60,8 @@ class HeadlessView final : public main::NullMainView {
         labels_[label] = text;
     }
     std::string IdentityLabelText(params::IdentityLabel label) const override;
-    std::optional<std::string> AskSaveDataFile() override;
+    /// The data export lands in the output folder; the other save dialogs are cancelled.
+    std::optional<std::string> AskFile(main::FileQuestion question) override;
     std::optional<std::string> AskSaveParamFile(const std::string& presetName) override;
     /// A headless run has no file to open: the dialog is cancelled.
     std::optional<std::string> AskOpenParamFile() override { return std::nullopt; }
@@ -110,17 +115,13 @@ class HeadlessView final : public main::NullMainView {
     }
     void PrintLines(const std::string& prefix, const std::string& text);
 
-    static constexpr int kMbRetryCancel = 5;  ///< message box flags: Retry and Cancel
-    static constexpr int kIdRetry = 4;        ///< the Retry answer
-    static constexpr int kMaxRetries = 3;     ///< Retry answers with --yes, per run
-
     std::ostream& err_;
-    bool yes_;
-    int retries_ = 0;
+    ConsoleAnswers answers_;
     std::string status_;  ///< the run's state line last printed
+    std::string note_;    ///< the window's note last printed
     std::string directory_ = ".";
     std::string stem_ = "veskactl";
-    std::array<TimerState, 3> timers_{};  ///< by main::Timer
+    std::array<TimerState, 2> timers_{};  ///< by main::Timer
     std::string value_;
     int progress_ = 0;
     std::vector<std::string> problems_;

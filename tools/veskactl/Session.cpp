@@ -66,15 +66,13 @@ void ConsoleView::PrintLines(const std::string& text) {
 }
 
 int ConsoleView::MessageBox(const std::string& text, const std::string& /*caption*/, int flags) {
-    if (flags == params::kMbOkCancelExclamation) {
-        if (yes_) return params::kIdOk;
-        refused_ = true;
-        PrintLines(text);
-        err_ << "veskactl: confirmation refused: give --yes to go ahead\n";
-        return params::kIdCancel;
-    }
+    const ConsoleAnswers::Answer answer = answers_.Decide(flags);
+    // An approved confirmation goes ahead silently.
+    if (answer.id == params::kIdOk && flags == params::kMbOkCancelExclamation) return answer.id;
     PrintLines(text);
-    return params::kIdOk;
+    if (!answer.note.empty()) err_ << "veskactl: " << answer.note << '\n';
+    refused_ = refused_ || answer.refused;
+    return answer.id;
 }
 
 void ConsoleView::ShowError(const std::string& text) { PrintLines(text); }

@@ -16,8 +16,9 @@
 #include "params/ParamView.h"
 #include "params/SensorSession.h"
 #include "platform/Clock.h"
-#include "sim/DeviceFaults.h"
 #include "platform/D2xx.h"
+#include "sim/DeviceFaults.h"
+#include "tools/veskactl/ConsoleAnswers.h"
 
 namespace veska::sim {
 class VirtualBench;
@@ -60,7 +61,7 @@ bool LineSettingUsable(int row, int32_t v);
 /// Refused()). The file dialogs answer with the file the command names.
 class ConsoleView final : public params::ParamView {
   public:
-    ConsoleView(std::ostream& err, bool yes) : err_(err), yes_(yes) {}
+    ConsoleView(std::ostream& err, bool yes) : err_(err), answers_(yes) {}
 
     int MessageBox(const std::string& text, const std::string& caption, int flags) override;
     void ShowError(const std::string& text) override;
@@ -87,7 +88,7 @@ class ConsoleView final : public params::ParamView {
     void PrintLines(const std::string& text);
 
     std::ostream& err_;
-    bool yes_;
+    ConsoleAnswers answers_;
     bool refused_ = false;
     std::string firstNote_;
     std::map<params::IdentityLabel, std::string> labels_;
