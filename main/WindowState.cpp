@@ -5,7 +5,6 @@
 namespace veska::main {
 namespace {
 
-
 /// The captions of the window in the language loaded; the three buttons name what a click
 /// on them does in this activity.
 std::map<Control, std::string> CaptionsOf(const lang::TextTable& t, Activity activity,
