@@ -164,6 +164,7 @@ enum class ProgramText : int {
     TracePaused,
     TraceSaved,
     TraceNotSaved,
+    BusyStopping,  ///< a stop asked while a run goes on
     Count,
 };
 

@@ -463,6 +463,7 @@ void MainWindow::TimerMainTimer() { measurement_->TimerMainTimer(); }
 void MainWindow::ButtonStreamClick() { stream_->ButtonStreamClick(); }
 void MainWindow::StreamDisplayTick() { stream_->DisplayTick(); }
 bool MainWindow::MeasurementRunning() const { return measurement_->Running(); }
+void MainWindow::AskStop() { measurement_->AskStop(); }
 
 // ---- Parameter grid events -------------------------------------------------------------
 

@@ -144,6 +144,10 @@ class MainWindow {
     /// axis window. Called by the window's display timer.
     void StreamDisplayTick();
     bool MeasurementRunning() const;
+    /// From the interface thread: the running run hears a stop between its exchanges, before
+    /// the Measure click's task reaches the logic thread (a silent sensor holds a tick for up
+    /// to a few request timeouts).
+    void AskStop();
 
     /// An item of the parameter grid's menu.
     void ParamMenuClick(ParamMenuAction action);

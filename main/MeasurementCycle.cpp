@@ -84,6 +84,7 @@ void MeasurementCycle::IdentifyForRun() {
 }
 
 void MeasurementCycle::Start() {
+    stopAsked_.store(false);
     IdentifyForRun();
     const int32_t mode = state_.benchModeCode;
     state_.measureMode.store(mode);

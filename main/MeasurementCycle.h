@@ -1,4 +1,5 @@
 #pragma once
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -49,6 +50,11 @@ class MeasurementCycle final : public bench::RunFrame {
     /// that ticks the run (veskactl: a signal). Null: only the Measure button stops.
     std::function<bool()> stopSignal;
 
+    /// A stop asked from another thread (the window's Measure click while a run goes on):
+    /// heard between the exchanges of the tick under way, before the click's own task runs.
+    /// Cleared when a run starts.
+    void AskStop() { stopAsked_.store(true); }
+
     /// The run state shared with the mode steps; read by tests and the export.
     bench::RunState run;
     int16_t resultRetryBudget = kRetryBudget;
@@ -64,7 +70,9 @@ class MeasurementCycle final : public bench::RunFrame {
     bool OpenEncoderPort() override;
     void EndRun() override;
     void SetTickInterval(int milliseconds) override;
-    bool StopPending() override { return run.stopRequested || (stopSignal && stopSignal()); }
+    bool StopPending() override {
+        return run.stopRequested || stopAsked_.load() || (stopSignal && stopSignal());
+    }
     bench::RunState& Run() override { return run; }
     const bench::ModeRow& Row() const override;
     acquire::SampleBuffer& Samples() override { return state_.samples; }
@@ -80,6 +88,8 @@ class MeasurementCycle final : public bench::RunFrame {
   private:
     void Start();
     void Stop();
+
+    std::atomic<bool> stopAsked_{false};
     void IdentifyForRun();
     void ReadProfile();
     void ShowRunExtremes();

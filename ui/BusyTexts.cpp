@@ -16,6 +16,7 @@ constexpr BusyRow kBusyRows[] = {
     {"Disconnecting…", lang::ProgramText::BusyDisconnecting},
     {"Measuring…", lang::ProgramText::BusyMeasuring},
     {"TimerMain", lang::ProgramText::BusyMeasuring},
+    {"Stopping the run…", lang::ProgramText::BusyStopping},
     {"Switching the stream…", lang::ProgramText::BusyStream},
     {"StreamDisplay", lang::ProgramText::BusyStreaming},
     {"Setting zero…", lang::ProgramText::BusyZero},

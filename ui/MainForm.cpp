@@ -338,8 +338,13 @@ void TFormMain::WireEvents() {
         const bool connecting = !main::SensorConnected(shown_.activity);
         Post(connecting ? "Connecting…" : "Disconnecting…", [](W& l) { l.ButtonConnectClick(); });
     });
-    connect(buttonMeasure_, &QPushButton::clicked, this,
-            on("Measuring…", [](W& l) { l.ButtonMeasureClick(); }));
+    connect(buttonMeasure_, &QPushButton::clicked, this, [this] {
+        const bool stopping = shown_.activity == main::Activity::Measuring ||
+                              shown_.activity == main::Activity::BenchRun;
+        // A run's tick may wait on a silent device: the stop is heard between its exchanges.
+        if (stopping && logic_ != nullptr) logic_->AskStop();
+        Post(stopping ? "Stopping the run…" : "Measuring…", [](W& l) { l.ButtonMeasureClick(); });
+    });
     connect(buttonStream_, &QPushButton::clicked, this,
             on("Switching the stream…", [](W& l) { l.ButtonStreamClick(); }));
     connect(buttonZero_, &QPushButton::clicked, this,

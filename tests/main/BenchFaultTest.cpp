@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <thread>
 
 #include "tests/main/VirtualBenchRig.h"
 
@@ -203,6 +204,24 @@ TEST_F(BenchFaultTest, AStopIsHeardBetweenTheRequestsToASilentSensor) {
     EXPECT_EQ(cycle.run.verdict.outcome, RunOutcome::Stopped) << cycle.run.verdict.reason;
     EXPECT_TRUE(StageAtRest());
     ExpectSensorSettingsRestored();
+}
+
+TEST_F(BenchFaultTest, AStopAskedFromTheWindowsThreadIsHeardByTheRunningTickAndNotByTheNextRun) {
+    StartUntil(bench::kModePoverka, [&] { return state.samples.Count() >= 50; });
+    bench.Sensor().SetSilent(true);
+    const uint64_t failedBefore = cycle.resultsFailed;
+    std::thread window([&] { cycle.AskStop(); });
+    window.join();
+    cycle.TimerMainTimer();
+    EXPECT_LE(cycle.resultsFailed, failedBefore + 1) << "the tick went on asking a silent sensor";
+    bench.Sensor().SetSilent(false);
+    cycle.ToggleMeasure();
+    EXPECT_EQ(cycle.run.verdict.outcome, RunOutcome::Stopped) << cycle.run.verdict.reason;
+    EXPECT_TRUE(StageAtRest());
+    // The next run starts without the old request.
+    StartUntil(bench::kModePoverka, [&] { return state.samples.Count() >= 20; });
+    EXPECT_TRUE(cycle.Running());
+    cycle.ToggleMeasure();
 }
 
 }  // namespace
