@@ -317,6 +317,29 @@ void ConcludeRunEnd(bench::RunState& run, RunEnd end, bool continuous) {
     }
 }
 
+/// Connects the headless window's logic to the sensor and the bench ports of the command
+/// line, a signal heard between a tick's exchanges; kExitOk, else the failure's exit code
+/// (the logic then closed).
+int ConnectBench(Session& session, HeadlessBench& b) {
+    // A signal is acknowledged at once; the run then stops at its next safe point.
+    SetInterruptNote(
+        "veskactl: stopping: the run ends at its next safe point; an upload or files under "
+        "way are finished first, and the stage is brought to rest\n");
+    b.logic.Measurement().stopSignal = [] { return Interrupted(); };
+    params::ConnectionState& conn = b.state.session.conn;
+    b.logic.FormCreate();
+    conn.portName = PortNameOfChoice(session.options.port);
+    conn.baudRate = session.options.baud;
+    conn.netAddress = session.options.address;
+    b.logic.ComboBoxMotorCOMChange(session.options.motorPort);
+    b.logic.ComboBoxEncoderCOMChange(session.options.encoderPort);
+    b.logic.ButtonConnectClick();
+    if (conn.connected) return kExitOk;
+    const int code = ConnectFailure(session, b);
+    b.logic.FormClose();
+    return code;
+}
+
 int ExitCodeOf(bench::RunOutcome outcome, RunEnd end, bool refused) {
     if (refused) return kExitUsage;
     if (end == RunEnd::Lost) return kExitIncomplete;
@@ -358,24 +381,8 @@ int RunBench(Session& session, const CommandArgs& args) {
     if (!store) return kExitStore;
 
     HeadlessBench b(session, parsed.yes);
-    // A signal is acknowledged at once; the run then stops at its next safe point.
-    SetInterruptNote(
-        "veskactl: stopping: the run ends at its next safe point; an upload or files under "
-        "way are finished first, and the stage is brought to rest\n");
-    b.logic.Measurement().stopSignal = [] { return Interrupted(); };
+    if (const int code = ConnectBench(session, b); code != kExitOk) return code;
     params::ConnectionState& conn = b.state.session.conn;
-    b.logic.FormCreate();
-    conn.portName = PortNameOfChoice(session.options.port);
-    conn.baudRate = session.options.baud;
-    conn.netAddress = session.options.address;
-    b.logic.ComboBoxMotorCOMChange(session.options.motorPort);
-    b.logic.ComboBoxEncoderCOMChange(session.options.encoderPort);
-    b.logic.ButtonConnectClick();
-    if (!conn.connected) {
-        const int code = ConnectFailure(session, b);
-        b.logic.FormClose();
-        return code;
-    }
 
     const std::string serial = std::to_string(conn.deviceInfo.serialNumber);
     int result = kExitOk;
@@ -436,21 +443,8 @@ struct BenchStepDriver::Parts {
 std::unique_ptr<BenchStepDriver> BenchStepDriver::Connect(Session& session, bool yes,
                                                           const std::string& outDir, int& code) {
     auto parts = std::make_unique<Parts>(session, yes);
-    HeadlessBench& b = parts->bench;
-    params::ConnectionState& conn = b.state.session.conn;
-    b.logic.FormCreate();
-    conn.portName = PortNameOfChoice(session.options.port);
-    conn.baudRate = session.options.baud;
-    conn.netAddress = session.options.address;
-    b.logic.ComboBoxMotorCOMChange(session.options.motorPort);
-    b.logic.ComboBoxEncoderCOMChange(session.options.encoderPort);
-    b.logic.ButtonConnectClick();
-    if (!conn.connected) {
-        code = ConnectFailure(session, b);
-        b.logic.FormClose();
-        return nullptr;
-    }
-    code = kExitOk;
+    code = ConnectBench(session, parts->bench);
+    if (code != kExitOk) return nullptr;
     return std::unique_ptr<BenchStepDriver>(new BenchStepDriver(session, std::move(parts), outDir));
 }
 
