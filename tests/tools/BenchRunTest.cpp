@@ -20,8 +20,7 @@
 #include <vector>
 
 #include "sim/VirtualBench.h"
-
-extern char** environ;
+#include "tests/tools/VeskactlChild.h"
 
 namespace {
 
@@ -31,18 +30,8 @@ using namespace std::chrono_literals;
 
 constexpr uint8_t kModeOfRunAddress = 0x07;
 
-struct CtlResult {
-    int exitCode = -1;
-    std::string out;
-    std::string err;
-};
-
-std::string ReadText(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
+using veska::testing::CtlResult;
+using veska::testing::ReadText;
 
 nlohmann::json ReadRecord(const std::string& path) {
     return nlohmann::json::parse(ReadText(path), nullptr, /*allow_exceptions=*/false);
@@ -50,61 +39,12 @@ nlohmann::json ReadRecord(const std::string& path) {
 
 /// A veskactl child with VESKA_USB=sim, its outputs in files of dir; it runs in cwd when
 /// one is given, and finds its COM ports in the port folder ports when one is given.
-class Child {
+class Child : public veska::testing::VeskactlChild {
   public:
     Child(const std::string& dir, const std::vector<std::string>& args, const std::string& cwd = {},
           const std::string& ports = {})
-        : outPath_(dir + "/stdout.txt"), errPath_(dir + "/stderr.txt") {
-        std::vector<std::string> words{VESKACTL_PATH};
-        words.insert(words.end(), args.begin(), args.end());
-        std::vector<char*> argv;
-        for (std::string& w : words) argv.push_back(w.data());
-        argv.push_back(nullptr);
-        // Everything the child needs is made before the fork: the test process has threads.
-        std::vector<std::string> env{"VESKA_USB=sim", "VESKA_TRACE=", "VESKA_PORTS=" + ports};
-        for (char** e = environ; *e != nullptr; ++e) {
-            const std::string entry = *e;
-            if (entry.rfind("VESKA_USB=", 0) != 0 && entry.rfind("VESKA_TRACE=", 0) != 0 &&
-                entry.rfind("VESKA_PORTS=", 0) != 0)
-                env.push_back(entry);
-        }
-        std::vector<char*> envp;
-        for (std::string& e : env) envp.push_back(e.data());
-        envp.push_back(nullptr);
-        const int out = ::open(outPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        const int err = ::open(errPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        pid_ = ::fork();
-        if (pid_ == 0) {
-            ::dup2(out, STDOUT_FILENO);
-            ::dup2(err, STDERR_FILENO);
-            if (!cwd.empty() && ::chdir(cwd.c_str()) != 0) ::_exit(126);
-            ::execve(argv[0], argv.data(), envp.data());
-            ::_exit(127);
-        }
-        ::close(out);
-        ::close(err);
+        : VeskactlChild(dir, args, {"VESKA_USB=sim", "VESKA_TRACE=", "VESKA_PORTS=" + ports}, cwd) {
     }
-    ~Child() {
-        if (pid_ > 0 && !waited_) {
-            ::kill(pid_, SIGKILL);
-            ::waitpid(pid_, nullptr, 0);
-        }
-    }
-
-    void Signal(int signal) const { ::kill(pid_, signal); }
-    CtlResult Wait() {
-        int status = 0;
-        ::waitpid(pid_, &status, 0);
-        waited_ = true;
-        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadText(outPath_),
-                ReadText(errPath_)};
-    }
-
-  private:
-    std::string outPath_;
-    std::string errPath_;
-    pid_t pid_ = -1;
-    bool waited_ = false;
 };
 
 class BenchRunTest : public ::testing::Test {

@@ -17,80 +17,30 @@
 #include <thread>
 #include <vector>
 
-extern char** environ;
+#include "tests/tools/VeskactlChild.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
-std::string ReadText(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
+using veska::testing::CtlResult;
+using veska::testing::ReadText;
+
+std::vector<std::string> OnItsOwnBench(const std::string& dir, std::vector<std::string> args) {
+    const std::vector<std::string> bench{"--simulate", "--time-scale", "20", "--language",
+                                         dir + "/lang"};
+    args.insert(args.begin(), bench.begin(), bench.end());
+    return args;
 }
 
-struct CtlResult {
-    int exitCode = -1;
-    std::string out;
-    std::string err;
-};
-
-/// A veskactl child on its own virtual bench (--simulate), outputs in files of dir.
-class Child {
+/// A veskactl child on its own virtual bench (--simulate), in dir, its store below dir.
+class Child : public veska::testing::VeskactlChild {
   public:
     Child(const std::string& dir, const std::vector<std::string>& args)
-        : outPath_(dir + "/stdout.txt"), errPath_(dir + "/stderr.txt") {
-        std::vector<std::string> words{VESKACTL_PATH, "--simulate", "--time-scale",
-                                       "20",          "--language", dir + "/lang"};
-        words.insert(words.end(), args.begin(), args.end());
-        std::vector<char*> argv;
-        for (std::string& w : words) argv.push_back(w.data());
-        argv.push_back(nullptr);
-        std::vector<std::string> env{"VESKA_USB=sim", "VESKA_TRACE=", "XDG_DATA_HOME=" + dir};
-        for (char** e = environ; *e != nullptr; ++e) {
-            const std::string entry = *e;
-            if (entry.rfind("VESKA_", 0) != 0 && entry.rfind("XDG_DATA_HOME=", 0) != 0)
-                env.push_back(entry);
-        }
-        std::vector<char*> envp;
-        for (std::string& e : env) envp.push_back(e.data());
-        envp.push_back(nullptr);
-        const int out = ::open(outPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        const int err = ::open(errPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        pid_ = ::fork();
-        if (pid_ == 0) {
-            ::dup2(out, STDOUT_FILENO);
-            ::dup2(err, STDERR_FILENO);
-            if (::chdir(dir.c_str()) != 0) ::_exit(126);
-            ::execve(argv[0], argv.data(), envp.data());
-            ::_exit(127);
-        }
-        ::close(out);
-        ::close(err);
-    }
-    ~Child() {
-        if (pid_ > 0 && !waited_) {
-            ::kill(pid_, SIGKILL);
-            ::waitpid(pid_, nullptr, 0);
-        }
-    }
-    void Signal(int signal) const { ::kill(pid_, signal); }
-    std::string ErrSoFar() const { return ReadText(errPath_); }
-    CtlResult Wait() {
-        int status = 0;
-        ::waitpid(pid_, &status, 0);
-        waited_ = true;
-        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadText(outPath_),
-                ReadText(errPath_)};
-    }
-
-  private:
-    std::string outPath_;
-    std::string errPath_;
-    pid_t pid_ = -1;
-    bool waited_ = false;
+        : VeskactlChild(dir, OnItsOwnBench(dir, args),
+                        {"VESKA_USB=sim", "VESKA_TRACE=", "VESKA_PORTS=", "XDG_DATA_HOME=" + dir},
+                        dir) {}
 };
 
 class SequenceCommandTest : public ::testing::Test {
