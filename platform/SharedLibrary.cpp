@@ -5,7 +5,9 @@
 namespace veska::platform {
 
 SharedLibrary::SharedLibrary(const std::string& path) {
-    handle_ = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    // Never unmapped: a driver library may keep threads and objects of its own past the
+    // last close, and code that vanishes under them is a crash at exit.
+    handle_ = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
     if (handle_ == nullptr) {
         const char* why = ::dlerror();
         error_ = why != nullptr ? why : "cannot load " + path;
