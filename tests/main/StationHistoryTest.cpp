@@ -9,6 +9,7 @@
 
 #include "main/StationHistory.h"
 #include "results/OpenStore.h"
+#include "tests/support/ScratchStore.h"
 
 namespace veska::main {
 
@@ -20,15 +21,7 @@ using results::Outcome;
 class StationHistoryTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        folder_ = fs::temp_directory_path() /
-                  ("veska_history_" + std::to_string(::getpid()) + "_" +
-                   ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(folder_);
-        fs::create_directories(folder_);
-        std::string error;
-        store_ = results::OpenStore("sqlite:" + (folder_ / "results.sqlite").string(), error);
-        ASSERT_TRUE(store_) << error;
-
+        ASSERT_TRUE(store_) << scratch_.error;
         unit_.runId = unit_.unitId = results::NewRunId();
         unit_.operatorName = "Ada";
         unit_.sensor = {20, 4711, 3, 80, 50};
@@ -61,10 +54,9 @@ class StationHistoryTest : public ::testing::Test {
             ASSERT_TRUE(store_->Put(*r).Kept());
         }
     }
-    void TearDown() override { fs::remove_all(folder_); }
-
-    fs::path folder_;
-    std::unique_ptr<results::ResultStore> store_;
+    veska::testing::ScratchStore scratch_{"veska_history_"};
+    const fs::path& folder_ = scratch_.folder;
+    std::unique_ptr<results::ResultStore>& store_ = scratch_.store;
     results::RunResult unit_, step_, loose_, other_;
 };
 

@@ -13,6 +13,7 @@
 #include "report/Certificate.h"
 #include "report/ChartPicture.h"
 #include "results/OpenStore.h"
+#include "tests/support/ScratchStore.h"
 
 namespace veska::report {
 
@@ -28,15 +29,7 @@ results::StoredFile FileOf(const std::string& name, const std::string& text) {
 class CertificateTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        folder_ = fs::temp_directory_path() /
-                  ("veska_certificate_" + std::to_string(::getpid()) + "_" +
-                   ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(folder_);
-        fs::create_directories(folder_);
-        std::string error;
-        store_ = results::OpenStore("sqlite:" + (folder_ / "results.sqlite").string(), error);
-        ASSERT_TRUE(store_) << error;
-
+        ASSERT_TRUE(store_) << scratch_.error;
         unit_.runId = results::NewRunId();
         unit_.unitId = unit_.runId;
         unit_.station = "Line 3";
@@ -76,10 +69,9 @@ class CertificateTest : public ::testing::Test {
             ASSERT_TRUE(store_->Put(*r).Kept());
         }
     }
-    void TearDown() override { fs::remove_all(folder_); }
-
-    fs::path folder_;
-    std::unique_ptr<results::ResultStore> store_;
+    veska::testing::ScratchStore scratch_{"veska_certificate_"};
+    const fs::path& folder_ = scratch_.folder;
+    std::unique_ptr<results::ResultStore>& store_ = scratch_.store;
     results::RunResult unit_;
     std::vector<std::string> stepIds_;
 };
