@@ -53,6 +53,7 @@ struct ModeRow {
     acquire::StreamConversion stream;  ///< what a stream sample does in this mode
     acquire::ValueLabel streamLabel;   ///< LabelRast while this mode streams
     bool statusStream;                 ///< the mode streams 3-byte status samples
+    bool runsUntilStopped;             ///< the run never ends by itself (plain modes, Pulse, ...)
 };
 
 /// The modes in the order of the bench form's list (item 0 is "Line").
@@ -63,6 +64,9 @@ const ModeRow* FindMode(int32_t code);
 int32_t ModeCodeOfItem(int index);
 /// The list item of a code; -1 when the code has none.
 int ModeItemOfCode(int32_t code);
+/// True for a code whose run never ends by itself: a mode that runs until it is stopped, and
+/// a code that is no mode (its run has no steps).
+bool RunsUntilStopped(int32_t code);
 /// Codes 128..148: the factory bench's own modes.
 bool IsBenchMode(int32_t code);
 

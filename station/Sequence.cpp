@@ -141,6 +141,12 @@ SequenceStep StepOf(const std::string& source, const toml::table& table) {
     if (step.seconds && (*step.seconds <= 0.0 || *step.seconds > 86400.0)) {
         Fail(source, *table.get("seconds"), "seconds must be above 0 and at most 86400");
     }
+    // A mode that never ends by itself would hold the station until someone stops it.
+    if (!step.seconds && bench::RunsUntilStopped(step.modeCode)) {
+        Fail(source, table,
+             "step '" + step.name + "': " + std::string(row->caption) +
+                 " runs until it is stopped; give it seconds");
+    }
     if (const toml::node* stop = table.get("stop_on_fail")) {
         if (!stop->is_boolean()) Fail(source, *stop, "stop_on_fail must be true or false");
         step.stopOnFail = stop->as_boolean()->get();

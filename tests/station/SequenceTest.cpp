@@ -94,7 +94,10 @@ TEST(SequenceFile, MistakesAreNamedWithTheirPlace) {
          "'f' is judged twice"},
         {"name = \"x\"\n[[step]]\nmode = \"Line\"\nseconds = 0\n", "seconds must be above 0"},
         {"name = \"x\"\ntypes = [20, \"a\"]\n[[step]]\nmode = \"Line\"\n", "types holds whole"},
-        {"name = \"x\"\n[[step]]\nmode = \"Line\"\nstop_on_fail = 1\n", "true or false"},
+        {"name = \"x\"\n[[step]]\nmode = \"Poverka\"\nstop_on_fail = 1\n", "true or false"},
+        // A mode that never ends by itself would hold the station without a time limit.
+        {"name = \"x\"\n[[step]]\nmode = \"AL_Check\"\n",
+         "test.toml:2:1: step 'AL_Check': AL_Check runs until it is stopped; give it seconds"},
         {"name = \"x\"\n[[step]\nmode = \"Line\"\n", "test.toml:2:"},
         {"name = \"x\"\nname = \"y\"\n", "test.toml:2:"},
         {"\xff\xfe", "test.toml:1:"},

@@ -22,10 +22,6 @@ enum class RunEnd {
 /// "self", "time limit", "interrupted", "failure", "sensor lost".
 const char* RunEndName(RunEnd end);
 
-/// True for the modes that run until they are stopped: the plain modes, Pulse, AL_Check,
-/// Laser_Adjustment. A mode without bound steps never ends by itself either.
-bool RunsUntilStopped(int32_t code);
-
 /// The mode a command-line word names: a caption of the mode list (compared without regard
 /// to case) or a mode code in decimal. Null when it names none.
 const bench::ModeRow* ResolveMode(const std::string& word);

@@ -34,20 +34,6 @@ const char* RunEndName(RunEnd end) {
     return "failure";
 }
 
-bool RunsUntilStopped(int32_t code) {
-    switch (code) {
-        case bench::kModeLine:
-        case bench::kModeNonline:
-        case bench::kModeTemperature:
-        case bench::kModePulse:
-        case bench::kModeAlCheck:
-        case bench::kModeLaserAdjustment:
-            return true;
-        default:
-            return false;
-    }
-}
-
 const bench::ModeRow* ResolveMode(const std::string& word) {
     for (const bench::ModeRow& row : bench::ModeList()) {
         if (SameWord(row.caption, word)) return &row;

@@ -142,18 +142,10 @@ int RunSequence(Session& session, const CommandArgs& args) {
     if (const std::string problem = ParseSequenceArgs(args, parsed); !problem.empty()) {
         return session.Fail(kExitUsage, problem);
     }
-    if (parsed.station.empty()) parsed.station = HostStationName();
+    if (parsed.station.empty()) parsed.station = main::HostStationName();
     std::string error;
     const std::optional<station::Sequence> sequence = station::LoadSequenceFile(parsed.file, error);
     if (!sequence) return session.Fail(kExitFile, "sequence: " + error);
-    // A mode that never ends by itself would hold the station until someone stops it.
-    for (const station::SequenceStep& step : sequence->steps) {
-        if (!step.seconds && RunsUntilStopped(step.modeCode)) {
-            return session.Fail(kExitFile, "sequence: " + parsed.file + ": step '" + step.name +
-                                               "': " + step.mode +
-                                               " runs until it is stopped; give it seconds");
-        }
-    }
 
     auto store = OpenResultsStore(session, "sequence");
     if (!store) return kExitStore;
