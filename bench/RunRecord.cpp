@@ -105,4 +105,10 @@ std::string RunEndLine(const ModeRow& row, const RunState& run) {
     return line;
 }
 
+void ConcludeTimeLimit(RunState& run, bool endsByItself) {
+    if (endsByItself) {
+        run.Conclude(RunOutcome::Stopped, "the time limit ran out before the mode ended its run");
+    }
+}
+
 }  // namespace veska::bench

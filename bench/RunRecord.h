@@ -44,6 +44,10 @@ nlohmann::ordered_json RecordJson(const RunRecord& record, const params::Connect
 /// The record as the text of its file (two-space indentation, a line end at the end).
 std::string RecordText(const nlohmann::ordered_json& record);
 
+/// A run stopped by its time limit: one of a mode that ends by itself did not reach its end
+/// and is stopped; one of a mode that runs until stopped keeps its outcome.
+void ConcludeTimeLimit(RunState& run, bool endsByItself);
+
 /// The run's end for the operator: "<caption>: <outcome>" with the reason, the figure of a
 /// verification and the table's state of a calibration.
 std::string RunEndLine(const ModeRow& row, const RunState& run);

@@ -55,7 +55,9 @@ class BenchAnalogRunTest : public ::testing::Test {
         const std::string prefix = "1234_" + caption + "_";
         for (const auto& entry : fs::directory_iterator(dir / "runs")) {
             const std::string name = entry.path().filename().string();
-            if (name.rfind(prefix, 0) == 0 && entry.path().extension() == ".json") {
+            // Not a chart's data file ("<image>.chart.json"), which lies beside.
+            if (name.rfind(prefix, 0) == 0 && entry.path().extension() == ".json" &&
+                entry.path().stem().extension() != ".chart") {
                 return entry.path();
             }
         }

@@ -144,7 +144,13 @@ TEST_F(BenchRunTest, AVerificationWritesItsReportItsImageAndItsRecord) {
 
     const std::string pvk = dir + "/runs/" + stem + "_Digital.pvk";
     const std::string bmp = dir + "/runs/" + stem + "_Digital_pvk.bmp";
-    EXPECT_EQ(record["files"], nlohmann::json::array({pvk, bmp}));
+    // The report chart's data lies beside its image, for the store to draw it again.
+    const std::string chart = dir + "/runs/" + stem + "_Digital_pvk.chart.json";
+    EXPECT_EQ(record["files"], nlohmann::json::array({pvk, bmp, chart}));
+    const nlohmann::json picture = nlohmann::json::parse(ReadText(chart), nullptr, false);
+    ASSERT_TRUE(picture.is_object()) << chart;
+    EXPECT_EQ(picture["title"], "s/n 1234");
+    EXPECT_FALSE(picture["values"].empty());
     EXPECT_EQ(ReadText(pvk).rfind("0.050000\n", 0), 0u);
     const std::string image = ReadText(bmp);
     ASSERT_EQ(image.size(), 54u + 800u * 3u * 400u);

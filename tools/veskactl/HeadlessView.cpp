@@ -122,10 +122,7 @@ bool HeadlessView::SaveChartImage(const std::string& path, int width, int height
         err_ << "veskactl: the chart image " << path << " could not be drawn\n";
         return false;
     }
-    if (platform::ReplaceFile(path, image, reason)) {
-        savedCharts_.emplace_back(path, chart_);
-        return true;
-    }
+    if (platform::ReplaceFile(path, image, reason)) return true;
     err_ << "veskactl: the chart image " << path << " was not written: " << reason << '\n';
     return false;
 }
@@ -137,7 +134,6 @@ void HeadlessView::ChartAddPoints(const float* values, int count, int, main::Poi
 
 void HeadlessView::ClearProblems() {
     problems_.clear();
-    savedCharts_.clear();
     refused_ = false;
     answers_.ClearRetries();
     status_.clear();

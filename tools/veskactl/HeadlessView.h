@@ -21,7 +21,7 @@ namespace veska::tools {
 /// three times with --yes (else Cancel), prints the run's state line, answers the save dialogs with
 /// files in the run's output folder (report files and images too) and keeps what the run shows
 /// (value label, read-outs, progress bar) for the progress lines, and the chart's points for the
-/// report image (report/ChartDrawing.h), remembered per image written. Everything else is shown
+/// report image (report/ChartDrawing.h). Everything else is shown
 /// nowhere.
 class HeadlessView final : public main::NullMainView {
   public:
@@ -87,10 +87,6 @@ class HeadlessView final : public main::NullMainView {
     void ChartSetBottomScale(double unitsPerPoint) override { chart_.bottomScale = unitsPerPoint; }
     /// The chart as the report image will show it.
     const report::ChartPicture& Chart() const { return chart_; }
-    /// The charts of the report images written since the last ClearProblems, by image path.
-    const std::vector<std::pair<std::string, report::ChartPicture>>& SavedCharts() const {
-        return savedCharts_;
-    }
 
     // What the run showed.
     const std::string& ValueText() const { return value_; }
@@ -128,7 +124,6 @@ class HeadlessView final : public main::NullMainView {
     bool refused_ = false;
     std::map<params::IdentityLabel, std::string> labels_;
     report::ChartPicture chart_;  ///< the chart's texts and points since the last ChartClear
-    std::vector<std::pair<std::string, report::ChartPicture>> savedCharts_;
 };
 
 }  // namespace veska::tools
