@@ -12,6 +12,7 @@
 #include "link/PortSelection.h"
 #include "link/Status.h"
 #include "main/MeasurementCycle.h"
+#include "main/StationDesk.h"
 #include "main/SensorIdentity.h"
 #include "main/StreamController.h"
 #include "params/ParamCodings.h"
@@ -24,6 +25,18 @@
 
 namespace veska::main {
 namespace {
+
+/// After an event that may have ended a run, the station starts its next step.
+class StationTurn {
+  public:
+    explicit StationTurn(StationDesk& desk) : desk_(desk) {}
+    ~StationTurn() { desk_.Continue(); }
+    StationTurn(const StationTurn&) = delete;
+    StationTurn& operator=(const StationTurn&) = delete;
+
+  private:
+    StationDesk& desk_;
+};
 
 constexpr const char* kAdapterPortName = "\\\\.\\USB_PELRIN";
 constexpr const char* kStartPort = "COM4";
@@ -60,6 +73,7 @@ MainWindow::MainWindow(ProgramState& state, MainView& view, platform::Clock& clo
     stream_ = std::make_unique<StreamController>(state_, view_, window_, clock_);
     measurement_ = std::make_unique<MeasurementCycle>(state_, view_, window_, clock_, *stream_,
                                                       bench_.devices, modeSteps_);
+    station_ = std::make_unique<StationDesk>(state_, *measurement_, window_, view_);
 }
 
 MainWindow::~MainWindow() = default;
@@ -140,6 +154,8 @@ void MainWindow::FormShow() { view_.ShowAboutBox(); }
 void MainWindow::AnimationDone(uint32_t request) { window_.AnimationDone(request); }
 
 void MainWindow::FormClose() {
+    // A unit under way ends aborted, and is stored so, before anything closes.
+    station_->Stop();
     if (stream_->Running()) stream_->StopForTeardown();
     if (state_.session.conn.portName == kAdapterPortName) link::SwitchAdapterLine(usb_, clock_, 0);
     (void)state_.session.sensor.ClosePort();
@@ -206,6 +222,7 @@ void MainWindow::ShowNoIdentity() {
 }
 
 void MainWindow::ButtonConnectClick() {
+    const StationTurn turn(*station_);
     view_.ChartClear();
     view_.SetTimerEnabled(Timer::TimerAnswer, false);
     if (!state_.session.conn.connected) {
@@ -273,6 +290,7 @@ void MainWindow::Disconnect() {
 }
 
 void MainWindow::TimerAnswerTimer() {
+    const StationTurn turn(*station_);
     params::ConnectionState& conn = state_.session.conn;
     if (conn.answerStatus != 0 && conn.previousAnswerStatus != 0) {
         window_.Resize(false);
@@ -458,8 +476,14 @@ void MainWindow::YAutomaticScalingClick() {
 
 // ---- Measurement and stream ------------------------------------------------------------
 
-void MainWindow::ButtonMeasureClick() { measurement_->ToggleMeasure(); }
-void MainWindow::TimerMainTimer() { measurement_->TimerMainTimer(); }
+void MainWindow::ButtonMeasureClick() {
+    measurement_->ToggleMeasure();
+    station_->Continue();
+}
+void MainWindow::TimerMainTimer() {
+    measurement_->TimerMainTimer();
+    station_->Continue();
+}
 void MainWindow::ButtonStreamClick() { stream_->ButtonStreamClick(); }
 void MainWindow::StreamDisplayTick() { stream_->DisplayTick(); }
 bool MainWindow::MeasurementRunning() const { return measurement_->Running(); }

@@ -25,6 +25,7 @@ class ParamFileCommands;
 namespace veska::main {
 
 class MeasurementCycle;
+class StationDesk;
 class StreamController;
 
 /// The actions of the parameter grid's menu and its file items.
@@ -168,6 +169,8 @@ class MainWindow {
 
     link::TMORLAInterface& Sensor() { return state_.session.sensor; }
     MeasurementCycle& Measurement() { return *measurement_; }
+    /// The production station: sequences run in the window, and the store of every run.
+    StationDesk& Station() { return *station_; }
     StreamController& Stream() { return *stream_; }
     ProgramState& State() { return state_; }
     bool DebugBuild() const { return options_.debugBuild; }
@@ -205,6 +208,7 @@ class MainWindow {
     std::unique_ptr<params::ParamFileCommands> paramFiles_;
     std::unique_ptr<StreamController> stream_;
     std::unique_ptr<MeasurementCycle> measurement_;
+    std::unique_ptr<StationDesk> station_;
     WindowState window_;
     LinkStatus linkStatus_;
     std::optional<ConnectChoice> lastConnect_;

@@ -32,7 +32,8 @@ const bench::ModeRow& RowOf(int32_t mode) {
                                             acquire::kLabelNone,
                                             acquire::StreamConversion::None,
                                             acquire::kLabelNone,
-                                            false};
+                                            false,
+                                            true};
     return row != nullptr ? *row : kNoMode;
 }
 
@@ -100,6 +101,9 @@ void MeasurementCycle::Start() {
     run.activity.clear();
     run.expectedSamples = 0;
     run.stopRequested = false;
+    timeLimitReached_ = false;
+    (void)runView_.TakeWritten();
+    (void)runView_.TakeProblems();
     motorOpened_ = false;
     runStartedAt_ = std::chrono::system_clock::now();
     run.stem = UniqueStem(bench::RunFileStem(state_.session.conn.deviceInfo.serialNumber,
@@ -116,16 +120,16 @@ void MeasurementCycle::Start() {
     runView_.ShowRunState("");
     SetTickInterval(1);
 
-    view_.ChartClear();
-    view_.ChartSetTitle("", false);
+    runView_.ChartClear();
+    runView_.ChartSetTitle("", false);
     // Modes that plot a plain value name it with its unit; the others leave the titles empty
     // for their own steps.
     runUnit_ = acquire::UnitOf(RowOf(mode).label);
     const auto [leftTitle, bottomTitle] = acquire::AxisTitlesFor(runUnit_, state_.texts);
-    view_.ChartSetAxisTitles(leftTitle, bottomTitle);
-    view_.ChartSetFoot("");
+    runView_.ChartSetAxisTitles(leftTitle, bottomTitle);
+    runView_.ChartSetFoot("");
     runStartTick_ = rateShownTick_ = clock_.TickCount();
-    view_.ChartSetStatistics(acquire::ChartStatistics{
+    runView_.ChartSetStatistics(acquire::ChartStatistics{
         false, {}, runUnit_, 0.0, acquire::StatisticsWordsOf(state_.texts, false)});
 
     window_.Enter(RowOf(mode).code >= bench::kModePulse ? Activity::BenchRun : Activity::Measuring);
@@ -135,7 +139,7 @@ void MeasurementCycle::Start() {
     run.encoderRecorded = false;
 
     run.firstTickPending = true;
-    if (!state_.xAutoScale) view_.SetBottomAxisRange(0.0, 25.0);
+    if (!state_.xAutoScale) runView_.SetBottomAxisRange(0.0, 25.0);
 
     state_.samples.Reset();
     state_.samples.StampTimes(clock_);  // polled: each sample keeps the time it was taken
@@ -146,9 +150,9 @@ void MeasurementCycle::Start() {
 
     devices_.encoder.SetLineRate(kEncoderRunRate);
 
-    view_.SetBottomAxisAutomatic(state_.xAutoScale);
-    view_.SetLeftAxisAutomatic(state_.yAutoScale);
-    if (!state_.yAutoScale) view_.SetLeftAxisRange(0.0, state_.session.conn.measuringRange);
+    runView_.SetBottomAxisAutomatic(state_.xAutoScale);
+    runView_.SetLeftAxisAutomatic(state_.yAutoScale);
+    if (!state_.yAutoScale) runView_.SetLeftAxisRange(0.0, state_.session.conn.measuringRange);
 
     // The stage timing of the run, from the range and the record the identity chose.
     run.timing = bench::ComputeMotionTiming(state_.motorTable, state_.session.conn.motorRecord,
@@ -186,8 +190,21 @@ void MeasurementCycle::Stop() {
     if (mode_ != nullptr) mode_->Stop(*this);
     mode_ = nullptr;
     run.activity.clear();
+    if (timeLimitReached_) {
+        bench::ConcludeTimeLimit(run, !RunsUntilStopped());
+    } else if (run.stopRequested && !RunsUntilStopped()) {
+        // A run stopped before its own end measured nothing it could claim.
+        run.Conclude(bench::RunOutcome::Stopped, stopSignal && stopSignal()
+                                                     ? "stopped by a signal"
+                                                     : "stopped by the operator");
+    }
+    // The data of each report chart lies beside its image.
+    for (std::string& file : runView_.TakeWritten()) run.files.push_back(std::move(file));
+    for (std::string& note : runView_.TakeProblems()) run.notes.push_back(std::move(note));
+    const bench::RunRecord record =
+        RecordOfRun(timeLimitReached_ ? "time limit" : run.stopRequested ? "stopped" : "self");
     if (benchRun) {
-        if (writeRunRecords) WriteRunRecord();
+        if (writeRunRecords) WriteRunRecord(record);
         runView_.ShowRunState(bench::RunEndLine(Row(), run));
     }
 
@@ -196,6 +213,21 @@ void MeasurementCycle::Stop() {
     devices_.motor.Close();
     devices_.encoder.Close();
     devices_.board.Stop();
+    if (runEnded) runEnded(record);
+}
+
+bool MeasurementCycle::RunsUntilStopped() const {
+    return bench::RunsUntilStopped(Row().code) || steps_.Find(Row().code) == nullptr;
+}
+
+bench::RunRecord MeasurementCycle::RecordOfRun(std::string end) const {
+    bench::RunRecord record;
+    record.row = &Row();
+    record.end = std::move(end);
+    record.started = bench::IsoUtc(runStartedAt_);
+    record.ended = bench::IsoUtc(std::chrono::system_clock::now());
+    record.secondsLimit = secondsLimit;
+    return record;
 }
 
 void MeasurementCycle::AbandonRun() {
@@ -208,6 +240,8 @@ void MeasurementCycle::AbandonRun() {
     devices_.board.Stop();
     mode_ = nullptr;
     running_ = false;
+    run.Conclude(bench::RunOutcome::Error, "sensor lost: the sensor stopped answering");
+    if (runEnded) runEnded(RecordOfRun("sensor lost"));
 }
 
 void MeasurementCycle::LeaveStageAtRest() {
@@ -225,8 +259,14 @@ void MeasurementCycle::TimerMainTimer() {
     view_.SetTimerEnabled(Timer::TimerMain, false);
 
     if (mode_ != nullptr) mode_->Tick(*this);
+    // A run with a time limit is stopped as the Measure button does once it ran that long.
+    if (running_ && secondsLimit &&
+        clock_.TickCount() - runStartTick_ >= static_cast<uint32_t>(*secondsLimit * 1000.0)) {
+        timeLimitReached_ = true;
+        ToggleMeasure();
+    }
 
-    view_.ChartRepaint();
+    runView_.ChartRepaint();
     if (clock_.TickCount() - rateShownTick_ >= kRateShowIntervalMs) {
         ShowRunRate();
         ShowActivity();
@@ -246,7 +286,7 @@ void MeasurementCycle::ShowRunRate() {
     const uint32_t elapsed = now - runStartTick_;
     // While the run goes on the status bar names its rate; the chart names it once it ended.
     const double rate = elapsed > 0 && !running_ ? 1000.0 * run.pointNumber / elapsed : 0.0;
-    view_.ChartSetStatistics(acquire::ChartStatistics{
+    runView_.ChartSetStatistics(acquire::ChartStatistics{
         false, {}, runUnit_, rate, acquire::StatisticsWordsOf(state_.texts, false)});
 }
 
@@ -279,12 +319,7 @@ void MeasurementCycle::ShowActivity() {
     runView_.ShowRunState(text);
 }
 
-void MeasurementCycle::WriteRunRecord() {
-    bench::RunRecord record;
-    record.row = &Row();
-    record.end = run.stopRequested ? "stopped" : "self";
-    record.started = bench::IsoUtc(runStartedAt_);
-    record.ended = bench::IsoUtc(std::chrono::system_clock::now());
+void MeasurementCycle::WriteRunRecord(const bench::RunRecord& record) {
     const std::filesystem::path folder =
         run.files.empty() ? std::filesystem::path(runView_.ReportImagePath(""))
                           : std::filesystem::path(run.files.front()).parent_path();
@@ -313,12 +348,12 @@ void MeasurementCycle::ReadProfile() {
     conn.linkStatus.store(status);
     if (status != link::kStatusOk) return;
 
-    view_.ChartClear();
+    runView_.ChartClear();
     if (longProfile) {
         const int pixels = std::min<int>(n / 2, bench::RunState::kProfileEntries);
         for (int i = 0; i < pixels; ++i) {
             const int32_t v = run.profileCopy[2 * i] + 256 * run.profileCopy[2 * i + 1];
-            view_.ChartAddPoint(v, std::to_string(i), PointColour::Red);
+            runView_.ChartAddPoint(v, std::to_string(i), PointColour::Red);
             if (run.captureProfile) {
                 run.profileSamples[i] = v;
                 run.profileLast = i;

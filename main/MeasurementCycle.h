@@ -3,10 +3,13 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "bench/RunFrame.h"
+#include "bench/RunRecord.h"
 #include "main/MainView.h"
+#include "main/RunFileView.h"
 #include "main/ProgramState.h"
 #include "main/WindowState.h"
 #include "platform/Clock.h"
@@ -41,6 +44,20 @@ class MeasurementCycle final : public bench::RunFrame {
     /// The window writes each bench run's record ("<stem>.json") beside the run's first
     /// file, or where the reports go when it wrote none. veskactl writes its own.
     bool writeRunRecords = false;
+
+    /// Stops each run after this long [s] as the Measure button does (a station step's
+    /// seconds); a mode that would have ended by itself then ends stopped. nullopt: no limit.
+    std::optional<double> secondsLimit;
+
+    /// Told of the end of every run, last, with how it ended ("self", "stopped", "time
+    /// limit", "sensor lost"); run holds its outcome and files. On the logic thread.
+    std::function<void(const bench::RunRecord& record)> runEnded;
+
+    /// In a station run the report files go into this folder without a question; nullopt:
+    /// the window asks.
+    void SetReportFolder(std::optional<std::string> folder) {
+        runView_.SetFolder(std::move(folder));
+    }
 
     /// Replaces the run start's identity refresh (tests count it); when null the start
     /// refreshes the identity as the connect sequence does (RefreshIdentity).
@@ -100,7 +117,11 @@ class MeasurementCycle final : public bench::RunFrame {
     /// stem, numbered when a record of that stem lies where the run's files go.
     std::string UniqueStem(const std::string& stem);
     /// The bench run's record beside its files (writeRunRecords).
-    void WriteRunRecord();
+    void WriteRunRecord(const bench::RunRecord& record);
+    /// The record of the run ending now, ended as end says.
+    bench::RunRecord RecordOfRun(std::string end) const;
+    /// The running mode never ends its run by itself.
+    bool RunsUntilStopped() const;
     /// A run that opened the motor port and did not end by itself at rest: ends a move that
     /// may be under way (bench::StopStage). A stage that does not come to rest makes the run
     /// an error and says so.
@@ -108,7 +129,7 @@ class MeasurementCycle final : public bench::RunFrame {
 
     ProgramState& state_;
     MainView& view_;
-    bench::RunView& runView_;  ///< the same view, for what a run shows
+    RunFileView runView_;  ///< the same view for what a run shows, keeping its charts' data
     WindowState& window_;
     platform::Clock& clock_;
     StreamController& stream_;
@@ -124,6 +145,7 @@ class MeasurementCycle final : public bench::RunFrame {
     std::string activityOf_;     ///< the activity that text named
     std::string lastStem_;       ///< the file stem of the last run
     bool motorOpened_ = false;   ///< the run opened the motor port
+    bool timeLimitReached_ = false;  ///< secondsLimit stopped the run
 };
 
 }  // namespace veska::main

@@ -15,13 +15,6 @@ std::string Number(double value) {
     return text;
 }
 
-std::string Limits(const results::Measurement& m) {
-    if (m.low && m.high) return Number(*m.low) + " … " + Number(*m.high);
-    if (m.low) return "≥ " + Number(*m.low);
-    if (m.high) return "≤ " + Number(*m.high);
-    return "";
-}
-
 void Join(std::string& into, const std::string& part) {
     if (part.empty()) return;
     if (!into.empty()) into += "; ";
@@ -29,6 +22,19 @@ void Join(std::string& into, const std::string& part) {
 }
 
 }  // namespace
+
+std::string FigureText(const results::Measurement& m) {
+    std::string figure = m.name + " " + (m.value ? Number(*m.value) : "-");
+    if (!m.unit.empty()) figure += " " + m.unit;
+    return figure;
+}
+
+std::string LimitsText(const results::Measurement& m) {
+    if (m.low && m.high) return Number(*m.low) + " … " + Number(*m.high);
+    if (m.low) return "≥ " + Number(*m.low);
+    if (m.high) return "≤ " + Number(*m.high);
+    return "";
+}
 
 std::optional<std::vector<HistoryRow>> SensorHistory(results::ResultStore& store, int serial,
                                                      size_t limit, std::string& error) {
@@ -48,10 +54,8 @@ std::optional<std::vector<HistoryRow>> SensorHistory(results::ResultStore& store
         row.sequence = r.sequence;
         row.step = r.step.empty() && !r.mode.empty() ? r.mode : r.step;
         for (const results::Measurement& m : r.measurements) {
-            std::string figure = m.name + " " + (m.value ? Number(*m.value) : "-");
-            if (!m.unit.empty()) figure += " " + m.unit;
-            Join(row.figure, figure);
-            Join(row.limits, Limits(m));
+            Join(row.figure, FigureText(m));
+            Join(row.limits, LimitsText(m));
         }
         row.outcome = results::OutcomeName(r.outcome);
         row.operatorName = r.operatorName;

@@ -20,6 +20,11 @@ struct HistoryRow {
     std::string operatorName;
 };
 
+/// A measurement as the operator reads it: "figure_percent 0.052 %" ("-" for no value).
+std::string FigureText(const results::Measurement& m);
+/// Its limits: "≤ 0.1", "≥ -0.1", "-0.02 … 0.02"; empty without limits.
+std::string LimitsText(const results::Measurement& m);
+
 /// The stored runs of one sensor, newest first, at most limit (0: all). nullopt with error
 /// set when the store cannot be read.
 std::optional<std::vector<HistoryRow>> SensorHistory(results::ResultStore& store, int serial,

@@ -1,7 +1,10 @@
 #include "main/StoredRuns.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <filesystem>
 
 #include "platform/FileIo.h"
@@ -60,6 +63,36 @@ std::vector<results::Measurement> UnjudgedMeasurements(
         measurements.push_back(std::move(m));
     }
     return measurements;
+}
+
+std::string HostStationName() {
+    char name[256] = {};
+    if (::gethostname(name, sizeof name - 1) != 0 || name[0] == '\0') return "station";
+    return name;
+}
+
+std::string LoginName() {
+    const char* user = std::getenv("USER");
+    return user != nullptr && *user != '\0' ? user : "unknown";
+}
+
+results::RunResult BenchRunResult(const bench::RunRecord& record, const bench::RunState& run,
+                                  const link::DeviceInfo& sensor, const RunAuthor& author,
+                                  const std::vector<std::string>& files, std::string& fileProblems) {
+    results::RunResult r;
+    r.runId = results::NewRunId();
+    r.station = author.station;
+    r.operatorName = author.operatorName;
+    r.programVersion = VESKA_VERSION;
+    r.sensor = StoredSensor(sensor);
+    if (record.row != nullptr) r.mode = std::string(record.row->caption);
+    r.started = record.started;
+    r.ended = record.ended;
+    r.outcome = StoredOutcome(run.verdict.outcome);
+    r.reason = run.verdict.reason;
+    r.measurements = UnjudgedMeasurements(run.results);
+    r.files = ReadRunFiles(files, fileProblems);
+    return r;
 }
 
 }  // namespace veska::main

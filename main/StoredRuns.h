@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "bench/RunOutcome.h"
+#include "bench/RunRecord.h"
 #include "link/MorlaInterface.h"
 #include "results/RunResult.h"
 
@@ -30,5 +31,22 @@ std::vector<results::StoredFile> ReadRunFiles(const std::vector<std::string>& pa
 /// when finite, Error otherwise.
 std::vector<results::Measurement> UnjudgedMeasurements(
     const std::map<std::string, double>& results);
+
+/// This machine's name, the default station name ("station" when it has none).
+std::string HostStationName();
+/// The user running the program ($USER, else "unknown").
+std::string LoginName();
+
+/// Who ran a bench run outside a sequence, and where.
+struct RunAuthor {
+    std::string station;
+    std::string operatorName;
+};
+
+/// The result of a bench run outside a sequence: the run's identity and end, its named
+/// results (without limits) and the contents of its files (the record first, when given).
+results::RunResult BenchRunResult(const bench::RunRecord& record, const bench::RunState& run,
+                                  const link::DeviceInfo& sensor, const RunAuthor& author,
+                                  const std::vector<std::string>& files, std::string& fileProblems);
 
 }  // namespace veska::main

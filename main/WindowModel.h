@@ -113,6 +113,32 @@ std::map<Control, bool> VisibleControls(Activity activity, const ControlFacts& f
 /// Whether the connection is up in this activity (idle, measuring or streaming).
 bool SensorConnected(Activity activity);
 
+/// One step of the station panel's list.
+struct StationStepLine {
+    std::string name;          ///< the step's name
+    std::string mode;          ///< the bench mode it runs
+    std::string outcome;       ///< "", "running", "passed", "failed", "error", "aborted"
+    std::string measurements;  ///< "figure_percent 0.052 % [-0.1 .. 0.1] passed", "; "-joined
+    std::string reason;        ///< why it did not pass
+
+    bool operator==(const StationStepLine&) const = default;
+};
+
+/// What the station panel shows: the unit's sequence as it runs and its verdict.
+struct StationModel {
+    bool running = false;   ///< a sequence runs (Start is refused, Stop is offered)
+    std::string sequence;   ///< the sequence's name
+    std::string serial;     ///< the unit's serial number
+    std::vector<StationStepLine> steps;
+    std::string verdict;    ///< "", "PASSED", "FAILED", "ERROR", "ABORTED"
+    std::string reason;     ///< why the unit did not pass
+    std::string unitId;     ///< the unit's run id once stored (the certificate's key)
+    std::string message;    ///< a refusal, a store problem, the folder of the files
+    int64_t waiting = -1;   ///< results waiting in the spool; -1: not known
+
+    bool operator==(const StationModel&) const = default;
+};
+
 /// Everything the window shows that is state, not a stream of points: the logic publishes it
 /// whole after each change and the window shows the latest one.
 struct WindowModel {
@@ -138,6 +164,7 @@ struct WindowModel {
     /// between requests the operator opens and closes it as he likes.
     bool benchFormShown = false;
     uint32_t benchFormRequest = 0;
+    StationModel station;
 };
 
 }  // namespace veska::main

@@ -145,4 +145,9 @@ void WindowState::Publish() {
     view_.ShowWindow(model_);
 }
 
+void WindowState::ShowStation(StationModel station) {
+    model_.station = std::move(station);
+    Publish();
+}
+
 }  // namespace veska::main

@@ -43,6 +43,9 @@ class WindowState {
     /// The window reached the size of this request; an older request's end changes nothing.
     void AnimationDone(uint32_t request);
 
+    /// The station panel's state.
+    void ShowStation(StationModel station);
+
     /// Shows or hides the bench form now.
     void ShowBenchForm(bool shown);
 

@@ -28,7 +28,6 @@
 #include "main/StoredRuns.h"
 #include "platform/D2xx.h"
 #include "platform/FileIo.h"
-#include "report/ChartPicture.h"
 #include "simhost/ProgramBackends.h"
 #include "tools/veskactl/BenchCommand.h"
 #include "tools/veskactl/Commands.h"
@@ -166,7 +165,7 @@ struct HeadlessBench {
     /// A mode that never ends its run by itself: one that runs until stopped, or one
     /// without steps.
     bool Continuous(int32_t code) const {
-        return RunsUntilStopped(code) || boundSteps == nullptr || boundSteps->Find(code) == nullptr;
+        return bench::RunsUntilStopped(code) || boundSteps == nullptr || boundSteps->Find(code) == nullptr;
     }
 };
 
@@ -300,10 +299,7 @@ void ConcludeRunEnd(bench::RunState& run, RunEnd end, bool continuous) {
         case RunEnd::Self:
             return;
         case RunEnd::TimeLimit:
-            if (!continuous) {
-                run.Conclude(bench::RunOutcome::Stopped,
-                             "the time limit ran out before the mode ended its run");
-            }
+            bench::ConcludeTimeLimit(run, !continuous);
             return;
         case RunEnd::Interrupted:
             run.Conclude(bench::RunOutcome::Stopped, "stopped by a signal");
@@ -503,16 +499,6 @@ main::StepRunReport BenchStepDriver::RunStep(const station::SequenceStep& step) 
         report.files.push_back(path);
     }
     report.files.insert(report.files.end(), run.files.begin(), run.files.end());
-    // Each report chart's data beside its image, so that the store can draw it again.
-    for (const auto& [image, chart] : b.view.SavedCharts()) {
-        const std::string data = (fs::path(image).replace_extension("").string() +
-                                  std::string(report::kChartDataSuffix));
-        if (platform::ReplaceFile(data, report::ChartDataText(chart), reason)) {
-            report.files.push_back(data);
-        } else {
-            session_.err << "veskactl: sequence: cannot write " << data << ": " << reason << '\n';
-        }
-    }
     report.ended = record.ended;
     report.run = {main::StoredOutcome(run.verdict.outcome), run.verdict.reason, run.results};
     session_.err << "sequence: " << bench::RunEndLine(*row, run) << '\n';

@@ -1,25 +1,10 @@
 #include "tools/veskactl/StationRecords.h"
 
-#include <unistd.h>
-
-#include <cstdlib>
-
 #include "main/StoredRuns.h"
 #include "results/OpenStore.h"
 #include "tools/veskactl/Session.h"
 
 namespace veska::tools {
-
-std::string HostStationName() {
-    char name[256] = {};
-    if (::gethostname(name, sizeof name - 1) != 0 || name[0] == '\0') return "station";
-    return name;
-}
-
-std::string LoginName() {
-    const char* user = std::getenv("USER");
-    return user != nullptr && *user != '\0' ? user : "unknown";
-}
 
 std::unique_ptr<results::ResultStore> OpenResultsStore(Session& session, const std::string& who) {
     std::string error;
@@ -28,33 +13,14 @@ std::unique_ptr<results::ResultStore> OpenResultsStore(Session& session, const s
     return store;
 }
 
-results::RunResult BenchRunResult(const bench::RunRecord& record, const bench::RunState& run,
-                                  const link::DeviceInfo& sensor, const std::string& recordPath,
-                                  std::string& fileProblems) {
-    results::RunResult r;
-    r.runId = results::NewRunId();
-    r.station = HostStationName();
-    r.operatorName = LoginName();
-    r.programVersion = VESKA_VERSION;
-    r.sensor = main::StoredSensor(sensor);
-    if (record.row != nullptr) r.mode = std::string(record.row->caption);
-    r.started = record.started;
-    r.ended = record.ended;
-    r.outcome = main::StoredOutcome(run.verdict.outcome);
-    r.reason = run.verdict.reason;
-    r.measurements = main::UnjudgedMeasurements(run.results);
-    std::vector<std::string> paths{recordPath};
-    paths.insert(paths.end(), run.files.begin(), run.files.end());
-    r.files = main::ReadRunFiles(paths, fileProblems);
-    return r;
-}
-
 bool StoreBenchRun(Session& session, results::ResultStore& store, const bench::RunRecord& record,
                    const bench::RunState& run, const link::DeviceInfo& sensor,
                    const std::string& recordPath, const std::string& outDir) {
     std::string fileProblems;
-    const results::PutResult put =
-        store.Put(BenchRunResult(record, run, sensor, recordPath, fileProblems));
+    std::vector<std::string> files{recordPath};
+    files.insert(files.end(), run.files.begin(), run.files.end());
+    const results::PutResult put = store.Put(main::BenchRunResult(
+        record, run, sensor, {main::HostStationName(), main::LoginName()}, files, fileProblems));
     if (!fileProblems.empty()) {
         session.err << "veskactl: bench: files not stored: " << fileProblems << '\n';
     }
