@@ -4,6 +4,8 @@
 #include <QAction>
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QDir>
+#include <QFileInfo>
 #include <QLocale>
 #include <QMenu>
 #include <QMessageBox>
@@ -28,6 +30,8 @@
 #include "bench/StageDevices.h"
 #include "main/LogicThread.h"
 #include "main/MainWindow.h"
+#include "lang/Language.h"
+#include "main/StationDesk.h"
 #include "main/MeasurementCycle.h"
 #include "main/ProgramState.h"
 #include "platform/Clock.h"
@@ -46,6 +50,7 @@
 #include "ui/QueuedMainView.h"
 #include "ui/RangeDialog.h"
 #include "ui/StationDialog.h"
+#include "ui/StationPanel.h"
 
 namespace {
 
@@ -247,9 +252,52 @@ int Run(Application& app, Clock::time_point started) {
                             form.IdentityLabelText(veska::params::IdentityLabel::SerialNumber));
                     },
                     &form);
+                station->onStoreChosen = [&form](const QString& url) {
+                    form.Post("Choosing the results store…",
+                              [url = url.toStdString()](veska::main::MainWindow& l) {
+                                  l.Station().SetResultsUrl(url);
+                              });
+                };
             }
             station->show();
             station->raise();
+        });
+    }
+    // The factory build's station panel: a unit through a sequence, judged and stored.
+    veska::ui::StationPanel* stationPanel = nullptr;
+    if (kDebugBuild) {
+        const QString languageDir =
+            QString::fromStdString(options.languageDirectory.empty()
+                                       ? veska::lang::FindLanguageDirectory()
+                                       : options.languageDirectory);
+        const QStringList sequenceFolders{
+            QFileInfo(languageDir).absoluteDir().filePath(QStringLiteral("sequences")),
+            QDir::current().filePath(QStringLiteral("dist/sequences")),
+            QDir(QCoreApplication::applicationDirPath())
+                .filePath(QStringLiteral("../share/veskacfg/sequences"))};
+        stationPanel = new veska::ui::StationPanel(store, sequenceFolders, &form);
+        stationPanel->onStart = [&form](const veska::main::StationRequest& request) {
+            form.Post("Starting the sequence…", [request](veska::main::MainWindow& l) {
+                l.Station().Start(request);
+            });
+        };
+        stationPanel->onStop = [&form] {
+            form.Post("Stopping the sequence…",
+                      [](veska::main::MainWindow& l) { l.Station().Stop(); });
+        };
+        stationPanel->onCertificate = [&form](const QString& path) {
+            form.Post("Writing the certificate…", [path = path.toStdString()](
+                                                      veska::main::MainWindow& l) {
+                l.Station().SaveCertificate(path);
+            });
+        };
+        form.onStationModel = [stationPanel](const veska::main::StationModel& model) {
+            stationPanel->Show(model);
+        };
+        QAction* open = form.OptionsMenu()->addAction(QStringLiteral("Station…"));
+        QObject::connect(open, &QAction::triggered, stationPanel, [stationPanel] {
+            stationPanel->show();
+            stationPanel->raise();
         });
     }
 
@@ -284,8 +332,16 @@ int Run(Application& app, Clock::time_point started) {
             }};
         veska::main::MainWindow logic(*state, view, clock, veska::platform::UsbBackend(), start,
                                       std::move(wiring));
-        // Every bench run done in the window leaves its record beside its files.
+        // Every bench run done in the window leaves its record beside its files, and in the
+        // factory build its result in the results store.
         logic.Measurement().writeRunRecords = true;
+        if (kDebugBuild) {
+            logic.Station().storeBenchRuns = !app.unattended;
+            logic.Station().SetResultsUrl(
+                store.value(QStringLiteral("results/url")).toString().toStdString());
+            logic.Station().SetOperator(
+                store.value(QStringLiteral("station/operator")).toString().toStdString());
+        }
         form.Attach(logic, thread, view);
         // An exception that escapes the logic is shown as the application's error display,
         // as one from an event handler is.

@@ -707,6 +707,9 @@ void TFormMain::ShowWindow(const main::WindowModel& model) {
     actYAuto_->setChecked(model.yAutoScale);
     if (all || model.languages != before.languages || model.language != before.language)
         ShowLanguages(model.languages, model.language);
+    if ((all || !(model.station == before.station)) && onStationModel) {
+        onStationModel(model.station);
+    }
     if (model.sizeRequest != before.sizeRequest) {
         targetHeight_ = model.expanded ? kExpandedHeight : kCollapsedHeight;
         animation_->start();

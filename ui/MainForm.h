@@ -87,6 +87,10 @@ class TFormMain final : public QWidget, public main::MainView {
     void SetBenchMenuItem(bool shown);
     /// The operator chose a language file ("DE.INI") in the options menu; for remembering it.
     std::function<void(const QString& file)> onLanguageChosen;
+    /// The station panel's part of each model that changed it.
+    std::function<void(const main::StationModel& model)> onStationModel;
+    /// Queues handler on the logic thread under name (the busy text).
+    void Post(const char* name, std::function<void(main::MainWindow&)> handler);
 
     // main::MainView
     // main::MainView
@@ -218,8 +222,6 @@ class TFormMain final : public QWidget, public main::MainView {
     /// One step of the height animation towards the model's size.
     void AnimateStep();
     main::LogicThread::TimerId TimerId(main::Timer timer) const;
-    /// Queues handler on the logic thread under name (the busy text).
-    void Post(const char* name, std::function<void(main::MainWindow&)> handler);
     /// Runs handler here when the logic is idle; otherwise refuses it visibly (false).
     bool RunNow(const std::function<void(main::MainWindow&)>& handler);
     /// Runs handler here when the logic is idle, otherwise queues it.

@@ -164,6 +164,7 @@ bool StationDialog::RunOnStore(const QString& what,
 void StationDialog::ApplyStore() {
     settings_.setValue(kUrlKey, url_->text().trimmed());
     settings_.sync();
+    if (onStoreChosen) onStoreChosen(url_->text().trimmed());
     Refresh();
 }
 

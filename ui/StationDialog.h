@@ -31,6 +31,9 @@ class StationDialog final : public QDialog {
                   QWidget* parent = nullptr);
     ~StationDialog() override;
 
+    /// Told of the URL the operator chose (Use): the logic stores every run there from now on.
+    std::function<void(const QString& url)> onStoreChosen;
+
     /// Lists the runs of the serial in the serial field (the connected sensor's when shown).
     void Refresh();
     /// Takes the URL field as the store, remembers it and refreshes.
