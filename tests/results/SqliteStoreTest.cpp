@@ -1,10 +1,12 @@
 // The store on SQLite: the engine's own faults (a file that is not a database, a file it may
 // not write), the default file, the store URLs, and the spool in front of a shared store.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -126,6 +128,41 @@ TEST(SqliteStore, AReadOnlyFileRefusesAPutClearlyAndStillShowsItsHistory) {
     });
     EXPECT_EQ(code, 0) << "1: stored, 2: no clear message, 3: history unreadable";
     EXPECT_EQ(Bytes(file), before);
+}
+
+TEST(SqliteStore, AFullDiskRefusesAPutClearlyAndLosesNothingStoredBefore) {
+    TempFolder folder;
+    const fs::path file = folder.path / "results.sqlite";
+    const RunResult kept = SampleResult(7, "2026-03-01T08:00:00.000Z");
+    ASSERT_EQ(StoreAt(file.string())->Put(kept).status, PutStatus::Stored);
+
+    // The child may grow no file beyond a few pages: a disk that is full for this store.
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        std::signal(SIGXFSZ, SIG_IGN);
+        const auto size = static_cast<rlim_t>(fs::file_size(file));
+        const rlimit limit{size + 4096, size + 4096};
+        if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) ::_exit(99);
+        RunResult big = SampleResult(8, "2026-03-02T08:00:00.000Z");
+        big.files = {{"big.pvk", std::vector<uint8_t>(2u << 20, 'x')}};
+        const PutResult put = StoreAt(file.string())->Put(big);
+        if (put.status != PutStatus::Failed) ::_exit(1);
+        if (put.message.find(file.string()) == std::string::npos) ::_exit(2);
+        ::_exit(0);
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "1: stored, 2: the message does not name the file";
+
+    // The file still holds what it held, and takes the next result once there is room.
+    auto store = StoreAt(file.string());
+    std::string error;
+    const auto runs = store->History({}, error);
+    ASSERT_TRUE(runs.has_value()) << error;
+    ASSERT_EQ(runs->size(), 1u);
+    EXPECT_EQ(runs->front().runId, kept.runId);
+    EXPECT_EQ(store->Put(SampleResult(9, "2026-03-03T08:00:00.000Z")).status, PutStatus::Stored);
 }
 
 TEST(OpenStore, TheDefaultFileIsMadeInTheDataFolderOnFirstUse) {
