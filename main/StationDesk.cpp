@@ -87,7 +87,8 @@ bool StationDesk::Start(const StationRequest& request) {
         return false;
     }
     std::string error;
-    std::optional<station::Sequence> sequence = station::LoadSequenceFile(request.sequenceFile, error);
+    std::optional<station::Sequence> sequence =
+        station::LoadSequenceFile(request.sequenceFile, error);
     if (!sequence) {
         Refuse(error);
         return false;
@@ -97,8 +98,10 @@ bool StationDesk::Start(const StationRequest& request) {
     std::string reason;
     if (request.folder.empty() || ec ||
         !platform::CheckWritableFolder(request.folder, bench::kRunFilesBytes, reason)) {
-        Refuse("the runs' files cannot be written into '" + request.folder +
-               "': " + (request.folder.empty() ? "no folder given" : ec ? ec.message() : reason));
+        Refuse("the runs' files cannot be written into '" + request.folder + "': " +
+               (request.folder.empty() ? "no folder given"
+                : ec                   ? ec.message()
+                                       : reason));
         return false;
     }
     results::ResultStore* store = Store(error);
@@ -116,12 +119,10 @@ bool StationDesk::Start(const StationRequest& request) {
     folder_ = request.folder;
     operator_ = request.operatorName;
     const link::DeviceInfo& sensor = state_.session.conn.deviceInfo;
-    station::UnitContext unit{results::NewRunId(),
-                              request.station.empty() ? HostStationName() : request.station,
-                              request.operatorName,
-                              VESKA_VERSION,
-                              StoredSensor(sensor),
-                              sequence_->name};
+    station::UnitContext unit{
+        results::NewRunId(),  request.station.empty() ? HostStationName() : request.station,
+        request.operatorName, VESKA_VERSION,
+        StoredSensor(sensor), sequence_->name};
     model_ = StationModel{};
     model_.running = true;
     model_.sequence = sequence_->name;
@@ -131,6 +132,7 @@ bool StationDesk::Start(const StationRequest& request) {
     }
     model_.message = "files in " + folder_ + delivered;
     stopAsked_ = false;
+    modeBefore_ = state_.benchModeCode;
     runner_ = std::make_unique<SequenceRunner>(*sequence_, std::move(unit), *store,
                                                static_cast<SequenceObserver&>(*this));
     ShowWaiting();
@@ -167,12 +169,11 @@ void StationDesk::StartStep(size_t index) {
     const station::SequenceStep& step = sequence_->steps[index];
     stepStarted_ = Now();
     if (!state_.session.conn.connected) {
-        runner_->Complete(index, StepRunReport{{results::Outcome::Error,
-                                                "the sensor is not connected",
-                                                {}},
-                                               stepStarted_,
-                                               stepStarted_,
-                                               {}});
+        runner_->Complete(
+            index, StepRunReport{{results::Outcome::Error, "the sensor is not connected", {}},
+                                 stepStarted_,
+                                 stepStarted_,
+                                 {}});
         return;
     }
     state_.benchModeCode = step.modeCode;
@@ -185,10 +186,10 @@ void StationDesk::StartStep(size_t index) {
         stepRunning_.reset();
         cycle_.secondsLimit.reset();
         cycle_.SetReportFolder(std::nullopt);
-        runner_->Complete(index, StepRunReport{{results::Outcome::Error, "the run did not start", {}},
-                                               stepStarted_,
-                                               Now(),
-                                               {}});
+        runner_->Complete(
+            index,
+            StepRunReport{
+                {results::Outcome::Error, "the run did not start", {}}, stepStarted_, Now(), {}});
     }
 }
 
@@ -216,16 +217,22 @@ void StationDesk::FinishUnit() {
     const UnitSummary summary = runner_->Finish();
     lastUnitId_ = summary.unitId;
     model_.running = false;
+    for (StationStepLine& line : model_.steps) {
+        if (line.outcome.empty()) line.outcome = "not run";
+    }
     model_.verdict = Upper(results::OutcomeName(summary.verdict.outcome));
     model_.reason = summary.verdict.reason;
     model_.unitId = summary.unitId;
     if (summary.notStored > 0) {
-        model_.message = std::to_string(summary.notStored) + " results were not stored: " +
-                         summary.storeProblem + "; the runs' files are in " + folder_;
+        model_.message = std::to_string(summary.notStored) +
+                         " results were not stored: " + summary.storeProblem +
+                         "; the runs' files are in " + folder_;
     } else {
         model_.message = "stored in " + store_->Describe() + "; the runs' files are in " + folder_;
     }
     runner_.reset();
+    // The bench form's choice is the Measure button's mode again.
+    state_.benchModeCode = modeBefore_;
     ShowWaiting();
     Publish();
 }
@@ -248,8 +255,9 @@ void StationDesk::StoreBenchRun(const bench::RunRecord& record) {
         Publish();
     }
     if (why.empty()) return;
-    const std::string text = "The run of sensor " + serial + " was not stored in the results: " +
-                             why + ". Its files stay where they were written.";
+    const std::string text = "The run of sensor " + serial +
+                             " was not stored in the results: " + why +
+                             ". Its files stay where they were written.";
     view_.MessageBox(text, state_.texts.Message(2), params::kMbIconExclamation);
 }
 
@@ -304,7 +312,8 @@ void StationDesk::UnitJudged(const station::StepVerdict&, const StoreNote& note)
 
 void StationDesk::NoteStore(const StoreNote& note) {
     if (!note.fileProblems.empty()) model_.message = "files not stored: " + note.fileProblems;
-    if (!note.put.Kept()) model_.message = "result " + note.runId + " not stored: " + note.put.message;
+    if (!note.put.Kept())
+        model_.message = "result " + note.runId + " not stored: " + note.put.message;
 }
 
 }  // namespace veska::main

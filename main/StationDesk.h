@@ -100,6 +100,7 @@ class StationDesk final : private SequenceObserver {
     std::optional<size_t> stepRunning_;  ///< the step whose run goes on
     std::string stepStarted_;            ///< ISO 8601 UTC
     bool stopAsked_ = false;
+    int32_t modeBefore_ = 0;   ///< the bench form's mode, back once the unit ended
     bool continuing_ = false;  ///< Continue is under way (a step's run may end at its start)
     std::string folder_;
     std::string lastUnitId_;

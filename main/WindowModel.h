@@ -117,7 +117,8 @@ bool SensorConnected(Activity activity);
 struct StationStepLine {
     std::string name;          ///< the step's name
     std::string mode;          ///< the bench mode it runs
-    std::string outcome;       ///< "", "running", "passed", "failed", "error", "aborted"
+    std::string outcome;       ///< "", "running", "passed", "failed", "error", "aborted",
+                               ///< "not run"
     std::string measurements;  ///< "figure_percent 0.052 % [-0.1 .. 0.1] passed", "; "-joined
     std::string reason;        ///< why it did not pass
 
@@ -126,15 +127,15 @@ struct StationStepLine {
 
 /// What the station panel shows: the unit's sequence as it runs and its verdict.
 struct StationModel {
-    bool running = false;   ///< a sequence runs (Start is refused, Stop is offered)
-    std::string sequence;   ///< the sequence's name
-    std::string serial;     ///< the unit's serial number
+    bool running = false;  ///< a sequence runs (Start is refused, Stop is offered)
+    std::string sequence;  ///< the sequence's name
+    std::string serial;    ///< the unit's serial number
     std::vector<StationStepLine> steps;
-    std::string verdict;    ///< "", "PASSED", "FAILED", "ERROR", "ABORTED"
-    std::string reason;     ///< why the unit did not pass
-    std::string unitId;     ///< the unit's run id once stored (the certificate's key)
-    std::string message;    ///< a refusal, a store problem, the folder of the files
-    int64_t waiting = -1;   ///< results waiting in the spool; -1: not known
+    std::string verdict;   ///< "", "PASSED", "FAILED", "ERROR", "ABORTED"
+    std::string reason;    ///< why the unit did not pass
+    std::string unitId;    ///< the unit's run id once stored (the certificate's key)
+    std::string message;   ///< a refusal, a store problem, the folder of the files
+    int64_t waiting = -1;  ///< results waiting in the spool; -1: not known
 
     bool operator==(const StationModel&) const = default;
 };

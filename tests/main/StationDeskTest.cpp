@@ -45,8 +45,8 @@ class StationDeskTest : public VirtualBenchRunTest {
     }
     std::vector<results::RunResult> Stored() {
         std::string error;
-        auto store = results::OpenStore("sqlite:" + (scratch.folder / "results.sqlite").string(),
-                                        error);
+        auto store =
+            results::OpenStore("sqlite:" + (scratch.folder / "results.sqlite").string(), error);
         EXPECT_NE(store, nullptr) << error;
         if (store == nullptr) return {};
         const auto listed = store->History({}, error);
@@ -145,6 +145,7 @@ mode = "Motion_End"
 [[step]]
 mode = "Motion_Home"
 )");
+    state.benchModeCode = bench::kModeScan;  // the bench form's choice
     ASSERT_TRUE(desk.Start(Request(sequence))) << desk.Model().message;
     for (int i = 0; i < 20 && cycle.Running(); ++i) cycle.TimerMainTimer();
     ASSERT_TRUE(cycle.Running());
@@ -155,7 +156,8 @@ mode = "Motion_Home"
     const main::StationModel& model = window.Model().station;
     EXPECT_EQ(model.verdict, "ABORTED");
     EXPECT_EQ(model.steps.at(0).outcome, "aborted");
-    EXPECT_EQ(model.steps.at(1).outcome, "");  // never started
+    EXPECT_EQ(model.steps.at(1).outcome, "not run");
+    EXPECT_EQ(state.benchModeCode, bench::kModeScan);
     const auto runs = Stored();
     ASSERT_EQ(runs.size(), 2u);
     for (const results::RunResult& run : runs) EXPECT_EQ(run.outcome, results::Outcome::Aborted);
