@@ -1,6 +1,8 @@
 #include "app/ScreenshotRuns.h"
 
 #include <QApplication>
+#include <QComboBox>
+#include <QLineEdit>
 #include <QPixmap>
 #include <QPushButton>
 #include <QRadioButton>
@@ -13,6 +15,7 @@
 #include "main/ProgramState.h"
 #include "ui/BenchForm.h"
 #include "ui/MainForm.h"
+#include "ui/StationPanel.h"
 
 namespace veska::app {
 
@@ -149,6 +152,68 @@ void BenchScreenshotRun::Save(QWidget& widget, const char* name) {
 void BenchScreenshotRun::Finish() {
     form_.close();
     QApplication::quit();
+}
+
+StationScreenshotRun::StationScreenshotRun(ui::TFormMain& form, ui::StationPanel& panel,
+                                           std::string dir)
+    : form_(form), panel_(panel), dir_(std::move(dir)) {}
+
+void StationScreenshotRun::Start() {
+    since_ = Clock::now();
+    QTimer::singleShot(100, &form_, [this] {
+        form_.ButtonConnect()->click();
+        panel_.show();
+        Step();
+    });
+}
+
+void StationScreenshotRun::Step() {
+    const main::StationModel& shown = panel_.Shown();
+    if (Clock::now() - since_ > kLongest) {
+        std::fprintf(stderr, "veskacfg: the station did not end its unit; saving as it is\n");
+        result_ = 1;
+        Save(panel_, "station.png");
+        form_.close();
+        QApplication::quit();
+        return;
+    }
+    const bool settled = form_.LogicIdle() && !form_.Animating();
+    if (!started_ && settled && form_.ButtonMeasure()->isEnabled()) {
+        QComboBox* sequences = panel_.SequenceBox();
+        const int verification = sequences->findText(QStringLiteral("verification"));
+        if (verification >= 0) sequences->setCurrentIndex(verification);
+        panel_.OperatorEdit()->setText(QStringLiteral("Screenshot"));
+        panel_.FolderEdit()->setText(QString::fromStdString(dir_ + "/runs"));
+        panel_.Start();
+        started_ = true;
+    } else if (started_ && settled && !shown.running && !shown.verdict.empty()) {
+        std::fprintf(stderr, "veskacfg: unit %s: %s %s\n", shown.serial.c_str(),
+                     shown.verdict.c_str(), shown.reason.c_str());
+        QTimer::singleShot(300, &form_, [this] {
+            Save(panel_, "station.png");
+            Save(form_, "station-window.png");
+            form_.close();
+            QApplication::quit();
+        });
+        return;
+    } else if (started_ && settled && !shown.running && !shown.message.empty() &&
+               shown.steps.empty()) {
+        std::fprintf(stderr, "veskacfg: the station refused: %s\n", shown.message.c_str());
+        result_ = 1;
+        Save(panel_, "station.png");
+        form_.close();
+        QApplication::quit();
+        return;
+    }
+    QTimer::singleShot(100, &form_, [this] { Step(); });
+}
+
+void StationScreenshotRun::Save(QWidget& widget, const char* name) {
+    const std::string path = dir_ + "/" + name;
+    if (!widget.grab().save(QString::fromStdString(path))) {
+        std::fprintf(stderr, "veskacfg: cannot write %s\n", path.c_str());
+        result_ = 1;
+    }
 }
 
 }  // namespace veska::app

@@ -17,6 +17,7 @@ struct ProgramState;
 namespace veska::ui {
 class TFormMain;
 class TFormDebug;
+class StationPanel;
 }  // namespace veska::ui
 
 namespace veska::app {
@@ -79,6 +80,33 @@ class BenchScreenshotRun {
     Clock::time_point started_{};
     std::atomic<bool> running_{true};  ///< written on the logic thread
     std::atomic<int32_t> samples_{0};  ///< written on the logic thread
+    int result_ = 0;
+};
+
+/// --screenshot-station (factory build): connect, run the sensor through the sequence offered
+/// as "verification" (else the first offered) in the station panel as operator "Screenshot",
+/// its files into DIR/runs, and save the panel with the unit's verdict (station.png) and the
+/// window (station-window.png). The results go to the store the settings name (the default
+/// file in the data folder: set XDG_DATA_HOME for a throwaway one).
+class StationScreenshotRun {
+  public:
+    StationScreenshotRun(ui::TFormMain& form, ui::StationPanel& panel, std::string dir);
+
+    void Start();
+    /// 0 when the unit ended with a verdict and the pictures were saved.
+    int Result() const { return result_; }
+
+  private:
+    using Clock = std::chrono::steady_clock;
+    static constexpr auto kLongest = std::chrono::minutes(10);
+    void Step();
+    void Save(QWidget& widget, const char* name);
+
+    ui::TFormMain& form_;
+    ui::StationPanel& panel_;
+    std::string dir_;
+    bool started_ = false;
+    Clock::time_point since_{};
     int result_ = 0;
 };
 

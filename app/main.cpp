@@ -10,6 +10,7 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QSettings>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <chrono>
 #include <clocale>
@@ -28,12 +29,12 @@
 #include "app/ScreenshotRuns.h"
 #include "bench/BenchModes.h"
 #include "bench/StageDevices.h"
+#include "lang/Language.h"
 #include "main/LogicThread.h"
 #include "main/MainWindow.h"
-#include "lang/Language.h"
-#include "main/StationDesk.h"
 #include "main/MeasurementCycle.h"
 #include "main/ProgramState.h"
+#include "main/StationDesk.h"
 #include "platform/Clock.h"
 #include "platform/D2xx.h"
 #include "platform/SerialPort.h"
@@ -115,7 +116,9 @@ struct Options {
     std::string languageDirectory;
     std::string port;
     std::string screenshot;
-    std::string benchScreenshots;  ///< folder of the bench run's screenshots
+    std::string benchScreenshots;    ///< folder of the bench run's screenshots
+    std::string stationScreenshots;  ///< folder of the station's screenshots
+    std::string sequenceFolder;      ///< offered first by the station panel
 };
 
 Options ParseOptions(const QApplication& app) {
@@ -151,8 +154,19 @@ Options ParseOptions(const QApplication& app) {
                        "and the window during the run and the report chart after it into DIR, "
                        "and quit."),
         QStringLiteral("DIR"));
-    parser.addOptions(
-        {version, simulate, language, port, noAbout, screenshot, benchScreenshots, startupTime});
+    const QCommandLineOption stationScreenshots(
+        QStringLiteral("screenshot-station"),
+        QStringLiteral("Factory build: connect, run the sensor through the verification sequence "
+                       "in the station panel, save the panel with the verdict and the window into "
+                       "DIR, and quit."),
+        QStringLiteral("DIR"));
+    const QCommandLineOption sequences(
+        QStringLiteral("sequences"),
+        QStringLiteral("Factory build: the folder of sequence files the station panel offers "
+                       "first (beside the installed ones)."),
+        QStringLiteral("DIR"));
+    parser.addOptions({version, simulate, language, port, noAbout, screenshot, benchScreenshots,
+                       stationScreenshots, sequences, startupTime});
     parser.process(app);
 
     Options o;
@@ -161,20 +175,23 @@ Options ParseOptions(const QApplication& app) {
     o.port = parser.value(port).toStdString();
     o.screenshot = parser.value(screenshot).toStdString();
     o.benchScreenshots = parser.value(benchScreenshots).toStdString();
+    o.stationScreenshots = parser.value(stationScreenshots).toStdString();
+    o.sequenceFolder = parser.value(sequences).toStdString();
     o.startupTime = parser.isSet(startupTime);
     o.showAbout = !parser.isSet(noAbout) && o.screenshot.empty() && o.benchScreenshots.empty() &&
-                  !o.startupTime;
+                  o.stationScreenshots.empty() && !o.startupTime;
     return o;
 }
 
 int Run(Application& app, Clock::time_point started) {
     const Options options = ParseOptions(app);
-    app.unattended =
-        !options.screenshot.empty() || !options.benchScreenshots.empty() || options.startupTime;
-    if (!options.benchScreenshots.empty() && !kDebugBuild) {
+    app.unattended = !options.screenshot.empty() || !options.benchScreenshots.empty() ||
+                     !options.stationScreenshots.empty() || options.startupTime;
+    if ((!options.benchScreenshots.empty() || !options.stationScreenshots.empty()) &&
+        !kDebugBuild) {
         std::fprintf(stderr,
-                     "veskacfg: --screenshot-bench needs the factory build "
-                     "(veskacfg-factory)\n");
+                     "veskacfg: --screenshot-bench and --screenshot-station need the factory "
+                     "build (veskacfg-factory)\n");
         return 2;
     }
 
@@ -265,31 +282,37 @@ int Run(Application& app, Clock::time_point started) {
     }
     // The factory build's station panel: a unit through a sequence, judged and stored.
     veska::ui::StationPanel* stationPanel = nullptr;
+    const QTemporaryDir scratch;
+    QSettings scratchSettings(scratch.filePath(QStringLiteral("settings.ini")),
+                              QSettings::IniFormat);
     if (kDebugBuild) {
-        const QString languageDir =
-            QString::fromStdString(options.languageDirectory.empty()
-                                       ? veska::lang::FindLanguageDirectory()
-                                       : options.languageDirectory);
-        const QStringList sequenceFolders{
+        const QString languageDir = QString::fromStdString(
+            options.languageDirectory.empty() ? veska::lang::FindLanguageDirectory()
+                                              : options.languageDirectory);
+        QStringList sequenceFolders{
             QFileInfo(languageDir).absoluteDir().filePath(QStringLiteral("sequences")),
             QDir::current().filePath(QStringLiteral("dist/sequences")),
             QDir(QCoreApplication::applicationDirPath())
                 .filePath(QStringLiteral("../share/veskacfg/sequences"))};
-        stationPanel = new veska::ui::StationPanel(store, sequenceFolders, &form);
+        if (!options.sequenceFolder.empty()) {
+            sequenceFolders.prepend(QString::fromStdString(options.sequenceFolder));
+        }
+        // An unattended run keeps nothing of the operator's: its fields go to a scratch file.
+        QSettings& panelSettings = app.unattended ? scratchSettings : store;
+        stationPanel = new veska::ui::StationPanel(panelSettings, sequenceFolders, &form);
         stationPanel->onStart = [&form](const veska::main::StationRequest& request) {
-            form.Post("Starting the sequence…", [request](veska::main::MainWindow& l) {
-                l.Station().Start(request);
-            });
+            form.Post("Starting the sequence…",
+                      [request](veska::main::MainWindow& l) { l.Station().Start(request); });
         };
         stationPanel->onStop = [&form] {
             form.Post("Stopping the sequence…",
                       [](veska::main::MainWindow& l) { l.Station().Stop(); });
         };
         stationPanel->onCertificate = [&form](const QString& path) {
-            form.Post("Writing the certificate…", [path = path.toStdString()](
-                                                      veska::main::MainWindow& l) {
-                l.Station().SaveCertificate(path);
-            });
+            form.Post("Writing the certificate…",
+                      [path = path.toStdString()](veska::main::MainWindow& l) {
+                          l.Station().SaveCertificate(path);
+                      });
         };
         form.onStationModel = [stationPanel](const veska::main::StationModel& model) {
             stationPanel->Show(model);
@@ -387,6 +410,11 @@ int Run(Application& app, Clock::time_point started) {
                                     options.benchScreenshots);
             benchScreenshot->Start();
         }
+        std::optional<veska::app::StationScreenshotRun> stationScreenshot;
+        if (!options.stationScreenshots.empty() && stationPanel != nullptr) {
+            stationScreenshot.emplace(form, *stationPanel, options.stationScreenshots);
+            stationScreenshot->Start();
+        }
         if (options.startupTime) {
             QTimer::singleShot(0, &form, [&form, started] {
                 const auto ms = std::chrono::duration<double, std::milli>(Clock::now() - started);
@@ -404,6 +432,7 @@ int Run(Application& app, Clock::time_point started) {
         result = app.exec();
         if (screenshot) result = screenshot->Result();
         if (benchScreenshot) result = benchScreenshot->Result();
+        if (stationScreenshot) result = stationScreenshot->Result();
         if (closeOnSignal.Signal() != 0) result = 128 + closeOnSignal.Signal();
 
         // Shutdown: the window's close sequence (stream, adapter line, ports) runs once on the

@@ -32,6 +32,29 @@ if [ "${1:-}" = "--bench" ]; then
 fi
 # --- end of the bench section ------------------------------------------------------------
 
+# --- The station: a unit through the shipped verification in the station panel ----------
+# `scripts/screenshot.sh --station [DIR]` builds the debug build and runs the virtual bench's
+# sensor through dist/sequences/verification.toml in the factory window's station panel,
+# writing DIR/station.png (the panel with the verdict) and DIR/station-window.png; the runs'
+# files land in DIR/runs/, the results in a store of DIR/data/ (nothing of the user's).
+station_screenshots() {
+  local dir="${1:-$root/screenshots}"
+  local debug="${VESKA_DEBUG_BUILD_DIR:-$root/build-debug}"
+  VESKA_DEBUG_BUILD_DIR="$debug" "$root/scripts/build-debug.sh" >/dev/null
+  mkdir -p "$dir/station-run"
+  dir="$(cd "$dir" && pwd)"
+  printf '0.05 70 170\r\n0.025 320 1060\r\n' >"$dir/station-run/Motor.dat"
+  (cd "$dir/station-run" && QT_QPA_PLATFORM=offscreen XDG_DATA_HOME="$dir/data" \
+    XDG_CONFIG_HOME="$dir/config" "$debug/app/veskacfg-factory" --simulate \
+    --language "$root/Language" --sequences "$root/dist/sequences" --screenshot-station "$dir")
+  printf '%s\n' "$dir/station.png" "$dir/station-window.png"
+}
+if [ "${1:-}" = "--station" ]; then
+  station_screenshots "${2:-}"
+  exit 0
+fi
+# --- end of the station section ----------------------------------------------------------
+
 x11=0
 if [ "${1:-}" = "--x11" ]; then
   x11=1

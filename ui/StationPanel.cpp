@@ -162,10 +162,10 @@ void StationPanel::Certificate() {
     if (shown_.unitId.empty()) return;
     const QString preset = QDir(folder_->text().trimmed())
                                .filePath(Q(shown_.serial) + QStringLiteral("_certificate.pdf"));
-    const QString path = askCertificatePath
-                             ? askCertificatePath(preset)
-                             : QFileDialog::getSaveFileName(this, tr("Certificate"), preset,
-                                                            tr("PDF (*.pdf)"));
+    const QString path =
+        askCertificatePath
+            ? askCertificatePath(preset)
+            : QFileDialog::getSaveFileName(this, tr("Certificate"), preset, tr("PDF (*.pdf)"));
     if (!path.isEmpty() && onCertificate) onCertificate(path);
 }
 
@@ -201,9 +201,9 @@ void StationPanel::Show(const main::StationModel& model) {
     }
     reason_->setText(Q(model.reason));
     message_->setText(Q(model.message));
-    waiting_->setText(model.waiting > 0
-                          ? tr("%n results wait for the server", nullptr, static_cast<int>(model.waiting))
-                          : QString());
+    waiting_->setText(model.waiting > 0 ? tr("%n results wait for the server", nullptr,
+                                             static_cast<int>(model.waiting))
+                                        : QString());
 }
 
 }  // namespace veska::ui

@@ -38,6 +38,9 @@ class StationPanel final : public QWidget {
     void Start();
     void Certificate();
 
+    /// The model shown last.
+    const main::StationModel& Shown() const { return shown_; }
+
     // For tests.
     QLineEdit* OperatorEdit() const { return operator_; }
     QComboBox* SequenceBox() const { return sequence_; }

@@ -46,8 +46,9 @@ TEST_F(StationPanelTest, StartHandsTheFieldsOnAndTheyAreRemembered) {
     }
     ASSERT_TRUE(asked.has_value());
     EXPECT_EQ(asked->operatorName, "Erika");
-    EXPECT_EQ(asked->sequenceFile,
-              QFileInfo(dir_.filePath(QStringLiteral("full-loop.toml"))).canonicalFilePath().toStdString());
+    EXPECT_EQ(asked->sequenceFile, QFileInfo(dir_.filePath(QStringLiteral("full-loop.toml")))
+                                       .canonicalFilePath()
+                                       .toStdString());
     EXPECT_EQ(asked->folder, dir_.filePath(QStringLiteral("runs")).toStdString());
 
     StationPanel again(settings, {dir_.path()});
@@ -86,7 +87,8 @@ TEST_F(StationPanelTest, ShowsTheStepsAsTheyRunAndTheVerdictAtTheEnd) {
     panel.askCertificatePath = [](const QString& preset) { return preset; };
     panel.onCertificate = [&](const QString& path) { certificate = path; };
     panel.CertificateButton()->click();
-    EXPECT_TRUE(certificate.endsWith(QStringLiteral("4711_certificate.pdf"))) << certificate.toStdString();
+    EXPECT_TRUE(certificate.endsWith(QStringLiteral("4711_certificate.pdf")))
+        << certificate.toStdString();
 }
 
 }  // namespace
