@@ -201,8 +201,9 @@ void MeasurementCycle::Stop() {
     // The data of each report chart lies beside its image.
     for (std::string& file : runView_.TakeWritten()) run.files.push_back(std::move(file));
     for (std::string& note : runView_.TakeProblems()) run.notes.push_back(std::move(note));
-    const bench::RunRecord record =
-        RecordOfRun(timeLimitReached_ ? "time limit" : run.stopRequested ? "stopped" : "self");
+    const bench::RunRecord record = RecordOfRun(timeLimitReached_   ? "time limit"
+                                                : run.stopRequested ? "stopped"
+                                                                    : "self");
     if (benchRun) {
         if (writeRunRecords) WriteRunRecord(record);
         runView_.ShowRunState(bench::RunEndLine(Row(), run));

@@ -9,8 +9,8 @@
 #include "bench/RunFrame.h"
 #include "bench/RunRecord.h"
 #include "main/MainView.h"
-#include "main/RunFileView.h"
 #include "main/ProgramState.h"
+#include "main/RunFileView.h"
 #include "main/WindowState.h"
 #include "platform/Clock.h"
 
@@ -141,10 +141,10 @@ class MeasurementCycle final : public bench::RunFrame {
     uint32_t rateShownTick_ = 0;      ///< [ms] when the rate was last shown
     std::string runUnit_;             ///< unit of the run's points; empty: not a plain value
     std::chrono::system_clock::time_point runStartedAt_{};
-    std::string activityShown_;  ///< the status line's last text of this run
-    std::string activityOf_;     ///< the activity that text named
-    std::string lastStem_;       ///< the file stem of the last run
-    bool motorOpened_ = false;   ///< the run opened the motor port
+    std::string activityShown_;      ///< the status line's last text of this run
+    std::string activityOf_;         ///< the activity that text named
+    std::string lastStem_;           ///< the file stem of the last run
+    bool motorOpened_ = false;       ///< the run opened the motor port
     bool timeLimitReached_ = false;  ///< secondsLimit stopped the run
 };
 

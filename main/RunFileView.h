@@ -43,7 +43,9 @@ class RunFileView final : public bench::RunView {
     void ChartSetAxisTitles(const std::string& left, const std::string& bottom) override;
     void ChartSetFoot(const std::string& text) override;
     void ChartSetBottomScale(double unitsPerPoint) override;
-    void SetBottomAxisAutomatic(bool automatic) override { inner_.SetBottomAxisAutomatic(automatic); }
+    void SetBottomAxisAutomatic(bool automatic) override {
+        inner_.SetBottomAxisAutomatic(automatic);
+    }
     void SetBottomAxisRange(double minimum, double maximum) override {
         inner_.SetBottomAxisRange(minimum, maximum);
     }

@@ -78,7 +78,8 @@ std::string LoginName() {
 
 results::RunResult BenchRunResult(const bench::RunRecord& record, const bench::RunState& run,
                                   const link::DeviceInfo& sensor, const RunAuthor& author,
-                                  const std::vector<std::string>& files, std::string& fileProblems) {
+                                  const std::vector<std::string>& files,
+                                  std::string& fileProblems) {
     results::RunResult r;
     r.runId = results::NewRunId();
     r.station = author.station;

@@ -165,7 +165,8 @@ struct HeadlessBench {
     /// A mode that never ends its run by itself: one that runs until stopped, or one
     /// without steps.
     bool Continuous(int32_t code) const {
-        return bench::RunsUntilStopped(code) || boundSteps == nullptr || boundSteps->Find(code) == nullptr;
+        return bench::RunsUntilStopped(code) || boundSteps == nullptr ||
+               boundSteps->Find(code) == nullptr;
     }
 };
 
