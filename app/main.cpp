@@ -374,6 +374,10 @@ int Run(Application& app, Clock::time_point started) {
         });
         thread.Start();
         thread.Post("Starting…", [&logic] { logic.FormCreate(); });
+        // Results that waited for the plant's server since the last time go now.
+        if (kDebugBuild && !app.unattended) {
+            thread.Post("Delivering waiting results…", [&logic] { logic.Station().Deliver(); });
+        }
         if (remember) {
             thread.Post("Restoring the last choices…", [&logic, &view, choices,
                                                         keepPort = options.port.empty()] {

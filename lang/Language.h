@@ -165,6 +165,11 @@ enum class ProgramText : int {
     TraceSaved,
     TraceNotSaved,
     BusyStopping,  ///< a stop asked while a run goes on
+    BusySequenceStart,  ///< the station panel's Start
+    BusySequenceStop,
+    BusyCertificate,
+    BusyResultsStore,
+    BusyDelivering,
     Count,
 };
 

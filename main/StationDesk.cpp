@@ -268,8 +268,10 @@ void StationDesk::Deliver() {
         Refuse("the results store cannot be opened: " + error);
         return;
     }
-    const results::DeliveryReport delivery = store->Deliver();
-    model_.message = "delivered " + std::to_string(delivery.delivered) + " waiting results";
+    if (store->Pending() > 0) {
+        const results::DeliveryReport delivery = store->Deliver();
+        model_.message = "delivered " + std::to_string(delivery.delivered) + " waiting results";
+    }
     ShowWaiting();
     Publish();
 }

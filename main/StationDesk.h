@@ -61,7 +61,8 @@ class StationDesk final : private SequenceObserver {
     void Continue();
     bool Running() const { return runner_ != nullptr; }
 
-    /// Delivers the results waiting in the spool and shows how many still wait.
+    /// Delivers the results waiting in the spool, if any, and shows how many still wait (at
+    /// start-up, and when the operator asks).
     void Deliver();
     /// The certificate of the last unit as a PDF at path; false with error set.
     bool WriteCertificate(const std::string& path, std::string& error);

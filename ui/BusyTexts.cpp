@@ -54,6 +54,11 @@ constexpr BusyRow kBusyRows[] = {
     {"Closing…", lang::ProgramText::BusyClosing},
     {"TimerAnswer", lang::ProgramText::BusyWatchdog},
     {"LinkStatus", lang::ProgramText::BusyStatus},
+    {"Starting the sequence…", lang::ProgramText::BusySequenceStart},
+    {"Stopping the sequence…", lang::ProgramText::BusySequenceStop},
+    {"Writing the certificate…", lang::ProgramText::BusyCertificate},
+    {"Choosing the results store…", lang::ProgramText::BusyResultsStore},
+    {"Delivering waiting results…", lang::ProgramText::BusyDelivering},
 };
 
 }  // namespace
