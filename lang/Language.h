@@ -164,7 +164,7 @@ enum class ProgramText : int {
     TracePaused,
     TraceSaved,
     TraceNotSaved,
-    BusyStopping,  ///< a stop asked while a run goes on
+    BusyStopping,       ///< a stop asked while a run goes on
     BusySequenceStart,  ///< the station panel's Start
     BusySequenceStop,
     BusyCertificate,
