@@ -19,6 +19,23 @@
 
 namespace veska::app {
 
+namespace {
+
+/// The widget as it is drawn, into dir/name; false (said on the terminal) when not written.
+bool SaveShot(QWidget& widget, const std::string& dir, const char* name) {
+    const std::string path = dir + "/" + name;
+    if (widget.grab().save(QString::fromStdString(path))) return true;
+    std::fprintf(stderr, "veskacfg: cannot write %s\n", path.c_str());
+    return false;
+}
+
+void Quit(ui::TFormMain& form) {
+    form.close();
+    QApplication::quit();
+}
+
+}  // namespace
+
 ScreenshotRun::ScreenshotRun(ui::TFormMain& form, main::LogicThread& thread,
                              main::MainWindow& logic, std::string path)
     : form_(form), thread_(thread), logic_(logic), path_(std::move(path)) {}
@@ -62,13 +79,11 @@ void ScreenshotRun::WaitThenGrab(Clock::time_point since) {
 }
 
 void ScreenshotRun::Grab() {
-    const QPixmap shot = form_.grab();
-    if (!shot.save(QString::fromStdString(path_))) {
+    if (!form_.grab().save(QString::fromStdString(path_))) {
         std::fprintf(stderr, "veskacfg: cannot write %s\n", path_.c_str());
         result_ = 1;
     }
-    form_.close();
-    QApplication::quit();
+    Quit(form_);
 }
 
 BenchScreenshotRun::BenchScreenshotRun(ui::TFormMain& form, ui::TFormDebug& benchForm,
@@ -142,17 +157,10 @@ void BenchScreenshotRun::Step() {
 }
 
 void BenchScreenshotRun::Save(QWidget& widget, const char* name) {
-    const std::string path = dir_ + "/" + name;
-    if (!widget.grab().save(QString::fromStdString(path))) {
-        std::fprintf(stderr, "veskacfg: cannot write %s\n", path.c_str());
-        result_ = 1;
-    }
+    if (!SaveShot(widget, dir_, name)) result_ = 1;
 }
 
-void BenchScreenshotRun::Finish() {
-    form_.close();
-    QApplication::quit();
-}
+void BenchScreenshotRun::Finish() { Quit(form_); }
 
 StationScreenshotRun::StationScreenshotRun(ui::TFormMain& form, ui::StationPanel& panel,
                                            std::string dir)
@@ -173,8 +181,7 @@ void StationScreenshotRun::Step() {
         std::fprintf(stderr, "veskacfg: the station did not end its unit; saving as it is\n");
         result_ = 1;
         Save(panel_, "station.png");
-        form_.close();
-        QApplication::quit();
+        Quit(form_);
         return;
     }
     const bool settled = form_.LogicIdle() && !form_.Animating();
@@ -192,8 +199,7 @@ void StationScreenshotRun::Step() {
         QTimer::singleShot(300, &form_, [this] {
             Save(panel_, "station.png");
             Save(form_, "station-window.png");
-            form_.close();
-            QApplication::quit();
+            Quit(form_);
         });
         return;
     } else if (started_ && settled && !shown.running && !shown.message.empty() &&
@@ -201,19 +207,14 @@ void StationScreenshotRun::Step() {
         std::fprintf(stderr, "veskacfg: the station refused: %s\n", shown.message.c_str());
         result_ = 1;
         Save(panel_, "station.png");
-        form_.close();
-        QApplication::quit();
+        Quit(form_);
         return;
     }
     QTimer::singleShot(100, &form_, [this] { Step(); });
 }
 
 void StationScreenshotRun::Save(QWidget& widget, const char* name) {
-    const std::string path = dir_ + "/" + name;
-    if (!widget.grab().save(QString::fromStdString(path))) {
-        std::fprintf(stderr, "veskacfg: cannot write %s\n", path.c_str());
-        result_ = 1;
-    }
+    if (!SaveShot(widget, dir_, name)) result_ = 1;
 }
 
 }  // namespace veska::app

@@ -3,7 +3,8 @@
 # saves the main window as screenshots/connected.png (or the file given). Runs on Qt's
 # offscreen platform; with --x11 it runs under a virtual X server (xvfb-run) instead.
 # Further screenshots follow in their own sections below, in the same folder.
-# --bench [DIR]: the bench's screenshots instead (the section below).
+# --bench [DIR], --station [DIR]: the bench's or the station's screenshots instead (the
+# section below).
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="${VESKA_BUILD_DIR:-$root/build}"
@@ -15,45 +16,44 @@ build="${VESKA_BUILD_DIR:-$root/build}"
 # DIR/bench-run-window.png (the window at that moment) and DIR/report-chart.png (the window
 # with the verification report's chart); the run's own files (the report image
 # <serial>_Digital_pvk.bmp) stay in DIR/run/. DIR defaults to screenshots/.
-bench_screenshots() {
-  local dir="${1:-$root/screenshots}"
-  local debug="${VESKA_DEBUG_BUILD_DIR:-$root/build-debug}"
-  VESKA_DEBUG_BUILD_DIR="$debug" "$root/scripts/build-debug.sh" >/dev/null
-  mkdir -p "$dir/run"
-  dir="$(cd "$dir" && pwd)"
-  printf '0.05 70 170\r\n0.025 320 1060\r\n' >"$dir/run/Motor.dat"
-  (cd "$dir/run" && QT_QPA_PLATFORM=offscreen "$debug/app/veskacfg" --simulate --no-about \
-    --language "$root/Language" --screenshot-bench "$dir")
-  printf '%s\n' "$dir/bench-run.png" "$dir/bench-run-window.png" "$dir/report-chart.png"
-}
-if [ "${1:-}" = "--bench" ]; then
-  bench_screenshots "${2:-}"
-  exit 0
-fi
-# --- end of the bench section ------------------------------------------------------------
+#
+# `scripts/screenshot.sh --station [DIR]` runs the virtual bench's sensor through
+# dist/sequences/verification.toml in the factory window's station panel instead, writing
+# DIR/station.png (the panel with the verdict) and DIR/station-window.png; the runs' files
+# land in DIR/runs/.
+#
+# Both keep nothing of the user's: settings and results go below DIR (config/, data/).
 
-# --- The station: a unit through the shipped verification in the station panel ----------
-# `scripts/screenshot.sh --station [DIR]` builds the debug build and runs the virtual bench's
-# sensor through dist/sequences/verification.toml in the factory window's station panel,
-# writing DIR/station.png (the panel with the verdict) and DIR/station-window.png; the runs'
-# files land in DIR/runs/, the results in a store of DIR/data/ (nothing of the user's).
-station_screenshots() {
-  local dir="${1:-$root/screenshots}"
+# The debug build's factory program on the virtual bench with the coarse stage, started in
+# DIR/SUBDIR with the options after the first two.
+factory_run() {
+  local dir="$1" sub="$2"
+  shift 2
   local debug="${VESKA_DEBUG_BUILD_DIR:-$root/build-debug}"
   VESKA_DEBUG_BUILD_DIR="$debug" "$root/scripts/build-debug.sh" >/dev/null
-  mkdir -p "$dir/station-run"
-  dir="$(cd "$dir" && pwd)"
-  printf '0.05 70 170\r\n0.025 320 1060\r\n' >"$dir/station-run/Motor.dat"
-  (cd "$dir/station-run" && QT_QPA_PLATFORM=offscreen XDG_DATA_HOME="$dir/data" \
-    XDG_CONFIG_HOME="$dir/config" "$debug/app/veskacfg-factory" --simulate \
-    --language "$root/Language" --sequences "$root/dist/sequences" --screenshot-station "$dir")
-  printf '%s\n' "$dir/station.png" "$dir/station-window.png"
+  mkdir -p "$dir/$sub"
+  printf '0.05 70 170\r\n0.025 320 1060\r\n' >"$dir/$sub/Motor.dat"
+  (cd "$dir/$sub" && QT_QPA_PLATFORM=offscreen XDG_DATA_HOME="$dir/data" \
+    XDG_CONFIG_HOME="$dir/config" "$debug/app/veskacfg-factory" --simulate --no-about \
+    --language "$root/Language" "$@")
 }
-if [ "${1:-}" = "--station" ]; then
-  station_screenshots "${2:-}"
-  exit 0
-fi
-# --- end of the station section ----------------------------------------------------------
+case "${1:-}" in
+  --bench | --station)
+    dir="${2:-$root/screenshots}"
+    mkdir -p "$dir"
+    dir="$(cd "$dir" && pwd)"
+    if [ "$1" = "--bench" ]; then
+      factory_run "$dir" run --screenshot-bench "$dir"
+      printf '%s\n' "$dir/bench-run.png" "$dir/bench-run-window.png" "$dir/report-chart.png"
+    else
+      factory_run "$dir" station-run --sequences "$root/dist/sequences" \
+        --screenshot-station "$dir"
+      printf '%s\n' "$dir/station.png" "$dir/station-window.png"
+    fi
+    exit 0
+    ;;
+esac
+# --- end of the bench and station section ------------------------------------------
 
 x11=0
 if [ "${1:-}" = "--x11" ]; then
