@@ -72,6 +72,12 @@ void MeasurementCycle::ToggleMeasure() {
     }
 }
 
+void MeasurementCycle::StopForTimeLimit() {
+    if (!running_) return;
+    timeLimitReached_ = true;
+    ToggleMeasure();
+}
+
 void MeasurementCycle::EndRun() {
     if (running_) Stop();
 }
@@ -263,8 +269,7 @@ void MeasurementCycle::TimerMainTimer() {
     // A run with a time limit is stopped as the Measure button does once it ran that long.
     if (running_ && secondsLimit &&
         clock_.TickCount() - runStartTick_ >= static_cast<uint32_t>(*secondsLimit * 1000.0)) {
-        timeLimitReached_ = true;
-        ToggleMeasure();
+        StopForTimeLimit();
     }
 
     runView_.ChartRepaint();

@@ -35,6 +35,10 @@ class MeasurementCycle final : public bench::RunFrame {
                      const bench::ModeSteps& steps);
 
     void ToggleMeasure();
+    /// Stops the running run as the Measure button does, because its time ran out: a mode
+    /// that would have ended by itself ends stopped, one that runs until stopped keeps its
+    /// outcome, and the record says "time limit".
+    void StopForTimeLimit();
     void TimerMainTimer();
     /// The sensor was lost (answer watchdog): the run ends without another exchange, so
     /// that the next click on Measure starts a new one.

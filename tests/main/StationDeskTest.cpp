@@ -163,11 +163,15 @@ mode = "Motion_Home"
     for (const results::RunResult& run : runs) EXPECT_EQ(run.outcome, results::Outcome::Aborted);
 }
 
-TEST_F(StationDeskTest, AStepWithSecondsIsStoppedByItsTimeLimitAndKeepsItsOutcome) {
+TEST_F(StationDeskTest, AStepWithSecondsEndsByItsTimeLimit) {
+    // An endless mode keeps its outcome; a mode cut short before its own end is stopped.
     const std::string sequence = WriteSequence(R"(name = "Timed"
 [[step]]
 mode = "Line"
 seconds = 0.5
+[[step]]
+mode = "Motion_End"
+seconds = 0.05
 )");
     ASSERT_TRUE(desk.Start(Request(sequence))) << desk.Model().message;
     for (int i = 0; i < 100000 && desk.Running(); ++i) {
@@ -176,7 +180,12 @@ seconds = 0.5
         desk.Continue();
     }
     ASSERT_FALSE(desk.Running());
-    EXPECT_EQ(window.Model().station.verdict, "PASSED") << window.Model().station.reason;
+    const main::StationModel& model = window.Model().station;
+    EXPECT_EQ(model.steps.at(0).outcome, "passed") << model.steps.at(0).reason;
+    EXPECT_EQ(model.steps.at(1).outcome, "aborted");
+    EXPECT_NE(model.steps.at(1).reason.find("the time limit ran out"), std::string::npos)
+        << model.steps.at(1).reason;
+    EXPECT_EQ(model.verdict, "ABORTED");
 }
 
 TEST_F(StationDeskTest, AStartIsRefusedWithItsReasonBeforeAnythingRuns) {

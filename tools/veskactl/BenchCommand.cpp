@@ -243,6 +243,10 @@ RunEnd DriveRun(HeadlessBench& b, const bench::ModeRow& row, std::optional<doubl
         } else if (deadline && SteadyClock::now() >= *deadline) {
             end = RunEnd::TimeLimit;
         }
+        if (end == RunEnd::TimeLimit) {
+            b.logic.Measurement().StopForTimeLimit();
+            break;
+        }
         if (end != RunEnd::Self) {
             b.logic.ButtonMeasureClick();
             break;
