@@ -12,6 +12,7 @@ namespace veska::link {
 namespace {
 
 constexpr uint32_t kFirstOpenBaud = 115200;  // [bit/s] the encoder's rate after power-up
+constexpr int kRateSwitchAttempts = 2;       ///< rate switches before the encoder is absent
 constexpr uint32_t kRateUnit = 2400;         // [bit/s] per unit of the rate parameter
 constexpr uint32_t kQueueBytes = 2096;
 constexpr uint32_t kReadInterval = 10;    // [ms] interval and multiplier
@@ -92,18 +93,26 @@ bool OpenEncoderPort(TDUNELInterface& encoder, EncoderState& state, const std::s
     CloseEncoderPort(encoder, state);
     const PortChoice port = MapBenchPort(choice);
     state.address = kEncoderAddress;
-    // The encoder may still run at the rate of an earlier run; it then does not hear this
-    // switch, and the open at the working rate below finds it all the same.
-    static_cast<void>(encoder.OpenPort(port.portMode, port.deviceName, kFirstOpenBaud));
     const uint32_t quotient = state.lineRate / kRateUnit;
     const uint8_t rateCode = static_cast<uint8_t>(quotient & 0xFF);
-    state.lastStatus = encoder.WriteParam(state.address, kEncoderRateParam, 1, &rateCode);
     state.lineRate = quotient * kRateUnit;
-    CloseEncoderPort(encoder, state);
-    state.lastStatus = encoder.OpenPort(port.portMode, port.deviceName, state.lineRate);
 
     std::array<uint8_t, 8> identity{};
-    const Status identified = encoder.Identify(state.address, identity);
+    Status identified = kStatusNotOpen;
+    // An encoder that missed the switch (a disturbed line, a device still busy) runs on at
+    // its old rate and does not answer at the new one: it gets the switch once more before
+    // it counts as absent. A port that does not open is not tried again.
+    for (int attempt = 0; attempt < kRateSwitchAttempts; ++attempt) {
+        // The encoder may still run at the rate of an earlier run; it then does not hear
+        // this switch, and the open at the working rate below finds it all the same.
+        if (attempt > 0) CloseEncoderPort(encoder, state);
+        static_cast<void>(encoder.OpenPort(port.portMode, port.deviceName, kFirstOpenBaud));
+        state.lastStatus = encoder.WriteParam(state.address, kEncoderRateParam, 1, &rateCode);
+        CloseEncoderPort(encoder, state);
+        state.lastStatus = encoder.OpenPort(port.portMode, port.deviceName, state.lineRate);
+        identified = encoder.Identify(state.address, identity);
+        if (identified == kStatusOk || state.lastStatus != kStatusOk) break;
+    }
     state.identifyStatus = identified;
     bool present = identified == kStatusOk;
     if (present) {

@@ -150,6 +150,24 @@ TEST_F(OpenEncoderTest, SwitchesTheRateThenIdentifiesAtAddressOne) {
     EXPECT_EQ(state.lastStatus, kStatusOk);
 }
 
+TEST_F(OpenEncoderTest, AnEncoderThatMissedTheSwitchGetsItOnceMore) {
+    // Silent after the first switch and identify; the second switch is heard.
+    peer.ReplyAfter(16, Reply(IdentityWithRange(50000)));
+    ASSERT_TRUE(OpenEncoderPort(encoder, state, peer.SlavePath(), 50));
+    const Bytes attempt{0x01, 0x83, 0x83, 0x80, 0x80, 0x8C, 0x01, 0x81};
+    EXPECT_EQ(peer.ReadRequest(8, 1000), attempt);
+    EXPECT_EQ(peer.ReadRequest(8, 1000), attempt);
+    EXPECT_TRUE(state.encoderPresent);
+
+    // One that never answers is absent after the second switch, not later.
+    EncoderState silent;
+    EXPECT_FALSE(OpenEncoderPort(encoder, silent, peer.SlavePath(), 50));
+    EXPECT_EQ(peer.ReadRequest(16, 1000).size(), 16u);
+    EXPECT_FALSE(peer.WaitReceived(peer.Received().size() + 1, 100));
+    EXPECT_FALSE(silent.encoderPresent);
+    EXPECT_EQ(silent.lastStatus, kStatusEncoderCheck);
+}
+
 TEST_F(OpenEncoderTest, RangeBelowTheSensorsIsRefusedWithTheCheckStatus) {
     EXPECT_FALSE(Open(50000, 51));
     EXPECT_EQ(state.encoderRange, 50);
