@@ -3,6 +3,7 @@
 #include <cctype>
 #include <chrono>
 #include <filesystem>
+#include <utility>
 
 #include "bench/BenchModes.h"
 #include "main/MainView.h"
@@ -46,6 +47,11 @@ StationDesk::StationDesk(ProgramState& state, MeasurementCycle& cycle, WindowSta
 StationDesk::~StationDesk() { cycle_.runEnded = nullptr; }
 
 void StationDesk::SetResultsUrl(std::string url) {
+    // A unit under way keeps the store it started with; the new one counts from its end.
+    if (runner_ != nullptr) {
+        nextUrl_ = std::move(url);
+        return;
+    }
     if (url == url_ && store_ != nullptr) return;
     url_ = std::move(url);
     store_.reset();
@@ -233,6 +239,7 @@ void StationDesk::FinishUnit() {
     runner_.reset();
     // The bench form's choice is the Measure button's mode again.
     state_.benchModeCode = modeBefore_;
+    if (nextUrl_) SetResultsUrl(*std::exchange(nextUrl_, std::nullopt));
     ShowWaiting();
     Publish();
 }

@@ -44,7 +44,7 @@ class StationDesk final : private SequenceObserver {
     bool storeBenchRuns = false;
 
     /// The results store for every run from now on (results::OpenStore's URL; empty: the
-    /// default SQLite file).
+    /// default SQLite file); a unit under way ends in the store it started with.
     void SetResultsUrl(std::string url);
     /// Who runs the bench runs outside a sequence (empty: the login name).
     void SetOperator(std::string name);
@@ -94,6 +94,7 @@ class StationDesk final : private SequenceObserver {
     WindowState& window_;
     MainView& view_;
     std::string url_;
+    std::optional<std::string> nextUrl_;  ///< chosen while a unit ran
     std::unique_ptr<results::ResultStore> store_;
     std::string operator_;
     std::unique_ptr<station::Sequence> sequence_;

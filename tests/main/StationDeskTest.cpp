@@ -149,6 +149,8 @@ mode = "Motion_Home"
     ASSERT_TRUE(desk.Start(Request(sequence))) << desk.Model().message;
     for (int i = 0; i < 20 && cycle.Running(); ++i) cycle.TimerMainTimer();
     ASSERT_TRUE(cycle.Running());
+    // Another store chosen meanwhile takes the next unit; this one ends where it began.
+    desk.SetResultsUrl("sqlite:" + (scratch.folder / "other.sqlite").string());
     desk.Stop();
 
     EXPECT_FALSE(desk.Running());
@@ -161,6 +163,10 @@ mode = "Motion_Home"
     const auto runs = Stored();
     ASSERT_EQ(runs.size(), 2u);
     for (const results::RunResult& run : runs) EXPECT_EQ(run.outcome, results::Outcome::Aborted);
+    EXPECT_FALSE(fs::exists(scratch.folder / "other.sqlite"));
+    desk.storeBenchRuns = true;
+    ASSERT_TRUE(RunMode(bench::kModeMotionHome));
+    EXPECT_TRUE(fs::exists(scratch.folder / "other.sqlite"));
 }
 
 TEST_F(StationDeskTest, AStepWithSecondsEndsByItsTimeLimit) {
