@@ -3,7 +3,6 @@
 #include <cctype>
 #include <chrono>
 #include <filesystem>
-#include <utility>
 
 #include "bench/BenchModes.h"
 #include "main/MainView.h"
@@ -239,7 +238,11 @@ void StationDesk::FinishUnit() {
     runner_.reset();
     // The bench form's choice is the Measure button's mode again.
     state_.benchModeCode = modeBefore_;
-    if (nextUrl_) SetResultsUrl(*std::exchange(nextUrl_, std::nullopt));
+    if (nextUrl_) {
+        std::string url = std::move(*nextUrl_);
+        nextUrl_.reset();
+        SetResultsUrl(std::move(url));
+    }
     ShowWaiting();
     Publish();
 }
