@@ -59,9 +59,7 @@ class MeasurementCycle final : public bench::RunFrame {
 
     /// In a station run the report files go into this folder without a question; nullopt:
     /// the window asks.
-    void SetReportFolder(std::optional<std::string> folder) {
-        runView_.SetFolder(std::move(folder));
-    }
+    void SetReportFolder(const std::optional<std::string>& folder) { runView_.SetFolder(folder); }
 
     /// Replaces the run start's identity refresh (tests count it); when null the start
     /// refreshes the identity as the connect sequence does (RefreshIdentity).

@@ -17,7 +17,7 @@ class RunFileView final : public bench::RunView {
     explicit RunFileView(bench::RunView& inner) : inner_(inner) {}
 
     /// The folder a station run's report files go to without asking; nullopt: the window asks.
-    void SetFolder(std::optional<std::string> folder) { folder_ = std::move(folder); }
+    void SetFolder(const std::optional<std::string>& folder) { folder_ = folder; }
     const std::optional<std::string>& Folder() const { return folder_; }
 
     /// The chart data files written since the last call, and the ones that could not be
