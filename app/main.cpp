@@ -282,9 +282,14 @@ int Run(Application& app, Clock::time_point started) {
     }
     // The factory build's station panel: a unit through a sequence, judged and stored.
     veska::ui::StationPanel* stationPanel = nullptr;
-    const QTemporaryDir scratch;
-    QSettings scratchSettings(scratch.filePath(QStringLiteral("settings.ini")),
-                              QSettings::IniFormat);
+    // An unattended run keeps nothing of the operator's: its panel's fields go to a scratch file.
+    std::optional<QTemporaryDir> scratch;
+    std::optional<QSettings> scratchSettings;
+    if (kDebugBuild && app.unattended) {
+        scratch.emplace();
+        scratchSettings.emplace(scratch->filePath(QStringLiteral("settings.ini")),
+                                QSettings::IniFormat);
+    }
     if (kDebugBuild) {
         const QString languageDir = QString::fromStdString(
             options.languageDirectory.empty() ? veska::lang::FindLanguageDirectory()
@@ -297,8 +302,7 @@ int Run(Application& app, Clock::time_point started) {
         if (!options.sequenceFolder.empty()) {
             sequenceFolders.prepend(QString::fromStdString(options.sequenceFolder));
         }
-        // An unattended run keeps nothing of the operator's: its fields go to a scratch file.
-        QSettings& panelSettings = app.unattended ? scratchSettings : store;
+        QSettings& panelSettings = scratchSettings ? *scratchSettings : store;
         stationPanel = new veska::ui::StationPanel(panelSettings, sequenceFolders, &form);
         stationPanel->onStart = [&form](const veska::main::StationRequest& request) {
             form.Post("Starting the sequence…",

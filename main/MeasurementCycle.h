@@ -35,10 +35,6 @@ class MeasurementCycle final : public bench::RunFrame {
                      const bench::ModeSteps& steps);
 
     void ToggleMeasure();
-    /// Stops the running run as the Measure button does, because its time ran out: a mode
-    /// that would have ended by itself ends stopped, one that runs until stopped keeps its
-    /// outcome, and the record says "time limit".
-    void StopForTimeLimit();
     void TimerMainTimer();
     /// The sensor was lost (answer watchdog): the run ends without another exchange, so
     /// that the next click on Measure starts a new one.
@@ -50,8 +46,12 @@ class MeasurementCycle final : public bench::RunFrame {
     bool writeRunRecords = false;
 
     /// Stops each run after this long [s] as the Measure button does (a station step's
-    /// seconds); a mode that would have ended by itself then ends stopped. nullopt: no limit.
+    /// seconds, veskactl's --seconds); a mode that would have ended by itself then ends
+    /// stopped, one that runs until stopped keeps its outcome, and the record says "time
+    /// limit". nullopt: no limit.
     std::optional<double> secondsLimit;
+    /// The last run was ended by secondsLimit.
+    bool TimeLimitReached() const { return timeLimitReached_; }
 
     /// Told of the end of every run, last, with how it ended ("self", "stopped", "time
     /// limit", "sensor lost"); run holds its outcome and files. On the logic thread.
@@ -107,6 +107,8 @@ class MeasurementCycle final : public bench::RunFrame {
   private:
     void Start();
     void Stop();
+    /// Stops the running run as the Measure button does, because its time ran out.
+    void StopForTimeLimit();
 
     std::atomic<bool> stopAsked_{false};
     void IdentifyForRun();

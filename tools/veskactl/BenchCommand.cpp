@@ -221,31 +221,22 @@ void SleepUntil(SteadyClock::time_point until) {
     (void)::nanosleep(&ts, nullptr);
 }
 
-/// One run: the Measure button once, then the timers until the run ends; a stop request,
-/// a failure or the time limit stops it as the Measure button does.
+/// One run: the Measure button once, then the timers until the run ends; a stop request or
+/// a failure stops it as the Measure button does, and the run frame itself stops it once it
+/// ran seconds.
 RunEnd DriveRun(HeadlessBench& b, const bench::ModeRow& row, std::optional<double> seconds,
                 std::ostream& err) {
     ProgressPrinter progress(err, row);
     b.view.ClearProblems();
+    main::MeasurementCycle& cycle = b.logic.Measurement();
+    cycle.secondsLimit = seconds;
     b.logic.ButtonMeasureClick();
-    const auto started = SteadyClock::now();
-    std::optional<SteadyClock::time_point> deadline;
-    if (seconds) {
-        deadline = started + std::chrono::duration_cast<SteadyClock::duration>(
-                                 std::chrono::duration<double>(*seconds));
-    }
     RunEnd end = RunEnd::Self;
     while (b.logic.MeasurementRunning()) {
         if (Interrupted()) {
             end = RunEnd::Interrupted;
         } else if (!b.view.Problems().empty()) {
             end = RunEnd::Failure;
-        } else if (deadline && SteadyClock::now() >= *deadline) {
-            end = RunEnd::TimeLimit;
-        }
-        if (end == RunEnd::TimeLimit) {
-            b.logic.Measurement().StopForTimeLimit();
-            break;
         }
         if (end != RunEnd::Self) {
             b.logic.ButtonMeasureClick();
@@ -271,9 +262,10 @@ RunEnd DriveRun(HeadlessBench& b, const bench::ModeRow& row, std::optional<doubl
         for (const Timer timer : {Timer::TimerMain, Timer::TimerAnswer}) {
             if (const auto due = b.view.DueAt(timer); due && *due < wake) wake = *due;
         }
-        if (deadline && *deadline < wake) wake = *deadline;
         SleepUntil(wake);
     }
+    cycle.secondsLimit.reset();
+    if (end == RunEnd::Self && cycle.TimeLimitReached()) end = RunEnd::TimeLimit;
     progress.Final(b);
     if (end == RunEnd::Self && Interrupted()) {
         // The signal came while the run finished its work (the upload, its files), which
@@ -287,15 +279,6 @@ RunEnd DriveRun(HeadlessBench& b, const bench::ModeRow& row, std::optional<doubl
         end = RunEnd::Failure;
     }
     return end;
-}
-
-int ConnectFailure(Session& session, const HeadlessBench& b) {
-    const int32_t status = b.state.session.conn.linkStatus.load();
-    if (status == link::kStatusNotOpen) {
-        return session.Fail(kExitPort, "bench: cannot open the sensor port '" +
-                                           b.state.session.conn.portName + "'");
-    }
-    return session.LinkFailure("bench: the sensor did not connect", status);
 }
 
 /// The outcome of a headless run: the run's own, made worse by how the loop ended it.
@@ -316,6 +299,57 @@ void ConcludeRunEnd(bench::RunState& run, RunEnd end, bool continuous) {
             run.Conclude(bench::RunOutcome::Error, "sensor lost: the sensor stopped answering");
             return;
     }
+}
+
+/// A mode run headless to its end, its record written into the output folder.
+struct HeadlessRun {
+    RunEnd end = RunEnd::Self;
+    bench::RunRecord record;
+    std::string recordPath;
+    std::string recordProblem;  ///< why the record was not written; empty: written
+};
+
+/// Runs row on the connected sensor as the Measure button does (announced on err after
+/// prefix, stopped after seconds), concludes its outcome from how it ended (a refused
+/// confirmation is an error when refusalIsError) and writes its record into outDir.
+HeadlessRun RunHeadless(HeadlessBench& b, const bench::ModeRow& row, std::optional<double> seconds,
+                        const std::string& outDir, const std::string& prefix, bool refusalIsError,
+                        std::ostream& err) {
+    params::ConnectionState& conn = b.state.session.conn;
+    const std::string serial = std::to_string(conn.deviceInfo.serialNumber);
+    b.state.benchModeCode = row.code;
+    b.view.SetFileStem(outDir, serial + "_" + std::string(row.caption));
+    err << prefix << row.caption << " (" << row.code << ") on sensor " << serial << '\n';
+
+    HeadlessRun r;
+    r.record.row = &row;
+    r.record.secondsLimit = seconds;
+    r.record.started = bench::IsoUtc(std::chrono::system_clock::now());
+    r.end = DriveRun(b, row, seconds, err);
+    r.record.end = RunEndName(r.end);
+    r.record.ended = bench::IsoUtc(std::chrono::system_clock::now());
+    r.record.messages = b.view.Problems();
+    bench::RunState& run = b.logic.Measurement().run;
+    ConcludeRunEnd(run, r.end, b.Continuous(row.code));
+    if (refusalIsError && b.view.Refused()) {
+        run.Conclude(bench::RunOutcome::Error, "a confirmation was refused; give --yes");
+    }
+    r.recordPath = (fs::path(outDir) / (run.stem + ".json")).string();
+    const std::string text =
+        bench::RecordText(bench::RecordJson(r.record, conn, run, b.state.samples.Count()));
+    if (!platform::ReplaceFile(r.recordPath, text, r.recordProblem) && r.recordProblem.empty()) {
+        r.recordProblem = "not written";
+    }
+    return r;
+}
+
+int ConnectFailure(Session& session, const HeadlessBench& b) {
+    const int32_t status = b.state.session.conn.linkStatus.load();
+    if (status == link::kStatusNotOpen) {
+        return session.Fail(kExitPort, "bench: cannot open the sensor port '" +
+                                           b.state.session.conn.portName + "'");
+    }
+    return session.LinkFailure("bench: the sensor did not connect", status);
 }
 
 /// Connects the headless window's logic to the sensor and the bench ports of the command
@@ -385,34 +419,20 @@ int RunBench(Session& session, const CommandArgs& args) {
     if (const int code = ConnectBench(session, b); code != kExitOk) return code;
     params::ConnectionState& conn = b.state.session.conn;
 
-    const std::string serial = std::to_string(conn.deviceInfo.serialNumber);
     int result = kExitOk;
     for (const bench::ModeRow* row : parsed.modes) {
         if (Interrupted()) {
             result = kExitIncomplete;
             break;
         }
-        b.state.benchModeCode = row->code;
-        b.view.SetFileStem(parsed.outDir, serial + "_" + std::string(row->caption));
-        session.err << "bench: " << row->caption << " (" << row->code << ") on sensor " << serial
-                    << '\n';
-
-        bench::RunRecord record;
-        record.row = row;
-        record.secondsLimit = parsed.seconds;
-        record.started = bench::IsoUtc(std::chrono::system_clock::now());
-        const RunEnd end = DriveRun(b, *row, parsed.seconds, session.err);
-        record.end = RunEndName(end);
-        record.ended = bench::IsoUtc(std::chrono::system_clock::now());
-        record.messages = b.view.Problems();
+        const HeadlessRun r =
+            RunHeadless(b, *row, parsed.seconds, parsed.outDir, "bench: ", false, session.err);
+        const RunEnd end = r.end;
+        const bench::RunRecord& record = r.record;
+        const std::string& path = r.recordPath;
         bench::RunState& run = b.logic.Measurement().run;
-        ConcludeRunEnd(run, end, b.Continuous(row->code));
-
-        const std::string path = (fs::path(parsed.outDir) / (run.stem + ".json")).string();
-        const std::string text =
-            bench::RecordText(bench::RecordJson(record, conn, run, b.state.samples.Count()));
-        if (!platform::ReplaceFile(path, text, reason)) {
-            session.Fail(kExitFile, "bench: cannot write " + path + ": " + reason);
+        if (!r.recordProblem.empty()) {
+            session.Fail(kExitFile, "bench: cannot write " + path + ": " + r.recordProblem);
             result = kExitFile;
             break;
         }
@@ -474,37 +494,17 @@ main::StepRunReport BenchStepDriver::RunStep(const station::SequenceStep& step) 
         report.ended = report.started;
         return report;
     }
-    const std::string serial = std::to_string(conn.deviceInfo.serialNumber);
-    b.state.benchModeCode = row->code;
-    b.view.SetFileStem(outDir_, serial + "_" + std::string(row->caption));
-    session_.err << "sequence: " << step.name << ": " << row->caption << " (" << row->code
-                 << ") on sensor " << serial << '\n';
-
-    bench::RunRecord record;
-    record.row = row;
-    record.secondsLimit = step.seconds;
-    record.started = report.started;
-    const RunEnd end = DriveRun(b, *row, step.seconds, session_.err);
-    record.end = RunEndName(end);
-    record.ended = bench::IsoUtc(std::chrono::system_clock::now());
-    record.messages = b.view.Problems();
+    const HeadlessRun r = RunHeadless(b, *row, step.seconds, outDir_,
+                                      "sequence: " + step.name + ": ", true, session_.err);
     bench::RunState& run = b.logic.Measurement().run;
-    ConcludeRunEnd(run, end, b.Continuous(row->code));
-    if (b.view.Refused()) {
-        run.Conclude(bench::RunOutcome::Error, "a confirmation was refused; give --yes");
-    }
-
-    const std::string path = (fs::path(outDir_) / (run.stem + ".json")).string();
-    std::string reason;
-    const std::string text =
-        bench::RecordText(bench::RecordJson(record, conn, run, b.state.samples.Count()));
-    if (!platform::ReplaceFile(path, text, reason)) {
-        run.Conclude(bench::RunOutcome::Error, "cannot write " + path + ": " + reason);
+    if (!r.recordProblem.empty()) {
+        run.Conclude(bench::RunOutcome::Error,
+                     "cannot write " + r.recordPath + ": " + r.recordProblem);
     } else {
-        report.files.push_back(path);
+        report.files.push_back(r.recordPath);
     }
     report.files.insert(report.files.end(), run.files.begin(), run.files.end());
-    report.ended = record.ended;
+    report.ended = r.record.ended;
     report.run = {main::StoredOutcome(run.verdict.outcome), run.verdict.reason, run.results};
     session_.err << "sequence: " << bench::RunEndLine(*row, run) << '\n';
     return report;
