@@ -206,7 +206,11 @@ void MeasurementCycle::Stop() {
     }
     // The data of each report chart lies beside its image.
     for (std::string& file : runView_.TakeWritten()) run.files.push_back(std::move(file));
-    for (std::string& note : runView_.TakeProblems()) run.notes.push_back(std::move(note));
+    // A chart's data that was not written is a file of the run that failed.
+    for (const std::string& problem : runView_.TakeProblems()) {
+        run.Conclude(bench::RunOutcome::Error, problem);
+        run.notes.push_back(problem);
+    }
     const bench::RunRecord record = RecordOfRun(timeLimitReached_   ? "time limit"
                                                 : run.stopRequested ? "stopped"
                                                                     : "self");

@@ -169,6 +169,34 @@ mode = "Motion_Home"
     EXPECT_TRUE(fs::exists(scratch.folder / "other.sqlite"));
 }
 
+TEST_F(StationDeskTest, ASensorLostMidStepEndsTheUnitAsAnErrorAndStoresIt) {
+    const std::string sequence = WriteSequence(R"(name = "Moves"
+[[step]]
+mode = "Motion_End"
+stop_on_fail = false
+[[step]]
+mode = "Motion_Home"
+)");
+    ASSERT_TRUE(desk.Start(Request(sequence))) << desk.Model().message;
+    for (int i = 0; i < 20 && cycle.Running(); ++i) cycle.TimerMainTimer();
+    ASSERT_TRUE(cycle.Running());
+    // The answer watchdog gives the sensor up: the run is abandoned, the connection gone.
+    bench.Sensor().SetSilent(true);
+    cycle.AbandonRun();
+    state.session.conn.connected = false;
+    desk.Continue();
+
+    EXPECT_FALSE(desk.Running());
+    const main::StationModel& model = window.Model().station;
+    EXPECT_EQ(model.steps.at(0).outcome, "error");
+    EXPECT_NE(model.steps.at(0).reason.find("sensor lost"), std::string::npos);
+    EXPECT_EQ(model.steps.at(1).outcome, "error");  // it could not start
+    EXPECT_NE(model.steps.at(1).reason.find("not connected"), std::string::npos);
+    EXPECT_EQ(model.verdict, "ERROR");
+    EXPECT_EQ(Stored().size(), 3u);
+    EXPECT_FALSE(bench.GetStage().Moving(sim::World::SteadyClock::now()));
+}
+
 TEST_F(StationDeskTest, AStepWithSecondsEndsByItsTimeLimit) {
     // An endless mode keeps its outcome; a mode cut short before its own end is stopped.
     const std::string sequence = WriteSequence(R"(name = "Timed"
