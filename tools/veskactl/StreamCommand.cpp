@@ -130,7 +130,13 @@ int RunStream(Session& session, const CommandArgs& args) {
             return session.Fail(kExitFile, "stream: cannot write '" + *outFile + "': " + error);
         }
     }
-    if (received == 0) return session.Fail(kExitLink, "stream: no sample received");
+    if (received == 0) {
+        // A stop that came before the first sample is the operator's, not the line's.
+        if (Interrupted() && !stalled) {
+            return session.Fail(kExitInterrupted, "stream: interrupted before a sample came");
+        }
+        return session.Fail(kExitLink, "stream: no sample received");
+    }
     if (endedShort) {
         return session.Fail(kExitLink, "stream: the line fell silent after " +
                                            std::to_string(received) + " samples");
