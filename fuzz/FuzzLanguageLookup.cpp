@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <string_view>
@@ -15,13 +16,25 @@
 
 namespace {
 
-const std::string& Folder() {
-    static const std::string folder = [] {
+const std::string kFallback = "/tmp";
+
+/// The fuzzer's scratch folder, made at the first input and removed when the process exits.
+struct ScratchFolder {
+    ScratchFolder() {
         char pattern[] = "/tmp/veska-fuzz-lang-XXXXXX";
         const char* made = ::mkdtemp(pattern);
-        return std::string(made ? made : "/tmp");
-    }();
-    return folder;
+        path = made ? made : "";
+    }
+    ~ScratchFolder() {
+        std::error_code ignored;
+        if (!path.empty()) std::filesystem::remove_all(path, ignored);
+    }
+    std::string path;
+};
+
+const std::string& Folder() {
+    static const ScratchFolder folder;
+    return folder.path.empty() ? kFallback : folder.path;
 }
 
 void WriteFile(const std::string& path, std::string_view text) {

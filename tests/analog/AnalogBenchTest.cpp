@@ -257,6 +257,7 @@ class VerificationBench : public ::testing::Test {
         dir = std::filesystem::temp_directory_path() /
               ("veska_analog_verification_" + std::to_string(::getpid()));
         std::filesystem::create_directories(dir);
+        view.reportFolder = dir.string();
         std::string error;
         ASSERT_TRUE(bench.Start(&error)) << error;
         auto simBoard = std::make_unique<sim::SimAnalogBoard>(bench.GetWorld(), QuietBoard());
@@ -339,8 +340,8 @@ TEST_F(VerificationBench, ASynchronousVerificationWritesTheDigitalAndTheAnalogRe
     EXPECT_TRUE(std::filesystem::exists(dir / (serial + "_Digital.pvk")));
     EXPECT_TRUE(std::filesystem::exists(dir / (serial + "_Analog.pvk")));
     ASSERT_EQ(view.chartImages.size(), 2u);
-    EXPECT_EQ(view.chartImages[0].path, cycle.run.stem + "_Digital_pvk.bmp");
-    EXPECT_EQ(view.chartImages[1].path, cycle.run.stem + "_Analog_pvk.bmp");
+    EXPECT_EQ(view.chartImages[0].path, (dir / (cycle.run.stem + "_Digital_pvk.bmp")).string());
+    EXPECT_EQ(view.chartImages[1].path, (dir / (cycle.run.stem + "_Analog_pvk.bmp")).string());
     // The first line of the analog data file is the step.
     std::ifstream analogFile(dir / (serial + "_Analog.pvk"), std::ios::binary);
     std::string firstLine;

@@ -1,6 +1,7 @@
 #pragma once
 #include <atomic>
 #include <deque>
+#include <filesystem>
 #include <map>
 #include <optional>
 #include <string>
@@ -82,6 +83,7 @@ class FakeMainView : public main::MainView {
     std::string zeroOffsetText;
     std::deque<std::optional<std::string>> reportFiles;  ///< AskReportFile's next answers
     std::vector<std::string> reportPresets;              ///< every AskReportFile preset
+    std::string reportFolder;  ///< where ReportImagePath puts a report's files; empty: here
     struct ChartImage {
         std::string path;
         int width = 0;
@@ -259,6 +261,10 @@ class FakeMainView : public main::MainView {
         std::optional<std::string> answer = reportFiles.front();
         reportFiles.pop_front();
         return answer;
+    }
+    /// Report images and run records go into reportFolder, when one is set.
+    std::string ReportImagePath(const std::string& name) override {
+        return reportFolder.empty() ? name : (std::filesystem::path(reportFolder) / name).string();
     }
     /// Records the request; answers chartImagesWritten.
     bool SaveChartImage(const std::string& path, int imageWidth, int imageHeight) override {

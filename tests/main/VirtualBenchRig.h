@@ -20,6 +20,7 @@
 #include "tests/main/FakeMainView.h"
 #include "tests/main/SimSensorRig.h"
 #include "tests/support/BenchRun.h"
+#include "tests/support/ScratchFolder.h"
 
 namespace veska::testing {
 
@@ -44,6 +45,7 @@ class VirtualBenchRunTest : public ::testing::Test {
         ASSERT_TRUE(bench.Start(&error)) << error;
         platform::SetPortDirectory(bench.PortDirectory());
         state.session.SetView(view);
+        view.reportFolder = runFiles.folder.string();
         ASSERT_TRUE(state.session.OpenPort());
         ASSERT_EQ(state.session.Identify(), link::kStatusOk);
         ASSERT_TRUE(state.session.FetchAllParameters());
@@ -98,6 +100,7 @@ class VirtualBenchRunTest : public ::testing::Test {
                state.session.conn.resultDivisor;
     }
 
+    ScratchFolder runFiles{"veska_bench_run_"};  ///< the report files and run records
     sim::VirtualBench bench;
     TestClock clock;
     main::ProgramState state{clock};
