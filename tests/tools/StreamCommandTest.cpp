@@ -121,6 +121,11 @@ class StreamCommandTest : public ::testing::Test {
         }
         ASSERT_NE(device.Streaming(), sim::StreamKind::kNone) << "the stream never started";
     }
+    /// Waits until the sensor has sent count samples, however slow the machine.
+    void WaitForSamples(uint64_t count) const {
+        for (int i = 0; i < 6000 && device.Counters().samplesSent < count; ++i) ::usleep(10000);
+        ASSERT_GE(device.Counters().samplesSent, count) << "the sensor sent too few samples";
+    }
 
     static sim::SensorOptions Quiet() {
         sim::SensorOptions o;
@@ -186,6 +191,7 @@ TEST_F(StreamCommandTest, SigintStopsTheSensorAndWritesWhatCame) {
     Child child(CtlArgs({"stream", "5", "--out", file}));
     // Wait until the sensor streams, then interrupt.
     WaitForStream();
+    WaitForSamples(100);
     ::usleep(300000);
     child.Signal(SIGINT);
     const StreamRun run = child.Finish();
@@ -217,6 +223,7 @@ TEST_F(StreamCommandTest, ASensorThatFallsSilentEndsTheStreamShort) {
     const std::string file = dir + "/short.txt";
     Child child(CtlArgs({"stream", "30", "--out", file}));
     WaitForStream();
+    WaitForSamples(100);
     ::usleep(200000);
     device.SetSilent(true);
     const StreamRun run = child.Finish();
