@@ -178,10 +178,7 @@ void StationScreenshotRun::Start() {
 void StationScreenshotRun::Step() {
     const main::StationModel& shown = panel_.Shown();
     if (Clock::now() - since_ > kLongest) {
-        std::fprintf(stderr, "veskacfg: the station did not end its unit; saving as it is\n");
-        result_ = 1;
-        Save(panel_, "station.png");
-        Quit(form_);
+        Fail("the station did not end its unit; saving as it is");
         return;
     }
     const bool settled = form_.LogicIdle() && !form_.Animating();
@@ -204,10 +201,7 @@ void StationScreenshotRun::Step() {
         return;
     } else if (started_ && settled && !shown.running && !shown.message.empty() &&
                shown.steps.empty()) {
-        std::fprintf(stderr, "veskacfg: the station refused: %s\n", shown.message.c_str());
-        result_ = 1;
-        Save(panel_, "station.png");
-        Quit(form_);
+        Fail("the station refused: " + shown.message);
         return;
     }
     QTimer::singleShot(100, &form_, [this] { Step(); });
@@ -215,6 +209,13 @@ void StationScreenshotRun::Step() {
 
 void StationScreenshotRun::Save(QWidget& widget, const char* name) {
     if (!SaveShot(widget, dir_, name)) result_ = 1;
+}
+
+void StationScreenshotRun::Fail(const std::string& why) {
+    std::fprintf(stderr, "veskacfg: %s\n", why.c_str());
+    result_ = 1;
+    Save(panel_, "station.png");
+    Quit(form_);
 }
 
 }  // namespace veska::app

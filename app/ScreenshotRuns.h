@@ -101,6 +101,8 @@ class StationScreenshotRun {
     static constexpr auto kLongest = std::chrono::minutes(10);
     void Step();
     void Save(QWidget& widget, const char* name);
+    /// Says why on the terminal, saves the panel as it is and quits; the run failed.
+    void Fail(const std::string& why);
 
     ui::TFormMain& form_;
     ui::StationPanel& panel_;

@@ -1,4 +1,5 @@
 #pragma once
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <cstdint>
@@ -72,9 +73,10 @@ struct RunState {
     /// The operator (or a signal) stopped the run; set by the frame before the stop steps.
     bool stopRequested = false;
 
-    /// Concludes the run with outcome (when worse than the present one) and notes why.
+    /// Concludes the run with outcome (when worse than the present one) and notes why, once:
+    /// a reason the run already noted is not noted again.
     void Conclude(RunOutcome outcome, const std::string& why) {
-        notes.push_back(why);
+        if (std::find(notes.begin(), notes.end(), why) == notes.end()) notes.push_back(why);
         verdict.Conclude(outcome, why);
     }
 };

@@ -209,7 +209,6 @@ void MeasurementCycle::Stop() {
     // A chart's data that was not written is a file of the run that failed.
     for (const std::string& problem : runView_.TakeProblems()) {
         run.Conclude(bench::RunOutcome::Error, problem);
-        run.notes.push_back(problem);
     }
     const bench::RunRecord record = RecordOfRun(timeLimitReached_   ? "time limit"
                                                 : run.stopRequested ? "stopped"

@@ -143,10 +143,7 @@ struct HeadlessBench {
 
     main::BenchWiring Wiring() {
         main::BenchWiring wiring{bench::BenchDevices{motor, encoder, board}, {}};
-        wiring.bindModes = [this](bench::ModeSteps& steps) {
-            benchModes.BindTo(steps);
-            boundSteps = &steps;
-        };
+        wiring.bindModes = [this](bench::ModeSteps& steps) { benchModes.BindTo(steps); };
         return wiring;
     }
 
@@ -159,15 +156,7 @@ struct HeadlessBench {
     analog::TVOKT_Interface boardClient;
     analog::BenchBoard board;
     BenchModeBindings benchModes;
-    const bench::ModeSteps* boundSteps = nullptr;  ///< the logic's table, once bound
     main::MainWindow logic;
-
-    /// A mode that never ends its run by itself: one that runs until stopped, or one
-    /// without steps.
-    bool Continuous(int32_t code) const {
-        return bench::RunsUntilStopped(code) || boundSteps == nullptr ||
-               boundSteps->Find(code) == nullptr;
-    }
 };
 
 /// Progress on the error stream: tick, phase, samples, value, stage, progress bar.
@@ -281,13 +270,12 @@ RunEnd DriveRun(HeadlessBench& b, const bench::ModeRow& row, std::optional<doubl
     return end;
 }
 
-/// The outcome of a headless run: the run's own, made worse by how the loop ended it.
-void ConcludeRunEnd(bench::RunState& run, RunEnd end, bool continuous) {
+/// The outcome of a headless run: the run's own, made worse by how the loop ended it. The
+/// run frame concluded a time limit itself.
+void ConcludeRunEnd(bench::RunState& run, RunEnd end) {
     switch (end) {
         case RunEnd::Self:
-            return;
         case RunEnd::TimeLimit:
-            bench::ConcludeTimeLimit(run, !continuous);
             return;
         case RunEnd::Interrupted:
             run.Conclude(bench::RunOutcome::Stopped, "stopped by a signal");
@@ -330,7 +318,7 @@ HeadlessRun RunHeadless(HeadlessBench& b, const bench::ModeRow& row, std::option
     r.record.ended = bench::IsoUtc(std::chrono::system_clock::now());
     r.record.messages = b.view.Problems();
     bench::RunState& run = b.logic.Measurement().run;
-    ConcludeRunEnd(run, r.end, b.Continuous(row.code));
+    ConcludeRunEnd(run, r.end);
     if (refusalIsError && b.view.Refused()) {
         run.Conclude(bench::RunOutcome::Error, "a confirmation was refused; give --yes");
     }
@@ -427,8 +415,6 @@ int RunBench(Session& session, const CommandArgs& args) {
         }
         const HeadlessRun r =
             RunHeadless(b, *row, parsed.seconds, parsed.outDir, "bench: ", false, session.err);
-        const RunEnd end = r.end;
-        const bench::RunRecord& record = r.record;
         const std::string& path = r.recordPath;
         bench::RunState& run = b.logic.Measurement().run;
         if (!r.recordProblem.empty()) {
@@ -438,11 +424,11 @@ int RunBench(Session& session, const CommandArgs& args) {
         }
         session.out << path << '\n';
         session.err << "bench: " << bench::RunEndLine(*row, run) << "; record " << path << '\n';
-        if (!StoreBenchRun(session, *store, record, run, conn.deviceInfo, path, parsed.outDir)) {
+        if (!StoreBenchRun(session, *store, r.record, run, conn.deviceInfo, path, parsed.outDir)) {
             result = kExitStore;
             break;
         }
-        const int code = ExitCodeOf(run.verdict.outcome, end, b.view.Refused());
+        const int code = ExitCodeOf(run.verdict.outcome, r.end, b.view.Refused());
         if (code != kExitOk) {
             result = code;
             break;
